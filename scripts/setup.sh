@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what Velmar needs on a Debian 12 machine (only what is missing, so a
+# second run is quick), then configures and builds the development tree.
+#
+#   scripts/setup.sh            packages + build/dev
+#   scripts/setup.sh --no-build packages only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config
+  # the shell and the simulated frame
+  qt6-base-dev libgl-dev
+  # tests, benchmarks, fuzzing
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang lld libclang-rt-14-dev
+  # private network namespace for everything that opens a socket
+  iproute2 util-linux
+  # the demo without a display, and its screenshot
+  xvfb xauth imagemagick
+  # instruction counts for the benchmarks
+  valgrind
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "setup: installing packages needs root. Run:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    echo "or run this script as root: sudo $0" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "setup: all packages present"
+fi
+
+if [[ ${1:-} == --no-build ]]; then
+  exit 0
+fi
+
+cmake --preset dev >/dev/null
+cmake --build --preset dev
