@@ -1,0 +1,149 @@
+#pragma once
+
+#include "FrameModel.h"
+#include "FrameProfile.h"
+
+#include "protocol/ResponseDecoder.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
+class QUdpSocket;
+
+namespace velmar::framesim {
+
+class CSimulatedFrame;
+
+// One client's link: cuts the received bytes into lines, hands them to the
+// frame, and sends the frame's lines through the fault plan (delay, silence,
+// noise, one-byte chunks, dropping the link after N lines).
+class CFrameSession : public QObject {
+    Q_OBJECT
+public:
+    CFrameSession(CSimulatedFrame& frame, QTcpSocket* socket);
+
+    void sendLine(const std::string& line);
+    void sendRaw(const QByteArray& bytes);
+    // Closes once everything queued has gone out.
+    void closeWhenSent();
+    bool isOpen() const;
+
+Q_SIGNALS:
+    void finished(CFrameSession* session);
+
+private:
+    void onReadyRead();
+    void processLine(std::string_view line);
+    void emitLine(const std::string& line);
+    void drainOneByte();
+    void closeNow();
+
+    CSimulatedFrame& m_frame;
+    QPointer<QTcpSocket> m_socket;
+    CResponseDecoder m_decoder;
+    std::string m_input;
+    QByteArray m_pending; // bytes waiting to go out one at a time
+    QTimer m_drain;
+    int m_linesSent = 0;
+    bool m_closing = false;
+};
+
+// A simulated frame on the wire: TCP command server, UDP responder for the
+// search, the echo probe and the set-address request, the frame's own alive
+// requests and status messages. It owns its model; tests reach state, faults
+// and the scripting hooks through it.
+class CSimulatedFrame : public QObject {
+    Q_OBJECT
+public:
+    explicit CSimulatedFrame(FrameProfile profile, QObject* parent = nullptr);
+    ~CSimulatedFrame() override;
+
+    // Binds the command server and the UDP sockets. Refuses any address outside
+    // 127.0.0.0/8 unless allowLan is set, so a frame never answers a real
+    // network by accident.
+    bool start(QString* error = nullptr);
+    void stop();
+    bool isRunning() const;
+
+    void setAllowLan(bool allow) { m_allowLan = allow; }
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+    // Where "!edev" datagrams go; the limited broadcast by default.
+    void setAnnounceAddress(const QHostAddress& address) { m_announceAddress = address; }
+
+    CFrameModel& model() { return m_model; }
+    const CFrameModel& model() const { return m_model; }
+    const FrameProfile& profile() const { return m_model.profile(); }
+    FaultPlan& faults() { return m_model.faults(); }
+    QHostAddress address() const;
+    quint16 commandPort() const;
+    int clientCount() const;
+    int aliveAnswers() const { return m_aliveAnswers; }
+    const std::vector<std::string>& programRecords() const { return m_model.programRecords(); }
+
+    // Changes the frame makes on its own, reported to every client as "!" lines.
+    void setSyncStatus(int state, int source);
+    void setInputStatus(int input, const QString& text);
+    void setPsuStatus(int unit, int status);
+    void setFanStatus(int unit, int status);
+    void setUnicastClockStatus(int state, const QString& text);
+    void sendToAll(const std::string& line);
+
+    void sendAliveRequest();
+    void setAliveInterval(int ms);
+    void sendOverlongLine();
+    void sendSearchAnnouncement(); // "!edev" datagram on its own account
+    void dropClients();
+
+    // Used by the sessions.
+    void handleRequest(CFrameSession& from, const DeviceMessage& request, std::string_view programText);
+    void logLine(const char* direction, std::string_view line);
+    void sessionFinished(CFrameSession* session);
+
+Q_SIGNALS:
+    void clientConnected();
+    void clientDisconnected();
+    void lineReceived(const QString& line);
+    void lineSent(const QString& line);
+    void aliveAnswered();
+    void restarting(const QString& keyword);
+    void programRecordReceived(int count);
+    void searchAnswered(const QHostAddress& requester);
+    void echoAnswered(const QHostAddress& requester);
+    void networkApplied();
+
+private:
+    void onNewConnection();
+    void onDatagrams(QUdpSocket* socket);
+    void handleDatagram(QUdpSocket* socket, const QByteArray& data, const QHostAddress& from, quint16 port);
+
+    CFrameModel m_model;
+    QTcpServer* m_server = nullptr;
+    QUdpSocket* m_udp = nullptr;       // the frame's own address
+    QUdpSocket* m_udpBroadcast = nullptr; // the limited broadcast
+    QTimer m_aliveTimer;
+    std::vector<CFrameSession*> m_sessions;
+    QHostAddress m_announceAddress{QHostAddress::Broadcast};
+    int m_aliveAnswers = 0;
+    bool m_allowLan = false;
+    bool m_verbose = false;
+};
+
+// Parses a "%eip" set-address line; false when it is not one.
+struct AddressRequest {
+    std::string serial;
+    NetworkSettings settings;
+    int flag = 0;
+};
+bool parseAddressRequest(std::string_view line, AddressRequest& out);
+
+} // namespace velmar::framesim
