@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmar {
+
+// The three switches the one command-line word sets.
+struct StartupOptions {
+    bool telnet = false;  // every connection uses the telnet port
+    bool xy = false;      // the device menu offers "X-Y control ..."
+    bool service = false; // the device menu offers the service-only entries
+};
+
+// The whole command line (the words after the program name, joined by one
+// blank) is compared exactly and case-sensitively with "telnet", "xy" and
+// "vkq"; anything else sets nothing.
+StartupOptions parseCommandLine(std::string_view commandLine);
+
+// The window title for the link state: " Velmar", and when online
+// "   ( Online )" or "   ( Online - <name> )", plus " - using Telnet port" on
+// the telnet port.
+std::string windowTitle(bool online, std::string_view deviceName, bool telnetPort);
+
+inline constexpr int kCommandPort = 10003;
+inline constexpr int kTelnetPort = 23;
+
+} // namespace velmar

@@ -1,0 +1,218 @@
+#include "link/DeviceList.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace velmar {
+namespace {
+
+using Source = CDeviceList::Source;
+
+class FakeProfile : public IProfileStore {
+public:
+    std::map<std::string, std::string> values;
+    bool failWrites = false;
+    int writes = 0;
+
+    int readInt(std::string_view section, std::string_view key) override {
+        const auto it = values.find(std::string(section) + "/" + std::string(key));
+        return it == values.end() ? 0 : std::stoi(it->second);
+    }
+    std::string readString(std::string_view section, std::string_view key) override {
+        const auto it = values.find(std::string(section) + "/" + std::string(key));
+        return it == values.end() ? std::string() : it->second;
+    }
+    bool writeInt(std::string_view section, std::string_view key, int value) override {
+        return writeString(section, key, std::to_string(value));
+    }
+    bool writeString(std::string_view section, std::string_view key, std::string_view value) override {
+        if (failWrites)
+            return false;
+        ++writes;
+        values[std::string(section) + "/" + std::string(key)] = std::string(value);
+        return true;
+    }
+};
+
+TEST(DeviceList, RowFromSearchReply) {
+    CDeviceList list;
+    const auto outcome =
+        list.addRowFromText("192.168.1.20,1,12,'Studio A','460',x,'SN01'", Source::SearchReply, std::nullopt);
+    EXPECT_TRUE(outcome.changed);
+    EXPECT_FALSE(outcome.disconnect);
+    ASSERT_EQ(list.rows().size(), 1U);
+    const KnownDevice& row = list.rows()[0];
+    EXPECT_EQ(row.address, "192.168.1.20");
+    EXPECT_EQ(row.id, "12");
+    EXPECT_EQ(row.name, "Studio A");
+    EXPECT_EQ(row.type, "460");
+    EXPECT_EQ(row.serial, "SN01");
+    EXPECT_EQ(row.addressValue, parseIpv4("192.168.1.20"));
+    EXPECT_EQ(entryKindOf(row.address), EntryKind::Application);
+}
+
+TEST(DeviceList, ModesMarkTheAddress) {
+    CDeviceList list;
+    list.addRowFromText("10.0.0.7,0,1,'Rec','460',x,'S7'", Source::SearchReply, std::nullopt);
+    list.addRowFromText("10.0.0.8,2,1,'Hash','461',x,'S8'", Source::SearchReply, std::nullopt);
+    list.addRowFromText("10.0.0.9,5,1,'Other','461',x,'S9'", Source::SearchReply, std::nullopt);
+    EXPECT_EQ(list.rows()[0].address, "*10.0.0.7");
+    EXPECT_EQ(entryKindOf(list.rows()[0].address), EntryKind::Recovery);
+    EXPECT_EQ(bareAddress(list.rows()[0].address), "10.0.0.7");
+    EXPECT_EQ(list.rows()[1].address, "#10.0.0.8");
+    EXPECT_EQ(entryKindOf(list.rows()[1].address), EntryKind::Hash);
+    EXPECT_EQ(list.rows()[2].address, "10.0.0.9");
+    EXPECT_EQ(entryKindOf(""), EntryKind::Application);
+}
+
+TEST(DeviceList, ReadingStopsAtTheFirstFieldWithoutComma) {
+    struct Row {
+        const char* text;
+        const char* id;
+        const char* name;
+        const char* type;
+        const char* serial;
+    };
+    const Row rows[] = {
+        {"10.0.0.5,", "", "", "", ""},
+        {"10.0.0.5,1", "", "", "", ""},
+        {"10.0.0.5,1,12", "", "", "", ""},
+        {"10.0.0.5,1,12,'N'", "12", "", "", ""},
+        {"10.0.0.5,1,12,'N','T',x", "12", "N", "T", ""},
+        {"10.0.0.5,1,12,'N','T',x,", "12", "N", "T", ""},
+        {"10.0.0.5,1,12,'N','T',x,'S',", "12", "N", "T", "S"},
+        {"10.0.0.5,1,12,'','',x,''", "12", "", "", ""},
+    };
+    for (const Row& r : rows) {
+        CDeviceList list;
+        list.addRowFromText(r.text, Source::SearchReply, std::nullopt);
+        ASSERT_EQ(list.rows().size(), 1U) << r.text;
+        EXPECT_EQ(list.rows()[0].address, "10.0.0.5") << r.text;
+        EXPECT_EQ(list.rows()[0].id, r.id) << r.text;
+        EXPECT_EQ(list.rows()[0].name, r.name) << r.text;
+        EXPECT_EQ(list.rows()[0].type, r.type) << r.text;
+        EXPECT_EQ(list.rows()[0].serial, r.serial) << r.text;
+    }
+    CDeviceList list;
+    EXPECT_FALSE(list.addRowFromText("10.0.0.5", Source::SearchReply, std::nullopt).changed);
+    EXPECT_FALSE(list.addRowFromText(",1,2", Source::SearchReply, std::nullopt).changed);
+    EXPECT_TRUE(list.rows().empty());
+}
+
+TEST(DeviceList, FreshReplyReplacesButSavedEntryKeepsAnsweredRow) {
+    CDeviceList list;
+    list.addRowFromText("10.0.0.5,1,1,'Old','460',x,'S1'", Source::SearchReply, std::nullopt);
+    list.addRowFromText("10.0.0.6,1,2,'Other','460',x,'S2'", Source::SearchReply, std::nullopt);
+    list.addRowFromText("10.0.0.5,1,3,'New','461',x,'S3'", Source::SearchReply, std::nullopt);
+    ASSERT_EQ(list.rows().size(), 2U);
+    EXPECT_EQ(list.rows()[1].name, "New");
+
+    EXPECT_FALSE(list.addRowFromText("10.0.0.5,", Source::SavedEntry, std::nullopt).changed);
+    ASSERT_EQ(list.rows().size(), 2U);
+    EXPECT_EQ(list.rows()[1].name, "New") << "listed once, with the answered row's columns";
+
+    // A saved entry replaces a row without a name (an earlier saved entry).
+    list.addRowFromText("10.0.0.9,", Source::SavedEntry, std::nullopt);
+    list.addRowFromText("10.0.0.9,", Source::SavedEntry, std::nullopt);
+    EXPECT_EQ(list.rows().size(), 3U);
+}
+
+TEST(DeviceList, OwnAnnouncementOfTheConnectedFrameDisconnects) {
+    CDeviceList list;
+    const auto connected = parseIpv4("10.0.0.5");
+    EXPECT_TRUE(list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1',", Source::SearchReply, connected).disconnect);
+    EXPECT_EQ(list.rows()[0].serial, "S1");
+    EXPECT_FALSE(list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1'", Source::SearchReply, connected).disconnect);
+    EXPECT_FALSE(list.addRowFromText("10.0.0.6,1,1,'B','460',x,'S2',", Source::SearchReply, connected).disconnect);
+    EXPECT_FALSE(list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1',", Source::SearchReply, std::nullopt).disconnect);
+}
+
+TEST(DeviceList, SavedAddressesRoundTripThroughTheProfile) {
+    FakeProfile profile;
+    profile.values["Devices/Count"] = "3";
+    profile.values["Devices/Device1"] = "10.0.0.5";
+    profile.values["Devices/Device3"] = "10.0.0.6";
+    profile.values["Devices/Device4"] = "10.0.0.99"; // beyond Count: never read
+    CDeviceList list;
+    list.addRowFromText("10.0.0.6,1,1,'Answered','460',x,'S'", Source::SearchReply, std::nullopt);
+    list.loadSaved(profile, std::nullopt);
+    EXPECT_EQ(list.savedAddresses(), (std::vector<std::string>{"10.0.0.5", "10.0.0.6"}));
+    ASSERT_EQ(list.rows().size(), 2U);
+    EXPECT_EQ(list.rows()[0].name, "Answered");
+    EXPECT_EQ(list.rows()[1].address, "10.0.0.5");
+    EXPECT_TRUE(list.rows()[1].name.empty());
+
+    FakeProfile saved;
+    EXPECT_TRUE(list.saveSaved(saved));
+    EXPECT_EQ(saved.values["Devices/Count"], "2");
+    EXPECT_EQ(saved.values["Devices/Device2"], "10.0.0.6");
+
+    FakeProfile failing;
+    failing.failWrites = true;
+    EXPECT_FALSE(list.saveSaved(failing));
+    EXPECT_TRUE(failing.values.empty()) << "no device keys when Count could not be written";
+
+    // Loading again does not double the saved list.
+    list.loadSaved(profile, std::nullopt);
+    EXPECT_EQ(list.savedAddresses().size(), 2U);
+}
+
+TEST(DeviceList, RemoveOnlySavedRowsExactly) {
+    FakeProfile profile;
+    profile.values["Devices/Count"] = "2";
+    profile.values["Devices/Device1"] = "10.0.0.7";
+    profile.values["Devices/Device2"] = "10.0.0.8";
+    CDeviceList list;
+    list.addRowFromText("10.0.0.7,0,1,'Rec','460',x,'S'", Source::SearchReply, std::nullopt);
+    list.loadSaved(profile, std::nullopt);
+    ASSERT_EQ(list.rows().size(), 2U);
+    EXPECT_EQ(list.rows()[0].address, "*10.0.0.7");
+    EXPECT_FALSE(list.canRemove(0)) << "a row marked * is not the saved address, even if saved";
+    EXPECT_TRUE(list.canRemove(1));
+    EXPECT_FALSE(list.canRemove(2));
+    EXPECT_FALSE(list.canRemove(-1));
+    EXPECT_TRUE(list.removeFromList(1));
+    EXPECT_EQ(list.rows().size(), 1U);
+    EXPECT_EQ(list.savedAddresses(), (std::vector<std::string>{"10.0.0.7"}));
+    EXPECT_FALSE(list.removeFromList(0));
+}
+
+TEST(DeviceList, AddDevice) {
+    FakeProfile profile;
+    CDeviceList list;
+    list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1'", Source::SearchReply, std::nullopt);
+    int probes = 0;
+    const auto answers = [&probes](std::string_view) { return ++probes, true; };
+    const auto silent = [&probes](std::string_view) { return ++probes, false; };
+
+    EXPECT_EQ(list.addDevice("", answers, profile), CDeviceList::AddDevice::Nothing);
+    EXPECT_EQ(list.addDevice("0.0.0.0", answers, profile), CDeviceList::AddDevice::Nothing);
+    EXPECT_EQ(list.addDevice("10.0.0.5", answers, profile), CDeviceList::AddDevice::AlreadyListed);
+    EXPECT_EQ(probes, 0) << "no probe for a listed or invalid address";
+    EXPECT_EQ(CDeviceList::addDeviceMessage(CDeviceList::AddDevice::AlreadyListed, "10.0.0.5"),
+              "Device already in the selection list");
+
+    EXPECT_EQ(list.addDevice("10.0.0.6", silent, profile), CDeviceList::AddDevice::NotResponding);
+    EXPECT_EQ(CDeviceList::addDeviceMessage(CDeviceList::AddDevice::NotResponding, "10.0.0.6"),
+              "Device 10.0.0.6 is not responding");
+    EXPECT_EQ(profile.writes, 0) << "an address that does not answer leaves the profile unchanged";
+    EXPECT_TRUE(list.savedAddresses().empty());
+
+    EXPECT_EQ(list.addDevice("10.0.0.6", answers, profile), CDeviceList::AddDevice::Added);
+    EXPECT_EQ(profile.values["Devices/Count"], "1");
+    EXPECT_EQ(profile.values["Devices/Device1"], "10.0.0.6");
+}
+
+TEST(DeviceList, RefreshRowFromDeviceInfo) {
+    CDeviceList list;
+    list.addRowFromText("10.0.0.5,", Source::SavedEntry, std::nullopt);
+    EXPECT_TRUE(list.refreshRow(*parseIpv4("10.0.0.5"), "460", "SN9"));
+    EXPECT_EQ(list.rows()[0].type, "460");
+    EXPECT_EQ(list.rows()[0].serial, "SN9");
+    EXPECT_FALSE(list.refreshRow(*parseIpv4("10.0.0.6"), "460", "SN9"));
+}
+
+} // namespace
+} // namespace velmar
