@@ -50,7 +50,9 @@ std::string_view quotedText(std::string_view token) {
 template <std::size_t N>
 void storeText(std::array<char, N>& field, std::string_view text) {
     field.fill('\0');
-    std::memcpy(field.data(), text.data(), std::min(text.size(), N - 1));
+    const std::size_t n = std::min(text.size(), N - 1);
+    if (n > 0) // an empty view may carry no pointer at all
+        std::memcpy(field.data(), text.data(), n);
 }
 
 bool isHwConfModuleWithRecord(std::int32_t module) {

@@ -319,6 +319,9 @@ TEST_F(Decoder, OtherLists) {
     EXPECT_EQ(m_decoder.labelList()[0].view(), "Kick");
     EXPECT_EQ(m_decoder.labelList()[1].view(), "Snare");
     expectInvalid(":llabel,0,1,33,33\r", CommandId::llabel);
+    m = line(":llabel,0,0,1,1,x\r");
+    EXPECT_EQ(m.command, CommandId::llabel);
+    EXPECT_EQ(m_decoder.labelList()[0].view(), "") << "an item without quotes is an empty label";
 
     m = line(":llevdetstate,0,1,1,2,1,0\r");
     EXPECT_EQ(m_decoder.levelDetectorList()[1], 0);
