@@ -1,0 +1,39 @@
+#include "link/CAddDevDlg.h"
+
+#include "link/Ipv4.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+namespace velmar {
+
+CAddDevDlg::CAddDevDlg(QWidget* parent) : QDialog(parent), m_address(new QLineEdit(this)) {
+    setWindowTitle(QStringLiteral("Add device to selection list"));
+    m_address->setObjectName(QStringLiteral("address"));
+    // Four octets of up to three digits; the range is checked on OK.
+    m_address->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("^(\\d{1,3}(\\.\\d{1,3}){0,3}\\.?)?$")), m_address));
+    m_address->setPlaceholderText(QStringLiteral("0.0.0.0"));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("IP address"), m_address);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+QString CAddDevDlg::address() const {
+    const std::string text = m_address->text().trimmed().toStdString();
+    const std::optional<Ipv4Address> value = parseIpv4(text);
+    if (!value || *value == 0)
+        return {};
+    return QString::fromStdString(formatIpv4(*value));
+}
+
+} // namespace velmar

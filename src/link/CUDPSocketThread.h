@@ -1,0 +1,58 @@
+#pragma once
+
+#include "link/CReplyQueue.h"
+
+#include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
+#include <QUdpSocket>
+
+namespace velmar {
+
+class CUDPSocketThread;
+
+// The worker's socket on the discovery reply port: every accepted search
+// reply goes into the queue.
+class CUDPSocket : public QUdpSocket {
+    Q_OBJECT
+public:
+    explicit CUDPSocket(CUDPSocketThread& owner);
+
+private:
+    void onReceive();
+    CUDPSocketThread& m_owner;
+};
+
+// Receives search replies on UDP port 10004 at idle priority and hands them to
+// the user-interface thread through a locked queue. replyQueued() fires (on
+// the worker thread; connect it queued) whenever the queue stops being empty.
+class CUDPSocketThread : public QThread {
+    Q_OBJECT
+public:
+    explicit CUDPSocketThread(CReplyQueue& queue, quint16 port = 0, QObject* parent = nullptr);
+    ~CUDPSocketThread() override;
+
+    // Asks the worker to end and waits for it up to the given time.
+    void stop(int waitMs = 100);
+    // Blocks until the socket is bound (or failed); for tests and start-up checks.
+    bool waitUntilBound(int timeoutMs);
+    quint16 port() const { return m_port; }
+
+Q_SIGNALS:
+    void replyQueued();
+
+protected:
+    void run() override;
+
+private:
+    friend class CUDPSocket;
+    void handOver(const QByteArray& datagram, const QHostAddress& sender);
+
+    CReplyQueue& m_queue;
+    quint16 m_port;
+    QMutex m_boundMutex;
+    QWaitCondition m_boundChanged;
+    int m_bound = 0; // 0 not yet, 1 bound, -1 failed
+};
+
+} // namespace velmar

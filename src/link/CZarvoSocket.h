@@ -1,0 +1,50 @@
+#pragma once
+
+#include "link/CLineReceiver.h"
+#include "protocol/DeviceMessage.h"
+
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+
+namespace velmar {
+
+// The one TCP link to a frame. Lines go out through the encoder in one write
+// each; received bytes go through the line receiver, which hands decoded
+// messages to its handler. Lives on the user-interface thread.
+class CZarvoSocket : public QObject {
+    Q_OBJECT
+public:
+    // Give up on a frame that neither accepts nor refuses within this time.
+    static constexpr int kConnectTimeoutMs = 5000;
+
+    CZarvoSocket(CLineReceiver::IHandler& handler, QObject* parent = nullptr);
+    ~CZarvoSocket() override;
+
+    // Connects with keep-alive on. The window stays responsive while waiting
+    // (a local event loop runs), and the wait is bounded. 0 on success, else
+    // the socket's error code + 1.
+    int connectTo(const QString& address, quint16 port, int timeoutMs = kConnectTimeoutMs);
+
+    // Encodes and writes one line. Nothing is sent without a link.
+    void send(const DeviceMessage& message);
+    // Shuts the sending direction, closes; no peerClosed() follows.
+    void close();
+    bool isOpen() const;
+
+    const CLineReceiver& receiver() const { return m_receiver; }
+
+Q_SIGNALS:
+    // The frame closed the link (or it broke).
+    void peerClosed();
+
+private:
+    void onReadyRead();
+    void onDisconnected();
+
+    QTcpSocket m_socket;
+    CLineReceiver m_receiver;
+    bool m_closing = false;
+};
+
+} // namespace velmar
