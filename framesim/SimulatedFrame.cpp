@@ -375,10 +375,14 @@ void CSimulatedFrame::handleDatagram(QUdpSocket* socket, const QByteArray& data,
     const bool probe = socket == m_udp && data.size() == 2 + static_cast<int>(kEchoText.size()) &&
                        static_cast<unsigned char>(data[0]) == data.size() && data[1] == 0 &&
                        text.substr(2) == kEchoText;
-    if (probe && !faults().refuseEcho) {
-        m_udp->writeDatagram(data, from, port);
-        Q_EMIT echoAnswered(from);
+    if (!probe)
+        return;
+    if (faults().refuseEcho) {
+        Q_EMIT echoRefused(from);
+        return;
     }
+    m_udp->writeDatagram(data, from, port);
+    Q_EMIT echoAnswered(from);
 }
 
 } // namespace velmar::framesim

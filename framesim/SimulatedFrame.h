@@ -119,6 +119,7 @@ Q_SIGNALS:
     void programRecordReceived(int count);
     void searchAnswered(const QHostAddress& requester);
     void echoAnswered(const QHostAddress& requester);
+    void echoRefused(const QHostAddress& requester);
     void networkApplied();
 
 private:

@@ -1,0 +1,296 @@
+#include "FrameModel.h"
+
+#include "protocol/ArgumentLayout.h"
+#include "protocol/CommandTable.h"
+#include "protocol/RequestEncoder.h"
+#include "protocol/ResponseDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace velmar::framesim {
+namespace {
+
+// Drives the model with request lines as the program writes them and reads
+// its answers with the program's decoder.
+class FrameModelTest : public ::testing::Test {
+protected:
+    CFrameModel model{*presetProfile("460")};
+    CResponseDecoder decoder;
+
+    Outcome send(const std::string& line, std::string_view programText = {}) {
+        DeviceMessage m;
+        CResponseDecoder requestDecoder;
+        const std::string withEnd = line + "\r";
+        const DecodeResult r = requestDecoder.decode(withEnd, m, CResponseDecoder::Column::Request);
+        EXPECT_TRUE(r.delivered) << line;
+        return model.handle(m, programText);
+    }
+    // The single reply to a request, without its carriage return.
+    std::string ask(const std::string& line) {
+        const Outcome o = send(line);
+        EXPECT_EQ(o.replies.size(), 1u) << line;
+        if (o.replies.empty())
+            return {};
+        std::string r = o.replies.front();
+        EXPECT_EQ(r.back(), '\r');
+        r.pop_back();
+        return r;
+    }
+    DeviceMessage decode(const std::string& line) {
+        DeviceMessage m;
+        const std::string withEnd = line.back() == '\r' ? line : line + "\r";
+        EXPECT_TRUE(decoder.decode(withEnd, m).delivered) << line;
+        return m;
+    }
+};
+
+struct Golden {
+    const char* request;
+    const char* reply;
+};
+
+// One representative per command family, answered from the 460 preset.
+const Golden kGolden[] = {
+    {"?gdevinfo", ":gdevinfo,0,'460',0,'460000230001'"},
+    {"?gdevid", ":gdevid,0,1,'Frame 460'"},
+    {"?gip", ":gip,0,0,'127.0.0.2','255.0.0.0','0.0.0.0','0050C2000001'"},
+    {"?ghwconf,2", ":ghwconf,0,2,1,'460100A   230115','4601002303001'"},
+    {"?ghwconf,10", ":ghwconf,0,10,1,'460130A   230115','4601302303012'"},
+    {"?ghwconf,16", ":ghwconf,0,16,0,'',''"},
+    {"?ghwconf,1", ":ghwconf,0,1"},
+    {"?gswver,2", ":gswver,0,2,'APP','2.1.0.5'"},
+    {"?gpsuconf", ":gpsuconf,0,3"},
+    {"?gfanconf", ":gfanconf,0,7"},
+    {"?gpsustatus,2", ":gpsustatus,0,2,0"},
+    {"?gsyncstat", ":gsyncstat,0,1,1"},
+    {"?gactrate", ":gactrate,0,2"},
+    {"?gsyncprio,3", ":gsyncprio,0,3,2"},
+    {"?gmaininpstatus,1", ":gmaininpstatus,0,1,OK"},
+    {"?gcross,1", ":gcross,0,1,0"},
+    {"?ggain,1,20", ":ggain,0,1,20,0.00,0,0"},
+    {"?gbkname", ":gbkname,0,'Frame-IP'"},
+    {"?guniclkstip", ":guniclkstip,0,0,Idle"},
+    {"?gadbrdtype,2", ":gadbrdtype,0,2,1"},
+    {"?gadmiclevel,2,1", ":gadmiclevel,0,2,1,0.00"},
+    {"?gembmode,1,2,4", ":gembmode,0,1,2,4,0"},
+    {"?gcifmode,5", ":gcifmode,0,5,1"},
+    {"?gcdelay,7,1", ":gcdelay,0,7,1,0"},
+    {"?gmadioutmode,2", ":gmadioutmode,0,2,0,0,0"},
+    {"?lsyncprio,2,17", ":lsyncprio,0,2,17,1,2,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0"},
+    {"?lmaininprate,13,2", ":lmaininprate,0,13,2,2,2"},
+    {"?llabel,1,5,2", ":llabel,0,1,5,2,'',''"},
+    {"&sdevid,7,'Studio'", ":sdevid,0,7,'Studio'"},
+    {"&sgain,1,20,-3.50,1,0", ":sgain,0,1,20,-3.50,1,0"},
+    {"&slabel,0,3,'Mic 3'", ":slabel,0,0,3,'Mic 3'"},
+    {"?gmaster", ":gmaster,0,1"},
+    {"&sidentify,1", ":sidentify,0,1"},
+    {"?aliverequest", ":aliverequest,0"},
+};
+
+TEST_F(FrameModelTest, FamiliesAnswerWithTheirReplyLayout) {
+    for (const Golden& g : kGolden)
+        EXPECT_EQ(ask(g.request), g.reply) << g.request;
+}
+
+// Every command the program can send gets an answer the program's decoder
+// reads as that command (or, for a list that answers item by item, as the
+// get command of its items), and the tag comes back on the reply.
+TEST_F(FrameModelTest, EveryCommandAnswersDecodably) {
+    for (int i = 0; i < kCommandCount; ++i) {
+        const auto id = static_cast<CommandId>(i);
+        if (isReserved(id))
+            continue;
+        DeviceMessage m = DeviceMessage::request(id);
+        m.setI(1, 1);
+        m.setI(2, 1);
+        m.setI(3, 1);
+        m.setI(4, 1);
+        m.tag = 99;
+        if (id == CommandId::sprog)
+            m.setI(1, 0);
+        const Outcome o = model.handle(m);
+        ASSERT_FALSE(o.replies.empty()) << keywordOf(id);
+        const DeviceMessage first = decode(o.replies.front());
+        EXPECT_EQ(first.command, id) << keywordOf(id) << ": " << o.replies.front();
+        EXPECT_TRUE(first.isReply()) << keywordOf(id);
+        EXPECT_EQ(first.tag, 99) << keywordOf(id) << ": " << o.replies.front();
+        for (std::size_t k = 1; k < o.replies.size(); ++k)
+            EXPECT_NE(decode(o.replies[k]).command, CommandId::InvalidReply) << o.replies[k];
+        if (id != CommandId::sclear)
+            model.reset();
+    }
+}
+
+TEST_F(FrameModelTest, ErrorRepliesStopAtTheBar) {
+    EXPECT_EQ(ask("?gcross,1537"), ":gcross,1,1537");
+    EXPECT_EQ(ask("?gcross,0"), ":gcross,1,0");
+    EXPECT_EQ(ask("?glabel,0,2049"), ":glabel,1,0,2049");
+    EXPECT_EQ(ask("?gcrtxflow,33"), ":gcrtxflow,1");
+    EXPECT_EQ(ask("?gmaininpstatus,15"), ":gmaininpstatus,1,15");
+    // An AD command on the DA card's slot
+    EXPECT_EQ(ask("?gadsigdet,3,1"), ":gadsigdet,1,3,1,0");
+    const DeviceMessage m = decode(ask("?glabel,1,9999"));
+    EXPECT_EQ(m.status, 1);
+    EXPECT_EQ(m.command, CommandId::glabel);
+}
+
+TEST_F(FrameModelTest, ListsStayWithinTheirBounds) {
+    EXPECT_EQ(ask("?lcross,1,129"), ":lcross,1,1,129");
+    EXPECT_EQ(ask("?lcross,1500,40"), ":lcross,1,1500,40");
+    EXPECT_EQ(ask("?lcross,1,0"), ":lcross,1,1,0");
+    EXPECT_EQ(ask("?lsyncprio,2,18"), ":lsyncprio,1,2,18");
+    EXPECT_EQ(ask("?lmaininpstatus,2,14"), ":lmaininpstatus,1,2,14");
+    EXPECT_EQ(ask("?llabel,0,1,33"), ":llabel,1,0,1,33");
+
+    const DeviceMessage full = decode(ask("?lcross,1409,128"));
+    EXPECT_EQ(full.status, 0);
+    EXPECT_EQ(full.i(2), 128);
+    const DeviceMessage inputs = decode(ask("?lmaininpstatus,1,14"));
+    EXPECT_EQ(inputs.status, 0);
+    EXPECT_EQ(decoder.inputStatusList()[0].view(), "OK");
+    EXPECT_EQ(decoder.inputStatusList()[13].channel, 14);
+}
+
+TEST_F(FrameModelTest, SetsChangeStateAndAreAnnounced) {
+    const Outcome o = send("&scross,5,17,0,0");
+    ASSERT_EQ(o.replies.size(), 1u);
+    EXPECT_EQ(o.replies[0], ":scross,0,5,17,0,0\r");
+    ASSERT_EQ(o.announcements.size(), 1u);
+    EXPECT_EQ(o.announcements[0], "!gcross,0,5,17\r");
+    EXPECT_EQ(model.crosspoint(5), 17);
+    EXPECT_EQ(ask("?gcross,5"), ":gcross,0,5,17");
+
+    const DeviceMessage list = decode(ask("?lcross,1,8"));
+    ASSERT_EQ(list.status, 0);
+    EXPECT_EQ(decoder.crosspointList()[4], 17);
+    EXPECT_EQ(decoder.crosspointList()[3], 0);
+
+    send("&slabel,1,7,'Out 7'");
+    EXPECT_EQ(model.label(1, 7), "Out 7");
+    decode(ask("?llabel,1,6,2"));
+    EXPECT_EQ(decoder.labelList()[1].view(), "Out 7");
+
+    // A set keeps what it does not carry: the MAC stays with the address.
+    send("&sip,1,'10.1.2.3','255.255.0.0','10.1.0.1'");
+    EXPECT_EQ(ask("?gip"), ":gip,0,1,'10.1.2.3','255.255.0.0','10.1.0.1','0050C2000001'");
+
+    send("&sdevid,9,'Renamed'");
+    EXPECT_EQ(model.deviceName(), "Renamed");
+    EXPECT_EQ(model.searchReply(':'), ":edev,0,1,9,'Renamed','460',x,'460000230001'\r");
+}
+
+TEST_F(FrameModelTest, ClearReturnsToTheProfile) {
+    send("&scross,5,17,0,0");
+    send("&sdevid,9,'Renamed'");
+    EXPECT_EQ(ask("&sclear"), ":sclear,0");
+    EXPECT_EQ(model.crosspoint(5), 0);
+    EXPECT_EQ(model.deviceName(), "Frame 460");
+}
+
+TEST_F(FrameModelTest, ListsAnsweredItemByItem) {
+    send("&sgain,0,2,1.25,0,1");
+    const Outcome o = send("?lgain,0,1,3");
+    ASSERT_EQ(o.replies.size(), 4u);
+    EXPECT_EQ(o.replies[0], ":lgain,0,0,1,3\r");
+    EXPECT_EQ(o.replies[2], ":ggain,0,0,2,1.25,0,1\r");
+    EXPECT_EQ(decode(o.replies[3]).i(2), 3);
+}
+
+TEST_F(FrameModelTest, BoardInfoRewritesTheCardRecord) {
+    EXPECT_EQ(ask("&sboardinfo,2,1,'460130A X 230115','4601302303012','000000',0"),
+              ":sboardinfo,0,2,1,'460130A X 230115','4601302303012','000000',0");
+    EXPECT_EQ(ask("?ghwconf,10"), ":ghwconf,0,10,1,'460130A X 230115','4601302303012'");
+    // slot 8 holds no card
+    EXPECT_EQ(decode(ask("&sboardinfo,2,7,'460130A X 230115','4601302303012','000000',0")).status, 1);
+}
+
+TEST_F(FrameModelTest, PpmStreamsLiveFromCreateToDelete) {
+    EXPECT_EQ(ask("?gppmid"), ":gppmid,0,1");
+    EXPECT_EQ(ask("?gppminfo,1"), ":gppminfo,1,1");
+    EXPECT_EQ(ask("&sppmcreate,'Meter',2,1,8,1,0"), ":sppmcreate,0,'Meter',2,1,8,1,0");
+    EXPECT_EQ(ask("?gppminfo,1"), ":gppminfo,0,1,'Meter',2,8,1,0,0");
+    EXPECT_EQ(ask("?lppmid"), ":lppmid,0,1");
+    EXPECT_EQ(ask("?gppmid"), ":gppmid,0,2");
+    EXPECT_EQ(ask("&sppmenable,1,1"), ":sppmenable,0,1,1");
+    EXPECT_EQ(ask("?gppmenable,1"), ":gppmenable,0,1,1");
+    EXPECT_EQ(ask("&sppmdelete,1"), ":sppmdelete,0,1");
+    EXPECT_EQ(ask("?gppmenable,1"), ":gppmenable,1,1");
+}
+
+TEST_F(FrameModelTest, FirmwareRecordsAreKeptAndAcknowledgedWithThePhase) {
+    EXPECT_EQ(ask("&sprog,0"), ":sprog,0,0");
+    EXPECT_EQ(send("&sprog,1", "S00F0000").replies.at(0), ":sprog,0,1\r");
+    EXPECT_EQ(send("&sprog,1", "S1130000").replies.at(0), ":sprog,0,1\r");
+    EXPECT_EQ(ask("&sprog,2"), ":sprog,0,2");
+    EXPECT_TRUE(model.programmingCompleted());
+    EXPECT_EQ(model.programRecords(), (std::vector<std::string>{"S00F0000", "S1130000"}));
+
+    // A record outside a transfer is refused.
+    EXPECT_EQ(decode(send("&sprog,1", "S1").replies.at(0)).status, CFrameModel::kStatusProgramming);
+}
+
+TEST_F(FrameModelTest, RestartCommandsCloseTheLink) {
+    EXPECT_TRUE(send("&srestart,1").closeLink);
+    EXPECT_TRUE(send("&sloadboot").closeLink);
+    EXPECT_TRUE(send("&sloadapp,1").closeLink);
+    EXPECT_FALSE(send("&sidentify,1").closeLink);
+}
+
+TEST_F(FrameModelTest, ScriptedChangesGiveTheirMessages) {
+    EXPECT_EQ(model.setSyncStatus(2, 4), "!gsyncstat,0,2,4\r");
+    EXPECT_EQ(model.setInputStatus(3, "ERR"), "!gmaininpstatus,0,3,ERR\r");
+    EXPECT_EQ(model.setPsuStatus(2, 1), "!gpsustatus,0,2,1\r");
+    EXPECT_EQ(model.setFanStatus(3, 1), "!gfanstatus,0,3,1\r");
+    EXPECT_EQ(model.setUnicastClockStatus(1, "Locked"), "!guniclkstip,0,1,Locked\r");
+    EXPECT_EQ(ask("?gsyncstat"), ":gsyncstat,0,2,4");
+    const DeviceMessage m = decode(model.setInputStatus(4, "OK"));
+    EXPECT_EQ(m.flags, 0);
+    EXPECT_EQ(m.command, CommandId::gmaininpstatus);
+}
+
+TEST(FrameModelModes, RecoveryAnswersOnlyMaintenance) {
+    CFrameModel model(*presetProfile("recovery"));
+    CResponseDecoder decoder;
+    const auto ask = [&](CommandId id, std::int32_t p1) {
+        DeviceMessage m = DeviceMessage::request(id);
+        m.setI(1, p1);
+        DeviceMessage r;
+        decoder.decode(model.handle(m).replies.at(0), r);
+        return r;
+    };
+    EXPECT_EQ(ask(CommandId::gswver, 2).status, 0);
+    EXPECT_EQ(ask(CommandId::ghwconf, 2).status, 0);
+    EXPECT_EQ(ask(CommandId::gcross, 1).status, CFrameModel::kStatusNotInThisMode);
+    EXPECT_EQ(model.searchReply(':').substr(0, 10), ":edev,0,0,");
+    CFrameModel hash(*presetProfile("hash"));
+    EXPECT_EQ(hash.searchReply(':').substr(0, 10), ":edev,0,2,");
+}
+
+TEST(FrameModelFaults, RefusedCommandsAnswerWithTheirStatus) {
+    FrameProfile p = *presetProfile("460");
+    p.faults.refused[CommandId::gcross] = 9;
+    CFrameModel model(p);
+    DeviceMessage m = DeviceMessage::request(CommandId::gcross);
+    m.setI(1, 3);
+    EXPECT_EQ(model.handle(m).replies.at(0), ":gcross,9,3\r");
+    model.faults().refused.clear();
+    EXPECT_EQ(model.handle(m).replies.at(0), ":gcross,0,3,0\r");
+}
+
+TEST(FrameModelFaults, FirmwareTransferFailsAtTheChosenRecord) {
+    FrameProfile p = *presetProfile("460");
+    p.faults.failProgramAtRecord = 2;
+    CFrameModel model(p);
+    DeviceMessage m = DeviceMessage::request(CommandId::sprog);
+    m.setI(1, 0);
+    model.handle(m);
+    m.setI(1, 1);
+    EXPECT_EQ(model.handle(m, "S1").replies.at(0), ":sprog,0,1\r");
+    EXPECT_EQ(model.handle(m, "S2").replies.at(0), ":sprog,3,1\r");
+    EXPECT_FALSE(model.programmingActive());
+}
+
+} // namespace
+} // namespace velmar::framesim
