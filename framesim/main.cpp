@@ -100,8 +100,10 @@ int main(int argc, char* argv[]) {
             p.id += n;
             p.name += " " + std::to_string(n + 1);
             p.serial += "-" + std::to_string(n + 1);
-            p.network.address = p.bindAddress;
         }
+        // The address the frame reports is the one it answers on.
+        if (n > 0 || parser.isSet(addressOpt))
+            p.network.address = p.bindAddress;
         auto frame = std::make_unique<CSimulatedFrame>(p);
         frame->setAllowLan(parser.isSet(lanOpt));
         frame->setVerbose(parser.isSet(verboseOpt));
