@@ -1,6 +1,8 @@
 #include "link/CDiscovery.h"
 
+#include <QEventLoop>
 #include <QNetworkInterface>
+#include <QTimer>
 #include <QUdpSocket>
 
 namespace velmar {
@@ -58,13 +60,24 @@ bool CDiscovery::echoProbe(const QString& address, int timeoutMs, quint16 frameP
     if (socket.writeDatagram(packet.data(), static_cast<qint64>(packet.size()), target, framePort) !=
         static_cast<qint64>(packet.size()))
         return false;
-    // Waiting blocks this thread for at most the time-out, in 50 ms steps.
-    for (int tries = echoProbeTries(timeoutMs); tries > 0; --tries) {
-        if (socket.hasPendingDatagrams() || socket.waitForReadyRead(kEchoPollMs)) {
-            std::array<char, kMaxEchoAnswer> answer{};
-            const qint64 n = socket.readDatagram(answer.data(), static_cast<qint64>(answer.size()));
-            return n > 0 && isEchoAnswer(std::span<const char>(answer.data(), static_cast<std::size_t>(n)));
-        }
+    // Look every 50 ms until the tries are used up. The wait runs a local
+    // event loop so the window keeps painting; operator input waits.
+    int tries = echoProbeTries(timeoutMs);
+    if (!socket.hasPendingDatagrams()) {
+        QEventLoop loop;
+        QTimer tick;
+        QObject::connect(&socket, &QUdpSocket::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&tries, &loop] {
+            if (--tries <= 0)
+                loop.quit();
+        });
+        tick.start(kEchoPollMs);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (socket.hasPendingDatagrams()) {
+        std::array<char, kMaxEchoAnswer> answer{};
+        const qint64 n = socket.readDatagram(answer.data(), static_cast<qint64>(answer.size()));
+        return n > 0 && isEchoAnswer(std::span<const char>(answer.data(), static_cast<std::size_t>(n)));
     }
     return false;
 }
