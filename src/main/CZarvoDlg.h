@@ -1,0 +1,133 @@
+#pragma once
+
+#include "link/CDeviceListModel.h"
+#include "link/CLineReceiver.h"
+#include "link/CReplyQueue.h"
+#include "link/DeviceList.h"
+#include "link/StartupOptions.h"
+#include "main/EngineInterfaces.h"
+#include "main/PollingEngine.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <map>
+#include <memory>
+
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QSettings;
+class QTableView;
+class QTimer;
+
+namespace velmar {
+
+class CUDPSocketThread;
+class CZarvoSocket;
+
+// Where the window finds the frames: the ports are fixed on the network, but
+// tests move the reply port when they cannot have 10004.
+struct DiscoveryPorts {
+    quint16 framePort = 10002;
+    quint16 replyPort = 10004;
+};
+
+// The main window. It is the Qt face of the polling engine: it backs the
+// engine's timers with QTimers, its link with a CZarvoSocket, its operator
+// with message boxes and its view with the device list and the status group.
+// What to send and when is decided by the engine, never here.
+class CZarvoDlg : public QMainWindow,
+                  private ITimerHost,
+                  private ILink,
+                  private IOperator,
+                  private IMainView,
+                  private CLineReceiver::IHandler {
+    Q_OBJECT
+public:
+    CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts ports = {}, QWidget* parent = nullptr);
+    ~CZarvoDlg() override;
+
+    CPollingEngine& engine() { return m_engine; }
+    const CDeviceList& deviceList() const { return m_devices; }
+
+    // Actions the window offers (also reached from its buttons and menus).
+    void refresh();
+    void addDevice();
+    void connectToRow(int row);
+    void closeConnection();
+    void removeRow(int row);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // ITimerHost
+    void startTimer(int id, int periodMs) override;
+    void stopTimer(int id) override;
+    // ILink
+    int open(std::string_view address, int port, bool probeFirst) override;
+    void close() override;
+    void send(const DeviceMessage& message) override;
+    // IOperator
+    void showMessage(std::string_view text) override;
+    bool askYesNo(std::string_view text) override;
+    // IMainView
+    void titleChanged(std::string_view title) override;
+    void statusFieldsChanged(const StatusFields& fields) override;
+    void settingsEnabledChanged(bool enabled) override;
+    void crosspointControlsEnabledChanged(bool enabled) override;
+    void connectButtonTextChanged(std::string_view text) override;
+    void deviceListReset() override;
+    void deviceRowInfoChanged(std::string_view address, std::string_view model,
+                              std::string_view serialNumber) override;
+    void deviceRowIdentityChanged(std::string_view address, int id, std::string_view name) override;
+    void crosspointListCleared() override;
+    void rebuildCrosspointTypeLists() override;
+    void crosspointRowChanged(int output) override;
+    void crosspointListChanged() override;
+    void ipFlowListChanged(bool outputs) override;
+    void inputOutputSelectionCleared() override;
+    // CLineReceiver::IHandler
+    bool receiving() const override;
+    void onDataReceived() override;
+    void onMessage(const DeviceMessage& message, bool isReply) override;
+    void sendRaw(const DeviceMessage& message) override;
+
+    void buildWidgets();
+    QGroupBox* buildDeviceGroup();
+    QGroupBox* buildStatusGroup();
+    void onTimer(int id);
+    void drainDiscoveryQueue();
+    void loadSavedEntries();
+    void showDeviceMenu(const QPoint& pos);
+    void showAbout();
+    std::optional<Ipv4Address> connectedAddress() const;
+    void listChanged();
+
+    StartupOptions m_options;
+    QSettings& m_profile;
+    DiscoveryPorts m_ports;
+    CPollingEngine m_engine;
+
+    CDeviceList m_devices;
+    CDeviceListModel* m_deviceModel = nullptr;
+    QTableView* m_deviceView = nullptr;
+    QPushButton* m_refreshButton = nullptr;
+    QPushButton* m_settingsButton = nullptr;
+    QPushButton* m_addButton = nullptr;
+
+    struct StatusWidgets {
+        QLineEdit* syncSource = nullptr;
+        QLineEdit* sampleRate = nullptr;
+        std::array<QLineEdit*, 2> psu{};
+        std::array<QLineEdit*, 3> fan{};
+    } m_status;
+
+    std::map<int, QTimer*> m_timers;
+    QPointer<CZarvoSocket> m_socket;
+    CReplyQueue m_replies;
+    std::unique_ptr<CUDPSocketThread> m_worker;
+};
+
+} // namespace velmar

@@ -1,0 +1,471 @@
+#include "main/PollingEngine.h"
+
+#include "main/CodeTables.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
+namespace velmar {
+
+namespace {
+
+// One line of a request sequence: the command once (from = 0), or once per
+// index from..to in p1; `second`, when set, goes into p2.
+struct PollStep {
+    CommandId command;
+    std::int16_t from = 0;
+    std::int16_t to = 0;
+    std::int16_t second = 0;
+    bool applicationOnly = false; // left out in run modes 0 and 2
+};
+
+using C = CommandId;
+
+constexpr PollStep kStart465[] = {
+    {C::gdevid, 0, 0, 0, true},
+    {C::gip},
+};
+
+constexpr PollStep kStart450[] = {
+    {C::gdevid, 0, 0, 0, true}, {C::gdevinfo, 0, 0, 0, true}, {C::gip},
+    {C::ghwconf, 2, 2},         {C::gswver, 2, 2},            {C::galivetime, 0, 0, 0, true},
+};
+
+constexpr PollStep kStartRecovery[] = {
+    {C::gip},
+    {C::ghwconf, 2, 2},
+    {C::gswver, 2, 2},
+};
+
+constexpr PollStep kStartFrame[] = {
+    {C::gdevid},          {C::gdevinfo},         {C::gip},           {C::ghwconf, 2, 20},
+    {C::gswver, 2, 20},   {C::gfanconf},         {C::gpsuconf},      {C::galivetime},
+    {C::gsystemdelay},    {C::ggenrate},         {C::grateadptsrc},  {C::gwclkout},
+    {C::lsyncprio, 2, 2, 17},                    {C::gsyncterm},     {C::gaeschstat},
+    {C::gphdmode},        {C::goptred},          {C::goptmode, 1, 2},
+    {C::gmadiinmode, 1, 3},                      {C::gmadioutmode, 1, 3},
+    {C::gmadidsdmode, 1, 3},                     {C::ghlinkinmode, 1, 2},
+    {C::ghlinkoutmode, 1, 2},                    {C::gbkip},         {C::gbkname},
+    {C::gswmodeip},       {C::gbksecip},         {C::gsrenaip},      {C::gprefmastip},
+};
+
+// The IP audio values asked by the module's name; the frame answers for its
+// own module whatever name is given, so none is sent.
+constexpr C kStageTwoIpAudio[] = {C::gmaxlatencyip, C::gframeip, C::glatencyip};
+
+constexpr C kAdChannelPoll[] = {C::gadinpmode,  C::gadmute,      C::gadphanpow, C::gadphase,
+                                C::gadmiclevel, C::gadlinelevel, C::gadsigdet,  C::gadovldet};
+constexpr C kDaChannelPoll[] = {C::gdaoutlevel, C::gdamute, C::gdasigdet, C::gdaovldet,
+                                C::gdacardet};
+constexpr C kSdiPortPoll[] = {C::gembena, C::gtxsrcrate};
+constexpr C kSdiGroupPoll[] = {C::gembmode, C::grxsrcena};
+constexpr C kMadiCardPoll[] = {C::gcifmode, C::gcifred, C::gchlinkinmode, C::gchlinkoutmode};
+constexpr C kMadiPortPoll[] = {C::gcmadiinmode, C::gcmadirxsrcena, C::gcmadioutmode,
+                               C::gcmadidsdmode, C::gcifinact};
+
+constexpr int kCrosspointBlock = 128;
+constexpr int kFanCount = 3;
+constexpr int kPsuCount = 2;
+
+DeviceMessage requestOf(CommandId id, std::initializer_list<std::int32_t> values) {
+    DeviceMessage m = DeviceMessage::request(id);
+    int slot = 1;
+    for (const std::int32_t v : values)
+        m.setI(slot++, v);
+    return m;
+}
+
+std::string_view stripEntryMark(std::string_view address) {
+    if (!address.empty() && (address.front() == '*' || address.front() == '#'))
+        address.remove_prefix(1);
+    return address;
+}
+
+} // namespace
+
+CPollingEngine::CPollingEngine(ITimerHost& timers, ILink& link, IOperator& op, IMainView& view)
+    : m_timers(timers), m_link(link), m_operator(op), m_view(view),
+      m_context{m_state, m_dialogs, view, timers, *this} {}
+
+void CPollingEngine::setStartupFlags(bool telnet, bool xy, bool service) {
+    m_state.useTelnetPort = telnet;
+    m_state.xyEnabled = xy;
+    m_state.serviceMode = service;
+}
+
+void CPollingEngine::initialise() { resetLink(false); }
+
+bool CPollingEngine::selectDevice(std::string_view address, std::string_view listAddressColumn,
+                                  std::string_view listTypeColumn) {
+    if (m_state.connected)
+        disconnect();
+    m_state.runMode = runModeFromListAddress(listAddressColumn);
+    m_state.family = familyFromListType(listTypeColumn);
+    return connect(stripEntryMark(address));
+}
+
+bool CPollingEngine::connect(std::string_view address) {
+    if (m_state.connected) {
+        disconnect();
+        return false;
+    }
+    m_timers.stopTimer(kTimerXyBurst);
+
+    std::uint32_t ip = 0;
+    if (!parseIpv4(address, ip) || ip == 0) {
+        m_operator.showMessage(kConnectFailed);
+        return false;
+    }
+    const bool telnet = m_state.runMode == kRunModeRecovery || m_state.runMode == kRunModeHash ||
+                        m_state.useTelnetPort;
+    const int port = telnet ? kPortTelnet : kPortCommand;
+    if (m_link.open(address, port, m_state.runMode == kRunModeApplication) != 0) {
+        m_operator.showMessage(kConnectFailed);
+        return false;
+    }
+    m_state.port = port;
+    m_state.connectedAddress = address;
+    m_state.deviceAddress = ip;
+    resetLink(true);
+    return true;
+}
+
+void CPollingEngine::disconnect() {
+    m_link.close();
+    m_state.connectedAddress.clear();
+    resetLink(false);
+}
+
+void CPollingEngine::onPeerClosed() {
+    if (m_state.connected)
+        disconnect();
+}
+
+void CPollingEngine::resetLink(bool connected) {
+    m_state.reset(connected, m_state.deviceAddress);
+    m_timers.stopTimer(kTimerAlive);
+    m_view.crosspointListCleared();
+    // A poll or the settings enable still pending from the previous link must
+    // not reach the next one.
+    m_timers.stopTimer(kTimerStartPoll);
+    m_timers.stopTimer(kTimerSettingsReady);
+    m_syncSourceText.clear();
+    m_sampleRateText.clear();
+
+    if (connected) {
+        m_state.aliveCounter = 0;
+        if (m_state.port == kPortTelnet) {
+            // The telnet port greets with lines of its own: they are dropped.
+            m_state.receiving = false;
+            m_timers.startTimer(kTimerStartPoll, kTelnetSettleMs);
+        } else {
+            m_state.receiving = true;
+            startRequests();
+            if (m_state.aliveEnabled)
+                m_timers.startTimer(kTimerAlive, kAlivePeriodMs);
+        }
+    } else {
+        // Back to the default, so a link closed during its telnet settling time
+        // does not leave the next one deaf.
+        m_state.receiving = true;
+        m_view.inputOutputSelectionCleared();
+    }
+
+    m_timers.stopTimer(kTimerXyBurst);
+    updateTitle();
+    m_view.connectButtonTextChanged(connected ? "Close" : "Connect");
+    m_statusShown = false;
+    publishStatus();
+    m_settingsEnabled = true; // forces the notification
+    setSettingsEnabled(false);
+    m_view.crosspointControlsEnabledChanged(connected && m_state.runMode == kRunModeApplication &&
+                                            m_state.family != kFamily465 &&
+                                            m_state.family != kFamily450);
+    m_view.deviceListReset();
+}
+
+bool CPollingEngine::onTimer(int id) {
+    switch (id) {
+    case kTimerAlive:
+        aliveTick();
+        return true;
+    case kTimerStartPoll:
+        m_timers.stopTimer(id);
+        startPollTimer();
+        return true;
+    case kTimerSettingsReady:
+        m_timers.stopTimer(id);
+        settingsReady();
+        return true;
+    case kTimerFirmware:
+    case kTimerDiscoveryQueue:
+    case kTimerDeviceList:
+        m_timers.stopTimer(id); // one-shot: killed before its owner runs
+        return false;
+    default:
+        return false;
+    }
+}
+
+void CPollingEngine::aliveTick() {
+    if (!m_state.connected || m_state.port != kPortCommand) {
+        m_timers.stopTimer(kTimerAlive);
+        return;
+    }
+    if (m_state.programming)
+        return;
+    sendAliveRequest();
+    if (--m_state.aliveCounter < 0)
+        disconnect();
+}
+
+void CPollingEngine::startPollTimer() {
+    if (!m_state.connected)
+        return;
+    if (!m_state.receiving) {
+        m_state.receiving = true;
+        startRequests();
+        return;
+    }
+    if (m_state.runMode != kRunModeApplication)
+        return;
+    if (m_state.family == kFamily465 || m_state.family == kFamily450) {
+        m_view.rebuildCrosspointTypeLists();
+        sendAliveRequest();
+    } else {
+        stageTwoPoll();
+    }
+}
+
+void CPollingEngine::settingsReady() {
+    if (!m_state.connected)
+        return;
+    setSettingsEnabled(true);
+    pollCards();
+}
+
+void CPollingEngine::onDataReceived() {
+    if (m_state.receiving)
+        m_state.aliveCounter = 1;
+}
+
+void CPollingEngine::onMessage(const DeviceMessage& message, bool isReply) {
+    onMessage(message, isReply, m_decoder);
+}
+
+void CPollingEngine::onMessage(const DeviceMessage& message, bool isReply,
+                               const CResponseDecoder& decoder) {
+    if (!m_state.connected || !m_state.receiving)
+        return;
+    dispatch(m_context, message, isReply, decoder);
+}
+
+void CPollingEngine::sendRequest(DeviceMessage message) {
+    if (!m_state.connected)
+        return;
+    message.flags = FlagRequest;
+    message.tag = 0;
+    message.length = static_cast<std::uint16_t>(message.size + 6);
+    m_link.send(message);
+}
+
+void CPollingEngine::sendRaw(const DeviceMessage& message) {
+    if (m_state.connected)
+        m_link.send(message);
+}
+
+void CPollingEngine::sendAliveRequest() {
+    DeviceMessage alive;
+    alive.command = CommandId::aliverequest;
+    alive.flags = FlagRequest | FlagAlive;
+    sendRaw(alive);
+}
+
+void CPollingEngine::startRequests() {
+    std::span<const PollStep> steps;
+    if (m_state.family == kFamily465)
+        steps = kStart465;
+    else if (m_state.family == kFamily450)
+        steps = kStart450;
+    else if (m_state.runMode == kRunModeRecovery)
+        steps = kStartRecovery;
+    else
+        steps = kStartFrame;
+
+    const bool application = m_state.runMode == kRunModeApplication;
+    for (const PollStep& step : steps) {
+        if (step.applicationOnly && !application)
+            continue;
+        for (int k = step.from; k <= step.to; ++k) {
+            DeviceMessage m = DeviceMessage::request(step.command);
+            if (k != 0)
+                m.setI(1, k);
+            if (step.second != 0)
+                m.setI(2, step.second);
+            sendRequest(m);
+        }
+    }
+    if (m_state.receiving)
+        m_timers.startTimer(kTimerStartPoll, kStageTwoFallbackMs);
+}
+
+void CPollingEngine::stageTwoPoll() {
+    sendRequest(DeviceMessage::request(C::gactrate));
+    sendRequest(DeviceMessage::request(C::gsyncstat));
+    if (m_state.ipModulePresent())
+        for (const C id : kStageTwoIpAudio)
+            sendRequest(DeviceMessage::request(id));
+    const int outputs = m_state.crosspointCount();
+    for (int first = 1; first <= outputs; first += kCrosspointBlock)
+        sendRequest(requestOf(C::lcross, {first, std::min(kCrosspointBlock, outputs - first + 1)}));
+    const int version = m_state.versionNumber();
+    if (version > 2000000)
+        for (int port = 1; port <= 2; ++port)
+            sendRequest(requestOf(C::goptinact, {port}));
+    sendRequest(requestOf(C::lmaininpstatus, {1, kMainInputs}));
+    if (m_dialogs.signalInputStatus != nullptr)
+        m_dialogs.signalInputStatus->refreshAll();
+    if (version >= 2010003) {
+        sendRequest(DeviceMessage::request(C::gbklock));
+        sendRequest(DeviceMessage::request(C::gbkdomain));
+    }
+}
+
+void CPollingEngine::pollCards() {
+    for (int slot = 1; slot <= kCardSlots; ++slot) {
+        switch (m_state.cardType(slot)) {
+        case kCardTypeAd:
+        case kCardTypeAd2: {
+            sendRequest(requestOf(C::gadbrdtype, {slot}));
+            const int channels = m_state.cardType(slot) == kCardTypeAd ? 8 : 2;
+            for (int ch = 1; ch <= channels; ++ch)
+                for (const C id : kAdChannelPoll)
+                    sendRequest(requestOf(id, {slot, ch}));
+            break;
+        }
+        case kCardTypeSdi:
+            for (int port = 1; port <= 2; ++port) {
+                for (const C id : kSdiPortPoll)
+                    sendRequest(requestOf(id, {slot, port}));
+                for (int group = 1; group <= 4; ++group)
+                    for (const C id : kSdiGroupPoll)
+                        sendRequest(requestOf(id, {slot, port, group}));
+            }
+            for (int port = 1; port <= 2; ++port)
+                sendRequest(requestOf(C::gsdirxstat, {slot, port}));
+            break;
+        case kCardTypeDa:
+            sendRequest(requestOf(C::gdadsdfilter, {slot}));
+            for (int ch = 1; ch <= kCardChannels; ++ch)
+                for (const C id : kDaChannelPoll)
+                    sendRequest(requestOf(id, {slot, ch}));
+            break;
+        case kCardTypeAes:
+            for (int ch = 1; ch <= kCardChannels; ++ch)
+                sendRequest(requestOf(C::gaesrxsrcena, {slot, ch}));
+            for (int ch = 1; ch <= kCardChannels; ++ch)
+                sendRequest(requestOf(C::gaesinpstatus, {slot, ch}));
+            break;
+        case kCardTypeMadi:
+            for (const C id : kMadiCardPoll)
+                sendRequest(requestOf(id, {slot}));
+            for (int port = 1; port <= 2; ++port)
+                for (const C id : kMadiPortPoll)
+                    sendRequest(requestOf(id, {slot, port}));
+            for (int port = 1; port <= 2; ++port)
+                sendRequest(requestOf(C::gcifstatus, {slot, port}));
+            break;
+        default:
+            break; // no card, EQ, or a card without ports: nothing to ask
+        }
+    }
+}
+
+int CPollingEngine::applySettings(const DeviceSettings& edited) {
+    if (m_applier == nullptr)
+        return 0;
+    const DeviceSettings before = m_state.settings;
+    m_state.settings = edited;
+    const int result = m_applier->sendChanges(before, m_state.settings, *this);
+    if (result == 2) {
+        if (m_restart)
+            m_restart();
+    } else if (result == 1) {
+        m_view.rebuildCrosspointTypeLists();
+        m_timers.startTimer(kTimerStartPoll, kSettingsAppliedMs);
+    }
+    return result;
+}
+
+CPollingEngine::SettingsInputs CPollingEngine::settingsInputs() const {
+    const int version = m_state.versionNumber();
+    return {m_state.family,       m_state.noPhd(),           version > 2000000,
+            version > 2000200,    m_state.live.bkLock,       m_state.live.bkDomain[2]};
+}
+
+std::string CPollingEngine::title() const {
+    std::string text(kBaseTitle);
+    if (!m_state.connected)
+        return text;
+    if (m_state.deviceTitleName.empty())
+        text += "   ( Online )";
+    else
+        text += "   ( Online - " + m_state.deviceTitleName + " )";
+    if (m_state.port == kPortTelnet)
+        text += " - using Telnet port";
+    return text;
+}
+
+void CPollingEngine::updateTitle() { m_view.titleChanged(title()); }
+
+StatusFields CPollingEngine::statusFields() const {
+    const bool on = m_state.connected;
+    StatusFields f;
+    f.syncSource = {m_syncSourceText, on, on && m_state.live.syncState != 0};
+    f.sampleRate = {m_sampleRateText, on, on && m_sampleRateText == kUnknownCode};
+    const auto unit = [on](bool fitted, std::int32_t status) {
+        StatusField field;
+        field.text = !fitted ? "" : (status != 0 ? "Faulty" : "OK");
+        field.enabled = on && fitted;
+        field.red = on && !field.text.empty() && field.text != "OK";
+        return field;
+    };
+    for (int k = 0; k < kPsuCount; ++k)
+        f.psu[static_cast<std::size_t>(k)] =
+            unit((m_state.settings.psuConfig & (1 << k)) != 0, m_state.live.psuStatus[static_cast<std::size_t>(k + 1)]);
+    for (int k = 0; k < kFanCount; ++k)
+        f.fan[static_cast<std::size_t>(k)] =
+            unit((m_state.settings.fanConfig & (1 << k)) != 0, m_state.live.fanStatus[static_cast<std::size_t>(k + 1)]);
+    return f;
+}
+
+void CPollingEngine::publishStatus() {
+    StatusFields fields = statusFields();
+    if (m_statusShown && fields == m_shownStatus)
+        return;
+    m_shownStatus = std::move(fields);
+    m_statusShown = true;
+    m_view.statusFieldsChanged(m_shownStatus);
+}
+
+void CPollingEngine::showSampleRate() {
+    m_sampleRateText = sampleRateName(m_state.live.actualRate);
+    publishStatus();
+}
+
+void CPollingEngine::showSyncSource() {
+    m_syncSourceText = syncSourceName(m_state.live.syncSource);
+    publishStatus();
+}
+
+void CPollingEngine::showPowerAndFans() { publishStatus(); }
+
+void CPollingEngine::setSettingsEnabled(bool enabled) {
+    if (enabled == m_settingsEnabled)
+        return;
+    m_settingsEnabled = enabled;
+    m_view.settingsEnabledChanged(enabled);
+}
+
+} // namespace velmar

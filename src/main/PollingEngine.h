@@ -1,0 +1,130 @@
+#pragma once
+
+#include "main/DeviceState.h"
+#include "main/DialogRegistry.h"
+#include "main/Dispatch.h"
+#include "main/EngineInterfaces.h"
+#include "protocol/DeviceMessage.h"
+#include "protocol/ResponseDecoder.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velmar {
+
+// The working core of the main window. Input flows like this:
+//
+//   device list row ──selectDevice──► connect ──ILink::open──► reset as connected
+//        │                                                          │
+//        │           start requests (at once, or 300 ms later on the telnet port)
+//        ▼                                                          ▼
+//   receiver ──onDataReceived / onMessage──► dispatch ──► DeviceState ──► IMainView
+//                                              │                          dialogs
+//                                              └─ timers 7 and 11: stage-two poll,
+//                                                 "&Settings" and the card poll
+//
+// Timer 6 watches the link: a frame that stays silent for two ticks is dropped.
+// Everything runs on one thread; the engine never blocks and never reads a clock.
+class CPollingEngine final : public IDispatchHost {
+public:
+    static constexpr std::string_view kBaseTitle = " Velmar";
+    static constexpr std::string_view kConnectFailed = "Connect failed, target not responding";
+
+    CPollingEngine(ITimerHost& timers, ILink& link, IOperator& op, IMainView& view);
+
+    // Command-line switches, set once before the window opens.
+    void setStartupFlags(bool telnet, bool xy, bool service);
+    // The window's start: shows the offline state.
+    void initialise();
+
+    // A device list row was chosen: drops an existing link, takes run mode and
+    // family from the row's address and Type columns, and connects to `address`.
+    bool selectDevice(std::string_view address, std::string_view listAddressColumn,
+                      std::string_view listTypeColumn);
+    // The connect button: disconnects when connected, else connects to `address`
+    // with the current run mode and family. True when a link was opened.
+    bool connect(std::string_view address);
+    void disconnect();
+    void onPeerClosed();
+
+    // Returns false for the timers the engine does not own (5, 8, 9, 10), after
+    // stopping the one-shot ones among them, so the shell can route them on.
+    bool onTimer(int id);
+
+    // The receiver's entry points.
+    bool receiving() const { return m_state.receiving; }
+    void onDataReceived();
+    void onMessage(const DeviceMessage& message, bool isReply);
+    void onMessage(const DeviceMessage& message, bool isReply, const CResponseDecoder& decoder);
+    CResponseDecoder& decoder() { return m_decoder; }
+
+    // Requests: completed as requests (flags 0x10, no tag) and sent while connected.
+    void sendRequest(DeviceMessage message) override;
+    // Sent as the caller set the flags (alive requests).
+    void sendRaw(const DeviceMessage& message);
+
+    void startRequests();
+    void stageTwoPoll();
+    void pollCards();
+
+    // The settings dialog ended with its "yes" result. Returns 0 (nothing sent),
+    // 1 (sent: new stage-two poll) or 2 (network group sent: restart offered).
+    // Without an applier nothing changes and 0 is returned.
+    int applySettings(const DeviceSettings& edited);
+    void setSettingsApplier(ISettingsApplier* applier) { m_applier = applier; }
+    void setRestartCommand(std::function<void()> restart) { m_restart = std::move(restart); }
+
+    // What the settings dialog is given besides its copy of the block.
+    struct SettingsInputs {
+        int family = 0;
+        bool noPhd = false;
+        bool versionAbove2000000 = false;
+        bool versionAbove2000200 = false;
+        int bkLock = 0;
+        int bkDomainState = 0;
+    };
+    SettingsInputs settingsInputs() const;
+    bool settingsEnabled() const { return m_settingsEnabled; }
+
+    // A firmware transfer suspends alive supervision.
+    void setProgramming(bool on) { m_state.programming = on; }
+
+    void updateTitle() override;
+    std::string title() const;
+    StatusFields statusFields() const;
+    void showSampleRate() override;
+    void showSyncSource() override;
+    void showPowerAndFans() override;
+
+    const DeviceState& state() const { return m_state; }
+    DialogRegistry& dialogs() { return m_dialogs; }
+
+private:
+    void resetLink(bool connected);
+    void aliveTick();
+    void startPollTimer();
+    void settingsReady();
+    void sendAliveRequest();
+    void publishStatus();
+    void setSettingsEnabled(bool enabled);
+
+    ITimerHost& m_timers;
+    ILink& m_link;
+    IOperator& m_operator;
+    IMainView& m_view;
+    DeviceState m_state;
+    CResponseDecoder m_decoder;
+    DialogRegistry m_dialogs;
+    DispatchContext m_context;
+    ISettingsApplier* m_applier = nullptr;
+    std::function<void()> m_restart;
+
+    std::string m_syncSourceText;
+    std::string m_sampleRateText;
+    StatusFields m_shownStatus;
+    bool m_statusShown = false;
+    bool m_settingsEnabled = false;
+};
+
+} // namespace velmar
