@@ -10,7 +10,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-
 #include <map>
 #include <memory>
 
@@ -45,7 +44,8 @@ class CZarvoDlg : public QMainWindow,
                   private CLineReceiver::IHandler {
     Q_OBJECT
 public:
-    CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts ports = {}, QWidget* parent = nullptr);
+    CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts ports = {},
+              QWidget* parent = nullptr);
     ~CZarvoDlg() override;
 
     CPollingEngine& engine() { return m_engine; }

@@ -77,9 +77,13 @@ int DeviceState::cardType(int slot) const {
     return settings.cards[static_cast<std::size_t>(slot)].cardType;
 }
 
-bool DeviceState::ipModulePresent() const { return settings.hwConf[kModuleIpAudio].present != 0; }
+bool DeviceState::ipModulePresent() const {
+    return settings.hwConf[kModuleIpAudio].present != 0;
+}
 
-bool DeviceState::sfpPresent() const { return settings.hwConf[kModuleSfp].present != 0; }
+bool DeviceState::sfpPresent() const {
+    return settings.hwConf[kModuleSfp].present != 0;
+}
 
 bool DeviceState::noPhd() const {
     const std::string_view code = settings.hwConf[kModuleMainBoard].boardCode.view();
@@ -112,7 +116,9 @@ int versionNumberFromText(std::string_view text) {
     return static_cast<int>(value);
 }
 
-int familyFromModel(std::string_view model) { return lookupFamily(kModelFamilies, model, kFamily460); }
+int familyFromModel(std::string_view model) {
+    return lookupFamily(kModelFamilies, model, kFamily460);
+}
 
 int familyFromListType(std::string_view type) {
     if (type.empty())

@@ -251,6 +251,8 @@ struct LiveStatus {
     std::int32_t maxLatency = 0;
     std::int32_t bkLock = 0;
     std::array<std::int32_t, 3> bkDomain{};
+
+    friend bool operator==(const LiveStatus&, const LiveStatus&) = default;
 };
 
 struct DeviceState {

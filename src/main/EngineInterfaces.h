@@ -97,7 +97,8 @@ public:
     virtual void deviceRowInfoChanged(std::string_view address, std::string_view model,
                                       std::string_view serialNumber) = 0;
     // ID and Name columns of the row whose address is `address` ("gdevid").
-    virtual void deviceRowIdentityChanged(std::string_view address, int id, std::string_view name) = 0;
+    virtual void deviceRowIdentityChanged(std::string_view address, int id,
+                                          std::string_view name) = 0;
     virtual void crosspointListCleared() = 0;
     virtual void rebuildCrosspointTypeLists() = 0;
     virtual void crosspointRowChanged(int output) = 0;

@@ -28,8 +28,8 @@ constexpr PollStep kStart465[] = {
 };
 
 constexpr PollStep kStart450[] = {
-    {C::gdevid, 0, 0, 0, true}, {C::gdevinfo, 0, 0, 0, true}, {C::gip},
-    {C::ghwconf, 2, 2},         {C::gswver, 2, 2},            {C::galivetime, 0, 0, 0, true},
+    {C::gdevid, 0, 0, 0, true}, {C::gdevinfo, 0, 0, 0, true},   {C::gip}, {C::ghwconf, 2, 2},
+    {C::gswver, 2, 2},          {C::galivetime, 0, 0, 0, true},
 };
 
 constexpr PollStep kStartRecovery[] = {
@@ -39,15 +39,35 @@ constexpr PollStep kStartRecovery[] = {
 };
 
 constexpr PollStep kStartFrame[] = {
-    {C::gdevid},          {C::gdevinfo},         {C::gip},           {C::ghwconf, 2, 20},
-    {C::gswver, 2, 20},   {C::gfanconf},         {C::gpsuconf},      {C::galivetime},
-    {C::gsystemdelay},    {C::ggenrate},         {C::grateadptsrc},  {C::gwclkout},
-    {C::lsyncprio, 2, 2, 17},                    {C::gsyncterm},     {C::gaeschstat},
-    {C::gphdmode},        {C::goptred},          {C::goptmode, 1, 2},
-    {C::gmadiinmode, 1, 3},                      {C::gmadioutmode, 1, 3},
-    {C::gmadidsdmode, 1, 3},                     {C::ghlinkinmode, 1, 2},
-    {C::ghlinkoutmode, 1, 2},                    {C::gbkip},         {C::gbkname},
-    {C::gswmodeip},       {C::gbksecip},         {C::gsrenaip},      {C::gprefmastip},
+    {C::gdevid},
+    {C::gdevinfo},
+    {C::gip},
+    {C::ghwconf, 2, 20},
+    {C::gswver, 2, 20},
+    {C::gfanconf},
+    {C::gpsuconf},
+    {C::galivetime},
+    {C::gsystemdelay},
+    {C::ggenrate},
+    {C::grateadptsrc},
+    {C::gwclkout},
+    {C::lsyncprio, 2, 2, 17},
+    {C::gsyncterm},
+    {C::gaeschstat},
+    {C::gphdmode},
+    {C::goptred},
+    {C::goptmode, 1, 2},
+    {C::gmadiinmode, 1, 3},
+    {C::gmadioutmode, 1, 3},
+    {C::gmadidsdmode, 1, 3},
+    {C::ghlinkinmode, 1, 2},
+    {C::ghlinkoutmode, 1, 2},
+    {C::gbkip},
+    {C::gbkname},
+    {C::gswmodeip},
+    {C::gbksecip},
+    {C::gsrenaip},
+    {C::gprefmastip},
 };
 
 // The IP audio values asked by the module's name; the frame answers for its
@@ -85,8 +105,8 @@ std::string_view stripEntryMark(std::string_view address) {
 } // namespace
 
 CPollingEngine::CPollingEngine(ITimerHost& timers, ILink& link, IOperator& op, IMainView& view)
-    : m_timers(timers), m_link(link), m_operator(op), m_view(view),
-      m_context{m_state, m_dialogs, view, timers, *this} {}
+    : m_timers(timers), m_link(link), m_operator(op),
+      m_view(view), m_context{m_state, m_dialogs, view, timers, *this} {}
 
 void CPollingEngine::setStartupFlags(bool telnet, bool xy, bool service) {
     m_state.useTelnetPort = telnet;
@@ -94,7 +114,9 @@ void CPollingEngine::setStartupFlags(bool telnet, bool xy, bool service) {
     m_state.serviceMode = service;
 }
 
-void CPollingEngine::initialise() { resetLink(false); }
+void CPollingEngine::initialise() {
+    resetLink(false);
+}
 
 bool CPollingEngine::selectDevice(std::string_view address, std::string_view listAddressColumn,
                                   std::string_view listTypeColumn) {
@@ -400,8 +422,8 @@ int CPollingEngine::applySettings(const DeviceSettings& edited) {
 
 CPollingEngine::SettingsInputs CPollingEngine::settingsInputs() const {
     const int version = m_state.versionNumber();
-    return {m_state.family,       m_state.noPhd(),           version > 2000000,
-            version > 2000200,    m_state.live.bkLock,       m_state.live.bkDomain[2]};
+    return {m_state.family,    m_state.noPhd(),     version > 2000000,
+            version > 2000200, m_state.live.bkLock, m_state.live.bkDomain[2]};
 }
 
 std::string CPollingEngine::title() const {
@@ -417,7 +439,9 @@ std::string CPollingEngine::title() const {
     return text;
 }
 
-void CPollingEngine::updateTitle() { m_view.titleChanged(title()); }
+void CPollingEngine::updateTitle() {
+    m_view.titleChanged(title());
+}
 
 StatusFields CPollingEngine::statusFields() const {
     const bool on = m_state.connected;
@@ -433,10 +457,12 @@ StatusFields CPollingEngine::statusFields() const {
     };
     for (int k = 0; k < kPsuCount; ++k)
         f.psu[static_cast<std::size_t>(k)] =
-            unit((m_state.settings.psuConfig & (1 << k)) != 0, m_state.live.psuStatus[static_cast<std::size_t>(k + 1)]);
+            unit((m_state.settings.psuConfig & (1 << k)) != 0,
+                 m_state.live.psuStatus[static_cast<std::size_t>(k + 1)]);
     for (int k = 0; k < kFanCount; ++k)
         f.fan[static_cast<std::size_t>(k)] =
-            unit((m_state.settings.fanConfig & (1 << k)) != 0, m_state.live.fanStatus[static_cast<std::size_t>(k + 1)]);
+            unit((m_state.settings.fanConfig & (1 << k)) != 0,
+                 m_state.live.fanStatus[static_cast<std::size_t>(k + 1)]);
     return f;
 }
 
@@ -459,7 +485,9 @@ void CPollingEngine::showSyncSource() {
     publishStatus();
 }
 
-void CPollingEngine::showPowerAndFans() { publishStatus(); }
+void CPollingEngine::showPowerAndFans() {
+    publishStatus();
+}
 
 void CPollingEngine::setSettingsEnabled(bool enabled) {
     if (enabled == m_settingsEnabled)
