@@ -199,4 +199,13 @@ bool CDeviceList::refreshRow(Ipv4Address address, std::string_view type, std::st
     return true;
 }
 
+bool CDeviceList::refreshIdentity(Ipv4Address address, int id, std::string_view name) {
+    const int row = findRow(address);
+    if (row < 0)
+        return false;
+    m_rows[static_cast<std::size_t>(row)].id = std::to_string(id);
+    m_rows[static_cast<std::size_t>(row)].name = std::string(name);
+    return true;
+}
+
 } // namespace velmar

@@ -76,6 +76,8 @@ public:
 
     // The "gdevinfo" reply refreshes model and serial number of the connected row.
     bool refreshRow(Ipv4Address address, std::string_view type, std::string_view serial);
+    // The "gdevid" reply sets ID and Name of the connected row.
+    bool refreshIdentity(Ipv4Address address, int id, std::string_view name);
 
     static constexpr std::string_view kProfileSection = "Devices";
 

@@ -112,6 +112,7 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
     m_deviceView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_deviceView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_deviceView->verticalHeader()->hide();
+    m_deviceView->verticalHeader()->setDefaultSectionSize(m_deviceView->fontMetrics().height() + 6);
     m_deviceView->horizontalHeader()->setStretchLastSection(true);
     m_deviceView->setShowGrid(false);
     for (int c = 0; c < CDeviceListModel::ColumnCount; ++c)

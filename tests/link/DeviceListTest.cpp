@@ -205,13 +205,16 @@ TEST(DeviceList, AddDevice) {
     EXPECT_EQ(profile.values["Devices/Device1"], "10.0.0.6");
 }
 
-TEST(DeviceList, RefreshRowFromDeviceInfo) {
+TEST(DeviceList, ConnectedRowFollowsTheFrame) {
     CDeviceList list;
     list.addRowFromText("10.0.0.5,", Source::SavedEntry, std::nullopt);
     EXPECT_TRUE(list.refreshRow(*parseIpv4("10.0.0.5"), "460", "SN9"));
     EXPECT_EQ(list.rows()[0].type, "460");
     EXPECT_EQ(list.rows()[0].serial, "SN9");
     EXPECT_FALSE(list.refreshRow(*parseIpv4("10.0.0.6"), "460", "SN9"));
+    EXPECT_TRUE(list.refreshIdentity(*parseIpv4("10.0.0.5"), 42, "Stage left"));
+    EXPECT_EQ(list.rows()[0].id, "42");
+    EXPECT_EQ(list.rows()[0].name, "Stage left");
 }
 
 } // namespace

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The demo's inside half; runs in the network namespace (see demo.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${VELMAR_BUILD_DIR:-build/dev}
+pids=()
+cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
+trap cleanup EXIT
+
+"$build/framesim/velmar-framesim" --preset 460 --address 127.0.0.2 --set "name='Studio A'" &
+pids+=($!)
+"$build/framesim/velmar-framesim" --preset 461 --address 127.0.0.3 --set "name='Studio B'" --set id=2 &
+pids+=($!)
+"$build/framesim/velmar-framesim" --preset recovery --address 127.0.0.4 --set "name='Spare'" --set id=3 &
+pids+=($!)
+sleep 0.5 # let the frames bind before the program's first search
+
+# A profile of the demo's own, so the demo never touches your saved addresses.
+export XDG_CONFIG_HOME=${XDG_CONFIG_HOME_DEMO:-$(mktemp -d)}
+
+if [[ -z ${VELMAR_DEMO_HEADLESS:-} && ( -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ) ]]; then
+  "$build/app/velmar"
+  exit 0
+fi
+
+shot=${VELMAR_DEMO_SHOT:-$PWD/build/demo-screenshot.png}
+Xvfb :57 -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:57
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+"$build/app/velmar" &
+pids+=($!)
+sleep 3 # the search, the replies and the saved entries take about a second
+import -window root "$shot"
+echo "demo screenshot: $shot"
