@@ -335,7 +335,7 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
     case C::galivetime: v.setI(1, p.aliveIntervalMs / 1000); break;
     case C::ggenrate: v.setI(1, p.genRate); break;
     case C::gactrate: v.setI(1, p.sampleRate); break;
-    case C::gsyncstat: v.setI(1, p.syncState); v.setI(2, p.syncSource); break;
+    case C::gsyncstat: v.setI(1, p.syncSource); v.setI(2, p.syncState); break; // source, then state
     case C::gsyncprio: v.setI(2, p.syncPriority[static_cast<std::size_t>(i1)]); break;
     case C::gmaininpstatus: v.setText(2, 4, p.inputStatus[static_cast<std::size_t>(i1)]); break;
     case C::gmaininprate: v.setI(2, p.sampleRate); break;
@@ -742,8 +742,8 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
 
 std::string CFrameModel::setSyncStatus(int state, int source) {
     DeviceMessage v = current(C::gsyncstat, {});
-    v.setI(1, state);
-    v.setI(2, source);
+    v.setI(1, source);
+    v.setI(2, state);
     store(C::gsyncstat, v);
     return messageLine(C::gsyncstat, {});
 }

@@ -61,7 +61,7 @@ struct FrameProfile {
     std::array<int, kFanUnits + 1> fanStatus{};
     int temperature = 38;
 
-    int syncState = 1;
+    int syncState = 0;        // 0 locked, non-zero a sync fault
     int syncSource = 1;       // 1 internal .. 18 IP
     int sampleRate = 2;       // actual rate code, 2 = 48 kHz
     int genRate = 2;

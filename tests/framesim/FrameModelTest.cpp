@@ -64,7 +64,7 @@ const Golden kGolden[] = {
     {"?gpsuconf", ":gpsuconf,0,3"},
     {"?gfanconf", ":gfanconf,0,7"},
     {"?gpsustatus,2", ":gpsustatus,0,2,0"},
-    {"?gsyncstat", ":gsyncstat,0,1,1"},
+    {"?gsyncstat", ":gsyncstat,0,1,0"},
     {"?gactrate", ":gactrate,0,2"},
     {"?gsyncprio,3", ":gsyncprio,0,3,2"},
     {"?gmaininpstatus,1", ":gmaininpstatus,0,1,OK"},
@@ -239,12 +239,12 @@ TEST_F(FrameModelTest, RestartCommandsCloseTheLink) {
 }
 
 TEST_F(FrameModelTest, ScriptedChangesGiveTheirMessages) {
-    EXPECT_EQ(model.setSyncStatus(2, 4), "!gsyncstat,0,2,4\r");
+    EXPECT_EQ(model.setSyncStatus(2, 4), "!gsyncstat,0,4,2\r");
     EXPECT_EQ(model.setInputStatus(3, "ERR"), "!gmaininpstatus,0,3,ERR\r");
     EXPECT_EQ(model.setPsuStatus(2, 1), "!gpsustatus,0,2,1\r");
     EXPECT_EQ(model.setFanStatus(3, 1), "!gfanstatus,0,3,1\r");
     EXPECT_EQ(model.setUnicastClockStatus(1, "Locked"), "!guniclkstip,0,1,Locked\r");
-    EXPECT_EQ(ask("?gsyncstat"), ":gsyncstat,0,2,4");
+    EXPECT_EQ(ask("?gsyncstat"), ":gsyncstat,0,4,2");
     const DeviceMessage m = decode(model.setInputStatus(4, "OK"));
     EXPECT_EQ(m.flags, 0);
     EXPECT_EQ(m.command, CommandId::gmaininpstatus);

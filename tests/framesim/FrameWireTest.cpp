@@ -103,7 +103,7 @@ TEST_F(FrameWireTest, ScriptedChangesReachEveryClient) {
     frame->setFanStatus(1, 1);
     frame->setUnicastClockStatus(1, QStringLiteral("Locked"));
     ASSERT_TRUE(client.waitLines(5));
-    EXPECT_EQ(client.lines()[0].text, "!gsyncstat,0,2,4");
+    EXPECT_EQ(client.lines()[0].text, "!gsyncstat,0,4,2"); // source, then state
     EXPECT_EQ(client.lines()[1].text, "!gmaininpstatus,0,3,ERR");
     EXPECT_EQ(client.lines()[2].text, "!gpsustatus,0,2,1");
     EXPECT_EQ(client.lines()[3].text, "!gfanstatus,0,1,1");

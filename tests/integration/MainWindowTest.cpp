@@ -1,0 +1,236 @@
+#include "IntegrationSupport.h"
+
+#include "link/DiscoveryDatagrams.h"
+#include "main/CZarvoDlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace velmar {
+namespace {
+
+using test::waitUntil;
+
+// Answers every message box that opens and remembers its text, as an
+// operator clicking it away would.
+class MessageBoxWatcher : public QObject {
+public:
+    QStringList texts;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+
+    MessageBoxWatcher() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const auto widgets = QApplication::topLevelWidgets();
+            for (QWidget* w : widgets) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box && box->isVisible()) {
+                    texts << box->text();
+                    QAbstractButton* button = box->button(answer);
+                    if (!button)
+                        button = box->buttons().value(0);
+                    button->click();
+                }
+            }
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat);
+    }
+    std::unique_ptr<CZarvoDlg> openWindow(StartupOptions options = {}) {
+        auto window = std::make_unique<CZarvoDlg>(options, *settings);
+        return window;
+    }
+    int rowOf(const CZarvoDlg& w, std::string_view addressColumn) const {
+        const auto& rows = w.deviceList().rows();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].address == addressColumn)
+                return static_cast<int>(i);
+        return -1;
+    }
+    bool listed(const CZarvoDlg& w, std::string_view addressColumn) const { return rowOf(w, addressColumn) >= 0; }
+
+    QTemporaryDir dir;
+    std::unique_ptr<QSettings> settings;
+    MessageBoxWatcher boxes;
+};
+
+TEST_F(MainWindow, SearchListsFramesAndConnectsByRow) {
+    auto a = test::startFrame("460", "127.0.0.2");
+    auto b = test::startFrame("461", "127.0.0.3");
+    auto c = test::startFrame("recovery", "127.0.0.4", [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
+    ASSERT_TRUE(a && b && c);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return w->deviceList().rows().size() == 3; }));
+    const KnownDevice& rowA = w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))];
+    EXPECT_EQ(rowA.name, a->profile().name);
+    EXPECT_EQ(rowA.type, "460");
+    EXPECT_EQ(rowA.serial, a->profile().serial);
+    ASSERT_TRUE(listed(*w, "*127.0.0.4"));
+
+    // The recovery frame refuses the echo probe: it is reached on the telnet port without one.
+    w->connectToRow(rowOf(*w, "*127.0.0.4"));
+    ASSERT_TRUE(waitUntil([&] { return c->clientCount() == 1; }));
+    EXPECT_TRUE(w->engine().state().connected);
+    EXPECT_EQ(w->engine().state().port, 23);
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" - using Telnet port")));
+
+    // Another row: the old link goes, the new one comes up on the command port.
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return a->clientCount() == 1 && c->clientCount() == 0; }));
+    EXPECT_EQ(w->engine().state().port, 10003);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(MainWindow, ReachesTheReadyStateWithTheFramesValues) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return w->engine().settingsEnabled(); }));
+    const DeviceState& s = w->engine().state();
+    const framesim::FrameProfile& p = frame->profile();
+    EXPECT_EQ(s.settings.deviceId, p.id);
+    EXPECT_EQ(s.settings.deviceName.view(), p.name);
+    EXPECT_EQ(s.settings.deviceModel.view(), p.model);
+    EXPECT_EQ(s.settings.serialNumber.view(), p.serial);
+    EXPECT_EQ(s.settings.psuConfig, p.psuConfig);
+    EXPECT_EQ(s.settings.fanConfig, p.fanConfig);
+    EXPECT_EQ(s.versionNumber(), p.versionNumber());
+    EXPECT_EQ(s.crosspointCount(), p.crosspointCount());
+    for (int slot = 1; slot <= 8; ++slot)
+        EXPECT_EQ(s.cardType(slot), p.cardType(slot)) << "slot " << slot;
+    EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar   ( Online - %1 )").arg(QString::fromStdString(p.name)));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(MainWindow, FrameClosingTheLinkGoesOfflineWithoutAMessage) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return frame->clientCount() == 1; }));
+    frame->dropClients();
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar"));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    // And the window connects again.
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return frame->clientCount() == 1 && w->engine().state().connected; }));
+}
+
+TEST_F(MainWindow, SilentFrameIsNeverConnected) {
+    auto frame = test::startFrame("460", "127.0.0.2", [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
+    ASSERT_TRUE(frame);
+    int connects = 0;
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::clientConnected, frame.get(), [&] { ++connects; });
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return !boxes.texts.isEmpty(); }));
+    EXPECT_EQ(boxes.texts.value(0), QStringLiteral("Connect failed, target not responding"));
+    EXPECT_EQ(connects, 0) << "no TCP connection is even attempted";
+    EXPECT_FALSE(w->engine().state().connected);
+}
+
+TEST_F(MainWindow, TelnetPortDiscardsItsFirstLines) {
+    auto frame = test::startFrame("recovery", "127.0.0.4");
+    ASSERT_TRUE(frame);
+    // The frame greets every client at once with a sync status nobody asked for.
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::clientConnected, frame.get(),
+                     [&] { frame->sendToAll("!gsyncstat,0,1,4\r"); });
+    int linesAfterSettle = 0;
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::lineReceived, frame.get(), [&] { ++linesAfterSettle; });
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "*127.0.0.4"); }));
+    w->connectToRow(rowOf(*w, "*127.0.0.4"));
+    ASSERT_TRUE(waitUntil([&] { return linesAfterSettle >= 3; })) << "the start requests after 300 ms";
+    EXPECT_EQ(w->engine().state().live.syncState, 0) << "the greeting came in the first 300 ms";
+    EXPECT_EQ(w->engine().state().live.syncSource, 0);
+    // Later messages are taken.
+    frame->setSyncStatus(1, 4);
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().live.syncSource == 4; }));
+}
+
+TEST_F(MainWindow, SavedAddressAlsoAnsweringIsListedOnce) {
+    settings->setValue(QStringLiteral("Devices/Count"), 2);
+    settings->setValue(QStringLiteral("Devices/Device1"), QStringLiteral("127.0.0.2"));
+    settings->setValue(QStringLiteral("Devices/Device2"), QStringLiteral("127.0.0.9"));
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.9"); })) << "saved entries come 600 ms after the search";
+    ASSERT_EQ(w->deviceList().rows().size(), 2U);
+    EXPECT_EQ(w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))].name, frame->profile().name);
+}
+
+TEST_F(MainWindow, OwnAnnouncementOfTheConnectedFrameClosesTheLink) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().connected; }));
+    frame->sendSearchAnnouncement();
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
+    EXPECT_TRUE(listed(*w, "127.0.0.2"));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+TEST_F(MainWindow, MalformedDatagramsLeaveTheListIntact) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
+    const std::vector<KnownDevice> before = w->deviceList().rows();
+
+    QUdpSocket sender;
+    ASSERT_TRUE(sender.bind(QHostAddress(QStringLiteral("127.0.0.7")), 0));
+    const QByteArray bad[] = {
+        QByteArray(":edev\r"), QByteArray("?edev\r"), QByteArray(":edev,0,1,2,'n','t',x,'s'"),
+        QByteArray("xedev,0,1,2,'n','t',x,'s'\r"), QByteArray(":edev,0,\r"),
+        QByteArray(":edev,0,") + QByteArray(260, 'a') + QByteArray("\r"),
+    };
+    for (const QByteArray& d : bad)
+        sender.writeDatagram(d, QHostAddress(QStringLiteral("127.0.0.1")), kDiscoveryReplyPort);
+    // A good one behind them shows that the bad ones were read and dropped.
+    const QByteArray good(":edev,0,1,7,'Late','461',x,'SN7'\r");
+    sender.writeDatagram(good, QHostAddress(QStringLiteral("127.0.0.1")), kDiscoveryReplyPort);
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.7"); }));
+    ASSERT_EQ(w->deviceList().rows().size(), before.size() + 1);
+    EXPECT_EQ(w->deviceList().rows()[0].name, before[0].name);
+}
+
+TEST_F(MainWindow, AddDeviceThatDoesNotAnswerLeavesTheProfileAlone) {
+    auto w = openWindow();
+    QTimer::singleShot(50, w.get(), [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* edit = top->findChild<QLineEdit*>(QStringLiteral("address")); edit && top->isVisible()) {
+                edit->setText(QStringLiteral("127.0.0.8"));
+                QMetaObject::invokeMethod(top, "accept");
+            }
+        }
+    });
+    w->addDevice();
+    EXPECT_EQ(boxes.texts.value(0), QStringLiteral("Device 127.0.0.8 is not responding"));
+    EXPECT_FALSE(settings->contains(QStringLiteral("Devices/Count")));
+}
+
+} // namespace
+} // namespace velmar
