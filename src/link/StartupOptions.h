@@ -22,7 +22,4 @@ StartupOptions parseCommandLine(std::string_view commandLine);
 // the telnet port.
 std::string windowTitle(bool online, std::string_view deviceName, bool telnetPort);
 
-inline constexpr int kCommandPort = 10003;
-inline constexpr int kTelnetPort = 23;
-
 } // namespace velmar

@@ -1,5 +1,6 @@
 #include "main/DeviceState.h"
 
+#include "link/DeviceList.h"
 #include "main/CodeTables.h"
 
 #include <cstdint>
@@ -127,36 +128,8 @@ int familyFromListType(std::string_view type) {
 }
 
 int runModeFromListAddress(std::string_view address) {
-    if (!address.empty() && address.front() == '#')
-        return kRunModeHash;
-    if (!address.empty() && address.front() == '*')
-        return kRunModeRecovery;
-    return kRunModeApplication;
-}
-
-bool parseIpv4(std::string_view text, std::uint32_t& out) {
-    std::uint32_t value = 0;
-    std::size_t pos = 0;
-    for (int k = 0; k < 4; ++k) {
-        if (k > 0) {
-            if (pos >= text.size() || text[pos] != '.')
-                return false;
-            ++pos;
-        }
-        const std::size_t start = pos;
-        std::uint32_t part = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
-            part = part * 10 + static_cast<std::uint32_t>(text[pos] - '0');
-            ++pos;
-        }
-        if (pos == start || part > 255)
-            return false;
-        value = (value << 8) | part;
-    }
-    if (pos != text.size())
-        return false;
-    out = value;
-    return true;
+    // The run mode is the entry kind of the list row.
+    return static_cast<int>(entryKindOf(address));
 }
 
 } // namespace velmar

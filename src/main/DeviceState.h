@@ -299,7 +299,4 @@ int familyFromListType(std::string_view type);
 // The run mode of a device list row by its IP address column.
 int runModeFromListAddress(std::string_view address);
 
-// Reads a dotted IPv4 address strictly ("10.0.1.20"); false for anything else.
-bool parseIpv4(std::string_view text, std::uint32_t& out);
-
 } // namespace velmar

@@ -1,5 +1,8 @@
 #include "main/PollingEngine.h"
 
+#include "link/DeviceList.h"
+#include "link/Ipv4.h"
+#include "link/StartupOptions.h"
 #include "main/CodeTables.h"
 
 #include <algorithm>
@@ -96,12 +99,6 @@ DeviceMessage requestOf(CommandId id, std::initializer_list<std::int32_t> values
     return m;
 }
 
-std::string_view stripEntryMark(std::string_view address) {
-    if (!address.empty() && (address.front() == '*' || address.front() == '#'))
-        address.remove_prefix(1);
-    return address;
-}
-
 } // namespace
 
 CPollingEngine::CPollingEngine(ITimerHost& timers, ILink& link, IOperator& op, IMainView& view)
@@ -124,7 +121,7 @@ bool CPollingEngine::selectDevice(std::string_view address, std::string_view lis
         disconnect();
     m_state.runMode = runModeFromListAddress(listAddressColumn);
     m_state.family = familyFromListType(listTypeColumn);
-    return connect(stripEntryMark(address));
+    return connect(bareAddress(address));
 }
 
 bool CPollingEngine::connect(std::string_view address) {
@@ -134,8 +131,9 @@ bool CPollingEngine::connect(std::string_view address) {
     }
     m_timers.stopTimer(kTimerXyBurst);
 
-    std::uint32_t ip = 0;
-    if (!parseIpv4(address, ip) || ip == 0) {
+    const std::optional<Ipv4Address> parsed = parseIpv4(address);
+    const Ipv4Address ip = parsed.value_or(0);
+    if (ip == 0) {
         m_operator.showMessage(kConnectFailed);
         return false;
     }
@@ -427,16 +425,7 @@ CPollingEngine::SettingsInputs CPollingEngine::settingsInputs() const {
 }
 
 std::string CPollingEngine::title() const {
-    std::string text(kBaseTitle);
-    if (!m_state.connected)
-        return text;
-    if (m_state.deviceTitleName.empty())
-        text += "   ( Online )";
-    else
-        text += "   ( Online - " + m_state.deviceTitleName + " )";
-    if (m_state.port == kPortTelnet)
-        text += " - using Telnet port";
-    return text;
+    return windowTitle(m_state.connected, m_state.deviceTitleName, m_state.port == kPortTelnet);
 }
 
 void CPollingEngine::updateTitle() {

@@ -28,7 +28,6 @@ namespace velmar {
 // Everything runs on one thread; the engine never blocks and never reads a clock.
 class CPollingEngine final : public IDispatchHost {
 public:
-    static constexpr std::string_view kBaseTitle = " Velmar";
     static constexpr std::string_view kConnectFailed = "Connect failed, target not responding";
 
     CPollingEngine(ITimerHost& timers, ILink& link, IOperator& op, IMainView& view);

@@ -109,16 +109,5 @@ TEST(DeviceState, FixedTextsNeverOverrun) {
     EXPECT_EQ(t.chars[2], '\0');
 }
 
-TEST(DeviceState, Ipv4Addresses) {
-    std::uint32_t a = 0;
-    EXPECT_TRUE(parseIpv4("10.0.1.20", a));
-    EXPECT_EQ(a, 0x0A000114U);
-    EXPECT_TRUE(parseIpv4("255.255.255.255", a));
-    EXPECT_EQ(a, 0xFFFFFFFFU);
-    for (const char* bad : {"", "10.0.1", "10.0.1.256", "10.0.1.2.3", "10..1.2", "a.b.c.d",
-                            "10.0.1.20 ", "1000.0.0.1"})
-        EXPECT_FALSE(parseIpv4(bad, a)) << bad;
-}
-
 } // namespace
 } // namespace velmar
