@@ -234,3 +234,62 @@ TEST_F(MainWindow, AddDeviceThatDoesNotAnswerLeavesTheProfileAlone) {
 
 } // namespace
 } // namespace velmar
+
+namespace velmar {
+namespace {
+
+class MainWindowStatus : public MainWindow {
+protected:
+    void connectTo(framesim::CSimulatedFrame& frame, CZarvoDlg& w) {
+        ASSERT_TRUE(waitUntil([&] { return listed(w, "127.0.0.2"); }));
+        w.connectToRow(rowOf(w, "127.0.0.2"));
+        ASSERT_TRUE(waitUntil([&] { return w.engine().settingsEnabled(); }));
+        (void)frame;
+    }
+    static QLineEdit* field(CZarvoDlg& w, const char* name) {
+        return w.findChild<QLineEdit*>(QString::fromLatin1(name));
+    }
+};
+
+TEST_F(MainWindowStatus, FaultyPsuReportedByTheFrameTurnsRed) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    connectTo(*frame, *w);
+    QLineEdit* psu2 = field(*w, "psu2");
+    ASSERT_TRUE(psu2);
+    EXPECT_EQ(psu2->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(psu2->isEnabled());
+    EXPECT_FALSE(psu2->styleSheet().contains(QStringLiteral("255, 0, 0")));
+    EXPECT_FALSE(field(*w, "sampleRate")->text().isEmpty());
+    EXPECT_FALSE(field(*w, "syncSource")->text().isEmpty());
+
+    frame->setPsuStatus(2, 1);
+    ASSERT_TRUE(waitUntil([&] { return psu2->text() == QStringLiteral("Faulty"); }));
+    EXPECT_TRUE(psu2->styleSheet().contains(QStringLiteral("255, 0, 0")));
+    EXPECT_EQ(field(*w, "psu1")->text(), QStringLiteral("OK"));
+
+    frame->setSyncStatus(3, 4); // a sync fault
+    ASSERT_TRUE(waitUntil([&] { return field(*w, "syncSource")->styleSheet().contains(QStringLiteral("255, 0, 0")); }));
+
+    // Offline, every field is empty and nothing is red.
+    w->closeConnection();
+    EXPECT_TRUE(psu2->text().isEmpty());
+    EXPECT_FALSE(psu2->isEnabled());
+    EXPECT_TRUE(psu2->styleSheet().isEmpty());
+}
+
+TEST_F(MainWindowStatus, SilentFrameIsDroppedAfterTwoAliveTicks) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    connectTo(*frame, *w);
+    frame->faults().silent = true;
+    // Two ticks of the 5 s alive timer without a byte from the frame.
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }, 12000));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << "dropped without a message";
+    EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar"));
+}
+
+} // namespace
+} // namespace velmar
