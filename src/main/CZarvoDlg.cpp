@@ -44,12 +44,19 @@ QLineEdit* statusField(const QString& objectName) {
 }
 
 void showField(QLineEdit* widget, const StatusField& field) {
-    widget->setText(qs(field.text));
-    widget->setEnabled(field.enabled);
-    // Black on red for a field that needs the operator's eye.
-    widget->setStyleSheet(
-        field.red ? QStringLiteral("QLineEdit { color: black; background: rgb(255, 0, 0); }")
-                  : QString());
+    // Only what changed is touched: a style sheet change restyles the widget,
+    // and a frame may send status messages by the thousand.
+    const QString text = qs(field.text);
+    if (widget->text() != text)
+        widget->setText(text);
+    if (widget->isEnabled() != field.enabled)
+        widget->setEnabled(field.enabled);
+    const bool red = !widget->styleSheet().isEmpty();
+    if (red != field.red) {
+        // Black on red for a field that needs the operator's eye.
+        widget->setStyleSheet(field.red ? QStringLiteral("QLineEdit { color: black; background: rgb(255, 0, 0); }")
+                                        : QString());
+    }
 }
 
 } // namespace
@@ -376,6 +383,17 @@ void CZarvoDlg::titleChanged(std::string_view title) {
 }
 
 void CZarvoDlg::statusFieldsChanged(const StatusFields& fields) {
+    // A burst of status messages is drawn once, when the burst has been read.
+    m_pendingStatus = fields;
+    if (!m_statusQueued) {
+        m_statusQueued = true;
+        QTimer::singleShot(0, this, &CZarvoDlg::showStatusFields);
+    }
+}
+
+void CZarvoDlg::showStatusFields() {
+    m_statusQueued = false;
+    const StatusFields& fields = m_pendingStatus;
     showField(m_status.syncSource, fields.syncSource);
     showField(m_status.sampleRate, fields.sampleRate);
     for (std::size_t i = 0; i < 2; ++i)

@@ -102,6 +102,7 @@ private:
     void loadSavedEntries();
     void showDeviceMenu(const QPoint& pos);
     void showAbout();
+    void showStatusFields();
     std::optional<Ipv4Address> connectedAddress() const;
     void listChanged();
 
@@ -123,6 +124,8 @@ private:
         std::array<QLineEdit*, 2> psu{};
         std::array<QLineEdit*, 3> fan{};
     } m_status;
+    StatusFields m_pendingStatus;
+    bool m_statusQueued = false;
 
     std::map<int, QTimer*> m_timers;
     QPointer<CZarvoSocket> m_socket;

@@ -274,7 +274,7 @@ TEST_F(MainWindowStatus, FaultyPsuReportedByTheFrameTurnsRed) {
 
     // Offline, every field is empty and nothing is red.
     w->closeConnection();
-    EXPECT_TRUE(psu2->text().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return psu2->text().isEmpty(); }));
     EXPECT_FALSE(psu2->isEnabled());
     EXPECT_TRUE(psu2->styleSheet().isEmpty());
 }
