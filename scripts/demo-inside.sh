@@ -33,3 +33,16 @@ pids+=($!)
 sleep 3 # the search, the replies and the saved entries take about a second
 import -window root "$shot"
 echo "demo screenshot: $shot"
+
+# Connect to the 460 the way an operator does with the keyboard: focus the
+# list, type the start of the address, press Enter.
+shot2=${shot%.png}-connected.png
+if command -v xdotool >/dev/null; then
+  window=$(xdotool search --name Velmar | head -n 1)
+  xdotool mousemove --window "$window" 120 100 click 1
+  xdotool type --delay 20 "127.0.0.2"
+  xdotool key Return
+  sleep 2
+  import -window root "$shot2"
+  echo "demo screenshot, connected: $shot2"
+fi

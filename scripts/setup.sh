@@ -18,7 +18,7 @@ packages=(
   # private network namespace for everything that opens a socket
   iproute2 util-linux
   # the demo without a display, and its screenshot
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils xdotool imagemagick
   # instruction counts for the benchmarks
   valgrind
 )

@@ -124,7 +124,8 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
     m_deviceView->setShowGrid(false);
     for (int c = 0; c < CDeviceListModel::ColumnCount; ++c)
         m_deviceView->setColumnWidth(c, CDeviceListModel::kColumnWidths[c]);
-    connect(m_deviceView, &QTableView::doubleClicked, this,
+    // A double click, or Enter on the selected row, connects.
+    connect(m_deviceView, &QTableView::activated, this,
             [this](const QModelIndex& index) { connectToRow(index.row()); });
     connect(m_deviceView, &QTableView::customContextMenuRequested, this,
             &CZarvoDlg::showDeviceMenu);
