@@ -1,0 +1,110 @@
+#include "main/CrosspointFile.h"
+
+#include "main/Crosspoints.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace velmar {
+
+namespace {
+
+constexpr std::size_t at(int index) {
+    return static_cast<std::size_t>(index);
+}
+
+void appendLine(std::string& out, int sequence, int output, int input) {
+    out += std::to_string(sequence);
+    out += '=';
+    out += std::to_string(output);
+    out += ',';
+    out += std::to_string(input);
+    out += "\r\n";
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+bool crosspointFilesAvailable(const DeviceState& state) {
+    return state.connected && !state.programming && state.family != kFamily465 &&
+           state.family != kFamily450;
+}
+
+std::string writeCrosspointStatus(const DeviceState& state, const CCrosspointList& list) {
+    std::string out;
+    const int count = state.crosspointCount();
+    int sequence = 0;
+    if (list.rangeFilter() != 0) {
+        for (int row = 0; row < list.rowCount(); ++row) {
+            const int output = list.outputAt(row);
+            if (output >= 1 && output <= count)
+                appendLine(out, ++sequence, output, state.live.crosspoints[at(output)]);
+        }
+        return out;
+    }
+    for (int output = 1; output <= count; ++output)
+        if (const int input = state.live.crosspoints[at(output)]; input > 0)
+            appendLine(out, ++sequence, output, input);
+    return out;
+}
+
+std::string writeSelectedCrosspoints(const DeviceState& state, const CCrosspointList& list,
+                                     std::span<const int> selectedRows) {
+    std::string out;
+    const int count = state.crosspointCount();
+    for (int row : selectedRows) {
+        const int output = list.outputAt(row);
+        if (output >= 1 && output <= count)
+            appendLine(out, 1, output, state.live.crosspoints[at(output)]);
+    }
+    return out;
+}
+
+std::int64_t xptFieldValue(std::string_view field) {
+    constexpr std::int64_t kLimit = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1;
+    std::size_t pos = 0;
+    while (pos < field.size() && isBlank(field[pos]))
+        ++pos;
+    bool negative = false;
+    if (pos < field.size() && (field[pos] == '-' || field[pos] == '+')) {
+        negative = field[pos] == '-';
+        ++pos;
+    }
+    std::int64_t value = 0;
+    for (; pos < field.size() && field[pos] >= '0' && field[pos] <= '9'; ++pos)
+        value = std::min(kLimit, value * 10 + (field[pos] - '0')); // saturates, never wraps
+    return negative ? -value : value;
+}
+
+CrosspointLoadTable readCrosspointFile(std::string_view text, int crosspointCount) {
+    CrosspointLoadTable table{};
+    // The table holds 1536 outputs; a larger count must not reach past it.
+    const std::int64_t count = std::clamp(crosspointCount, 0, kMaxCrosspoints);
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == ';')
+            continue;
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos)
+            continue;
+        const std::string_view entry = line.substr(equals + 1);
+        const std::size_t comma = entry.find(',');
+        if (comma == std::string_view::npos)
+            continue;
+        const std::int64_t output = xptFieldValue(entry.substr(0, comma));
+        const std::int64_t input = xptFieldValue(entry.substr(comma + 1));
+        if (output < 1 || output > count || input < 0 || input > count)
+            continue;
+        table[static_cast<std::size_t>(output)] = static_cast<std::int32_t>(input);
+    }
+    return table;
+}
+
+} // namespace velmar

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "main/DeviceState.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velmar {
+
+class CCrosspointList;
+
+// The crosspoint status file (*.xpt): one line "seq=output,input" per
+// crosspoint, CR LF after each, ";" lines and empty lines as comments. The
+// shell does the file dialogs and the file I/O; these functions turn the
+// state into the file's text and the text into a load table.
+namespace xpt {
+
+inline constexpr std::string_view kDefaultExtension = "*.xpt";
+inline constexpr std::string_view kFilter = "Crosspoint status (*.xpt)|*.xpt|All Files (*.*)|*.*||";
+inline constexpr std::string_view kSaveTitle = "Save crosspoint status";
+inline constexpr std::string_view kSaveSelectedTitle = "Save selected crosspoints";
+inline constexpr std::string_view kOpenTitle = "Open crosspoint status";
+
+} // namespace xpt
+
+// Saving and loading need a connected frame with a crosspoint matrix and no
+// firmware transfer.
+bool crosspointFilesAvailable(const DeviceState& state);
+
+// "Save to &file ...": with the range filter at "ALL" every connected output in
+// ascending order, otherwise the list's rows as shown; numbered from 1.
+std::string writeCrosspointStatus(const DeviceState& state, const CCrosspointList& list);
+// "Save to file..." of the list's menu: the selected rows in list order, every
+// line numbered 1.
+std::string writeSelectedCrosspoints(const DeviceState& state, const CCrosspointList& list,
+                                     std::span<const int> selectedRows);
+
+// One input per output 1..1536; 0 = not in the file (or routed to nothing).
+using CrosspointLoadTable = std::array<std::int32_t, kMaxCrosspoints + 1>;
+
+// Reads a file's text leniently: lines that do not read, and outputs or inputs
+// outside 1..crosspointCount (inputs 0..crosspointCount), are skipped; a later
+// line for the same output wins. Never writes outside the table, whatever the
+// numbers say.
+CrosspointLoadTable readCrosspointFile(std::string_view text, int crosspointCount);
+
+// The numeric value of a field as the file is read: leading blanks skipped, an
+// optional sign, digits up to the first other character, 0 without digits.
+// Values beyond the int range saturate, so they stay out of every range.
+std::int64_t xptFieldValue(std::string_view field);
+
+} // namespace velmar

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "main/DeviceState.h"
+#include "main/EngineInterfaces.h"
+#include "main/Questions.h"
+
+#include <bitset>
+#include <string_view>
+#include <vector>
+
+namespace velmar {
+
+class CXyBurst;
+
+// Commands of the device list's popup menu.
+namespace devcmd {
+inline constexpr int kRestart = 1501;
+inline constexpr int kClearSettings = 1502;
+inline constexpr int kNetworkSettings = 1503;
+inline constexpr int kIdSettings = 1504;
+inline constexpr int kRefresh = 1505;
+inline constexpr int kConnect = 1506;
+inline constexpr int kClose = 1507;
+inline constexpr int kXyControl = 1508;
+inline constexpr int kFirmwareUpdate = 1509;
+inline constexpr int kLoadOtherMode = 1510; // "Load recovery mode" / "Load application mode"
+inline constexpr int kRemoveFromList = 1511;
+inline constexpr int kHwConfiguration = 1512;
+inline constexpr int kInputStatus = 1513;
+inline constexpr int kManualIpRouting = 1517;
+inline constexpr int kAutoIpRouting = 1518;
+inline constexpr int kChannelLabels = 1519;
+inline constexpr int kGainSettings = 1520;
+inline constexpr int kPpmStreams = 1521;
+inline constexpr int kLevelDetectors = 1522;
+inline constexpr int kKeySettings = 1528;
+inline constexpr int kOperationalTime = 1530;
+inline constexpr int kFirst = 1500;
+inline constexpr int kLast = 1530;
+} // namespace devcmd
+
+// Where the right click landed.
+enum class MenuRow {
+    None,      // outside any row
+    Connected, // the connected device's row
+    Other,     // any other row
+};
+
+// Dialog commands whose dialogs exist, by id − 1500. The others are shown but
+// disabled until their dialogs are built.
+using WiredDialogs = std::bitset<devcmd::kLast - devcmd::kFirst + 1>;
+WiredDialogs wiredDialogsNow();
+
+struct DeviceMenuInputs {
+    MenuRow row = MenuRow::None;
+    bool rowRemovable = false; // the row's address is a hand-added one
+    bool connected = false;
+    int runMode = kRunModeApplication;
+    int family = kFamily461;
+    int versionNumber = 0;
+    bool xyEnabled = false;
+    bool serviceMode = false;
+    bool ipModulePresent = false;
+    WiredDialogs wired = wiredDialogsNow();
+};
+
+// The inputs as the state shows them, for a click on `row`.
+DeviceMenuInputs deviceMenuInputs(const DeviceState& state, MenuRow row, bool rowRemovable);
+
+struct MenuItem {
+    std::string_view text; // empty for a separator
+    int id = 0;            // 0 for a separator
+    bool enabled = true;
+    bool separator() const { return id == 0; }
+    friend bool operator==(const MenuItem&, const MenuItem&) = default;
+};
+
+// The popup for a click, in order, separators included.
+std::vector<MenuItem> buildDeviceMenu(const DeviceMenuInputs& in);
+
+// What the commands need from the main window besides the frame.
+class IDeviceMenuHost {
+public:
+    virtual ~IDeviceMenuHost() = default;
+    virtual void refreshDevices() = 0;        // a discovery broadcast
+    virtual void connectToRow(int row) = 0;   // drop the link, take the row's mode and family, connect
+    virtual void disconnect() = 0;
+    virtual void removeRow(int row) = 0;      // "Remove from list"
+    virtual void removeConnectedRow() = 0;    // the frame restarts; it comes back with a discovery
+    virtual void openDialog(int commandId) = 0; // a dialog command whose preconditions hold
+};
+
+// The handlers of the menu's commands. The ones that act on the frame ask
+// first and send through the request sink; the rest go to the host.
+class CDeviceCommands {
+public:
+    static constexpr std::string_view kRestartQuestion = "Restart device";
+    static constexpr std::string_view kRecoveryQuestion = "Restart device in recovery mode";
+    static constexpr std::string_view kApplicationQuestion = "Restart device in application mode";
+    static constexpr std::string_view kClearQuestion = "Clear device and return to factory settings";
+    static constexpr std::string_view kTelnetProgramming =
+        "Programming not possible due to TELNET port connection";
+
+    CDeviceCommands(const DeviceState& state, IRequestSink& sink, IQuestions& questions,
+                    IOperator& op, const CXyBurst& burst, IDeviceMenuHost& host)
+        : m_state(state), m_sink(sink), m_questions(questions), m_operator(op), m_burst(burst),
+          m_host(host) {}
+
+    // A menu command for the clicked row (`row` −1 outside any row).
+    void execute(int commandId, MenuRow rowKind, int row);
+
+    // The commands that act on the frame; also reached from elsewhere (the
+    // settings apply asks for a restart). True when the request went out.
+    bool restart();
+    bool loadOtherMode();
+    bool clearSettings();
+
+private:
+    bool dialogAllowed(int commandId, MenuRow rowKind);
+
+    const DeviceState& m_state;
+    IRequestSink& m_sink;
+    IQuestions& m_questions;
+    IOperator& m_operator;
+    const CXyBurst& m_burst;
+    IDeviceMenuHost& m_host;
+};
+
+} // namespace velmar

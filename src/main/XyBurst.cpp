@@ -1,0 +1,99 @@
+#include "main/XyBurst.h"
+
+namespace velmar {
+
+DeviceMessage crosspointRequest(int output, int input) {
+    DeviceMessage m = DeviceMessage::request(CommandId::scross);
+    m.setI(1, output);
+    m.setI(2, input);
+    return m;
+}
+
+void CXyBurst::start(int lastOutput, bool clearInputs) {
+    if (lastOutput < 1)
+        return;
+    m_running = true;
+    m_clearInputs = clearInputs;
+    m_next = 1;
+    m_last = lastOutput;
+    m_timers.startTimer(kTimerXyBurst, kPeriodMs);
+}
+
+void CXyBurst::stop() {
+    m_running = false;
+    m_timers.stopTimer(kTimerXyBurst);
+}
+
+bool CXyBurst::onTick() {
+    if (!m_running) {
+        m_timers.stopTimer(kTimerXyBurst);
+        return false;
+    }
+    const int n = m_next;
+    // Stop before sending: a reply handled inside sendRequest then already
+    // sees the burst over when this was its last step.
+    if (n >= m_last)
+        stop();
+    else
+        ++m_next;
+    m_sink.sendRequest(crosspointRequest(n, m_clearInputs ? 0 : n));
+    return true;
+}
+
+bool CXyControl::allowed(int output) const {
+    return m_state.connected && !m_state.programming && !m_burst.running() &&
+           output >= kOutputMin && output <= kOutputMax;
+}
+
+bool CXyControl::connectPressed(int input, int output) {
+    if (!allowed(output))
+        return false;
+    m_sink.sendRequest(crosspointRequest(output, input));
+    return true;
+}
+
+bool CXyControl::interrogatePressed(int output) {
+    if (!allowed(output))
+        return false;
+    DeviceMessage m = DeviceMessage::request(CommandId::gcross);
+    m.setI(1, output);
+    m_sink.sendRequest(m);
+    return true;
+}
+
+bool CXyControl::burstPressed(int input, int output) {
+    if (!allowed(output))
+        return false;
+    if (!m_questions.askYesNo(kTitle, kBurstQuestion))
+        return false;
+    // The link may have gone while the question was open.
+    if (!allowed(output))
+        return false;
+    m_burst.start(output, input == 0);
+    return true;
+}
+
+std::string CXyControl::responseInputText() const {
+    return m_hasResponse ? std::to_string(m_responseInput) : std::string();
+}
+
+std::string CXyControl::responseOutputText() const {
+    return m_hasResponse ? std::to_string(m_responseOutput) : std::string();
+}
+
+bool CXyControl::takeResponseChanged() {
+    const bool changed = m_responseChanged;
+    m_responseChanged = false;
+    return changed;
+}
+
+void CXyControl::onDeviceMessage(const DeviceMessage& message, bool, const CResponseDecoder&) {
+    if (message.command != CommandId::gcross && message.command != CommandId::scross)
+        return;
+    m_hasResponse = true;
+    m_responseChanged = true;
+    m_responseOutput = message.i(1);
+    m_responseInput = message.i(2);
+}
+
+} // namespace velmar
