@@ -238,17 +238,8 @@ struct KeywordIndex {
     int count = 0;
 };
 
-constexpr bool keywordLess(std::string_view a, std::string_view b) {
-    // Compare as unsigned bytes, like memcmp.
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if (ca != cb)
-            return ca < cb;
-    }
-    return a.size() < b.size();
-}
+// Byte order: char_traits<char>::compare compares as unsigned char, like memcmp.
+constexpr bool keywordLess(std::string_view a, std::string_view b) { return a.compare(b) < 0; }
 
 constexpr KeywordIndex buildIndex() {
     KeywordIndex index;
@@ -289,10 +280,10 @@ CommandId commandOf(std::string_view keyword) {
     int hi = kIndex.count;
     while (lo < hi) {
         const int mid = (lo + hi) / 2;
-        const std::string_view candidate = kKeywords[static_cast<std::size_t>(kIndex.ids[mid])];
-        if (keywordLess(candidate, keyword))
+        const int order = kKeywords[static_cast<std::size_t>(kIndex.ids[mid])].compare(keyword);
+        if (order < 0)
             lo = mid + 1;
-        else if (keywordLess(keyword, candidate))
+        else if (order > 0)
             hi = mid;
         else
             return static_cast<CommandId>(kIndex.ids[mid]);
