@@ -64,7 +64,8 @@ std::string writeSelectedCrosspoints(const DeviceState& state, const CCrosspoint
 }
 
 std::int64_t xptFieldValue(std::string_view field) {
-    constexpr std::int64_t kLimit = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1;
+    constexpr std::int64_t kLimit =
+        static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max()) + 1;
     std::size_t pos = 0;
     while (pos < field.size() && isBlank(field[pos]))
         ++pos;

@@ -62,16 +62,16 @@ void addBlock(std::vector<ChannelEntry>& out, const Block& b, bool stereo) {
     }
     const int firstPair = (b.firstName - 1) / 2 + 1;
     for (int p = 0; p < b.count / 2; ++p)
-        out.push_back({b.prefix + number(firstPair + p, b.stereoDigits) + "  L+R",
-                       b.firstChannel + 2 * p});
+        out.push_back(
+            {b.prefix + number(firstPair + p, b.stereoDigits) + "  L+R", b.firstChannel + 2 * p});
 }
 
 // The flow slot carrying IP channel `ipChannel` on that side, as "  -  Flow f-s".
 std::string flowNote(const DeviceState& s, int side, int ipChannel) {
     const bool tx = side == kSideOutput;
     for (int flow = 1; flow <= kFlowCount; ++flow) {
-        const bool present = tx ? s.live.txFlows[at(flow)].flow != 0
-                                : s.live.rxFlows[at(flow)].flow != 0;
+        const bool present =
+            tx ? s.live.txFlows[at(flow)].flow != 0 : s.live.rxFlows[at(flow)].flow != 0;
         if (!present)
             continue;
         const auto& slots = tx ? s.live.txFlowSlots[at(flow)] : s.live.rxFlowSlots[at(flow)];
@@ -167,7 +167,8 @@ std::vector<TypeEntry> typeListFor(const DeviceState& s, int side) {
     out.push_back({"MADI", kPortTypeMadi});
     if (s.sfpPresent()) {
         const auto sfp = [](int port, int mode) {
-            return "SFP " + std::to_string(port) + (mode == kSfpHotlinkMode ? " - HOTLINK" : " - MADI");
+            return "SFP " + std::to_string(port) +
+                   (mode == kSfpHotlinkMode ? " - HOTLINK" : " - MADI");
         };
         const int mode1 = s.settings.optMode[1].value;
         const int mode2 = s.settings.optMode[2].value;
@@ -304,7 +305,8 @@ int CCrosspointPanel::connectSelected(std::span<const int> inputRows,
         return 0;
     // One input feeds every selected output; otherwise inputs and outputs pair
     // up in list order and the surplus of the longer selection is left alone.
-    const std::size_t pairs = inputs.size() == 1 ? outputs.size() : std::min(inputs.size(), outputs.size());
+    const std::size_t pairs =
+        inputs.size() == 1 ? outputs.size() : std::min(inputs.size(), outputs.size());
     const int count = m_state.crosspointCount();
     int sent = 0;
     for (std::size_t k = 0; k < pairs; ++k) {
@@ -358,7 +360,12 @@ struct Span {
 };
 
 constexpr std::array<Span, 6> kPortRanges = {{
-    {513, 528}, {529, 592}, {593, 656}, {657, 784}, {785, 912}, {913, 976},
+    {513, 528},
+    {529, 592},
+    {593, 656},
+    {657, 784},
+    {785, 912},
+    {913, 976},
 }};
 
 } // namespace
@@ -415,7 +422,8 @@ bool CCrosspointList::inRange(int output) const {
 bool CCrosspointList::rangeExists(int filter) const {
     const DeviceSettings& s = m_state.settings;
     if (filter >= 1 && filter <= kCardSlots)
-        return m_state.family == kFamily460 && s.hwConf[at(kModuleFirstCard - 1 + filter)].present != 0;
+        return m_state.family == kFamily460 &&
+               s.hwConf[at(kModuleFirstCard - 1 + filter)].present != 0;
     switch (filter) {
     case 12:
         return m_state.family != kFamily461 && s.optMode[1].value != 0;

@@ -73,7 +73,7 @@ public:
     void clear();
 
     bool stereo() const { return m_stereo; }
-    int selectedType(int side) const { return m_sides[index(side)].type; }     // -1: none
+    int selectedType(int side) const { return m_sides[index(side)].type; }       // -1: none
     int selectedTypeRow(int side) const { return m_sides[index(side)].typeRow; } // -1: none
     const std::vector<TypeEntry>& typeList(int side) const { return m_sides[index(side)].types; }
     const std::vector<ChannelEntry>& channelList(int side) const {
@@ -124,8 +124,8 @@ public:
 
     // What a redraw did to the rows, so a model can signal just that.
     struct Change {
-        bool reset = false;  // every row may have changed
-        int removedRow = -1; // this row was taken out (before the append)
+        bool reset = false;    // every row may have changed
+        int removedRow = -1;   // this row was taken out (before the append)
         bool appended = false; // one row was added at the end
         friend bool operator==(const Change&, const Change&) = default;
     };

@@ -70,8 +70,8 @@ constexpr MenuRowSpec kConnectedMenu[] = {
      true},
     {devcmd::kLevelDetectors, "Level detectors ...",
      [](const In& in) { return frame(in) && in.serviceMode; }},
-    {devcmd::kPpmStreams, "PPM streams ...", [](const In& in) { return frame(in) && in.serviceMode; },
-     true},
+    {devcmd::kPpmStreams, "PPM streams ...",
+     [](const In& in) { return frame(in) && in.serviceMode; }, true},
     {devcmd::kManualIpRouting, "Manual IP routing control ...",
      [](const In& in) { return frameWithIp(in) && in.versionNumber < 2010003; }},
     {devcmd::kAutoIpRouting, "Automatic IP routing control ...", frameWithIp, true},
@@ -83,14 +83,16 @@ constexpr MenuRowSpec kConnectedMenu[] = {
     {devcmd::kClearSettings, "Clear settings",
      [](const In& in) { return application(in) && in.family != kFamily465; }},
     // a restart for every frame that runs its application or the "#" state
-    {0, "", [](const In& in) { return in.runMode == kRunModeApplication || in.runMode == kRunModeHash; }},
+    {0, "",
+     [](const In& in) { return in.runMode == kRunModeApplication || in.runMode == kRunModeHash; }},
     {devcmd::kRestart, "Restart",
      [](const In& in) { return in.runMode == kRunModeApplication || in.runMode == kRunModeHash; }},
 };
 
 constexpr MenuRowSpec kOtherRowMenu[] = {
     {devcmd::kConnect, "Connect", [](const In&) { return true; }, true},
-    {devcmd::kRemoveFromList, "Remove from list", [](const In& in) { return in.rowRemovable; }, true},
+    {devcmd::kRemoveFromList, "Remove from list", [](const In& in) { return in.rowRemovable; },
+     true},
     {devcmd::kNetworkSettings, "Change Network settings ...", [](const In&) { return true; }},
 };
 
@@ -234,7 +236,8 @@ bool CDeviceCommands::loadOtherMode() {
     if (!m_questions.askYesNo({}, toRecovery ? kRecoveryQuestion : kApplicationQuestion) ||
         !m_state.connected)
         return false;
-    m_sink.sendRequest(DeviceMessage::request(toRecovery ? CommandId::sloadboot : CommandId::sloadapp));
+    m_sink.sendRequest(
+        DeviceMessage::request(toRecovery ? CommandId::sloadboot : CommandId::sloadapp));
     m_host.removeConnectedRow();
     m_host.disconnect();
     return true;

@@ -82,11 +82,12 @@ std::vector<MenuItem> buildDeviceMenu(const DeviceMenuInputs& in);
 class IDeviceMenuHost {
 public:
     virtual ~IDeviceMenuHost() = default;
-    virtual void refreshDevices() = 0;        // a discovery broadcast
-    virtual void connectToRow(int row) = 0;   // drop the link, take the row's mode and family, connect
+    virtual void refreshDevices() = 0; // a discovery broadcast
+    virtual void
+    connectToRow(int row) = 0; // drop the link, take the row's mode and family, connect
     virtual void disconnect() = 0;
-    virtual void removeRow(int row) = 0;      // "Remove from list"
-    virtual void removeConnectedRow() = 0;    // the frame restarts; it comes back with a discovery
+    virtual void removeRow(int row) = 0;   // "Remove from list"
+    virtual void removeConnectedRow() = 0; // the frame restarts; it comes back with a discovery
     virtual void openDialog(int commandId) = 0; // a dialog command whose preconditions hold
 };
 
@@ -97,7 +98,8 @@ public:
     static constexpr std::string_view kRestartQuestion = "Restart device";
     static constexpr std::string_view kRecoveryQuestion = "Restart device in recovery mode";
     static constexpr std::string_view kApplicationQuestion = "Restart device in application mode";
-    static constexpr std::string_view kClearQuestion = "Clear device and return to factory settings";
+    static constexpr std::string_view kClearQuestion =
+        "Clear device and return to factory settings";
     static constexpr std::string_view kTelnetProgramming =
         "Programming not possible due to TELNET port connection";
 

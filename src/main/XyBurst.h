@@ -51,16 +51,15 @@ public:
     static constexpr int kOutputMin = 1;
     static constexpr int kOutputMax = 2048;
 
-    CXyControl(const DeviceState& state, IRequestSink& sink, IQuestions& questions,
-               CXyBurst& burst)
+    CXyControl(const DeviceState& state, IRequestSink& sink, IQuestions& questions, CXyBurst& burst)
         : m_state(state), m_sink(sink), m_questions(questions), m_burst(burst) {}
 
     // The buttons. Each returns whether a request was sent (or the burst started);
     // all do nothing while disconnected, during a firmware transfer or a burst,
     // or with an output outside 1..2048.
-    bool connectPressed(int input, int output);     // "Connect": "scross" (output, input)
-    bool interrogatePressed(int output);            // "Interrogate output": "gcross" (output)
-    bool burstPressed(int input, int output);       // "BURST": asks, then outputs 1..output
+    bool connectPressed(int input, int output); // "Connect": "scross" (output, input)
+    bool interrogatePressed(int output);        // "Interrogate output": "gcross" (output)
+    bool burstPressed(int input, int output);   // "BURST": asks, then outputs 1..output
     // "Close" or the window closed: a running burst ends with the dialog.
     void closed() { m_burst.stop(); }
 

@@ -44,7 +44,9 @@ struct FrameState {
         s.family = family;
         setVersion(version);
     }
-    void setVersion(const char* version) { s.settings.swVersion[kModuleMainBoard].second[0].assign(version); }
+    void setVersion(const char* version) {
+        s.settings.swVersion[kModuleMainBoard].second[0].assign(version);
+    }
     // A 1536-output 460.
     void make1536() {
         s.family = kFamily460;
@@ -58,7 +60,9 @@ struct FrameState {
         c.cardRedundancy = redundancy;
         fit(kModuleFirstCard + slot - 1);
     }
-    void route(int output, int input) { s.live.crosspoints[static_cast<std::size_t>(output)] = input; }
+    void route(int output, int input) {
+        s.live.crosspoints[static_cast<std::size_t>(output)] = input;
+    }
 };
 
 } // namespace velmar::test

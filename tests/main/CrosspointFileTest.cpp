@@ -1,5 +1,6 @@
-#include "CrosspointFakes.h"
 #include "main/CrosspointFile.h"
+
+#include "CrosspointFakes.h"
 #include "main/Crosspoints.h"
 #include "main/LoadStatusLogic.h"
 #include "main/XyBurst.h"
@@ -93,19 +94,30 @@ TEST(CrosspointFileRead, LenientLineParser) {
         {"a later line with input 0 clears an earlier one", "1=4,7\r\n2=4,0\r\n", 1024, {}},
         {"no digits give output 0, ignored", "1=,5\r\n", 1024, {}},
         {"output 0 is ignored", "1=0,5\r\n", 1024, {}},
-        {"1536 file into a 1024 frame", "1=1024,1024\r\n2=1025,1\r\n3=1,1025\r\n4=1536,1536\r\n", 1024,
+        {"1536 file into a 1024 frame",
+         "1=1024,1024\r\n2=1025,1\r\n3=1,1025\r\n4=1536,1536\r\n",
+         1024,
          {{1024, 1024}}},
-        {"1536 file into a 1536 frame", "1=1025,1\r\n2=1536,1536\r\n", 1536, {{1025, 1}, {1536, 1536}}},
+        {"1536 file into a 1536 frame",
+         "1=1025,1\r\n2=1536,1536\r\n",
+         1536,
+         {{1025, 1}, {1536, 1536}}},
         {"negative numbers are out of range", "1=-5,3\r\n2=6,-3\r\n3=7,-0\r\n", 1024, {}},
         {"a sign before the digits", "1=+8,+9\r\n", 1024, {{8, 9}}},
         {"huge numbers never wrap into range",
-         "1=4294967297,1\r\n2=2,4294967297\r\n3=18446744073709551617,1\r\n4=5,99999999999999999999\r\n"
+         "1=4294967297,1\r\n2=2,4294967297\r\n3=18446744073709551617,1\r\n4=5,"
+         "99999999999999999999\r\n"
          "5=-2147483648,1\r\n6=-18446744073709551615,2\r\n",
-         1024, {}},
-        {"a count beyond the table is held to 1536", "1=1537,1\r\n2=1536,1537\r\n3=1536,2\r\n", 4096,
+         1024,
+         {}},
+        {"a count beyond the table is held to 1536",
+         "1=1537,1\r\n2=1536,1537\r\n3=1536,2\r\n",
+         4096,
          {{1536, 2}}},
         {"empty text gives an empty table", "", 1024, {}},
-        {"NUL bytes and 8-bit characters", std::string("1=2,3\0\xff\r\n2=4,5\r\n", 14), 1024,
+        {"NUL bytes and 8-bit characters",
+         std::string("1=2,3\0\xff\r\n2=4,5\r\n", 14),
+         1024,
          {{2, 3}, {4, 5}}},
     };
     for (const ReadRow& r : rows) {
@@ -125,7 +137,8 @@ TEST(CrosspointFileRead, WhatIsWrittenReadsBack) {
     const CrosspointLoadTable table =
         readCrosspointFile(writeCrosspointStatus(rig.f.s, rig.list), rig.f.s.crosspointCount());
     for (int o = 1; o <= kMaxCrosspoints; ++o)
-        EXPECT_EQ(table[static_cast<std::size_t>(o)], std::max(0, rig.f.s.live.crosspoints[static_cast<std::size_t>(o)]))
+        EXPECT_EQ(table[static_cast<std::size_t>(o)],
+                  std::max(0, rig.f.s.live.crosspoints[static_cast<std::size_t>(o)]))
             << o;
 }
 
@@ -133,7 +146,8 @@ TEST(CrosspointFileRead, WhatIsWrittenReadsBack) {
 
 TEST(LoadStatus, ShowsTheTableAndSendsEveryEntryOnOk) {
     FileRig rig;
-    const CLoadStatusLogic dlg("/home/op/set.xpt", "1=4,513\r\n2=2,0\r\n3=1,65\r\n4=4,514\r\n", 1024);
+    const CLoadStatusLogic dlg("/home/op/set.xpt", "1=4,513\r\n2=2,0\r\n3=1,65\r\n4=4,514\r\n",
+                               1024);
     EXPECT_EQ(dlg.windowTitle(), "Load crosspoint status  (/home/op/set.xpt)");
     ASSERT_EQ(dlg.rowCount(), 2); // input 0 is not shown
     EXPECT_EQ(dlg.text(0, 0), "CARD2  01");

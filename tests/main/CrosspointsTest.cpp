@@ -1,6 +1,7 @@
+#include "main/Crosspoints.h"
+
 #include "CrosspointFakes.h"
 #include "main/CodeTables.h"
-#include "main/Crosspoints.h"
 #include "main/XyBurst.h"
 
 #include <functional>
@@ -46,11 +47,18 @@ TEST(CrosspointTypeLists, PortsAndCardsPerSide) {
         f.card(8, kCardTypeEq);
     };
     const std::vector<TypeRow> rows = {
-        {"bare 461", kFamily461, [](FrameState&) {}, {"AES=8", "PHD=9", "MADI=10"}, {"AES=8", "PHD=9", "MADI=10"}},
-        {"main board without PHD", kFamily461,
+        {"bare 461",
+         kFamily461,
+         [](FrameState&) {},
+         {"AES=8", "PHD=9", "MADI=10"},
+         {"AES=8", "PHD=9", "MADI=10"}},
+        {"main board without PHD",
+         kFamily461,
          [](FrameState& f) { f.s.settings.hwConf[kModuleMainBoard].boardCode.assign("460201"); },
-         {"AES=8", "MADI=10"}, {"AES=8", "MADI=10"}},
-        {"SFP hotlink and MADI, IP module", kFamily461,
+         {"AES=8", "MADI=10"},
+         {"AES=8", "MADI=10"}},
+        {"SFP hotlink and MADI, IP module",
+         kFamily461,
          [](FrameState& f) {
              f.fit(kModuleSfp);
              f.fit(kModuleIpAudio);
@@ -59,23 +67,33 @@ TEST(CrosspointTypeLists, PortsAndCardsPerSide) {
          },
          {"AES=8", "PHD=9", "MADI=10", "SFP 1 - HOTLINK=11", "SFP 2 - MADI=12", "IP=13"},
          {"AES=8", "PHD=9", "MADI=10", "SFP 1 - HOTLINK=11", "SFP 2 - MADI=12", "IP=13"}},
-        {"SFP 2 redundant copy of SFP 1", kFamily461,
+        {"SFP 2 redundant copy of SFP 1",
+         kFamily461,
          [](FrameState& f) {
              f.fit(kModuleSfp);
              f.s.settings.optMode[1].value = 1;
              f.s.settings.optMode[2].value = 1;
              f.s.settings.optRedundancy[0] = 1;
          },
-         {"AES=8", "PHD=9", "MADI=10", "SFP 1 - MADI=11"}, {"AES=8", "PHD=9", "MADI=10", "SFP 1 - MADI=11"}},
-        {"SFP modes without the SFP module", kFamily461,
+         {"AES=8", "PHD=9", "MADI=10", "SFP 1 - MADI=11"},
+         {"AES=8", "PHD=9", "MADI=10", "SFP 1 - MADI=11"}},
+        {"SFP modes without the SFP module",
+         kFamily461,
          [](FrameState& f) { f.s.settings.optMode[1].value = 1; },
-         {"AES=8", "PHD=9", "MADI=10"}, {"AES=8", "PHD=9", "MADI=10"}},
-        {"460 with every card type", kFamily460, allCards,
+         {"AES=8", "PHD=9", "MADI=10"},
+         {"AES=8", "PHD=9", "MADI=10"}},
+        {"460 with every card type",
+         kFamily460,
+         allCards,
          {"AES=8", "PHD=9", "MADI=10", "CARD1   - SDI=0", "CARD2   - AD=1", "CARD4   - AES=3",
           "CARD6   - MADI=5", "CARD7   - AD=6", "CARD8   - EQ=7"},
          {"AES=8", "PHD=9", "MADI=10", "CARD1   - SDI=0", "CARD3   - DA=2", "CARD4   - AES=3",
           "CARD6   - MADI=5", "CARD8   - EQ=7"}},
-        {"461 never lists cards", kFamily461, allCards, {"AES=8", "PHD=9", "MADI=10"}, {"AES=8", "PHD=9", "MADI=10"}},
+        {"461 never lists cards",
+         kFamily461,
+         allCards,
+         {"AES=8", "PHD=9", "MADI=10"},
+         {"AES=8", "PHD=9", "MADI=10"}},
         {"465 has no matrix", kFamily465, allCards, {}, {}},
         {"450 has no matrix", kFamily450, allCards, {}, {}},
     };
@@ -116,46 +134,166 @@ TEST(CrosspointChannelLists, EveryPortTypeMonoAndStereo) {
         f.s.live.txFlowSlots[4][0] = {4, 0, 6}; // flow 4 itself is gone
     };
     const std::vector<ChannelRow> rows = {
-        {"AES mono", none, kSideInput, kPortTypeAes, false, 16, {{0, "AES  01", 513}, {15, "AES  16", 528}}},
-        {"AES stereo", none, kSideOutput, kPortTypeAes, true, 8,
+        {"AES mono",
+         none,
+         kSideInput,
+         kPortTypeAes,
+         false,
+         16,
+         {{0, "AES  01", 513}, {15, "AES  16", 528}}},
+        {"AES stereo",
+         none,
+         kSideOutput,
+         kPortTypeAes,
+         true,
+         8,
          {{0, "AES  01  L+R", 513}, {7, "AES  08  L+R", 527}}},
-        {"PHD single", none, kSideInput, kPortTypePhd, false, 16, {{0, "PHD  01", 529}, {15, "PHD  16", 544}}},
-        {"PHD two ports", phdTwo, kSideInput, kPortTypePhd, false, 64,
+        {"PHD single",
+         none,
+         kSideInput,
+         kPortTypePhd,
+         false,
+         16,
+         {{0, "PHD  01", 529}, {15, "PHD  16", 544}}},
+        {"PHD two ports",
+         phdTwo,
+         kSideInput,
+         kPortTypePhd,
+         false,
+         64,
          {{0, "PHD1  01", 529}, {32, "PHD2  01", 561}, {63, "PHD2  32", 592}}},
-        {"PHD two ports stereo", phdTwo, kSideInput, kPortTypePhd, true, 32,
+        {"PHD two ports stereo",
+         phdTwo,
+         kSideInput,
+         kPortTypePhd,
+         true,
+         32,
          {{15, "PHD1  16  L+R", 559}, {16, "PHD2  01  L+R", 561}}},
         {"MADI inputs", none, kSideInput, kPortTypeMadi, false, 64, {{63, "MADI  64", 656}}},
-        {"MADI outputs, 56 channels", none, kSideOutput, kPortTypeMadi, false, 56, {{55, "MADI  56", 648}}},
-        {"MADI outputs, 64 channels", madi64, kSideOutput, kPortTypeMadi, false, 64, {{63, "MADI  64", 656}}},
-        {"SFP 1 hotlink mono, three digits", sfpHotlink, kSideInput, kPortTypeSfp1, false, 128,
+        {"MADI outputs, 56 channels",
+         none,
+         kSideOutput,
+         kPortTypeMadi,
+         false,
+         56,
+         {{55, "MADI  56", 648}}},
+        {"MADI outputs, 64 channels",
+         madi64,
+         kSideOutput,
+         kPortTypeMadi,
+         false,
+         64,
+         {{63, "MADI  64", 656}}},
+        {"SFP 1 hotlink mono, three digits",
+         sfpHotlink,
+         kSideInput,
+         kPortTypeSfp1,
+         false,
+         128,
          {{0, "CHN  001", 657}, {127, "CHN  128", 784}}},
-        {"SFP 1 hotlink stereo, two digits", sfpHotlink, kSideInput, kPortTypeSfp1, true, 64,
+        {"SFP 1 hotlink stereo, two digits",
+         sfpHotlink,
+         kSideInput,
+         kPortTypeSfp1,
+         true,
+         64,
          {{0, "CHN  01  L+R", 657}, {63, "CHN  64  L+R", 783}}},
-        {"SFP 2 MADI outputs, 56 channels", sfp2Madi, kSideOutput, kPortTypeSfp2, false, 56,
+        {"SFP 2 MADI outputs, 56 channels",
+         sfp2Madi,
+         kSideOutput,
+         kPortTypeSfp2,
+         false,
+         56,
          {{0, "CHN  01", 785}, {55, "CHN  56", 840}}},
         {"SFP port switched off", none, kSideInput, kPortTypeSfp1, false, 0, {}},
-        {"IP outputs carry transmit flows", flows, kSideOutput, kPortTypeIp, false, 64,
+        {"IP outputs carry transmit flows",
+         flows,
+         kSideOutput,
+         kPortTypeIp,
+         false,
+         64,
          {{4, "IP  05  -  Flow 3-2", 917}, {5, "IP  06", 918}, {8, "IP  09", 921}}},
-        {"IP inputs carry receive flows", flows, kSideInput, kPortTypeIp, false, 64,
+        {"IP inputs carry receive flows",
+         flows,
+         kSideInput,
+         kPortTypeIp,
+         false,
+         64,
          {{4, "IP  05", 917}, {8, "IP  09  -  Flow 2-1", 921}}},
-        {"IP stereo", flows, kSideOutput, kPortTypeIp, true, 32, {{2, "IP  03  L+R  -  Flow 3-2", 917}, {3, "IP  04  L+R", 919}}},
-        {"SDI card", [](FrameState& f) { f.card(2, kCardTypeSdi); }, kSideInput, 1, false, 32,
+        {"IP stereo",
+         flows,
+         kSideOutput,
+         kPortTypeIp,
+         true,
+         32,
+         {{2, "IP  03  L+R  -  Flow 3-2", 917}, {3, "IP  04  L+R", 919}}},
+        {"SDI card",
+         [](FrameState& f) { f.card(2, kCardTypeSdi); },
+         kSideInput,
+         1,
+         false,
+         32,
          {{0, "CARD2  01", 65}, {31, "CARD2  32", 96}}},
-        {"AD card has no outputs", [](FrameState& f) { f.card(1, kCardTypeAd); }, kSideOutput, 0, false, 0, {}},
-        {"DA card outputs", [](FrameState& f) { f.card(1, kCardTypeDa); }, kSideOutput, 0, false, 8,
+        {"AD card has no outputs",
+         [](FrameState& f) { f.card(1, kCardTypeAd); },
+         kSideOutput,
+         0,
+         false,
+         0,
+         {}},
+        {"DA card outputs",
+         [](FrameState& f) { f.card(1, kCardTypeDa); },
+         kSideOutput,
+         0,
+         false,
+         8,
          {{7, "CARD1  08", 8}}},
-        {"AD two-channel", [](FrameState& f) { f.card(3, kCardTypeAd2); }, kSideInput, 2, false, 2,
+        {"AD two-channel",
+         [](FrameState& f) { f.card(3, kCardTypeAd2); },
+         kSideInput,
+         2,
+         false,
+         2,
          {{1, "CARD3  02", 130}}},
-        {"MADI card in mode 0", [](FrameState& f) { f.card(1, kCardTypeMadi, 0); }, kSideInput, 0, false, 0, {}},
-        {"MADI card, redundant", [](FrameState& f) { f.card(1, kCardTypeMadi, 1, 1); }, kSideInput, 0, false,
-         64, {{63, "CARD1  64", 64}}},
+        {"MADI card in mode 0",
+         [](FrameState& f) { f.card(1, kCardTypeMadi, 0); },
+         kSideInput,
+         0,
+         false,
+         0,
+         {}},
+        {"MADI card, redundant",
+         [](FrameState& f) { f.card(1, kCardTypeMadi, 1, 1); },
+         kSideInput,
+         0,
+         false,
+         64,
+         {{63, "CARD1  64", 64}}},
         {"MADI card without redundancy: second block at 1025",
-         [](FrameState& f) { f.card(1, kCardTypeMadi, 1, 0); }, kSideInput, 0, false, 128,
-         {{0, "CARD1  001", 1}, {63, "CARD1  064", 64}, {64, "CARD1  065", 1025}, {127, "CARD1  128", 1088}}},
+         [](FrameState& f) { f.card(1, kCardTypeMadi, 1, 0); },
+         kSideInput,
+         0,
+         false,
+         128,
+         {{0, "CARD1  001", 1},
+          {63, "CARD1  064", 64},
+          {64, "CARD1  065", 1025},
+          {127, "CARD1  128", 1088}}},
         {"MADI card hotlink stereo: second block from pair 33",
-         [](FrameState& f) { f.card(2, kCardTypeMadi, 2, 1); }, kSideOutput, 1, true, 64,
-         {{0, "CARD2  001  L+R", 65}, {32, "CARD2  033  L+R", 1089}, {63, "CARD2  064  L+R", 1151}}},
-        {"EQ card", [](FrameState& f) { f.card(8, kCardTypeEq); }, kSideOutput, 7, false, 128,
+         [](FrameState& f) { f.card(2, kCardTypeMadi, 2, 1); },
+         kSideOutput,
+         1,
+         true,
+         64,
+         {{0, "CARD2  001  L+R", 65},
+          {32, "CARD2  033  L+R", 1089},
+          {63, "CARD2  064  L+R", 1151}}},
+        {"EQ card",
+         [](FrameState& f) { f.card(8, kCardTypeEq); },
+         kSideOutput,
+         7,
+         false,
+         128,
          {{0, "CARD8  001", 449}, {64, "CARD8  065", 1473}, {127, "CARD8  128", 1536}}},
     };
     for (const ChannelRow& r : rows) {
@@ -244,22 +382,58 @@ struct ConnectRow {
 
 TEST(CrosspointPanel, ConnectPairsSelections) {
     const std::vector<ConnectRow> rows = {
-        {"stereo: one input 513 to outputs 1 and 3", true, kPortTypeAes, {0}, 0, {0, 1},
+        {"stereo: one input 513 to outputs 1 and 3",
+         true,
+         kPortTypeAes,
+         {0},
+         0,
+         {0, 1},
          {scross(1, 513), scross(2, 514), scross(3, 513), scross(4, 514)}},
-        {"one input feeds every output", false, kPortTypeAes, {2}, 0, {0, 5, 9},
+        {"one input feeds every output",
+         false,
+         kPortTypeAes,
+         {2},
+         0,
+         {0, 5, 9},
          {scross(1, 515), scross(6, 515), scross(10, 515)}},
-        {"three inputs and two outputs route two pairs", false, kPortTypeAes, {0, 1, 2}, 0, {4, 5},
+        {"three inputs and two outputs route two pairs",
+         false,
+         kPortTypeAes,
+         {0, 1, 2},
+         0,
+         {4, 5},
          {scross(5, 513), scross(6, 514)}},
-        {"two inputs and three outputs route two pairs", false, kPortTypeAes, {3, 4}, 0, {0, 1, 2},
+        {"two inputs and three outputs route two pairs",
+         false,
+         kPortTypeAes,
+         {3, 4},
+         0,
+         {0, 1, 2},
          {scross(1, 516), scross(2, 517)}},
         {"no input, nothing", false, kPortTypeAes, {}, 0, {0, 1}, {}},
         {"no output, nothing", false, kPortTypeAes, {0}, 0, {}, {}},
-        {"output 1536 on a 1024 frame is skipped", false, kPortTypeAes, {0}, 7, {126, 127},
-         {}},
-        {"output 1536 on a 1536 frame", false, kPortTypeAes, {0}, 7, {127}, {scross(1536, 513)}, true},
-        {"input above the count is skipped, the other pair goes", false, 7, {127, 0}, kPortTypeAes, {0, 1},
+        {"output 1536 on a 1024 frame is skipped", false, kPortTypeAes, {0}, 7, {126, 127}, {}},
+        {"output 1536 on a 1536 frame",
+         false,
+         kPortTypeAes,
+         {0},
+         7,
+         {127},
+         {scross(1536, 513)},
+         true},
+        {"input above the count is skipped, the other pair goes",
+         false,
+         7,
+         {127, 0},
+         kPortTypeAes,
+         {0, 1},
          {scross(514, 449)}},
-        {"rows outside the list are ignored", false, kPortTypeAes, {0, 99}, 0, {0, 99},
+        {"rows outside the list are ignored",
+         false,
+         kPortTypeAes,
+         {0, 99},
+         0,
+         {0, 99},
          {scross(1, 513)}},
     };
     for (const ConnectRow& r : rows) {
@@ -295,7 +469,8 @@ TEST(CrosspointPanel, DisconnectAsksAndClearsTheOutputs) {
 
     rig.questions.answer = true;
     rig.panel.disconnectSelected(std::vector<int>{0, 2});
-    EXPECT_THAT(rig.sink.take(), ElementsAre(scross(1, 0), scross(2, 0), scross(5, 0), scross(6, 0)));
+    EXPECT_THAT(rig.sink.take(),
+                ElementsAre(scross(1, 0), scross(2, 0), scross(5, 0), scross(6, 0)));
 
     rig.questions.asked.clear();
     EXPECT_EQ(rig.panel.disconnectSelected({}), 0); // nothing selected: no question
@@ -346,32 +521,35 @@ struct ListRig {
 };
 
 TEST(CrosspointList, RangeFilterSkipsRangesTheFrameLacks) {
-    const std::vector<std::tuple<const char*, std::function<void(FrameState&)>, std::vector<std::string>>> rows = {
-        {"460 without cards or SFP", [](FrameState&) {},
-         {"ALL", "AES", "PHD", "MADI", "IP", "ALL"}},
-        {"460 with cards 2 and 5 and both SFP ports",
-         [](FrameState& f) {
-             f.card(2, kCardTypeSdi);
-             f.card(5, kCardTypeDa);
-             f.s.settings.optMode[1].value = 1;
-             f.s.settings.optMode[2].value = 2;
-         },
-         {"ALL", "CARD2", "CARD5", "AES", "PHD", "MADI", "SFP1", "SFP2", "IP", "ALL"}},
-        {"SFP 2 as redundant copy",
-         [](FrameState& f) {
-             f.s.settings.optMode[1].value = 1;
-             f.s.settings.optMode[2].value = 1;
-             f.s.settings.optRedundancy[0] = 1;
-         },
-         {"ALL", "AES", "PHD", "MADI", "SFP1", "IP", "ALL"}},
-        {"461 goes straight to AES and has no SFP ranges",
-         [](FrameState& f) {
-             f.s.family = kFamily461;
-             f.card(1, kCardTypeSdi);
-             f.s.settings.optMode[1].value = 1;
-         },
-         {"ALL", "AES", "PHD", "MADI", "IP", "ALL"}},
-    };
+    const std::vector<
+        std::tuple<const char*, std::function<void(FrameState&)>, std::vector<std::string>>>
+        rows = {
+            {"460 without cards or SFP",
+             [](FrameState&) {},
+             {"ALL", "AES", "PHD", "MADI", "IP", "ALL"}},
+            {"460 with cards 2 and 5 and both SFP ports",
+             [](FrameState& f) {
+                 f.card(2, kCardTypeSdi);
+                 f.card(5, kCardTypeDa);
+                 f.s.settings.optMode[1].value = 1;
+                 f.s.settings.optMode[2].value = 2;
+             },
+             {"ALL", "CARD2", "CARD5", "AES", "PHD", "MADI", "SFP1", "SFP2", "IP", "ALL"}},
+            {"SFP 2 as redundant copy",
+             [](FrameState& f) {
+                 f.s.settings.optMode[1].value = 1;
+                 f.s.settings.optMode[2].value = 1;
+                 f.s.settings.optRedundancy[0] = 1;
+             },
+             {"ALL", "AES", "PHD", "MADI", "SFP1", "IP", "ALL"}},
+            {"461 goes straight to AES and has no SFP ranges",
+             [](FrameState& f) {
+                 f.s.family = kFamily461;
+                 f.card(1, kCardTypeSdi);
+                 f.s.settings.optMode[1].value = 1;
+             },
+             {"ALL", "AES", "PHD", "MADI", "IP", "ALL"}},
+        };
     for (const auto& [name, setup, titles] : rows) {
         SCOPED_TRACE(name);
         ListRig rig;
@@ -387,7 +565,8 @@ TEST(CrosspointList, RowsOfTheRangeInOutputOrder) {
     ListRig rig;
     rig.f.make1536();
     rig.f.card(2, kCardTypeSdi);
-    for (auto [o, i] : {std::pair{1, 5}, {70, 513}, {1100, 600}, {514, 3}, {1536, 1}, {300, 0}, {301, -1}})
+    for (auto [o, i] :
+         {std::pair{1, 5}, {70, 513}, {1100, 600}, {514, 3}, {1536, 1}, {300, 0}, {301, -1}})
         rig.f.route(o, i);
     EXPECT_EQ(rig.list.redrawAll(kSortByOutput), CCrosspointList::Change{.reset = true});
     EXPECT_THAT(rig.outputs(), ElementsAre(1, 70, 514, 1100, 1536));

@@ -1,5 +1,6 @@
-#include "CrosspointFakes.h"
 #include "main/DeviceMenu.h"
+
+#include "CrosspointFakes.h"
 #include "main/XyBurst.h"
 
 #include <gmock/gmock.h>
@@ -18,7 +19,8 @@ using ::testing::IsEmpty;
 std::vector<std::string> lines(const std::vector<MenuItem>& menu) {
     std::vector<std::string> out;
     for (const MenuItem& item : menu)
-        out.push_back(item.separator() ? "---" : (item.enabled ? "" : "~") + std::string(item.text));
+        out.push_back(item.separator() ? "---"
+                                       : (item.enabled ? "" : "~") + std::string(item.text));
     return out;
 }
 
@@ -60,40 +62,67 @@ TEST(DeviceMenu, EntriesPerRowAndState) {
     const std::vector<MenuRowCase> rows = {
         {"empty part of the list while disconnected", offline, {"Refresh"}},
         {"another row", other, {"Connect", "---", "~Change Network settings ..."}},
-        {"another, hand-added row", otherRemovable,
+        {"another, hand-added row",
+         otherRemovable,
          {"Connect", "---", "Remove from list", "---", "~Change Network settings ..."}},
-        {"recovery mode 460", connectedTo(kRunModeRecovery, kFamily460),
-         {"Close", "---", "~HW configuration ...", "~Network settings ...", "---", "~Firmware update ...",
-          "Load application mode"}},
-        {"'#' state of a 465", connectedTo(kRunModeHash, kFamily465),
-         {"Close", "---", "~Network settings ...", "---", "~Firmware update ...", "Load recovery mode",
-          "---", "Restart"}},
-        {"450 in service mode", unitService,
+        {"recovery mode 460",
+         connectedTo(kRunModeRecovery, kFamily460),
+         {"Close", "---", "~HW configuration ...", "~Network settings ...", "---",
+          "~Firmware update ...", "Load application mode"}},
+        {"'#' state of a 465",
+         connectedTo(kRunModeHash, kFamily465),
+         {"Close", "---", "~Network settings ...", "---", "~Firmware update ...",
+          "Load recovery mode", "---", "Restart"}},
+        {"450 in service mode",
+         unitService,
          {"Close", "---", "~Key settings ...", "---", "~HW configuration ...", "~ID settings ...",
-          "~Network settings ...", "---", "~Firmware update ...", "Load recovery mode", "Clear settings",
-          "---", "Restart"}},
-        {"450", connectedTo(kRunModeApplication, kFamily450),
-         {"Close", "---", "~HW configuration ...", "~ID settings ...", "~Network settings ...", "---",
-          "~Firmware update ...", "Load recovery mode", "Clear settings", "---", "Restart"}},
-        {"465", connectedTo(kRunModeApplication, kFamily465),
-         {"Close", "---", "~Network settings ...", "---", "~Firmware update ...", "Load recovery mode",
-          "---", "Restart"}},
-        {"empty part of the list while connected to an old 461", noRowOnline,
+          "~Network settings ...", "---", "~Firmware update ...", "Load recovery mode",
+          "Clear settings", "---", "Restart"}},
+        {"450",
+         connectedTo(kRunModeApplication, kFamily450),
+         {"Close", "---", "~HW configuration ...", "~ID settings ...", "~Network settings ...",
+          "---", "~Firmware update ...", "Load recovery mode", "Clear settings", "---", "Restart"}},
+        {"465",
+         connectedTo(kRunModeApplication, kFamily465),
+         {"Close", "---", "~Network settings ...", "---", "~Firmware update ...",
+          "Load recovery mode", "---", "Restart"}},
+        {"empty part of the list while connected to an old 461",
+         noRowOnline,
          {"Close", "---", "~Input status ...", "---", "~Firmware update ...", "Load recovery mode",
           "Clear settings", "---", "Restart"}},
-        {"461 with channel dialogs, no IP module", labelsNoIp,
-         {"Close", "---", "~Input status ...", "---", "~Channel labels ...", "~Gain settings ...", "---",
+        {"461 with channel dialogs, no IP module",
+         labelsNoIp,
+         {"Close", "---", "~Input status ...", "---", "~Channel labels ...", "~Gain settings ...",
+          "---", "~Firmware update ...", "Load recovery mode", "Clear settings", "---", "Restart"}},
+        {"460 with everything",
+         everything,
+         {"Close",
+          "---",
+          "~Input status ...",
+          "---",
+          "~Channel labels ...",
+          "~Gain settings ...",
+          "---",
+          "X-Y control ...",
+          "---",
+          "~Level detectors ...",
+          "~PPM streams ...",
+          "---",
+          "~Manual IP routing control ...",
+          "~Automatic IP routing control ...",
+          "---",
+          "~Operational time ...",
+          "---",
+          "~Firmware update ...",
+          "Load recovery mode",
+          "Clear settings",
+          "---",
+          "Restart"}},
+        {"version 2010003 offers only automatic IP routing",
+         newIp,
+         {"Close", "---", "~Input status ...", "---", "~Channel labels ...", "~Gain settings ...",
+          "---", "~Automatic IP routing control ...", "---", "~Operational time ...", "---",
           "~Firmware update ...", "Load recovery mode", "Clear settings", "---", "Restart"}},
-        {"460 with everything", everything,
-         {"Close", "---", "~Input status ...", "---", "~Channel labels ...", "~Gain settings ...", "---",
-          "X-Y control ...", "---", "~Level detectors ...", "~PPM streams ...", "---",
-          "~Manual IP routing control ...", "~Automatic IP routing control ...", "---",
-          "~Operational time ...", "---", "~Firmware update ...", "Load recovery mode", "Clear settings",
-          "---", "Restart"}},
-        {"version 2010003 offers only automatic IP routing", newIp,
-         {"Close", "---", "~Input status ...", "---", "~Channel labels ...", "~Gain settings ...", "---",
-          "~Automatic IP routing control ...", "---", "~Operational time ...", "---", "~Firmware update ...",
-          "Load recovery mode", "Clear settings", "---", "Restart"}},
     };
     for (const MenuRowCase& r : rows) {
         SCOPED_TRACE(r.name);
@@ -158,16 +187,36 @@ struct FrameCommandCase {
 
 TEST(DeviceCommands, FrameCommandsAskSendAndDropTheLink) {
     const std::vector<FrameCommandCase> rows = {
-        {"Restart", kRunModeApplication, devcmd::kRestart, "|Restart device", "&srestart,1",
+        {"Restart",
+         kRunModeApplication,
+         devcmd::kRestart,
+         "|Restart device",
+         "&srestart,1",
          {"remove connected", "disconnect"}},
-        {"Load recovery mode", kRunModeApplication, devcmd::kLoadOtherMode,
-         "|Restart device in recovery mode", "&sloadboot", {"remove connected", "disconnect"}},
-        {"Load recovery mode from the '#' state", kRunModeHash, devcmd::kLoadOtherMode,
-         "|Restart device in recovery mode", "&sloadboot", {"remove connected", "disconnect"}},
-        {"Load application mode", kRunModeRecovery, devcmd::kLoadOtherMode,
-         "|Restart device in application mode", "&sloadapp,0", {"remove connected", "disconnect"}},
-        {"Clear settings keeps the link", kRunModeApplication, devcmd::kClearSettings,
-         "|Clear device and return to factory settings", "&sclear", {}},
+        {"Load recovery mode",
+         kRunModeApplication,
+         devcmd::kLoadOtherMode,
+         "|Restart device in recovery mode",
+         "&sloadboot",
+         {"remove connected", "disconnect"}},
+        {"Load recovery mode from the '#' state",
+         kRunModeHash,
+         devcmd::kLoadOtherMode,
+         "|Restart device in recovery mode",
+         "&sloadboot",
+         {"remove connected", "disconnect"}},
+        {"Load application mode",
+         kRunModeRecovery,
+         devcmd::kLoadOtherMode,
+         "|Restart device in application mode",
+         "&sloadapp,0",
+         {"remove connected", "disconnect"}},
+        {"Clear settings keeps the link",
+         kRunModeApplication,
+         devcmd::kClearSettings,
+         "|Clear device and return to factory settings",
+         "&sclear",
+         {}},
     };
     for (const FrameCommandCase& r : rows) {
         SCOPED_TRACE(r.name);
@@ -218,7 +267,8 @@ TEST(DeviceCommands, DialogCommandsCheckTheirPreconditions) {
         rig.commands.execute(devcmd::kXyControl, MenuRow::Other, 2);
         rig.commands.execute(devcmd::kNetworkSettings, MenuRow::Other, 2);
         rig.commands.execute(devcmd::kFirmwareUpdate, MenuRow::Connected, 0);
-        EXPECT_THAT(rig.host.calls, ElementsAre("open 1508", "open 1508", "open 1503", "open 1509"));
+        EXPECT_THAT(rig.host.calls,
+                    ElementsAre("open 1508", "open 1508", "open 1503", "open 1509"));
     }
     {
         CommandRig rig;
@@ -240,7 +290,8 @@ TEST(DeviceCommands, DialogCommandsCheckTheirPreconditions) {
         CommandRig rig;
         rig.f.s.port = kPortTelnet;
         rig.commands.execute(devcmd::kFirmwareUpdate, MenuRow::Connected, 0);
-        EXPECT_THAT(rig.op.messages, ElementsAre("Programming not possible due to TELNET port connection"));
+        EXPECT_THAT(rig.op.messages,
+                    ElementsAre("Programming not possible due to TELNET port connection"));
         EXPECT_THAT(rig.host.calls, IsEmpty());
         rig.f.s.runMode = kRunModeRecovery; // recovery frames are programmed over that port
         rig.commands.execute(devcmd::kFirmwareUpdate, MenuRow::Connected, 0);

@@ -1,6 +1,7 @@
+#include "main/XyBurst.h"
+
 #include "CrosspointFakes.h"
 #include "main/Crosspoints.h"
-#include "main/XyBurst.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -35,7 +36,10 @@ struct XyRig : test::EngineRig {
 
 TEST(XyBurst, OneCrosspointPerMillisecondTick) {
     const std::vector<std::tuple<const char*, int, int, std::vector<std::string>>> rows = {
-        {"input 0 clears outputs 1..4", 0, 4, {scross(1, 0), scross(2, 0), scross(3, 0), scross(4, 0)}},
+        {"input 0 clears outputs 1..4",
+         0,
+         4,
+         {scross(1, 0), scross(2, 0), scross(3, 0), scross(4, 0)}},
         {"any other input routes n to n", 9, 3, {scross(1, 1), scross(2, 2), scross(3, 3)}},
         {"a burst of one", 5, 1, {scross(1, 1)}},
     };
