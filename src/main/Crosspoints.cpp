@@ -438,8 +438,18 @@ void CCrosspointList::toggleSort(int mode) {
     m_sortMode = m_sortMode == mode ? kSortNone : mode;
 }
 
+void CCrosspointList::clear() {
+    if (m_signals != nullptr)
+        m_signals->beginReset();
+    m_rows.clear();
+    if (m_signals != nullptr)
+        m_signals->endReset();
+}
+
 CCrosspointList::Change CCrosspointList::redrawAll(int mode) {
     toggleSort(mode);
+    if (m_signals != nullptr)
+        m_signals->beginReset();
     m_rows.clear();
     const int count = m_state.crosspointCount();
     for (int output = 1; output <= count; ++output) {
@@ -451,6 +461,8 @@ CCrosspointList::Change CCrosspointList::redrawAll(int mode) {
         std::stable_sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) {
             return a.input != b.input ? a.input < b.input : a.output < b.output;
         });
+    if (m_signals != nullptr)
+        m_signals->endReset();
     return {.reset = true};
 }
 
@@ -463,11 +475,19 @@ CCrosspointList::Change CCrosspointList::redrawOutput(int output, int mode) {
                                  [output](const Row& r) { return r.output == output; });
     if (it != m_rows.end()) {
         change.removedRow = static_cast<int>(it - m_rows.begin());
+        if (m_signals != nullptr)
+            m_signals->beginRemove(change.removedRow);
         m_rows.erase(it);
+        if (m_signals != nullptr)
+            m_signals->endRemove();
     }
     const int input = m_state.live.crosspoints[at(output)];
     if (input > 0) {
+        if (m_signals != nullptr)
+            m_signals->beginAppend(rowCount());
         m_rows.push_back({output, input});
+        if (m_signals != nullptr)
+            m_signals->endAppend();
         change.appended = true;
     }
     return change;

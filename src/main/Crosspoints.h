@@ -106,6 +106,19 @@ private:
     std::array<Side, 2> m_sides{};
 };
 
+// Lets a list model announce a change before the rows change, as item views
+// need it, so a reply moves one row without resetting the view's selection.
+class IRowSignals {
+public:
+    virtual ~IRowSignals() = default;
+    virtual void beginReset() = 0;
+    virtual void endReset() = 0;
+    virtual void beginRemove(int row) = 0;
+    virtual void endRemove() = 0;
+    virtual void beginAppend(int row) = 0; // the new row's index
+    virtual void endAppend() = 0;
+};
+
 // Sort orders of the crosspoint list.
 inline constexpr int kSortNone = -1;
 inline constexpr int kSortByInput = 1;
@@ -134,6 +147,9 @@ public:
                     const CXyBurst& burst)
         : m_state(state), m_sink(sink), m_questions(questions), m_burst(burst) {}
 
+    // The model that shows the rows; it hears of every change before and after.
+    void setRowSignals(IRowSignals* observer) { m_signals = observer; }
+
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     int outputAt(int row) const; // 0 for a row out of range
     int inputAt(int row) const;  // the input the row shows
@@ -153,7 +169,7 @@ public:
     // Header clicks: column 0 advances the range filter, 1 sorts by input, 2 by output.
     Change headerClicked(int column);
     // Connect and disconnect empty the list; filter and sort stay as they are.
-    void clear() { m_rows.clear(); }
+    void clear();
 
     // The context menu is offered while connected with at least one row selected.
     bool menuAvailable(std::span<const int> selectedRows) const;
@@ -169,6 +185,7 @@ private:
     IRequestSink& m_sink;
     IQuestions& m_questions;
     const CXyBurst& m_burst;
+    IRowSignals* m_signals = nullptr;
     int m_rangeFilter = 0;
     int m_sortMode = kSortNone;
     struct Row {

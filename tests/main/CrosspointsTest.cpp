@@ -629,6 +629,37 @@ TEST(CrosspointList, OneOutputRedrawsOnlyItsRow) {
     EXPECT_EQ(rig.list.rowCount(), 0);
 }
 
+// Item views need each change announced while the rows are still as before.
+struct RecordingSignals final : IRowSignals {
+    const CCrosspointList* list = nullptr;
+    std::vector<std::string> calls; // each with the row count at that moment
+    void note(const std::string& what) {
+        calls.push_back(what + "@" + std::to_string(list->rowCount()));
+    }
+    void beginReset() override { note("beginReset"); }
+    void endReset() override { note("endReset"); }
+    void beginRemove(int row) override { note("beginRemove " + std::to_string(row)); }
+    void endRemove() override { note("endRemove"); }
+    void beginAppend(int row) override { note("beginAppend " + std::to_string(row)); }
+    void endAppend() override { note("endAppend"); }
+};
+
+TEST(CrosspointList, ModelHearsOfChangesBeforeTheyHappen) {
+    ListRig rig;
+    RecordingSignals signals;
+    signals.list = &rig.list;
+    rig.list.setRowSignals(&signals);
+    rig.f.route(1, 5);
+    rig.f.route(2, 6);
+    rig.list.redrawAll(kSortByOutput);
+    rig.f.route(1, 9);
+    rig.list.redrawOutput(1);
+    rig.list.clear();
+    EXPECT_THAT(signals.calls,
+                ElementsAre("beginReset@0", "endReset@2", "beginRemove 0@2", "endRemove@1",
+                            "beginAppend 1@1", "endAppend@2", "beginReset@2", "endReset@0"));
+}
+
 TEST(CrosspointList, ContextMenuDisconnectGoesLastSelectedFirst) {
     ListRig rig;
     for (int o = 1; o <= 5; ++o)
