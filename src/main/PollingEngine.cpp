@@ -129,7 +129,7 @@ bool CPollingEngine::connect(std::string_view address) {
         disconnect();
         return false;
     }
-    m_timers.stopTimer(kTimerXyBurst);
+    stopBurst();
 
     const std::optional<Ipv4Address> parsed = parseIpv4(address);
     const Ipv4Address ip = parsed.value_or(0);
@@ -192,7 +192,7 @@ void CPollingEngine::resetLink(bool connected) {
         m_view.inputOutputSelectionCleared();
     }
 
-    m_timers.stopTimer(kTimerXyBurst);
+    stopBurst();
     updateTitle();
     m_view.connectButtonTextChanged(connected ? "Close" : "Connect");
     m_statusShown = false;
@@ -426,6 +426,14 @@ CPollingEngine::SettingsInputs CPollingEngine::settingsInputs() const {
 
 std::string CPollingEngine::title() const {
     return windowTitle(m_state.connected, m_state.deviceTitleName, m_state.port == kPortTelnet);
+}
+
+void CPollingEngine::stopBurst() {
+    // The burst's owner also forgets that it runs; without one, the timer alone.
+    if (m_burstStop)
+        m_burstStop();
+    else
+        m_timers.stopTimer(kTimerXyBurst);
 }
 
 void CPollingEngine::updateTitle() {

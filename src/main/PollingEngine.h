@@ -73,6 +73,8 @@ public:
     int applySettings(const DeviceSettings& edited);
     void setSettingsApplier(ISettingsApplier* applier) { m_applier = applier; }
     void setRestartCommand(std::function<void()> restart) { m_restart = std::move(restart); }
+    // Connecting and disconnecting end a running X-Y burst through this.
+    void setBurstStop(std::function<void()> stop) { m_burstStop = std::move(stop); }
 
     // What the settings dialog is given besides its copy of the block.
     struct SettingsInputs {
@@ -101,6 +103,7 @@ public:
 
 private:
     void resetLink(bool connected);
+    void stopBurst();
     void aliveTick();
     void startPollTimer();
     void settingsReady();
@@ -118,6 +121,7 @@ private:
     DispatchContext m_context;
     ISettingsApplier* m_applier = nullptr;
     std::function<void()> m_restart;
+    std::function<void()> m_burstStop;
 
     std::string m_syncSourceText;
     std::string m_sampleRateText;

@@ -140,3 +140,23 @@ TEST(XyControl, ResponseFieldsShowTheLastReply) {
 
 } // namespace
 } // namespace velmar
+
+namespace velmar {
+namespace {
+
+TEST(XyBurst, LosingTheLinkEndsTheBurst) {
+    XyRig rig;
+    rig.engine.setBurstStop([&rig] { rig.burst.stop(); });
+    ASSERT_TRUE(rig.xy.burstPressed(0, 100));
+    rig.timers.advance(3);
+    ASSERT_TRUE(rig.burst.running());
+    rig.engine.onPeerClosed();
+    EXPECT_FALSE(rig.burst.running()) << "otherwise the crosspoint commands stay refused";
+    EXPECT_FALSE(rig.timers.running(kTimerXyBurst));
+    const std::size_t sent = rig.link.sent.size();
+    rig.timers.advance(10);
+    EXPECT_EQ(rig.link.sent.size(), sent);
+}
+
+} // namespace
+} // namespace velmar
