@@ -302,6 +302,11 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
     const int i1 = address.i(1);
     const int i2 = address.i(2);
     switch (get) {
+    case C::gcross: {
+        const auto it = p.crosspoints.find(address.i(1));
+        v.setI(2, it == p.crosspoints.end() ? 0 : it->second);
+        break;
+    }
     case C::gdevinfo:
         v.setText(1, 7, p.model);
         v.setI(3, p.modelNumber);

@@ -366,7 +366,12 @@ bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
         ok = toInt(value, p.fanStatus[static_cast<std::size_t>(index)]);
     else if (indexedKey(key, "sync-priority.", 2, 18, index, rest) && rest.empty())
         ok = toInt(value, p.syncPriority[static_cast<std::size_t>(index)]);
-    else if (indexedKey(key, "input.", 1, kMainInputs, index, rest) && rest.empty())
+    else if (indexedKey(key, "cross.", 1, 1536, index, rest) && rest.empty()) {
+        int input = 0;
+        ok = toInt(value, input) && input >= 0 && input <= 1536;
+        if (ok)
+            p.crosspoints[index] = input;
+    } else if (indexedKey(key, "input.", 1, kMainInputs, index, rest) && rest.empty())
         p.inputStatus[static_cast<std::size_t>(index)] = std::string(unquote(value).substr(0, 3));
     else if (indexedKey(key, "module.", 1, kModuleCount, index, rest)) {
         ModuleRecord& m = p.modules[static_cast<std::size_t>(index)];

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,7 @@ struct FrameProfile {
     int genRate = 2;
     std::array<int, 19> syncPriority{}; // [2..18]
     std::array<std::string, kMainInputs + 1> inputStatus{}; // [1..14], up to 3 characters
+    std::map<int, int> crosspoints; // output -> input the frame starts with; the rest unrouted
 
     NetworkSettings ipPrimary{0, "192.168.10.2", "255.255.255.0", "0.0.0.0"};
     NetworkSettings ipSecondary{0, "192.168.11.2", "255.255.255.0", "0.0.0.0"};

@@ -7,7 +7,10 @@ pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT
 
-"$build/framesim/velmar-framesim" --preset 460 --address 127.0.0.2 --set "name='Studio A'" &
+# Studio A starts with a few routes: AES 1-4 to card 1, card 2 to MADI 1-2, IP 1-2 to AES 15-16.
+"$build/framesim/velmar-framesim" --preset 460 --address 127.0.0.2 --set "name='Studio A'" \
+  --set cross.1=513 --set cross.2=514 --set cross.3=515 --set cross.4=516 \
+  --set cross.593=65 --set cross.594=66 --set cross.527=913 --set cross.528=914 &
 pids+=($!)
 "$build/framesim/velmar-framesim" --preset 461 --address 127.0.0.3 --set "name='Studio B'" --set id=2 &
 pids+=($!)
@@ -24,7 +27,7 @@ if [[ -z ${VELMAR_DEMO_HEADLESS:-} && ( -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:
 fi
 
 shot=${VELMAR_DEMO_SHOT:-$PWD/build/demo-screenshot.png}
-Xvfb :57 -screen 0 1024x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb :57 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=:57
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done

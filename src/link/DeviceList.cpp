@@ -165,6 +165,13 @@ bool CDeviceList::removeFromList(int row) {
     return true;
 }
 
+bool CDeviceList::deleteRow(int row) {
+    if (row < 0 || row >= static_cast<int>(m_rows.size()))
+        return false;
+    m_rows.erase(m_rows.begin() + row);
+    return true;
+}
+
 CDeviceList::AddDevice CDeviceList::addDevice(std::string_view addressText,
                                               const std::function<bool(std::string_view)>& probe,
                                               IProfileStore& profile) {

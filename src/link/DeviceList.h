@@ -67,6 +67,9 @@ public:
     // saved address exactly.
     bool canRemove(int row) const;
     bool removeFromList(int row);
+    // Takes a row out of the list only (a restarting frame comes back with the
+    // next search); the saved addresses stay.
+    bool deleteRow(int row);
 
     // "&Add device": the address the dialog returned (empty when invalid).
     enum class AddDevice { Nothing, AlreadyListed, NotResponding, Added };

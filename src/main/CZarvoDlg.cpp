@@ -5,22 +5,36 @@
 #include "link/CQtProfileStore.h"
 #include "link/CUDPSocketThread.h"
 #include "link/CZarvoSocket.h"
+#include "main/CCrosspointModels.h"
+#include "main/CLoadStDlg.h"
+#include "main/CXYDlg.h"
+#include "main/CrosspointFile.h"
+#include "main/LoadStatusLogic.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDir>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmar {
 
@@ -64,7 +78,11 @@ void showField(QLineEdit* widget, const StatusField& field) {
 CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts ports,
                      QWidget* parent)
     : QMainWindow(parent), m_options(options), m_profile(profile), m_ports(ports),
-      m_engine(*this, *this, *this, *this) {
+      m_engine(*this, *this, *this, *this), m_burst(*this, m_engine),
+      m_panel(m_engine.state(), m_engine, *this, m_burst), m_crosspoints(m_engine.state(), m_engine, *this, m_burst),
+      m_menuHost(*this), m_commands(m_engine.state(), m_engine, *this, *this, m_burst, m_menuHost) {
+    m_engine.setBurstStop([this] { m_burst.stop(); });
+    m_engine.setRestartCommand([this] { m_commands.restart(); });
     buildWidgets();
     m_engine.setStartupFlags(options.telnet, options.xy, options.service);
     m_engine.initialise();
@@ -97,15 +115,20 @@ void CZarvoDlg::buildWidgets() {
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &CZarvoDlg::showAbout);
 
+    // Left: the frames and the connected one's status. Right: its crosspoints.
     auto* central = new QWidget(this);
     auto* layout = new QHBoxLayout(central);
-    layout->addWidget(buildDeviceGroup(), 1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(buildDeviceGroup(), 1);
+    left->addWidget(buildStatusGroup());
     auto* right = new QVBoxLayout;
-    right->addWidget(buildStatusGroup());
-    right->addStretch(1);
-    layout->addLayout(right);
+    right->addWidget(buildControlGroup(), 3);
+    right->addWidget(buildCrosspointGroup(), 2);
+    layout->addLayout(left, 1);
+    layout->addLayout(right, 1);
     setCentralWidget(central);
-    resize(760, 420);
+    setCrosspointControlsEnabled(false);
+    resize(1000, 640);
 }
 
 QGroupBox* CZarvoDlg::buildDeviceGroup() {
@@ -159,18 +182,125 @@ QGroupBox* CZarvoDlg::buildStatusGroup() {
     grid->addWidget(m_status.syncSource, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Sample rate")), 1, 0);
     grid->addWidget(m_status.sampleRate, 1, 1);
+    // Power and cooling beside sync and rate: PSUs in one column, fans in the next.
     for (int i = 0; i < 2; ++i) {
         const QString name = QStringLiteral("PSU %1").arg(i + 1);
         m_status.psu[static_cast<std::size_t>(i)] = statusField(QStringLiteral("psu%1").arg(i + 1));
-        grid->addWidget(new QLabel(name), 2 + i, 0);
-        grid->addWidget(m_status.psu[static_cast<std::size_t>(i)], 2 + i, 1);
+        grid->addWidget(new QLabel(name), i, 2);
+        grid->addWidget(m_status.psu[static_cast<std::size_t>(i)], i, 3);
     }
     for (int i = 0; i < 3; ++i) {
         const QString name = QStringLiteral("FAN %1").arg(i + 1);
         m_status.fan[static_cast<std::size_t>(i)] = statusField(QStringLiteral("fan%1").arg(i + 1));
-        grid->addWidget(new QLabel(name), 4 + i, 0);
-        grid->addWidget(m_status.fan[static_cast<std::size_t>(i)], 4 + i, 1);
+        grid->addWidget(new QLabel(name), i, 4);
+        grid->addWidget(m_status.fan[static_cast<std::size_t>(i)], i, 5);
     }
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(5, 1);
+    return group;
+}
+
+QGroupBox* CZarvoDlg::buildControlGroup() {
+    auto* group = new QGroupBox(QStringLiteral(" Crosspoint control based on type "));
+    auto* grid = new QGridLayout(group);
+    const char* const sideNames[] = {"input", "output"};
+    const char* const sideTitles[] = {"Input", "Output"};
+    for (int side : {kSideInput, kSideOutput}) {
+        const auto i = static_cast<std::size_t>(side);
+        auto* chooser = new QComboBox;
+        chooser->setObjectName(QStringLiteral("%1Type").arg(QLatin1String(sideNames[i])));
+        auto* view = new QListView;
+        view->setObjectName(QStringLiteral("%1Channels").arg(QLatin1String(sideNames[i])));
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setUniformItemSizes(true); // long lists lay out at once
+        auto* model = new CChannelListModel(m_panel, side, this);
+        view->setModel(model);
+        m_typeChoosers[i] = chooser;
+        m_channelViews[i] = view;
+        m_channelModels[i] = model;
+        connect(chooser, &QComboBox::currentIndexChanged, this, [this, side, model](int row) {
+            if (row < 0)
+                return;
+            m_panel.selectType(side, row);
+            model->reload();
+        });
+        grid->addWidget(new QLabel(QStringLiteral("%1 type").arg(QLatin1String(sideTitles[i]))), 0, side * 2);
+        grid->addWidget(chooser, 0, side * 2 + 1);
+        grid->addWidget(view, 1, side * 2, 1, 2);
+    }
+    m_mono = new QRadioButton(QStringLiteral("Mono"));
+    m_mono->setObjectName(QStringLiteral("mono"));
+    m_stereo = new QRadioButton(QStringLiteral("Stereo"));
+    m_stereo->setObjectName(QStringLiteral("stereo"));
+    m_mono->setChecked(true);
+    auto* monoStereo = new QButtonGroup(group);
+    monoStereo->addButton(m_mono);
+    monoStereo->addButton(m_stereo);
+    connect(m_stereo, &QRadioButton::toggled, this, [this](bool stereo) {
+        m_panel.setStereo(stereo);
+        for (CChannelListModel* model : m_channelModels)
+            model->reload();
+    });
+
+    m_connectButton = new QPushButton(QStringLiteral("&Connect"));
+    m_connectButton->setObjectName(QStringLiteral("crosspointConnect"));
+    m_disconnectButton = new QPushButton(QStringLiteral("&Disconnect"));
+    m_disconnectButton->setObjectName(QStringLiteral("crosspointDisconnect"));
+    m_loadButton = new QPushButton(QStringLiteral("&Load from file ..."));
+    m_loadButton->setObjectName(QStringLiteral("loadCrosspoints"));
+    m_saveButton = new QPushButton(QStringLiteral("Save to &file ..."));
+    m_saveButton->setObjectName(QStringLiteral("saveCrosspoints"));
+    connect(m_connectButton, &QPushButton::clicked, this, [this] {
+        m_panel.connectSelected(selectedRows(m_channelViews[0]), selectedRows(m_channelViews[1]));
+    });
+    connect(m_disconnectButton, &QPushButton::clicked, this,
+            [this] { m_panel.disconnectSelected(selectedRows(m_channelViews[1])); });
+    connect(m_loadButton, &QPushButton::clicked, this, &CZarvoDlg::loadCrosspoints);
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { saveCrosspoints(false); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_mono);
+    buttons->addWidget(m_stereo);
+    buttons->addStretch(1);
+    buttons->addWidget(m_connectButton);
+    buttons->addWidget(m_disconnectButton);
+    grid->addLayout(buttons, 2, 0, 1, 4);
+    auto* files = new QHBoxLayout;
+    files->addStretch(1);
+    files->addWidget(m_loadButton);
+    files->addWidget(m_saveButton);
+    grid->addLayout(files, 3, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return group;
+}
+
+QGroupBox* CZarvoDlg::buildCrosspointGroup() {
+    auto* group = new QGroupBox(QStringLiteral(" Crosspoint status (mono channels) "));
+    m_crosspointModel = new CCrosspointModel(m_crosspoints, this);
+    m_crosspointView = new QTableView;
+    m_crosspointView->setObjectName(QStringLiteral("crosspointList"));
+    m_crosspointView->setModel(m_crosspointModel);
+    m_crosspointView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_crosspointView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_crosspointView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_crosspointView->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_crosspointView->setShowGrid(false);
+    m_crosspointView->verticalHeader()->hide();
+    m_crosspointView->verticalHeader()->setDefaultSectionSize(m_crosspointView->fontMetrics().height() + 4);
+    m_crosspointView->horizontalHeader()->setSectionsClickable(true);
+    m_crosspointView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_crosspointView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
+    m_crosspointView->setColumnWidth(0, 55);
+    connect(m_crosspointView->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        m_crosspoints.headerClicked(column);
+        m_crosspointModel->refreshHeader();
+    });
+    connect(m_crosspointView, &QTableView::customContextMenuRequested, this, &CZarvoDlg::showCrosspointMenu);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(m_crosspointView);
     return group;
 }
 
@@ -259,24 +389,156 @@ void CZarvoDlg::removeRow(int row) {
 void CZarvoDlg::showDeviceMenu(const QPoint& pos) {
     const QModelIndex index = m_deviceView->indexAt(pos);
     const int row = index.isValid() ? index.row() : -1;
-    QMenu menu(this);
-    const bool connected = m_engine.state().connected;
-    const bool connectedRow =
-        row >= 0 &&
-        m_devices.rows()[static_cast<std::size_t>(row)].addressValue == connectedAddress();
-    if (row >= 0 && !connectedRow) {
-        menu.addAction(QStringLiteral("Connect"), this, [this, row] { connectToRow(row); });
-        if (m_devices.canRemove(row))
-            menu.addAction(QStringLiteral("Remove from list"), this,
-                           [this, row] { removeRow(row); });
-        // The network settings dialog is not there yet.
-        menu.addAction(QStringLiteral("Change Network settings ..."))->setEnabled(false);
-    } else if (connected) {
-        menu.addAction(QStringLiteral("Close"), this, &CZarvoDlg::closeConnection);
-    } else {
-        menu.addAction(QStringLiteral("Refresh"), this, &CZarvoDlg::refresh);
+    MenuRow kind = MenuRow::None;
+    if (row >= 0) {
+        const bool connectedRow = m_devices.rows()[static_cast<std::size_t>(row)].addressValue == connectedAddress();
+        kind = connectedRow ? MenuRow::Connected : MenuRow::Other;
     }
-    menu.exec(m_deviceView->viewport()->mapToGlobal(pos));
+    const std::vector<MenuItem> items =
+        buildDeviceMenu(deviceMenuInputs(m_engine.state(), kind, kind == MenuRow::Other && m_devices.canRemove(row)));
+    QMenu menu(this);
+    for (const MenuItem& item : items) {
+        if (item.separator()) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(qs(item.text));
+        action->setData(item.id);
+        action->setEnabled(item.enabled);
+    }
+    // The popup opens a little to the right of the cursor.
+    QAction* chosen = menu.exec(m_deviceView->viewport()->mapToGlobal(pos + QPoint(5, 0)));
+    if (chosen)
+        m_commands.execute(chosen->data().toInt(), kind, row);
+}
+
+void CZarvoDlg::MenuHost::removeConnectedRow() {
+    const std::optional<Ipv4Address> address = m_window.connectedAddress();
+    if (!address)
+        return;
+    if (m_window.m_devices.deleteRow(m_window.m_devices.findRow(*address)))
+        m_window.listChanged();
+}
+
+void CZarvoDlg::MenuHost::openDialog(int commandId) {
+    if (commandId == devcmd::kXyControl)
+        m_window.openXyDialog();
+}
+
+void CZarvoDlg::openXyDialog() {
+    CXyControl logic(m_engine.state(), m_engine, *this, m_burst);
+    CXYDlg dialog(logic, this);
+    // Registered while it runs, so the frame's replies reach its response fields.
+    m_engine.dialogs().xyControl = &dialog;
+    dialog.exec();
+    m_engine.dialogs().xyControl = nullptr;
+}
+
+// ---- crosspoints ----
+
+std::vector<int> CZarvoDlg::selectedRows(QListView* view) const {
+    std::vector<int> rows;
+    const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+    rows.reserve(static_cast<std::size_t>(selected.size()));
+    for (const QModelIndex& index : selected)
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end()); // in list order, as the lists show them
+    return rows;
+}
+
+std::vector<int> CZarvoDlg::selectedCrosspointRows() const {
+    std::vector<int> rows;
+    const QModelIndexList selected = m_crosspointView->selectionModel()->selectedRows();
+    for (const QModelIndex& index : selected)
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CZarvoDlg::reloadPanel() {
+    for (int side : {kSideInput, kSideOutput}) {
+        const auto i = static_cast<std::size_t>(side);
+        QComboBox* chooser = m_typeChoosers[i];
+        const QSignalBlocker block(chooser);
+        chooser->clear();
+        for (const TypeEntry& entry : m_panel.typeList(side))
+            chooser->addItem(qs(entry.text), entry.type);
+        chooser->setCurrentIndex(m_panel.selectedTypeRow(side));
+        m_channelModels[i]->reload();
+    }
+}
+
+void CZarvoDlg::setCrosspointControlsEnabled(bool enabled) {
+    for (QWidget* w : {static_cast<QWidget*>(m_typeChoosers[0]), static_cast<QWidget*>(m_typeChoosers[1]),
+                       static_cast<QWidget*>(m_channelViews[0]), static_cast<QWidget*>(m_channelViews[1]),
+                       static_cast<QWidget*>(m_mono), static_cast<QWidget*>(m_stereo),
+                       static_cast<QWidget*>(m_connectButton), static_cast<QWidget*>(m_disconnectButton),
+                       static_cast<QWidget*>(m_loadButton), static_cast<QWidget*>(m_saveButton)})
+        w->setEnabled(enabled);
+}
+
+void CZarvoDlg::showCrosspointMenu(const QPoint& pos) {
+    const std::vector<int> rows = selectedCrosspointRows();
+    if (!m_crosspoints.menuAvailable(rows))
+        return;
+    QMenu menu(this);
+    QAction* disconnect = menu.addAction(qs(kMenuDisconnect));
+    QAction* save = menu.addAction(qs(kMenuSaveToFile));
+    QAction* chosen = menu.exec(m_crosspointView->viewport()->mapToGlobal(pos));
+    if (chosen == disconnect)
+        m_crosspoints.disconnectSelectedRows(rows);
+    else if (chosen == save)
+        saveCrosspoints(true);
+}
+
+void CZarvoDlg::saveCrosspoints(bool selectedOnly) {
+    if (!crosspointFilesAvailable(m_engine.state()))
+        return;
+    QFileDialog dialog(this, qs(selectedOnly ? xpt::kSaveSelectedTitle : xpt::kSaveTitle));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("xpt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    saveCrosspointsTo(dialog.selectedFiles().constFirst(), selectedOnly);
+}
+
+void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
+    if (path.isEmpty() || !crosspointFilesAvailable(m_engine.state()))
+        return;
+    const std::string text = selectedOnly
+                                 ? writeSelectedCrosspoints(m_engine.state(), m_crosspoints, selectedCrosspointRows())
+                                 : writeCrosspointStatus(m_engine.state(), m_crosspoints);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return; // as with any file that cannot be created: nothing written, nothing said
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void CZarvoDlg::loadCrosspoints() {
+    if (!crosspointFilesAvailable(m_engine.state()))
+        return;
+    QFileDialog dialog(this, qs(xpt::kOpenTitle));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("xpt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    loadCrosspointsFrom(dialog.selectedFiles().constFirst());
+}
+
+void CZarvoDlg::loadCrosspointsFrom(const QString& path) {
+    if (!crosspointFilesAvailable(m_engine.state()))
+        return;
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const CLoadStatusLogic logic(QDir::toNativeSeparators(path).toStdString(),
+                                 std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                 m_engine.state().crosspointCount());
+    CLoadStDlg dialog(logic, this);
+    if (dialog.exec() == QDialog::Accepted)
+        logic.confirm(m_engine.state(), m_burst, m_engine);
 }
 
 // ---- timers ----
@@ -301,6 +563,7 @@ void CZarvoDlg::onTimer(int id) {
     if (m_engine.onTimer(id))
         return;
     switch (id) {
+    case kTimerXyBurst: m_burst.onTick(); break;
     case kTimerDiscoveryQueue:
         stopTimer(id);
         drainDiscoveryQueue();
@@ -377,6 +640,13 @@ bool CZarvoDlg::askYesNo(std::string_view text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+bool CZarvoDlg::askYesNo(std::string_view title, std::string_view text) {
+    QMessageBox box(QMessageBox::Question, title.empty() ? windowTitle() : qs(title), qs(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 // ---- view ----
 
 void CZarvoDlg::titleChanged(std::string_view title) {
@@ -407,14 +677,33 @@ void CZarvoDlg::settingsEnabledChanged(bool enabled) {
     m_settingsButton->setEnabled(enabled);
 }
 
-// The crosspoint panel is not part of the window yet; these have nothing to show.
-void CZarvoDlg::crosspointControlsEnabledChanged(bool) {}
-void CZarvoDlg::crosspointListCleared() {}
-void CZarvoDlg::rebuildCrosspointTypeLists() {}
-void CZarvoDlg::crosspointRowChanged(int) {}
-void CZarvoDlg::crosspointListChanged() {}
-void CZarvoDlg::ipFlowListChanged(bool) {}
-void CZarvoDlg::inputOutputSelectionCleared() {}
+void CZarvoDlg::crosspointControlsEnabledChanged(bool enabled) { setCrosspointControlsEnabled(enabled); }
+
+void CZarvoDlg::crosspointListCleared() {
+    m_crosspoints.clear();
+    m_panel.clear();
+    reloadPanel();
+}
+
+void CZarvoDlg::rebuildCrosspointTypeLists() {
+    m_panel.rebuildTypeLists();
+    reloadPanel();
+}
+
+void CZarvoDlg::crosspointRowChanged(int output) { m_crosspoints.redrawOutput(output); }
+
+void CZarvoDlg::crosspointListChanged() { m_crosspoints.redrawAll(kSortByOutput); }
+
+void CZarvoDlg::ipFlowListChanged(bool outputs) {
+    const int side = outputs ? kSideOutput : kSideInput;
+    if (m_panel.refreshIpLists(side))
+        m_channelModels[static_cast<std::size_t>(side)]->reload();
+}
+
+void CZarvoDlg::inputOutputSelectionCleared() {
+    for (QListView* view : m_channelViews)
+        view->clearSelection();
+}
 
 // The connect button stays hidden: connecting is done from the list.
 void CZarvoDlg::connectButtonTextChanged(std::string_view) {}

@@ -5,23 +5,32 @@
 #include "link/CReplyQueue.h"
 #include "link/DeviceList.h"
 #include "link/StartupOptions.h"
+#include "main/Crosspoints.h"
+#include "main/DeviceMenu.h"
 #include "main/EngineInterfaces.h"
 #include "main/PollingEngine.h"
+#include "main/Questions.h"
+#include "main/XyBurst.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <map>
 #include <memory>
 
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
+class QListView;
 class QPushButton;
+class QRadioButton;
 class QSettings;
 class QTableView;
 class QTimer;
 
 namespace velmar {
 
+class CChannelListModel;
+class CCrosspointModel;
 class CUDPSocketThread;
 class CZarvoSocket;
 
@@ -41,6 +50,7 @@ class CZarvoDlg : public QMainWindow,
                   private ILink,
                   private IOperator,
                   private IMainView,
+                  private IQuestions,
                   private CLineReceiver::IHandler {
     Q_OBJECT
 public:
@@ -57,6 +67,12 @@ public:
     void connectToRow(int row);
     void closeConnection();
     void removeRow(int row);
+    void openXyDialog();
+    // Crosspoint files: with a path, as the file dialogs hand it over.
+    void saveCrosspoints(bool selectedOnly);
+    void saveCrosspointsTo(const QString& path, bool selectedOnly);
+    void loadCrosspoints();
+    void loadCrosspointsFrom(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,6 +88,8 @@ private:
     // IOperator
     void showMessage(std::string_view text) override;
     bool askYesNo(std::string_view text) override;
+    // IQuestions: a question under its own caption.
+    bool askYesNo(std::string_view title, std::string_view text) override;
     // IMainView
     void titleChanged(std::string_view title) override;
     void statusFieldsChanged(const StatusFields& fields) override;
@@ -97,6 +115,13 @@ private:
     void buildWidgets();
     QGroupBox* buildDeviceGroup();
     QGroupBox* buildStatusGroup();
+    QGroupBox* buildControlGroup();
+    QGroupBox* buildCrosspointGroup();
+    void reloadPanel();
+    void setCrosspointControlsEnabled(bool enabled);
+    std::vector<int> selectedRows(QListView* view) const;
+    std::vector<int> selectedCrosspointRows() const;
+    void showCrosspointMenu(const QPoint& pos);
     void onTimer(int id);
     void drainDiscoveryQueue();
     void loadSavedEntries();
@@ -106,10 +131,30 @@ private:
     std::optional<Ipv4Address> connectedAddress() const;
     void listChanged();
 
+    // What the device menu's commands need of the window.
+    class MenuHost final : public IDeviceMenuHost {
+    public:
+        explicit MenuHost(CZarvoDlg& window) : m_window(window) {}
+        void refreshDevices() override { m_window.refresh(); }
+        void connectToRow(int row) override { m_window.connectToRow(row); }
+        void disconnect() override { m_window.closeConnection(); }
+        void removeRow(int row) override { m_window.removeRow(row); }
+        void removeConnectedRow() override;
+        void openDialog(int commandId) override;
+
+    private:
+        CZarvoDlg& m_window;
+    };
+
     StartupOptions m_options;
     QSettings& m_profile;
     DiscoveryPorts m_ports;
     CPollingEngine m_engine;
+    CXyBurst m_burst;
+    CCrosspointPanel m_panel;
+    CCrosspointList m_crosspoints;
+    MenuHost m_menuHost;
+    CDeviceCommands m_commands;
 
     CDeviceList m_devices;
     CDeviceListModel* m_deviceModel = nullptr;
@@ -124,6 +169,18 @@ private:
         std::array<QLineEdit*, 2> psu{};
         std::array<QLineEdit*, 3> fan{};
     } m_status;
+
+    std::array<QComboBox*, 2> m_typeChoosers{};
+    std::array<QListView*, 2> m_channelViews{};
+    std::array<CChannelListModel*, 2> m_channelModels{};
+    QRadioButton* m_mono = nullptr;
+    QRadioButton* m_stereo = nullptr;
+    QPushButton* m_connectButton = nullptr;
+    QPushButton* m_disconnectButton = nullptr;
+    QPushButton* m_loadButton = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QTableView* m_crosspointView = nullptr;
+    CCrosspointModel* m_crosspointModel = nullptr;
     StatusFields m_pendingStatus;
     bool m_statusQueued = false;
 

@@ -294,3 +294,22 @@ TEST(FrameModelFaults, FirmwareTransferFailsAtTheChosenRecord) {
 
 } // namespace
 } // namespace velmar::framesim
+
+namespace velmar::framesim {
+namespace {
+
+TEST(FrameModelProfile, StartsWithTheProfilesCrosspoints) {
+    std::string error;
+    const std::optional<FrameProfile> profile = parseProfile("preset = 461\ncross.5 = 17\ncross.1024 = 513\n", error);
+    ASSERT_TRUE(profile) << error;
+    CFrameModel model(*profile);
+    EXPECT_EQ(model.crosspoint(5), 17);
+    EXPECT_EQ(model.crosspoint(1024), 513);
+    EXPECT_EQ(model.crosspoint(6), 0);
+    FrameProfile bad = *profile;
+    EXPECT_FALSE(applySetting(bad, "cross.1537", "1", error));
+    EXPECT_FALSE(applySetting(bad, "cross.3", "-1", error));
+}
+
+} // namespace
+} // namespace velmar::framesim

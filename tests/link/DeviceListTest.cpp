@@ -177,6 +177,10 @@ TEST(DeviceList, RemoveOnlySavedRowsExactly) {
     EXPECT_EQ(list.rows().size(), 1U);
     EXPECT_EQ(list.savedAddresses(), (std::vector<std::string>{"10.0.0.7"}));
     EXPECT_FALSE(list.removeFromList(0));
+    EXPECT_TRUE(list.deleteRow(0));
+    EXPECT_TRUE(list.rows().empty());
+    EXPECT_EQ(list.savedAddresses(), (std::vector<std::string>{"10.0.0.7"})) << "deleting a row keeps the saved address";
+    EXPECT_FALSE(list.deleteRow(0));
 }
 
 TEST(DeviceList, AddDevice) {
