@@ -1,0 +1,171 @@
+#include "IntegrationSupport.h"
+
+#include "main/CZarvoDlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace velmar {
+namespace {
+
+using test::waitUntil;
+
+// Confirms the next modal dialog that opens (message box with Yes, or a
+// dialog's OK), and remembers what it was.
+class ModalAnswerer : public QObject {
+public:
+    QStringList seen;
+    ModalAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            seen << modal->windowTitle();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                QAbstractButton* yes = box->button(QMessageBox::Yes);
+                (yes ? yes : box->buttons().value(0))->click();
+            } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->accept();
+            }
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+class CrosspointWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat);
+        frame = test::startFrame("461", "127.0.0.2");
+        ASSERT_TRUE(frame);
+        window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
+        ASSERT_TRUE(waitUntil([&] { return !window->deviceList().rows().empty(); }));
+        window->connectToRow(0);
+        ASSERT_TRUE(waitUntil([&] { return window->engine().settingsEnabled(); }));
+        inputs = window->findChild<QListView*>(QStringLiteral("inputChannels"));
+        outputs = window->findChild<QListView*>(QStringLiteral("outputChannels"));
+        list = window->findChild<QTableView*>(QStringLiteral("crosspointList"));
+        ASSERT_TRUE(inputs && outputs && list);
+    }
+    void selectRows(QListView* view, std::initializer_list<int> rows) {
+        view->clearSelection();
+        for (int row : rows)
+            view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+    }
+    void press(const char* name) {
+        auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_TRUE(button);
+        ASSERT_TRUE(button->isEnabled()) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QString cell(int row, int column) const { return list->model()->index(row, column).data().toString(); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<framesim::CSimulatedFrame> frame;
+    std::unique_ptr<CZarvoDlg> window;
+    QListView* inputs = nullptr;
+    QListView* outputs = nullptr;
+    QTableView* list = nullptr;
+};
+
+TEST_F(CrosspointWindow, ConnectShowsTheRowsTheFrameConfirms) {
+    // Both sides show the AES ports: inputs AES 1 and 2 to outputs AES 5 and 6.
+    ASSERT_EQ(inputs->model()->rowCount(), 16);
+    selectRows(inputs, {0, 1});
+    selectRows(outputs, {4, 5});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(518) == 514; }));
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 2; }));
+    EXPECT_EQ(cell(0, 1), QStringLiteral("AES  01"));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("AES  05"));
+    EXPECT_EQ(cell(1, 2), QStringLiteral("AES  06"));
+    EXPECT_EQ(frame->model().crosspoint(517), 513);
+
+    // Stereo: one input pair to one output pair.
+    window->findChild<QAbstractButton*>(QStringLiteral("stereo"))->click();
+    ASSERT_EQ(inputs->model()->rowCount(), 8);
+    selectRows(inputs, {2});  // AES 5/6
+    selectRows(outputs, {0}); // AES 1/2
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(514) == 518; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 517);
+
+    // "&Disconnect" asks first; Yes clears the outputs.
+    ModalAnswerer answer;
+    selectRows(outputs, {0});
+    press("crosspointDisconnect");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(514) == 0; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 0);
+    EXPECT_TRUE(answer.seen.contains(QStringLiteral("Crosspoint control")));
+}
+
+TEST_F(CrosspointWindow, SavedSetLoadsBackOntoTheFrame) {
+    selectRows(inputs, {0, 1, 2});
+    selectRows(outputs, {7, 8, 9});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 3; }));
+
+    const QString path = dir.filePath(QStringLiteral("set.xpt"));
+    window->saveCrosspointsTo(path, false);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray("1=520,513\r\n2=521,514\r\n3=522,515\r\n"));
+    saved.close();
+
+    // Change the routes, then load the file back and confirm it.
+    selectRows(inputs, {15});
+    selectRows(outputs, {7, 8, 9});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(522) == 528; }));
+    {
+        ModalAnswerer answer;
+        window->loadCrosspointsFrom(path);
+        EXPECT_EQ(answer.seen.value(0), QStringLiteral("Load crosspoint status  (%1)").arg(QDir::toNativeSeparators(path)));
+    }
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(522) == 515; }));
+    EXPECT_EQ(frame->model().crosspoint(520), 513);
+    EXPECT_EQ(frame->model().crosspoint(521), 514);
+    ASSERT_TRUE(waitUntil([&] { return cell(2, 1) == QStringLiteral("AES  03"); }));
+}
+
+TEST_F(CrosspointWindow, HeaderClicksFilterAndSort) {
+    selectRows(inputs, {3, 0});
+    selectRows(outputs, {0, 1});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 2; }));
+    auto* header = list->horizontalHeader();
+    // "INPUT" once: sorted by input; the row with AES 01 comes first.
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+    EXPECT_EQ(cell(0, 1), QStringLiteral("AES  01"));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("AES  01"));
+    // The first column walks the ranges: a 461 without card filter goes to "AES".
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, header->height() / 2));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("AES"));
+    EXPECT_EQ(list->model()->rowCount(), 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, header->height() / 2));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("PHD"));
+    EXPECT_EQ(list->model()->rowCount(), 0);
+}
+
+} // namespace
+} // namespace velmar
