@@ -169,3 +169,65 @@ TEST_F(CrosspointWindow, HeaderClicksFilterAndSort) {
 
 } // namespace
 } // namespace velmar
+
+#include <QMenu>
+
+namespace velmar {
+namespace {
+
+// Picks an entry of the next popup menu by its text, as a click would.
+class MenuPicker : public QObject {
+public:
+    QStringList entries;
+    explicit MenuPicker(QString pick) : m_pick(std::move(pick)) {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            m_timer.stop();
+            for (QAction* action : menu->actions())
+                entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            for (QAction* action : menu->actions())
+                if (action->text() == m_pick && action->isEnabled()) {
+                    menu->setActiveAction(action);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return;
+                }
+            menu->close();
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QString m_pick;
+    QTimer m_timer;
+};
+
+TEST_F(CrosspointWindow, DeviceMenuRestartDropsTheRowAndTheLink) {
+    auto* devices = window->findChild<QTableView*>(QStringLiteral("deviceList"));
+    ASSERT_TRUE(devices);
+    const QPoint onRow = devices->visualRect(devices->model()->index(0, 0)).center();
+    QStringList received;
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::lineReceived, frame.get(),
+                     [&](const QString& line) { received << line; });
+    {
+        ModalAnswerer yes;
+        MenuPicker pick(QStringLiteral("Restart"));
+        Q_EMIT devices->customContextMenuRequested(onRow);
+        EXPECT_EQ(pick.entries.value(0), QStringLiteral("Close"));
+        EXPECT_TRUE(pick.entries.contains(QStringLiteral("Clear settings")));
+        EXPECT_EQ(pick.entries.back(), QStringLiteral("Restart"));
+        EXPECT_TRUE(yes.seen.contains(QStringLiteral(" Velmar   ( Online - %1 )").arg(QString::fromStdString(frame->profile().name))));
+    }
+    ASSERT_TRUE(waitUntil([&] { return received.contains(QStringLiteral("&srestart,1")); }));
+    EXPECT_FALSE(window->engine().state().connected);
+    EXPECT_TRUE(window->deviceList().rows().empty()) << "the frame comes back with the next search";
+
+    // Offline, a click outside any row offers only "Refresh".
+    MenuPicker none(QStringLiteral("nothing"));
+    Q_EMIT devices->customContextMenuRequested(QPoint(5, devices->viewport()->height() - 5));
+    EXPECT_EQ(none.entries, QStringList{QStringLiteral("Refresh")});
+}
+
+} // namespace
+} // namespace velmar
