@@ -24,26 +24,17 @@
 #include <cstring>
 #include <string_view>
 
+#include "FuzzSupport.h"
+
 namespace {
 
 using velmar::CommandId;
 using velmar::CResponseDecoder;
 using velmar::DeviceMessage;
 
-#define FUZZ_CHECK(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);    \
-            std::abort();                                                                         \
-        }                                                                                         \
-    } while (false)
-
 constexpr std::size_t kCarrySize = 1024;
 
-bool isControl(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b < 0x20 || b == 0x7F;
-}
+using velmar::fuzz::isControl;
 
 // A text field ends with a NUL inside its capacity (clamped to the payload, as
 // the record clamps every access).

@@ -28,24 +28,15 @@
 #include <span>
 #include <string_view>
 
+#include "FuzzSupport.h"
+
 namespace {
 
 using velmar::DeviceMessage;
 
-#define FUZZ_CHECK(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);    \
-            std::abort();                                                                         \
-        }                                                                                         \
-    } while (false)
-
 constexpr std::size_t kHeaderSize = 11;
 
-bool isControl(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b < 0x20 || b == 0x7F;
-}
+using velmar::fuzz::isControl;
 
 std::uint32_t readLE(const std::uint8_t* p, int bytes) {
     std::uint32_t v = 0;
