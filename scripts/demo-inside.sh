@@ -42,7 +42,7 @@ echo "demo screenshot: $shot"
 shot2=${shot%.png}-connected.png
 if command -v xdotool >/dev/null; then
   window=$(xdotool search --name Velmar | head -n 1)
-  xdotool mousemove --window "$window" 120 100 click 1
+  xdotool mousemove --window "$window" 60 90 click 1
   xdotool type --delay 20 "127.0.0.2"
   xdotool key Return
   sleep 2

@@ -152,6 +152,14 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
             [this](const QModelIndex& index) { connectToRow(index.row()); });
     connect(m_deviceView, &QTableView::customContextMenuRequested, this,
             &CZarvoDlg::showDeviceMenu);
+    // Typing an address finds its row: the search runs in the current column,
+    // so keep that on the address column whichever cell was clicked.
+    connect(m_deviceView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.column() != CDeviceListModel::AddressColumn)
+                    m_deviceView->selectionModel()->setCurrentIndex(
+                        current.siblingAtColumn(CDeviceListModel::AddressColumn), QItemSelectionModel::NoUpdate);
+            });
 
     m_refreshButton = new QPushButton(QStringLiteral("&Refresh"));
     m_refreshButton->setObjectName(QStringLiteral("refreshButton"));

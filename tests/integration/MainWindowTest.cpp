@@ -115,6 +115,26 @@ TEST_F(MainWindow, ReachesTheReadyStateWithTheFramesValues) {
     EXPECT_EQ(s.crosspointCount(), p.crosspointCount());
     for (int slot = 1; slot <= 8; ++slot)
         EXPECT_EQ(s.cardType(slot), p.cardType(slot)) << "slot " << slot;
+    const NetworkSettings& net = s.settings.networkSettings;
+    EXPECT_EQ(net.mode, p.network.mode);
+    EXPECT_EQ(net.ipAddress.view(), p.network.address);
+    EXPECT_EQ(net.subnetMask.view(), p.network.mask);
+    EXPECT_EQ(net.gateway.view(), p.network.gateway);
+    EXPECT_EQ(net.macAddress.view(), p.mac);
+    for (int module = 2; module <= 20; ++module) {
+        const framesim::ModuleRecord& expected = p.modules[static_cast<std::size_t>(module)];
+        const HwConfRecord& hw = s.settings.hwConf[static_cast<std::size_t>(module)];
+        EXPECT_EQ(hw.present != 0, expected.present != 0) << "module " << module;
+        if (module == 2 || module == 3 || module >= 9) {
+            EXPECT_EQ(hw.boardCode.view(), expected.boardText.substr(0, 16)) << "module " << module;
+        }
+        EXPECT_EQ(s.settings.swVersion[static_cast<std::size_t>(module)].second[0].view(), expected.version)
+            << "module " << module;
+    }
+    EXPECT_EQ(s.settings.fanConfig, p.fanConfig);
+    EXPECT_EQ(s.live.syncSource, p.syncSource);
+    EXPECT_EQ(s.live.syncState, p.syncState);
+    EXPECT_EQ(s.live.actualRate, p.sampleRate);
     EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar   ( Online - %1 )").arg(QString::fromStdString(p.name)));
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
@@ -289,6 +309,59 @@ TEST_F(MainWindowStatus, SilentFrameIsDroppedAfterTwoAliveTicks) {
     ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }, 12000));
     EXPECT_TRUE(boxes.texts.isEmpty()) << "dropped without a message";
     EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar"));
+}
+
+} // namespace
+} // namespace velmar
+
+#include <QPushButton>
+
+namespace velmar {
+namespace {
+
+// What the status group shows once a frame of each kind has been read: the
+// families and run modes poll different things, and only what was polled shows.
+TEST_F(MainWindowStatus, EachKindOfFrameFillsTheStatusGroupItsOwnWay) {
+    struct Row {
+        const char* preset;
+        const char* addressColumn;
+        bool readyForSettings; // the second PSU's status came: "&Settings" on
+        const char* sync;
+        const char* rate;
+        const char* power; // every PSU and FAN field
+        bool crosspointControls;
+    };
+    const Row rows[] = {
+        {"460", "127.0.0.2", true, "Internal", "48 kHz", "OK", true},
+        {"461", "127.0.0.2", true, "Internal", "48 kHz", "OK", true},
+        {"hash", "#127.0.0.2", true, "", "", "OK", false},   // no stage two outside application mode
+        {"465", "127.0.0.2", false, "", "", "", false},      // identity and network only
+        {"450", "127.0.0.2", false, "", "", "", false},
+        {"recovery", "*127.0.0.2", false, "", "", "", false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.preset);
+        auto frame = test::startFrame(r.preset, "127.0.0.2");
+        ASSERT_TRUE(frame);
+        auto w = openWindow();
+        ASSERT_TRUE(waitUntil([&] { return listed(*w, r.addressColumn); }));
+        w->connectToRow(rowOf(*w, r.addressColumn));
+        // Every start sequence reads the network settings; the rest follows within the same burst.
+        ASSERT_TRUE(waitUntil([&] { return !w->engine().state().settings.networkSettings.ipAddress.view().empty(); }));
+        if (r.readyForSettings) {
+            ASSERT_TRUE(waitUntil([&] { return w->engine().settingsEnabled(); }));
+        }
+        const auto shows = [&](const char* name, const char* text) {
+            return waitUntil([&] { return field(*w, name)->text() == QString::fromLatin1(text); }, 2000);
+        };
+        EXPECT_TRUE(shows("syncSource", r.sync)) << field(*w, "syncSource")->text().toStdString();
+        EXPECT_TRUE(shows("sampleRate", r.rate)) << field(*w, "sampleRate")->text().toStdString();
+        for (const char* name : {"psu1", "psu2", "fan1", "fan2", "fan3"})
+            EXPECT_TRUE(shows(name, r.power)) << name << ": " << field(*w, name)->text().toStdString();
+        EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("settingsButton"))->isEnabled(), r.readyForSettings);
+        EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("crosspointConnect"))->isEnabled(), r.crosspointControls);
+        EXPECT_TRUE(boxes.texts.isEmpty());
+    }
 }
 
 } // namespace
