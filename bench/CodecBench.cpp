@@ -12,9 +12,8 @@
 #include "protocol/RequestEncoder.h"
 #include "protocol/ResponseDecoder.h"
 
-#include <benchmark/benchmark.h>
-
 #include <array>
+#include <benchmark/benchmark.h>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -23,9 +22,8 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -75,9 +73,15 @@ void* orThrow(void* p) {
 void* operator new(std::size_t size) { return orThrow(countedAlloc(size)); }
 void* operator new[](std::size_t size) { return orThrow(countedAlloc(size)); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAlloc(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAlloc(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return orThrow(countedAlignedAlloc(size, a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return orThrow(countedAlignedAlloc(size, a)); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return countedAlloc(size);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+    return orThrow(countedAlignedAlloc(size, a));
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+    return orThrow(countedAlignedAlloc(size, a));
+}
 void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
     return countedAlignedAlloc(size, a);
 }
@@ -129,23 +133,24 @@ std::string crosspointListLine() {
 
 std::vector<DecodeCase> makeDecodeCases() {
     std::vector<DecodeCase> cases;
-    cases.push_back({"short-reply", ":gcross,0,5,17\r",
-                     [](const CResponseDecoder&, const DeviceMessage& m) {
-                         return m.command == CommandId::gcross && m.i(1) == 5 && m.i(2) == 17;
-                     }});
-    cases.push_back({"lcross-128", crosspointListLine(),
-                     [](const CResponseDecoder& d, const DeviceMessage& m) {
-                         return m.command == CommandId::lcross && m.i(2) == 128 &&
-                                d.crosspointList()[127] == (128 * 37) % 1536 + 1;
-                     }});
-    cases.push_back({"gswver-4-pairs",
-                     ":gswver,0,1,'Main board','4.12.0.27','FPGA','3.1.0.12','Front panel','1.6.0.2',"
-                     "'IP module','4.2.2.1'\r",
-                     [](const CResponseDecoder&, const DeviceMessage& m) {
-                         return m.command == CommandId::gswver &&
-                                m.text(velmar::fields::swVerFirst(3)) == "IP module" &&
-                                m.text(velmar::fields::swVerSecond(3)) == "4.2.2.1";
-                     }});
+    cases.push_back(
+        {"short-reply", ":gcross,0,5,17\r", [](const CResponseDecoder&, const DeviceMessage& m) {
+             return m.command == CommandId::gcross && m.i(1) == 5 && m.i(2) == 17;
+         }});
+    cases.push_back(
+        {"lcross-128", crosspointListLine(), [](const CResponseDecoder& d, const DeviceMessage& m) {
+             return m.command == CommandId::lcross && m.i(2) == 128 &&
+                    d.crosspointList()[127] == (128 * 37) % 1536 + 1;
+         }});
+    cases.push_back(
+        {"gswver-4-pairs",
+         ":gswver,0,1,'Main board','4.12.0.27','FPGA','3.1.0.12','Front panel','1.6.0.2',"
+         "'IP module','4.2.2.1'\r",
+         [](const CResponseDecoder&, const DeviceMessage& m) {
+             return m.command == CommandId::gswver &&
+                    m.text(velmar::fields::swVerFirst(3)) == "IP module" &&
+                    m.text(velmar::fields::swVerSecond(3)) == "4.2.2.1";
+         }});
     return cases;
 }
 
@@ -225,7 +230,8 @@ void benchEncode(benchmark::State& state, EncodeCase* c) {
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
     // Colour only on a terminal, so a captured run stays plain text.
-    CollectingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular) {}
+    CollectingReporter()
+        : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
@@ -296,8 +302,10 @@ int main(int argc, char** argv) {
             b->MinTime(kDefaultMinTime);
     };
     for (DecodeCase& c : decodeCases) {
-        configure(benchmark::RegisterBenchmark(("decode/" + std::string(c.name)).c_str(), benchDecode, &c));
-        configure(benchmark::RegisterBenchmark(("floor/" + std::string(c.name)).c_str(), benchFloor, &c));
+        configure(benchmark::RegisterBenchmark(("decode/" + std::string(c.name)).c_str(),
+                                               benchDecode, &c));
+        configure(
+            benchmark::RegisterBenchmark(("floor/" + std::string(c.name)).c_str(), benchFloor, &c));
     }
     configure(benchmark::RegisterBenchmark("encode/scross", benchEncode, &encodeCase));
 
@@ -310,10 +318,13 @@ int main(int argc, char** argv) {
 
     std::printf("\n");
     for (const DecodeCase& c : decodeCases)
-        printFigure("decode", c.name, reporter.nsPerLine("decode/" + std::string(c.name)), c.line.size());
-    printFigure("encode", encodeCase.name, reporter.nsPerLine("encode/scross"), encodeCase.expected.size());
+        printFigure("decode", c.name, reporter.nsPerLine("decode/" + std::string(c.name)),
+                    c.line.size());
+    printFigure("encode", encodeCase.name, reporter.nsPerLine("encode/scross"),
+                encodeCase.expected.size());
     for (const DecodeCase& c : decodeCases)
-        printFigure("floor", c.name, reporter.nsPerLine("floor/" + std::string(c.name)), c.line.size());
+        printFigure("floor", c.name, reporter.nsPerLine("floor/" + std::string(c.name)),
+                    c.line.size());
 
     for (const DecodeCase& c : decodeCases) {
         const double decode = reporter.nsPerLine("decode/" + std::string(c.name));

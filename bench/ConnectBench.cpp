@@ -11,7 +11,6 @@
 
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
-
 #include "main/CZarvoDlg.h"
 
 #include <QApplication>
@@ -20,7 +19,6 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -63,8 +61,8 @@ qint64 firstSent(const std::vector<Sent>& sent, const QString& prefix) {
 }
 
 void report(const char* what, double measuredMs, double floorMs) {
-    std::printf("%-34s %8.1f ms   floor %8.1f ms   measured/floor %.3f\n", what, measuredMs, floorMs,
-                floorMs > 0 ? measuredMs / floorMs : 0.0);
+    std::printf("%-34s %8.1f ms   floor %8.1f ms   measured/floor %.3f\n", what, measuredMs,
+                floorMs, floorMs > 0 ? measuredMs / floorMs : 0.0);
 }
 
 } // namespace
@@ -80,7 +78,8 @@ int main(int argc, char** argv) {
     framesim::CSimulatedFrame frame(*profile);
     QString error;
     if (!frame.start(&error)) {
-        std::fprintf(stderr, "cannot start the simulated frame: %s (run inside scripts/in-netns.sh)\n",
+        std::fprintf(stderr,
+                     "cannot start the simulated frame: %s (run inside scripts/in-netns.sh)\n",
                      qPrintable(error));
         return 1;
     }
@@ -97,7 +96,9 @@ int main(int argc, char** argv) {
     clock.start();
     std::vector<Sent> sent;
     QObject::connect(&frame, &framesim::CSimulatedFrame::lineSent, &frame,
-                     [&](const QString& line) { sent.push_back({clock.nsecsElapsed(), line}); });
+                     [&](const QString& line) {
+                         sent.push_back({clock.nsecsElapsed(), line});
+                     });
 
     double sumStage2 = 0, sumStage2Floor = 0, sumReady = 0, sumReadyFloor = 0;
     for (int run = 0; run < runs; ++run) {
@@ -109,7 +110,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         // Ready once the frame has answered the card poll: 300 ms of quiet.
-        waitUntil([&] { return !sent.empty() && clock.nsecsElapsed() - sent.back().atNs > 300'000'000; }, 5000);
+        waitUntil(
+            [&] { return !sent.empty() && clock.nsecsElapsed() - sent.back().atNs > 300'000'000; },
+            5000);
 
         const qint64 version = firstSent(sent, QStringLiteral(":gswver,0,2,"));
         const qint64 stage2End = firstSent(sent, QStringLiteral(":gbkdomain,"));
@@ -131,8 +134,8 @@ int main(int argc, char** argv) {
     std::printf("connect to a 460 with every card, mean of %d runs\n", runs);
     report("end of stage two", sumStage2 / runs, sumStage2Floor / runs);
     report("ready (settings on, cards polled)", sumReady / runs, sumReadyFloor / runs);
-    std::printf("%-34s %8ld KiB (window and simulated frame in one process)\n", "resident memory when ready",
-                residentKiB());
+    std::printf("%-34s %8ld KiB (window and simulated frame in one process)\n",
+                "resident memory when ready", residentKiB());
 
     // Flood: the frame sends its status messages as fast as it can; the last
     // one names a source no other does, so its arrival marks the end.
@@ -150,7 +153,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double seconds = floodClock.nsecsElapsed() / 1e9;
-    std::printf("%-34s %8.0f lines/s (%d lines in %.3f s)\n", "decoded and dispatched", (floodLines + 1) / seconds,
-                floodLines + 1, seconds);
+    std::printf("%-34s %8.0f lines/s (%d lines in %.3f s)\n", "decoded and dispatched",
+                (floodLines + 1) / seconds, floodLines + 1, seconds);
     return 0;
 }

@@ -16,9 +16,8 @@
 #include "protocol/RequestEncoder.h"
 #include "protocol/ResponseDecoder.h"
 
-#include <benchmark/benchmark.h>
-
 #include <array>
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -117,7 +116,8 @@ std::string lcrossBlocks() {
 std::string xptFile() {
     std::string text = "; a full set\r\n";
     for (int o = 1; o <= 1536; ++o)
-        text += std::to_string(o) + "=" + std::to_string(o) + "," + std::to_string((o * 11) % 1536 + 1) + "\r\n";
+        text += std::to_string(o) + "=" + std::to_string(o) + "," +
+                std::to_string((o * 11) % 1536 + 1) + "\r\n";
     return text;
 }
 
@@ -167,8 +167,10 @@ int main(int argc, char** argv) {
                     rig.list.rowCount(), chars, bytes);
         return rig.list.rowCount() == 1536 && bytes > 0 ? 0 : 1;
     }
-    benchmark::RegisterBenchmark("crosspoints/lcross-1536", benchLcross)->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("crosspoints/xpt-load-1536", benchXptLoad)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("crosspoints/lcross-1536", benchLcross)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("crosspoints/xpt-load-1536", benchXptLoad)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -11,15 +11,15 @@ namespace velmar::framesim {
 // paths can be driven on cue. All off by default; every field can be set in a
 // profile and changed while the frame runs.
 struct FaultPlan {
-    int closeAfterLines = 0;      // > 0: drop the link right after sending this many lines
-    bool silent = false;          // send nothing at all, but keep the link and keep reading
-    int replyDelayMs = 0;         // hold every outgoing line this long
+    int closeAfterLines = 0; // > 0: drop the link right after sending this many lines
+    bool silent = false;     // send nothing at all, but keep the link and keep reading
+    int replyDelayMs = 0;    // hold every outgoing line this long
     std::map<CommandId, std::int32_t> refused; // command -> non-zero status it is answered with
-    bool garbageBetweenLines = false; // noise bytes in front of every line
+    bool garbageBetweenLines = false;          // noise bytes in front of every line
     bool overlongLineAtConnect = false; // greet a new client with > 1024 bytes and no line end
-    bool oneByteChunks = false;   // hand every byte to the socket on its own
-    bool refuseEcho = false;      // ignore the UDP echo probe
-    int failProgramAtRecord = 0;  // > 0: the firmware record with this number is refused
+    bool oneByteChunks = false;         // hand every byte to the socket on its own
+    bool refuseEcho = false;            // ignore the UDP echo probe
+    int failProgramAtRecord = 0;        // > 0: the firmware record with this number is refused
 
     // Noise that carries none of the line start characters, so a correct reader
     // drops it (a carriage return among it included).

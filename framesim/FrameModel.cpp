@@ -1,7 +1,6 @@
 #include "FrameModel.h"
 
 #include "ReplyWriter.h"
-
 #include "protocol/ArgumentLayout.h"
 #include "protocol/CommandTable.h"
 
@@ -194,8 +193,9 @@ const ListRule* listRuleOf(CommandId id) {
 
 // Commands a frame in recovery mode still answers.
 constexpr CommandId kMaintenance[] = {
-    C::aliverequest, C::error, C::sprog, C::srestart, C::sclear, C::sloadboot, C::sloadapp,
-    C::sidentify, C::gdevinfo, C::gdevid, C::gip, C::sip, C::ghwconf, C::gswver, C::sboardinfo,
+    C::aliverequest, C::error,    C::sprog,     C::srestart, C::sclear,
+    C::sloadboot,    C::sloadapp, C::sidentify, C::gdevinfo, C::gdevid,
+    C::gip,          C::sip,      C::ghwconf,   C::gswver,   C::sboardinfo,
 };
 
 bool isPpm(CommandId id) {
@@ -335,12 +335,23 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
         }
         break;
     }
-    case C::gtotopertime: v.setI(1, 1234); v.setI(2, 56); v.setI(3, 7); break;
-    case C::gcuropertime: v.setI(1, 2); v.setI(2, 15); v.setI(3, 30); break;
+    case C::gtotopertime:
+        v.setI(1, 1234);
+        v.setI(2, 56);
+        v.setI(3, 7);
+        break;
+    case C::gcuropertime:
+        v.setI(1, 2);
+        v.setI(2, 15);
+        v.setI(3, 30);
+        break;
     case C::galivetime: v.setI(1, p.aliveIntervalMs / 1000); break;
     case C::ggenrate: v.setI(1, p.genRate); break;
     case C::gactrate: v.setI(1, p.sampleRate); break;
-    case C::gsyncstat: v.setI(1, p.syncSource); v.setI(2, p.syncState); break; // source, then state
+    case C::gsyncstat:
+        v.setI(1, p.syncSource);
+        v.setI(2, p.syncState);
+        break; // source, then state
     case C::gsyncprio: v.setI(2, p.syncPriority[static_cast<std::size_t>(i1)]); break;
     case C::gmaininpstatus: v.setText(2, 4, p.inputStatus[static_cast<std::size_t>(i1)]); break;
     case C::gmaininprate: v.setI(2, p.sampleRate); break;
@@ -376,7 +387,10 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
     case C::gmaxlatencyip:
     case C::glatencyip: v.setI(9, 1000); break;
     case C::gframeip: v.setI(9, 16); break;
-    case C::grxportrng: v.setI(1, 5004); v.setI(2, 5100); break;
+    case C::grxportrng:
+        v.setI(1, 5004);
+        v.setI(2, 5100);
+        break;
     case C::gadbrdtype: v.setI(3, 1); break;
     case C::gcifmode: v.setI(2, 1); break;
     case C::gmaster: v.setI(1, 1); break;
@@ -635,7 +649,8 @@ Outcome CFrameModel::handleBoardInfo(const DeviceMessage& request) {
     if (request.i(1) == 2) {
         const int position = request.i(2);
         const int module = kFirstSlotModule + position;
-        if (position < 0 || position >= kSlotCount || !m_profile.modules[static_cast<std::size_t>(module)].present) {
+        if (position < 0 || position >= kSlotCount ||
+            !m_profile.modules[static_cast<std::size_t>(module)].present) {
             r.status = kStatusOutOfRange;
         } else {
             DeviceMessage v = current(C::ghwconf, addressed({module}));
@@ -728,9 +743,10 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
             return fail(kStatusOutOfRange);
         m_ppmStreams.erase(stream);
         for (auto it = m_values.begin(); it != m_values.end();) {
-            const bool ofStream = (it->first.first == C::gppmchn || it->first.first == C::gppmextchn ||
-                                   it->first.first == C::gppmenable) &&
-                                  it->second.u(1) == stream;
+            const bool ofStream =
+                (it->first.first == C::gppmchn || it->first.first == C::gppmextchn ||
+                 it->first.first == C::gppmenable) &&
+                it->second.u(1) == stream;
             it = ofStream ? m_values.erase(it) : std::next(it);
         }
         DeviceMessage r = request;
@@ -741,7 +757,8 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
     default:
         if (!exists)
             return fail(kStatusOutOfRange);
-        return keywordOf(id).front() == 'g' ? handleGet(request) : handleSet(request, getPartnerOf(id));
+        return keywordOf(id).front() == 'g' ? handleGet(request)
+                                            : handleSet(request, getPartnerOf(id));
     }
 }
 
@@ -785,7 +802,9 @@ std::string CFrameModel::setUnicastClockStatus(int state, std::string_view text)
     return messageLine(C::guniclkstip, {});
 }
 
-int CFrameModel::crosspoint(int output) const { return current(C::gcross, addressed({output})).i(2); }
+int CFrameModel::crosspoint(int output) const {
+    return current(C::gcross, addressed({output})).i(2);
+}
 
 std::string CFrameModel::label(int direction, int channel) const {
     return std::string(current(C::glabel, addressed({direction, channel})).text(3, 17));
@@ -793,13 +812,18 @@ std::string CFrameModel::label(int direction, int channel) const {
 
 int CFrameModel::deviceId() const { return current(C::gdevid, {}).i(1); }
 
-std::string CFrameModel::deviceName() const { return std::string(current(C::gdevid, {}).text(2, 17)); }
+std::string CFrameModel::deviceName() const {
+    return std::string(current(C::gdevid, {}).text(2, 17));
+}
 
-std::string CFrameModel::serialNumber() const { return std::string(current(C::gdevinfo, {}).text(4, 17)); }
+std::string CFrameModel::serialNumber() const {
+    return std::string(current(C::gdevinfo, {}).text(4, 17));
+}
 
 NetworkSettings CFrameModel::network() const {
     const DeviceMessage v = current(C::gip, {});
-    return {v.i(1), std::string(v.text(2, 16)), std::string(v.text(6, 16)), std::string(v.text(10, 16))};
+    return {v.i(1), std::string(v.text(2, 16)), std::string(v.text(6, 16)),
+            std::string(v.text(10, 16))};
 }
 
 void CFrameModel::setNetwork(const NetworkSettings& n) {
@@ -815,7 +839,8 @@ std::string CFrameModel::searchReply(char prefix) const {
     line += "edev,0,";
     line += std::to_string(m_profile.runMode);
     line += ',' + std::to_string(deviceId());
-    line += ",'" + deviceName() + "','" + std::string(info.text(1, 7)) + "',x,'" + serialNumber() + "'\r";
+    line += ",'" + deviceName() + "','" + std::string(info.text(1, 7)) + "',x,'" + serialNumber() +
+            "'\r";
     return line;
 }
 

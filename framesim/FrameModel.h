@@ -1,7 +1,6 @@
 #pragma once
 
 #include "FrameProfile.h"
-
 #include "protocol/DeviceMessage.h"
 
 #include <map>

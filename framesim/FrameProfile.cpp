@@ -183,8 +183,12 @@ struct Preset {
 };
 
 const Preset kPresets[] = {
-    {"460", "460 frame, firmware 2.1.0.5 (1536 crosspoints), SFP and Dante modules, cards SDI AD DA AES MADI AD2 EQ and an empty slot", frame460},
-    {"461", "461 frame, firmware 2.1.0.5 (1024 crosspoints), SFP module, cards SDI AD DA AES", frame461},
+    {"460",
+     "460 frame, firmware 2.1.0.5 (1536 crosspoints), SFP and Dante modules, cards SDI AD DA AES "
+     "MADI AD2 EQ and an empty slot",
+     frame460},
+    {"461", "461 frame, firmware 2.1.0.5 (1024 crosspoints), SFP module, cards SDI AD DA AES",
+     frame461},
     {"465", "465 frame, SFP and Dante modules, cards SDI AD", frame465},
     {"450", "450 control panel unit", frame450},
     {"recovery", "460 frame in recovery mode, telnet port only (search mode 0)", frameRecovery},
@@ -229,7 +233,8 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         int status = 1;
         if (id == CommandId::InvalidReply)
             return false;
-        if (colon != std::string_view::npos && (!toInt(value.substr(colon + 1), status) || status == 0))
+        if (colon != std::string_view::npos &&
+            (!toInt(value.substr(colon + 1), status) || status == 0))
             return false;
         f.refused[id] = status;
         return true;
@@ -299,7 +304,8 @@ std::optional<FrameProfile> presetProfile(std::string_view name) {
     return std::nullopt;
 }
 
-bool applySetting(FrameProfile& p, std::string_view key, std::string_view value, std::string& error) {
+bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
+                  std::string& error) {
     key = trim(key);
     value = trim(value);
     int index = 0;
@@ -321,13 +327,15 @@ bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
         p.mac = unquote(value);
     else if (key == "bind")
         p.bindAddress = unquote(value);
-    else if (key == "tcp-port" || key == "telnet-port" || key == "udp-port" || key == "reply-port") {
+    else if (key == "tcp-port" || key == "telnet-port" || key == "udp-port" ||
+             key == "reply-port") {
         int port = 0;
         ok = toInt(value, port) && port > 0 && port < 65536;
         const auto v = static_cast<std::uint16_t>(port);
-        (key == "tcp-port" ? p.tcpPort : key == "telnet-port" ? p.telnetPort
-                                     : key == "udp-port"      ? p.udpPort
-                                                              : p.replyPort) = v;
+        (key == "tcp-port"      ? p.tcpPort
+         : key == "telnet-port" ? p.telnetPort
+         : key == "udp-port"    ? p.udpPort
+                                : p.replyPort) = v;
     } else if (key == "alive-interval")
         ok = toInt(value, p.aliveIntervalMs) && p.aliveIntervalMs >= 0;
     else if (key == "psu-config")

@@ -29,7 +29,7 @@ struct ModuleRecord {
     std::string boardText;  // code (6), variant and make letter (4), date YYMMDD (6)
     std::string serialText; // code (6), week YYWW (4), run number (3)
     std::string versionLabel;
-    std::string version;    // a.b.c.d; empty: the module reports no version
+    std::string version; // a.b.c.d; empty: the module reports no version
 };
 
 struct NetworkSettings {
@@ -42,31 +42,31 @@ struct NetworkSettings {
 // What frame is being imitated: identity, fitted hardware, the values it starts
 // with, where it listens and how it misbehaves.
 struct FrameProfile {
-    std::string preset;      // name of the preset it was built from, if any
+    std::string preset; // name of the preset it was built from, if any
 
     std::string model = "460";
-    int modelNumber = 0;      // the number the model text is reported with
+    int modelNumber = 0; // the number the model text is reported with
     int id = 1;
     std::string name = "Frame";
     std::string serial = "000000000001";
-    int runMode = 1;          // 0 recovery, 1 application, 2 the "#" state
+    int runMode = 1; // 0 recovery, 1 application, 2 the "#" state
 
     NetworkSettings network{0, "127.0.0.2", "255.0.0.0", "0.0.0.0"};
     std::string mac = "0050C2000001";
 
     std::array<ModuleRecord, kModuleCount + 1> modules{}; // [1..20]
 
-    int psuConfig = 3;        // bit per fitted PSU
-    int fanConfig = 7;        // bit per fitted fan
+    int psuConfig = 3; // bit per fitted PSU
+    int fanConfig = 7; // bit per fitted fan
     std::array<int, kPsuUnits + 1> psuStatus{};
     std::array<int, kFanUnits + 1> fanStatus{};
     int temperature = 38;
 
-    int syncState = 0;        // 0 locked, non-zero a sync fault
-    int syncSource = 1;       // 1 internal .. 18 IP
-    int sampleRate = 2;       // actual rate code, 2 = 48 kHz
+    int syncState = 0;  // 0 locked, non-zero a sync fault
+    int syncSource = 1; // 1 internal .. 18 IP
+    int sampleRate = 2; // actual rate code, 2 = 48 kHz
     int genRate = 2;
-    std::array<int, 19> syncPriority{}; // [2..18]
+    std::array<int, 19> syncPriority{};                     // [2..18]
     std::array<std::string, kMainInputs + 1> inputStatus{}; // [1..14], up to 3 characters
     std::map<int, int> crosspoints; // output -> input the frame starts with; the rest unrouted
 
@@ -85,8 +85,8 @@ struct FrameProfile {
     std::uint16_t tcpPort = 10003;
     std::uint16_t telnetPort = 23;
     std::uint16_t udpPort = 10002;
-    std::uint16_t replyPort = 10004;   // where search replies and "!edev" go
-    int aliveIntervalMs = 5000;        // the frame's own alive requests; 0 = none
+    std::uint16_t replyPort = 10004; // where search replies and "!edev" go
+    int aliveIntervalMs = 5000;      // the frame's own alive requests; 0 = none
 
     FaultPlan faults;
 

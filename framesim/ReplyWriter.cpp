@@ -51,7 +51,8 @@ std::string quoted(std::string_view text) {
     return out;
 }
 
-std::string writeFrameLine(char prefix, const DeviceMessage& m, std::span<const std::string> listItems) {
+std::string writeFrameLine(char prefix, const DeviceMessage& m,
+                           std::span<const std::string> listItems) {
     std::string out;
     out.reserve(64);
     out += prefix;

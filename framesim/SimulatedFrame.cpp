@@ -6,7 +6,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -185,9 +184,13 @@ CSimulatedFrame::CSimulatedFrame(FrameProfile profile, QObject* parent)
 
 CSimulatedFrame::~CSimulatedFrame() { stop(); }
 
-QHostAddress CSimulatedFrame::address() const { return QHostAddress(QString::fromStdString(profile().bindAddress)); }
+QHostAddress CSimulatedFrame::address() const {
+    return QHostAddress(QString::fromStdString(profile().bindAddress));
+}
 
-quint16 CSimulatedFrame::commandPort() const { return m_server ? m_server->serverPort() : profile().commandPort(); }
+quint16 CSimulatedFrame::commandPort() const {
+    return m_server ? m_server->serverPort() : profile().commandPort();
+}
 
 bool CSimulatedFrame::isRunning() const { return m_server != nullptr; }
 
@@ -207,26 +210,38 @@ bool CSimulatedFrame::start(QString* error) {
         return true;
     const QHostAddress bind = address();
     if (bind.isNull() || bind.protocol() != QAbstractSocket::IPv4Protocol)
-        return fail(QStringLiteral("not an IPv4 address: %1").arg(QString::fromStdString(profile().bindAddress)));
+        return fail(QStringLiteral("not an IPv4 address: %1")
+                        .arg(QString::fromStdString(profile().bindAddress)));
     if (!bind.isLoopback() && !m_allowLan)
-        return fail(QStringLiteral("%1 is not a loopback address (use --allow-lan to bind it)").arg(bind.toString()));
+        return fail(QStringLiteral("%1 is not a loopback address (use --allow-lan to bind it)")
+                        .arg(bind.toString()));
 
     m_server = new QTcpServer(this);
     connect(m_server, &QTcpServer::newConnection, this, &CSimulatedFrame::onNewConnection);
     if (!m_server->listen(bind, profile().commandPort()))
-        return fail(QStringLiteral("TCP %1:%2: %3").arg(bind.toString()).arg(profile().commandPort()).arg(m_server->errorString()));
+        return fail(QStringLiteral("TCP %1:%2: %3")
+                        .arg(bind.toString())
+                        .arg(profile().commandPort())
+                        .arg(m_server->errorString()));
 
     m_udp = new QUdpSocket(this);
-    if (!m_udp->bind(bind, profile().udpPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
-        return fail(QStringLiteral("UDP %1:%2: %3").arg(bind.toString()).arg(profile().udpPort).arg(m_udp->errorString()));
+    if (!m_udp->bind(bind, profile().udpPort,
+                     QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+        return fail(QStringLiteral("UDP %1:%2: %3")
+                        .arg(bind.toString())
+                        .arg(profile().udpPort)
+                        .arg(m_udp->errorString()));
     connect(m_udp, &QUdpSocket::readyRead, this, [this]() { onDatagrams(m_udp); });
 
     // Every frame shares the broadcast port, as frames on one network do.
     m_udpBroadcast = new QUdpSocket(this);
     if (!m_udpBroadcast->bind(QHostAddress::Broadcast, profile().udpPort,
                               QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
-        return fail(QStringLiteral("UDP broadcast port %1: %2").arg(profile().udpPort).arg(m_udpBroadcast->errorString()));
-    connect(m_udpBroadcast, &QUdpSocket::readyRead, this, [this]() { onDatagrams(m_udpBroadcast); });
+        return fail(QStringLiteral("UDP broadcast port %1: %2")
+                        .arg(profile().udpPort)
+                        .arg(m_udpBroadcast->errorString()));
+    connect(m_udpBroadcast, &QUdpSocket::readyRead, this,
+            [this]() { onDatagrams(m_udpBroadcast); });
 
     setAliveInterval(profile().aliveIntervalMs);
     return true;
@@ -275,7 +290,8 @@ void CSimulatedFrame::sessionFinished(CFrameSession* session) {
     Q_EMIT clientDisconnected();
 }
 
-void CSimulatedFrame::handleRequest(CFrameSession& from, const DeviceMessage& request, std::string_view programText) {
+void CSimulatedFrame::handleRequest(CFrameSession& from, const DeviceMessage& request,
+                                    std::string_view programText) {
     const Outcome out = m_model.handle(request, programText);
     if (out.aliveAnswer) {
         ++m_aliveAnswers;
@@ -291,15 +307,17 @@ void CSimulatedFrame::handleRequest(CFrameSession& from, const DeviceMessage& re
         Q_EMIT programRecordReceived(static_cast<int>(m_model.programRecords().size()));
     if (out.closeLink) {
         from.closeWhenSent();
-        Q_EMIT restarting(QString::fromLatin1(keywordOf(request.command).data(), static_cast<qsizetype>(keywordOf(request.command).size())));
+        Q_EMIT restarting(
+            QString::fromLatin1(keywordOf(request.command).data(),
+                                static_cast<qsizetype>(keywordOf(request.command).size())));
     }
 }
 
 void CSimulatedFrame::logLine(const char* direction, std::string_view line) {
     const QString text = QString::fromLatin1(printable(line));
     if (m_verbose) {
-        std::fprintf(stderr, "[%s:%u] %s %s\n", profile().bindAddress.c_str(), commandPort(), direction,
-                     text.toLatin1().constData());
+        std::fprintf(stderr, "[%s:%u] %s %s\n", profile().bindAddress.c_str(), commandPort(),
+                     direction, text.toLatin1().constData());
     }
     if (direction[0] == '<')
         Q_EMIT lineReceived(text);
@@ -312,15 +330,21 @@ void CSimulatedFrame::sendToAll(const std::string& line) {
         s->sendLine(line);
 }
 
-void CSimulatedFrame::setSyncStatus(int state, int source) { sendToAll(m_model.setSyncStatus(state, source)); }
+void CSimulatedFrame::setSyncStatus(int state, int source) {
+    sendToAll(m_model.setSyncStatus(state, source));
+}
 
 void CSimulatedFrame::setInputStatus(int input, const QString& text) {
     sendToAll(m_model.setInputStatus(input, text.toStdString()));
 }
 
-void CSimulatedFrame::setPsuStatus(int unit, int status) { sendToAll(m_model.setPsuStatus(unit, status)); }
+void CSimulatedFrame::setPsuStatus(int unit, int status) {
+    sendToAll(m_model.setPsuStatus(unit, status));
+}
 
-void CSimulatedFrame::setFanStatus(int unit, int status) { sendToAll(m_model.setFanStatus(unit, status)); }
+void CSimulatedFrame::setFanStatus(int unit, int status) {
+    sendToAll(m_model.setFanStatus(unit, status));
+}
 
 void CSimulatedFrame::setUnicastClockStatus(int state, const QString& text) {
     sendToAll(m_model.setUnicastClockStatus(state, text.toStdString()));
@@ -342,7 +366,8 @@ void CSimulatedFrame::sendSearchAnnouncement() {
     if (!m_udp)
         return;
     const std::string line = m_model.searchReply('!');
-    m_udp->writeDatagram(line.data(), static_cast<qint64>(line.size()), m_announceAddress, profile().replyPort);
+    m_udp->writeDatagram(line.data(), static_cast<qint64>(line.size()), m_announceAddress,
+                         profile().replyPort);
 }
 
 void CSimulatedFrame::onDatagrams(QUdpSocket* socket) {
@@ -352,13 +377,14 @@ void CSimulatedFrame::onDatagrams(QUdpSocket* socket) {
     }
 }
 
-void CSimulatedFrame::handleDatagram(QUdpSocket* socket, const QByteArray& data, const QHostAddress& from,
-                                     quint16 port) {
+void CSimulatedFrame::handleDatagram(QUdpSocket* socket, const QByteArray& data,
+                                     const QHostAddress& from, quint16 port) {
     const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
     if (text.starts_with("?edev")) {
         const std::string line = m_model.searchReply(':');
         // Answered from the frame's own address so the requester sees who it is.
-        m_udp->writeDatagram(line.data(), static_cast<qint64>(line.size()), from, profile().replyPort);
+        m_udp->writeDatagram(line.data(), static_cast<qint64>(line.size()), from,
+                             profile().replyPort);
         Q_EMIT searchAnswered(from);
         return;
     }

@@ -2,7 +2,6 @@
 
 #include "FrameModel.h"
 #include "FrameProfile.h"
-
 #include "protocol/ResponseDecoder.h"
 
 #include <QByteArray>
@@ -11,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,7 +103,8 @@ public:
     void dropClients();
 
     // Used by the sessions.
-    void handleRequest(CFrameSession& from, const DeviceMessage& request, std::string_view programText);
+    void handleRequest(CFrameSession& from, const DeviceMessage& request,
+                       std::string_view programText);
     void logLine(const char* direction, std::string_view line);
     void sessionFinished(CFrameSession* session);
 
@@ -125,11 +124,12 @@ Q_SIGNALS:
 private:
     void onNewConnection();
     void onDatagrams(QUdpSocket* socket);
-    void handleDatagram(QUdpSocket* socket, const QByteArray& data, const QHostAddress& from, quint16 port);
+    void handleDatagram(QUdpSocket* socket, const QByteArray& data, const QHostAddress& from,
+                        quint16 port);
 
     CFrameModel m_model;
     QTcpServer* m_server = nullptr;
-    QUdpSocket* m_udp = nullptr;       // the frame's own address
+    QUdpSocket* m_udp = nullptr;          // the frame's own address
     QUdpSocket* m_udpBroadcast = nullptr; // the limited broadcast
     QTimer m_aliveTimer;
     std::vector<CFrameSession*> m_sessions;

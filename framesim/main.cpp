@@ -10,7 +10,6 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTextStream>
-
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -33,28 +32,35 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated Zarvo frames for Velmar."));
     parser.addHelpOption();
-    const QCommandLineOption presetOpt(QStringLiteral("preset"), QStringLiteral("Start from a built-in preset."),
+    const QCommandLineOption presetOpt(QStringLiteral("preset"),
+                                       QStringLiteral("Start from a built-in preset."),
                                        QStringLiteral("name"), QStringLiteral("460"));
-    const QCommandLineOption profileOpt(QStringLiteral("profile"), QStringLiteral("Read a profile file."),
-                                        QStringLiteral("file"));
-    const QCommandLineOption addressOpt(QStringLiteral("address"), QStringLiteral("Bind address of the first frame."),
+    const QCommandLineOption profileOpt(
+        QStringLiteral("profile"), QStringLiteral("Read a profile file."), QStringLiteral("file"));
+    const QCommandLineOption addressOpt(QStringLiteral("address"),
+                                        QStringLiteral("Bind address of the first frame."),
                                         QStringLiteral("ip"));
-    const QCommandLineOption framesOpt(QStringLiteral("frames"),
-                                       QStringLiteral("Number of frames, on consecutive addresses."),
-                                       QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption framesOpt(
+        QStringLiteral("frames"), QStringLiteral("Number of frames, on consecutive addresses."),
+        QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption setOpt(QStringLiteral("set"),
                                     QStringLiteral("Override one profile setting (repeatable)."),
                                     QStringLiteral("key=value"));
-    const QCommandLineOption listOpt(QStringLiteral("list-presets"), QStringLiteral("List the presets and exit."));
-    const QCommandLineOption verboseOpt(QStringLiteral("verbose"), QStringLiteral("Log every line received and sent."));
-    const QCommandLineOption lanOpt(QStringLiteral("allow-lan"),
-                                    QStringLiteral("Allow binding an address that is not loopback."));
-    parser.addOptions({presetOpt, profileOpt, addressOpt, framesOpt, setOpt, listOpt, verboseOpt, lanOpt});
+    const QCommandLineOption listOpt(QStringLiteral("list-presets"),
+                                     QStringLiteral("List the presets and exit."));
+    const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
+                                        QStringLiteral("Log every line received and sent."));
+    const QCommandLineOption lanOpt(
+        QStringLiteral("allow-lan"),
+        QStringLiteral("Allow binding an address that is not loopback."));
+    parser.addOptions(
+        {presetOpt, profileOpt, addressOpt, framesOpt, setOpt, listOpt, verboseOpt, lanOpt});
     parser.process(app);
 
     if (parser.isSet(listOpt)) {
         for (std::string_view name : presetNames())
-            std::printf("%-10s %s\n", std::string(name).c_str(), std::string(presetDescription(name)).c_str());
+            std::printf("%-10s %s\n", std::string(name).c_str(),
+                        std::string(presetDescription(name)).c_str());
         return 0;
     }
 
@@ -65,19 +71,24 @@ int main(int argc, char* argv[]) {
             return failWith(QStringLiteral("cannot read %1").arg(file.fileName()));
         const QByteArray text = file.readAll();
         std::string error;
-        profile = parseProfile(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), error);
+        profile = parseProfile(
+            std::string_view(text.constData(), static_cast<std::size_t>(text.size())), error);
         if (!profile)
-            return failWith(QStringLiteral("%1: %2").arg(file.fileName(), QString::fromStdString(error)));
+            return failWith(
+                QStringLiteral("%1: %2").arg(file.fileName(), QString::fromStdString(error)));
     } else {
         profile = presetProfile(parser.value(presetOpt).toStdString());
         if (!profile)
-            return failWith(QStringLiteral("unknown preset '%1' (see --list-presets)").arg(parser.value(presetOpt)));
+            return failWith(QStringLiteral("unknown preset '%1' (see --list-presets)")
+                                .arg(parser.value(presetOpt)));
     }
     for (const QString& setting : parser.values(setOpt)) {
         const qsizetype eq = setting.indexOf(QLatin1Char('='));
         std::string error;
-        if (eq < 0 || !applySetting(*profile, setting.left(eq).toStdString(), setting.mid(eq + 1).toStdString(), error))
-            return failWith(QStringLiteral("--set %1: %2").arg(setting, QString::fromStdString(error)));
+        if (eq < 0 || !applySetting(*profile, setting.left(eq).toStdString(),
+                                    setting.mid(eq + 1).toStdString(), error))
+            return failWith(
+                QStringLiteral("--set %1: %2").arg(setting, QString::fromStdString(error)));
     }
     if (parser.isSet(addressOpt))
         profile->bindAddress = parser.value(addressOpt).toStdString();
@@ -89,13 +100,15 @@ int main(int argc, char* argv[]) {
 
     const QHostAddress first(QString::fromStdString(profile->bindAddress));
     if (first.protocol() != QAbstractSocket::IPv4Protocol)
-        return failWith(QStringLiteral("bad address %1").arg(QString::fromStdString(profile->bindAddress)));
+        return failWith(
+            QStringLiteral("bad address %1").arg(QString::fromStdString(profile->bindAddress)));
 
     std::vector<std::unique_ptr<CSimulatedFrame>> frames;
     for (int n = 0; n < count; ++n) {
         FrameProfile p = *profile;
         // Each further frame gets the next address and its own identity.
-        p.bindAddress = QHostAddress(first.toIPv4Address() + static_cast<quint32>(n)).toString().toStdString();
+        p.bindAddress =
+            QHostAddress(first.toIPv4Address() + static_cast<quint32>(n)).toString().toStdString();
         if (n > 0) {
             p.id += n;
             p.name += " " + std::to_string(n + 1);

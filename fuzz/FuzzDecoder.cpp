@@ -8,6 +8,7 @@
 // sends, and is encoded again: a decoded text must never let a control
 // character or a second line end reach the wire.
 
+#include "FuzzSupport.h"
 #include "protocol/ArgumentLayout.h"
 #include "protocol/CommandId.h"
 #include "protocol/CommandTable.h"
@@ -23,8 +24,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-
-#include "FuzzSupport.h"
 
 namespace {
 
@@ -48,7 +47,8 @@ bool terminatedWithin(const DeviceMessage& m, velmar::TextField field) {
 
 void checkTexts(const DeviceMessage& m, CommandId id, CResponseDecoder::Column column) {
     const velmar::CommandLayout& layout = velmar::layoutOf(id);
-    const velmar::ArgLayout& args = column == CResponseDecoder::Column::Reply ? layout.reply : layout.request;
+    const velmar::ArgLayout& args =
+        column == CResponseDecoder::Column::Reply ? layout.reply : layout.request;
     for (const velmar::ArgSpec& arg : args.all())
         if (arg.kind == velmar::ValueKind::Text || arg.kind == velmar::ValueKind::Raw)
             FUZZ_CHECK(terminatedWithin(m, {arg.offset, arg.capacity}));
@@ -67,7 +67,8 @@ void checkListTables(const CResponseDecoder& decoder) {
         FUZZ_CHECK(std::memchr(e.text.data(), 0, e.text.size()) != nullptr);
 }
 
-void checkMessage(const CResponseDecoder& decoder, const DeviceMessage& m, CResponseDecoder::Column column) {
+void checkMessage(const CResponseDecoder& decoder, const DeviceMessage& m,
+                  CResponseDecoder::Column column) {
     const int command = velmar::toIndex(m.command);
     FUZZ_CHECK(command >= 0 && command <= velmar::toIndex(CommandId::InvalidReply));
 
@@ -98,7 +99,8 @@ void checkMessage(const CResponseDecoder& decoder, const DeviceMessage& m, CResp
     FUZZ_CHECK((n == 0) == velmar::keywordOf(m.command).empty());
     if (n > 0) {
         FUZZ_CHECK(line[n - 1] == '\r');
-        FUZZ_CHECK(std::none_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(n - 1), isControl));
+        FUZZ_CHECK(std::none_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(n - 1),
+                                isControl));
     }
 }
 
@@ -124,7 +126,8 @@ void receiveAll(const std::uint8_t* data, std::size_t size, CResponseDecoder::Co
         std::size_t length = carried;
         carried = 0;
 
-        const std::size_t received = std::min(nextReceiveSize(data, size, pos), kCarrySize - length);
+        const std::size_t received =
+            std::min(nextReceiveSize(data, size, pos), kCarrySize - length);
         std::memcpy(local.data() + length, data + pos, received);
         length += received;
         pos += received;

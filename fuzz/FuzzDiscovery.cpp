@@ -3,6 +3,7 @@
 // device list (twice, as a fresh reply replacing the old row), and the rules
 // that read the row afterwards.
 
+#include "FuzzSupport.h"
 #include "link/DeviceList.h"
 #include "link/DiscoveryDatagrams.h"
 
@@ -10,8 +11,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-
-#include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace velmar;

@@ -12,6 +12,7 @@
 //   bytes 9-10  size of a second, smaller output buffer (1..512)
 //   bytes 11..  payload, copied from its start; the rest stays 0
 
+#include "FuzzSupport.h"
 #include "protocol/CommandId.h"
 #include "protocol/CommandTable.h"
 #include "protocol/DeviceMessage.h"
@@ -27,8 +28,6 @@
 #include <memory>
 #include <span>
 #include <string_view>
-
-#include "FuzzSupport.h"
 
 namespace {
 
@@ -46,8 +45,9 @@ std::uint32_t readLE(const std::uint8_t* p, int bytes) {
 }
 
 bool sameMessage(const DeviceMessage& a, const DeviceMessage& b) {
-    return a.length == b.length && a.reserved == b.reserved && a.flags == b.flags && a.tag == b.tag &&
-           a.size == b.size && a.command == b.command && a.status == b.status && a.payload == b.payload;
+    return a.length == b.length && a.reserved == b.reserved && a.flags == b.flags &&
+           a.tag == b.tag && a.size == b.size && a.command == b.command && a.status == b.status &&
+           a.payload == b.payload;
 }
 
 void checkLine(std::string_view line) {

@@ -17,7 +17,9 @@ int CDeviceListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_list.rows().size());
 }
 
-int CDeviceListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int CDeviceListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
@@ -54,7 +56,8 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CDeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < ColumnCount)
         return QString::fromLatin1(kTitles[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
 }

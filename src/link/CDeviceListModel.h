@@ -4,7 +4,6 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
-
 #include <optional>
 
 namespace velmar {
@@ -24,7 +23,8 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
     // Call after the list's rows changed.
     void reload();

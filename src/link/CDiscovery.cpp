@@ -33,20 +33,23 @@ int CDiscovery::broadcast(const QByteArray& datagram, bool skipUnset, quint16 fr
         QUdpSocket socket;
         if (!socket.bind(local, 0))
             continue;
-        if (socket.writeDatagram(datagram, QHostAddress(QHostAddress::Broadcast), framePort) == datagram.size())
+        if (socket.writeDatagram(datagram, QHostAddress(QHostAddress::Broadcast), framePort) ==
+            datagram.size())
             ++sent;
     }
     return sent;
 }
 
 int CDiscovery::search(quint16 framePort) {
-    return broadcast(QByteArray(kSearchRequest.data(), static_cast<qsizetype>(kSearchRequest.size())), true,
-                     framePort);
+    return broadcast(
+        QByteArray(kSearchRequest.data(), static_cast<qsizetype>(kSearchRequest.size())), true,
+        framePort);
 }
 
 int CDiscovery::sendSetAddress(const SetAddressRequest& request, quint16 framePort) {
     const std::string line = setAddressLine(request);
-    return broadcast(QByteArray(line.data(), static_cast<qsizetype>(line.size())), false, framePort);
+    return broadcast(QByteArray(line.data(), static_cast<qsizetype>(line.size())), false,
+                     framePort);
 }
 
 bool CDiscovery::echoProbe(const QString& address, int timeoutMs, quint16 framePort) {
@@ -57,8 +60,8 @@ bool CDiscovery::echoProbe(const QString& address, int timeoutMs, quint16 frameP
     if (!socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         return false;
     const auto packet = echoProbePacket();
-    if (socket.writeDatagram(packet.data(), static_cast<qint64>(packet.size()), target, framePort) !=
-        static_cast<qint64>(packet.size()))
+    if (socket.writeDatagram(packet.data(), static_cast<qint64>(packet.size()), target,
+                             framePort) != static_cast<qint64>(packet.size()))
         return false;
     // Look every 50 ms until the tries are used up. The wait runs a local
     // event loop so the window keeps painting; operator input waits.
@@ -77,7 +80,8 @@ bool CDiscovery::echoProbe(const QString& address, int timeoutMs, quint16 frameP
     if (socket.hasPendingDatagrams()) {
         std::array<char, kMaxEchoAnswer> answer{};
         const qint64 n = socket.readDatagram(answer.data(), static_cast<qint64>(answer.size()));
-        return n > 0 && isEchoAnswer(std::span<const char>(answer.data(), static_cast<std::size_t>(n)));
+        return n > 0 &&
+               isEchoAnswer(std::span<const char>(answer.data(), static_cast<std::size_t>(n)));
     }
     return false;
 }

@@ -3,8 +3,8 @@
 namespace velmar {
 
 QString CQtProfileStore::path(std::string_view section, std::string_view key) {
-    return QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size())) + QLatin1Char('/') +
-           QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+    return QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size())) +
+           QLatin1Char('/') + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
 }
 
 int CQtProfileStore::readInt(std::string_view section, std::string_view key) {
@@ -17,7 +17,9 @@ std::string CQtProfileStore::readString(std::string_view section, std::string_vi
     return m_settings.value(path(section, key)).toString().toStdString();
 }
 
-bool CQtProfileStore::writable() { return m_settings.isWritable() && m_settings.status() == QSettings::NoError; }
+bool CQtProfileStore::writable() {
+    return m_settings.isWritable() && m_settings.status() == QSettings::NoError;
+}
 
 bool CQtProfileStore::writeInt(std::string_view section, std::string_view key, int value) {
     if (!writable())
@@ -26,7 +28,8 @@ bool CQtProfileStore::writeInt(std::string_view section, std::string_view key, i
     return true;
 }
 
-bool CQtProfileStore::writeString(std::string_view section, std::string_view key, std::string_view value) {
+bool CQtProfileStore::writeString(std::string_view section, std::string_view key,
+                                  std::string_view value) {
     if (!writable())
         return false;
     m_settings.setValue(path(section, key),

@@ -14,7 +14,8 @@ public:
     int readInt(std::string_view section, std::string_view key) override;
     std::string readString(std::string_view section, std::string_view key) override;
     bool writeInt(std::string_view section, std::string_view key, int value) override;
-    bool writeString(std::string_view section, std::string_view key, std::string_view value) override;
+    bool writeString(std::string_view section, std::string_view key,
+                     std::string_view value) override;
 
 private:
     static QString path(std::string_view section, std::string_view key);

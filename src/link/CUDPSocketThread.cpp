@@ -62,12 +62,12 @@ void CUDPSocketThread::handOver(const QByteArray& datagram, const QHostAddress& 
     const quint32 raw = v4.toIPv4Address(&isV4);
     const QString address = isV4 ? QHostAddress(raw).toString() : sender.toString();
     const std::optional<std::string> text = queuedSearchReply(
-        address.toStdString(), std::span<const char>(datagram.constData(), static_cast<std::size_t>(datagram.size())));
+        address.toStdString(),
+        std::span<const char>(datagram.constData(), static_cast<std::size_t>(datagram.size())));
     if (!text)
         return;
     m_queue.push(*text);
     Q_EMIT replyQueued(); // every reply re-arms the drain timer
-
 }
 
 } // namespace velmar

@@ -4,8 +4,8 @@
 
 #include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 #include <QUdpSocket>
+#include <QWaitCondition>
 
 namespace velmar {
 

@@ -27,7 +27,8 @@ bool CZarvoManApp::socketsAvailable() {
 
 int CZarvoManApp::run() {
     if (!socketsAvailable()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Velmar"), QString::fromLatin1(kSocketsFailed));
+        QMessageBox::critical(nullptr, QStringLiteral("Velmar"),
+                              QString::fromLatin1(kSocketsFailed));
         return 1;
     }
     const StartupOptions options = parseCommandLine(commandLine(arguments()).toStdString());

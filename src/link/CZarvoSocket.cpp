@@ -4,7 +4,6 @@
 
 #include <QEventLoop>
 #include <QTimer>
-
 #include <array>
 
 namespace velmar {

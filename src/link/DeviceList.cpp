@@ -145,7 +145,8 @@ bool CDeviceList::saveSaved(IProfileStore& profile) const {
         return false;
     bool ok = true;
     for (std::size_t i = 0; i < m_saved.size(); ++i)
-        ok = profile.writeString(kProfileSection, "Device" + std::to_string(i + 1), m_saved[i]) && ok;
+        ok = profile.writeString(kProfileSection, "Device" + std::to_string(i + 1), m_saved[i]) &&
+             ok;
     return ok;
 }
 
@@ -190,7 +191,8 @@ CDeviceList::AddDevice CDeviceList::addDevice(std::string_view addressText,
 std::string CDeviceList::addDeviceMessage(AddDevice result, std::string_view addressText) {
     switch (result) {
     case AddDevice::AlreadyListed: return "Device already in the selection list";
-    case AddDevice::NotResponding: return "Device " + std::string(addressText) + " is not responding";
+    case AddDevice::NotResponding:
+        return "Device " + std::string(addressText) + " is not responding";
     case AddDevice::Nothing:
     case AddDevice::Added: break;
     }

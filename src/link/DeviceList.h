@@ -15,8 +15,8 @@ struct KnownDevice {
     std::string address; // dotted text, "*" in front for recovery mode, "#" for the "#" state
     std::string id;
     std::string name;
-    std::string type;   // the model text ("460", "QB16" ...)
-    std::string serial; // the set-address request finds the frame by it
+    std::string type;                        // the model text ("460", "QB16" ...)
+    std::string serial;                      // the set-address request finds the frame by it
     std::optional<Ipv4Address> addressValue; // none when the text is no address
 };
 
@@ -31,10 +31,12 @@ std::string_view bareAddress(std::string_view addressColumn);
 class IProfileStore {
 public:
     virtual ~IProfileStore() = default;
-    virtual int readInt(std::string_view section, std::string_view key) = 0;         // missing: 0
-    virtual std::string readString(std::string_view section, std::string_view key) = 0; // missing: ""
+    virtual int readInt(std::string_view section, std::string_view key) = 0; // missing: 0
+    virtual std::string readString(std::string_view section,
+                                   std::string_view key) = 0; // missing: ""
     virtual bool writeInt(std::string_view section, std::string_view key, int value) = 0;
-    virtual bool writeString(std::string_view section, std::string_view key, std::string_view value) = 0;
+    virtual bool writeString(std::string_view section, std::string_view key,
+                             std::string_view value) = 0;
 };
 
 // The rows of the device selection list: frames that answered the search and
@@ -73,8 +75,8 @@ public:
 
     // "&Add device": the address the dialog returned (empty when invalid).
     enum class AddDevice { Nothing, AlreadyListed, NotResponding, Added };
-    AddDevice addDevice(std::string_view addressText, const std::function<bool(std::string_view)>& probe,
-                        IProfileStore& profile);
+    AddDevice addDevice(std::string_view addressText,
+                        const std::function<bool(std::string_view)>& probe, IProfileStore& profile);
     static std::string addDeviceMessage(AddDevice result, std::string_view addressText);
 
     // The "gdevinfo" reply refreshes model and serial number of the connected row.

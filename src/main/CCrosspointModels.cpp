@@ -3,7 +3,9 @@
 namespace velmar {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 } // namespace
 
 CCrosspointModel::CCrosspointModel(CCrosspointList& list, QObject* parent)
@@ -11,9 +13,13 @@ CCrosspointModel::CCrosspointModel(CCrosspointList& list, QObject* parent)
     m_list.setRowSignals(this);
 }
 
-int CCrosspointModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_list.rowCount(); }
+int CCrosspointModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_list.rowCount();
+}
 
-int CCrosspointModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int CCrosspointModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 QVariant CCrosspointModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole)
@@ -62,9 +68,13 @@ void CChannelListModel::reload() {
 CLoadStatusModel::CLoadStatusModel(const CLoadStatusLogic& logic, QObject* parent)
     : QAbstractTableModel(parent), m_logic(logic) {}
 
-int CLoadStatusModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_logic.rowCount(); }
+int CLoadStatusModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_logic.rowCount();
+}
 
-int CLoadStatusModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int CLoadStatusModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant CLoadStatusModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole)
@@ -74,7 +84,8 @@ QVariant CLoadStatusModel::data(const QModelIndex& index, int role) const {
 
 QVariant CLoadStatusModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return section == 0 ? qs(CLoadStatusLogic::kInputTitle) : qs(CLoadStatusLogic::kOutputTitle);
+        return section == 0 ? qs(CLoadStatusLogic::kInputTitle)
+                            : qs(CLoadStatusLogic::kOutputTitle);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

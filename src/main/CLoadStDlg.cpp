@@ -12,8 +12,9 @@ namespace velmar {
 
 CLoadStDlg::CLoadStDlg(const CLoadStatusLogic& logic, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromStdString(logic.windowTitle()));
-    auto* group = new QGroupBox(QString::fromUtf8(CLoadStatusLogic::kGroupTitle.data(),
-                                                  static_cast<qsizetype>(CLoadStatusLogic::kGroupTitle.size())));
+    auto* group = new QGroupBox(
+        QString::fromUtf8(CLoadStatusLogic::kGroupTitle.data(),
+                          static_cast<qsizetype>(CLoadStatusLogic::kGroupTitle.size())));
     auto* view = new QTableView;
     view->setObjectName(QStringLiteral("loadList"));
     view->setModel(new CLoadStatusModel(logic, view));

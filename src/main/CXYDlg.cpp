@@ -10,7 +10,9 @@
 namespace velmar {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 QLineEdit* numberField(const QString& name, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
@@ -27,7 +29,8 @@ CXYDlg::CXYDlg(CXyControl& logic, QWidget* parent)
       m_responseOutput(numberField(QStringLiteral("xyResponseOutput"), this)) {
     setWindowTitle(qs(CXyControl::kTitle));
     m_input->setValidator(new QIntValidator(0, 99999, m_input));
-    m_output->setValidator(new QIntValidator(CXyControl::kOutputMin, CXyControl::kOutputMax, m_output));
+    m_output->setValidator(
+        new QIntValidator(CXyControl::kOutputMin, CXyControl::kOutputMax, m_output));
     m_responseInput->setReadOnly(true);
     m_responseOutput->setReadOnly(true);
 
@@ -38,9 +41,12 @@ CXYDlg::CXYDlg(CXyControl& logic, QWidget* parent)
     auto* burst = new QPushButton(QStringLiteral("BURST"), this);
     burst->setObjectName(QStringLiteral("xyBurst"));
     auto* close = new QPushButton(QStringLiteral("Close"), this);
-    connect(connectButton, &QPushButton::clicked, this, [this] { m_logic.connectPressed(input(), output()); });
-    connect(interrogate, &QPushButton::clicked, this, [this] { m_logic.interrogatePressed(output()); });
-    connect(burst, &QPushButton::clicked, this, [this] { m_logic.burstPressed(input(), output()); });
+    connect(connectButton, &QPushButton::clicked, this,
+            [this] { m_logic.connectPressed(input(), output()); });
+    connect(interrogate, &QPushButton::clicked, this,
+            [this] { m_logic.interrogatePressed(output()); });
+    connect(burst, &QPushButton::clicked, this,
+            [this] { m_logic.burstPressed(input(), output()); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* response = new QGroupBox(QStringLiteral("( Response )"), this);
@@ -68,7 +74,8 @@ int CXYDlg::input() const { return m_input->text().toInt(); }
 
 int CXYDlg::output() const { return m_output->text().toInt(); }
 
-void CXYDlg::onDeviceMessage(const DeviceMessage& message, bool isReply, const CResponseDecoder& decoder) {
+void CXYDlg::onDeviceMessage(const DeviceMessage& message, bool isReply,
+                             const CResponseDecoder& decoder) {
     m_logic.onDeviceMessage(message, isReply, decoder);
     if (m_logic.takeResponseChanged())
         showResponse();

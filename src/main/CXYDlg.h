@@ -16,7 +16,8 @@ class CXYDlg : public QDialog, public IDialogSink {
 public:
     CXYDlg(CXyControl& logic, QWidget* parent = nullptr);
 
-    void onDeviceMessage(const DeviceMessage& message, bool isReply, const CResponseDecoder& decoder) override;
+    void onDeviceMessage(const DeviceMessage& message, bool isReply,
+                         const CResponseDecoder& decoder) override;
 
 protected:
     void done(int result) override;

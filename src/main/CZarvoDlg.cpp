@@ -13,8 +13,8 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -33,7 +33,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace velmar {
@@ -68,8 +67,9 @@ void showField(QLineEdit* widget, const StatusField& field) {
     const bool red = !widget->styleSheet().isEmpty();
     if (red != field.red) {
         // Black on red for a field that needs the operator's eye.
-        widget->setStyleSheet(field.red ? QStringLiteral("QLineEdit { color: black; background: rgb(255, 0, 0); }")
-                                        : QString());
+        widget->setStyleSheet(
+            field.red ? QStringLiteral("QLineEdit { color: black; background: rgb(255, 0, 0); }")
+                      : QString());
     }
 }
 
@@ -79,8 +79,9 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
                      QWidget* parent)
     : QMainWindow(parent), m_options(options), m_profile(profile), m_ports(ports),
       m_engine(*this, *this, *this, *this), m_burst(*this, m_engine),
-      m_panel(m_engine.state(), m_engine, *this, m_burst), m_crosspoints(m_engine.state(), m_engine, *this, m_burst),
-      m_menuHost(*this), m_commands(m_engine.state(), m_engine, *this, *this, m_burst, m_menuHost) {
+      m_panel(m_engine.state(), m_engine, *this, m_burst),
+      m_crosspoints(m_engine.state(), m_engine, *this, m_burst), m_menuHost(*this),
+      m_commands(m_engine.state(), m_engine, *this, *this, m_burst, m_menuHost) {
     m_engine.setBurstStop([this] { m_burst.stop(); });
     m_engine.setRestartCommand([this] { m_commands.restart(); });
     buildWidgets();
@@ -158,7 +159,8 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
             [this](const QModelIndex& current) {
                 if (current.isValid() && current.column() != CDeviceListModel::AddressColumn)
                     m_deviceView->selectionModel()->setCurrentIndex(
-                        current.siblingAtColumn(CDeviceListModel::AddressColumn), QItemSelectionModel::NoUpdate);
+                        current.siblingAtColumn(CDeviceListModel::AddressColumn),
+                        QItemSelectionModel::NoUpdate);
             });
 
     m_refreshButton = new QPushButton(QStringLiteral("&Refresh"));
@@ -234,7 +236,8 @@ QGroupBox* CZarvoDlg::buildControlGroup() {
             m_panel.selectType(side, row);
             model->reload();
         });
-        grid->addWidget(new QLabel(QStringLiteral("%1 type").arg(QLatin1String(sideTitles[i]))), 0, side * 2);
+        grid->addWidget(new QLabel(QStringLiteral("%1 type").arg(QLatin1String(sideTitles[i]))), 0,
+                        side * 2);
         grid->addWidget(chooser, 0, side * 2 + 1);
         grid->addWidget(view, 1, side * 2, 1, 2);
     }
@@ -297,16 +300,19 @@ QGroupBox* CZarvoDlg::buildCrosspointGroup() {
     m_crosspointView->setContextMenuPolicy(Qt::CustomContextMenu);
     m_crosspointView->setShowGrid(false);
     m_crosspointView->verticalHeader()->hide();
-    m_crosspointView->verticalHeader()->setDefaultSectionSize(m_crosspointView->fontMetrics().height() + 4);
+    m_crosspointView->verticalHeader()->setDefaultSectionSize(
+        m_crosspointView->fontMetrics().height() + 4);
     m_crosspointView->horizontalHeader()->setSectionsClickable(true);
     m_crosspointView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_crosspointView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     m_crosspointView->setColumnWidth(0, 55);
-    connect(m_crosspointView->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_crosspoints.headerClicked(column);
-        m_crosspointModel->refreshHeader();
-    });
-    connect(m_crosspointView, &QTableView::customContextMenuRequested, this, &CZarvoDlg::showCrosspointMenu);
+    connect(m_crosspointView->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) {
+                m_crosspoints.headerClicked(column);
+                m_crosspointModel->refreshHeader();
+            });
+    connect(m_crosspointView, &QTableView::customContextMenuRequested, this,
+            &CZarvoDlg::showCrosspointMenu);
     auto* layout = new QVBoxLayout(group);
     layout->addWidget(m_crosspointView);
     return group;
@@ -385,9 +391,7 @@ void CZarvoDlg::connectToRow(int row) {
     m_engine.selectDevice(bareAddress(device.address), device.address, device.type);
 }
 
-void CZarvoDlg::closeConnection() {
-    m_engine.disconnect();
-}
+void CZarvoDlg::closeConnection() { m_engine.disconnect(); }
 
 void CZarvoDlg::removeRow(int row) {
     if (m_devices.removeFromList(row))
@@ -399,11 +403,12 @@ void CZarvoDlg::showDeviceMenu(const QPoint& pos) {
     const int row = index.isValid() ? index.row() : -1;
     MenuRow kind = MenuRow::None;
     if (row >= 0) {
-        const bool connectedRow = m_devices.rows()[static_cast<std::size_t>(row)].addressValue == connectedAddress();
+        const bool connectedRow =
+            m_devices.rows()[static_cast<std::size_t>(row)].addressValue == connectedAddress();
         kind = connectedRow ? MenuRow::Connected : MenuRow::Other;
     }
-    const std::vector<MenuItem> items =
-        buildDeviceMenu(deviceMenuInputs(m_engine.state(), kind, kind == MenuRow::Other && m_devices.canRemove(row)));
+    const std::vector<MenuItem> items = buildDeviceMenu(deviceMenuInputs(
+        m_engine.state(), kind, kind == MenuRow::Other && m_devices.canRemove(row)));
     QMenu menu(this);
     for (const MenuItem& item : items) {
         if (item.separator()) {
@@ -477,11 +482,12 @@ void CZarvoDlg::reloadPanel() {
 }
 
 void CZarvoDlg::setCrosspointControlsEnabled(bool enabled) {
-    for (QWidget* w : {static_cast<QWidget*>(m_typeChoosers[0]), static_cast<QWidget*>(m_typeChoosers[1]),
-                       static_cast<QWidget*>(m_channelViews[0]), static_cast<QWidget*>(m_channelViews[1]),
-                       static_cast<QWidget*>(m_mono), static_cast<QWidget*>(m_stereo),
-                       static_cast<QWidget*>(m_connectButton), static_cast<QWidget*>(m_disconnectButton),
-                       static_cast<QWidget*>(m_loadButton), static_cast<QWidget*>(m_saveButton)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_typeChoosers[0]), static_cast<QWidget*>(m_typeChoosers[1]),
+          static_cast<QWidget*>(m_channelViews[0]), static_cast<QWidget*>(m_channelViews[1]),
+          static_cast<QWidget*>(m_mono), static_cast<QWidget*>(m_stereo),
+          static_cast<QWidget*>(m_connectButton), static_cast<QWidget*>(m_disconnectButton),
+          static_cast<QWidget*>(m_loadButton), static_cast<QWidget*>(m_saveButton)})
         w->setEnabled(enabled);
 }
 
@@ -504,7 +510,8 @@ void CZarvoDlg::saveCrosspoints(bool selectedOnly) {
         return;
     QFileDialog dialog(this, qs(selectedOnly ? xpt::kSaveSelectedTitle : xpt::kSaveTitle));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters({QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("xpt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
@@ -514,9 +521,10 @@ void CZarvoDlg::saveCrosspoints(bool selectedOnly) {
 void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
     if (path.isEmpty() || !crosspointFilesAvailable(m_engine.state()))
         return;
-    const std::string text = selectedOnly
-                                 ? writeSelectedCrosspoints(m_engine.state(), m_crosspoints, selectedCrosspointRows())
-                                 : writeCrosspointStatus(m_engine.state(), m_crosspoints);
+    const std::string text =
+        selectedOnly
+            ? writeSelectedCrosspoints(m_engine.state(), m_crosspoints, selectedCrosspointRows())
+            : writeCrosspointStatus(m_engine.state(), m_crosspoints);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return; // as with any file that cannot be created: nothing written, nothing said
@@ -529,7 +537,8 @@ void CZarvoDlg::loadCrosspoints() {
     QFileDialog dialog(this, qs(xpt::kOpenTitle));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("xpt"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
@@ -541,9 +550,10 @@ void CZarvoDlg::loadCrosspointsFrom(const QString& path) {
         return;
     QFile file(path);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const CLoadStatusLogic logic(QDir::toNativeSeparators(path).toStdString(),
-                                 std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                                 m_engine.state().crosspointCount());
+    const CLoadStatusLogic logic(
+        QDir::toNativeSeparators(path).toStdString(),
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        m_engine.state().crosspointCount());
     CLoadStDlg dialog(logic, this);
     if (dialog.exec() == QDialog::Accepted)
         logic.confirm(m_engine.state(), m_burst, m_engine);
@@ -580,9 +590,7 @@ void CZarvoDlg::onTimer(int id) {
         stopTimer(id);
         loadSavedEntries();
         break;
-    default:
-        stopTimer(id);
-        break; // nothing else runs these yet
+    default: stopTimer(id); break; // nothing else runs these yet
     }
 }
 
@@ -617,22 +625,16 @@ void CZarvoDlg::send(const DeviceMessage& message) {
         m_socket->send(message);
 }
 
-bool CZarvoDlg::receiving() const {
-    return m_engine.receiving();
-}
+bool CZarvoDlg::receiving() const { return m_engine.receiving(); }
 
-void CZarvoDlg::onDataReceived() {
-    m_engine.onDataReceived();
-}
+void CZarvoDlg::onDataReceived() { m_engine.onDataReceived(); }
 
 void CZarvoDlg::onMessage(const DeviceMessage& message, bool isReply) {
     if (m_socket)
         m_engine.onMessage(message, isReply, m_socket->receiver().decoder());
 }
 
-void CZarvoDlg::sendRaw(const DeviceMessage& message) {
-    m_engine.sendRaw(message);
-}
+void CZarvoDlg::sendRaw(const DeviceMessage& message) { m_engine.sendRaw(message); }
 
 // ---- operator ----
 
@@ -657,9 +659,7 @@ bool CZarvoDlg::askYesNo(std::string_view title, std::string_view text) {
 
 // ---- view ----
 
-void CZarvoDlg::titleChanged(std::string_view title) {
-    setWindowTitle(qs(title));
-}
+void CZarvoDlg::titleChanged(std::string_view title) { setWindowTitle(qs(title)); }
 
 void CZarvoDlg::statusFieldsChanged(const StatusFields& fields) {
     // A burst of status messages is drawn once, when the burst has been read.
@@ -681,11 +681,11 @@ void CZarvoDlg::showStatusFields() {
         showField(m_status.fan[i], fields.fan[i]);
 }
 
-void CZarvoDlg::settingsEnabledChanged(bool enabled) {
-    m_settingsButton->setEnabled(enabled);
-}
+void CZarvoDlg::settingsEnabledChanged(bool enabled) { m_settingsButton->setEnabled(enabled); }
 
-void CZarvoDlg::crosspointControlsEnabledChanged(bool enabled) { setCrosspointControlsEnabled(enabled); }
+void CZarvoDlg::crosspointControlsEnabledChanged(bool enabled) {
+    setCrosspointControlsEnabled(enabled);
+}
 
 void CZarvoDlg::crosspointListCleared() {
     m_crosspoints.clear();

@@ -15,13 +15,9 @@ std::string_view nameOf(std::span<const CodeName> table, int code) {
 
 } // namespace
 
-std::string_view sampleRateName(int code) {
-    return nameOf(kSampleRates, code);
-}
+std::string_view sampleRateName(int code) { return nameOf(kSampleRates, code); }
 
-std::string_view syncSourceName(int code) {
-    return nameOf(kSyncSources, code);
-}
+std::string_view syncSourceName(int code) { return nameOf(kSyncSources, code); }
 
 int cardTypeFromBoardCode(std::string_view boardCode) {
     const std::string_view prefix = boardCode.substr(0, 6);

@@ -9,9 +9,7 @@ namespace velmar {
 
 namespace {
 
-constexpr std::size_t at(int index) {
-    return static_cast<std::size_t>(index);
-}
+constexpr std::size_t at(int index) { return static_cast<std::size_t>(index); }
 
 void appendLine(std::string& out, int sequence, int output, int input) {
     out += std::to_string(sequence);
@@ -22,9 +20,7 @@ void appendLine(std::string& out, int sequence, int output, int input) {
     out += "\r\n";
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
 } // namespace
 

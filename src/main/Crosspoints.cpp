@@ -11,9 +11,7 @@ namespace velmar {
 
 namespace {
 
-constexpr std::size_t at(int index) {
-    return static_cast<std::size_t>(index);
-}
+constexpr std::size_t at(int index) { return static_cast<std::size_t>(index); }
 
 constexpr int kChannelsPerSlot = 64;
 constexpr int kSecondBank = 1024;
@@ -28,9 +26,7 @@ constexpr int kSfpHotlinkMode = 2;
 constexpr int kCardModeHotlink = 2;
 constexpr int kCardModeMadi = 1;
 
-bool familyWithoutMatrix(int family) {
-    return family == kFamily465 || family == kFamily450;
-}
+bool familyWithoutMatrix(int family) { return family == kFamily465 || family == kFamily450; }
 
 std::string number(int value, int digits) {
     std::array<char, 16> buf{};
@@ -38,9 +34,7 @@ std::string number(int value, int digits) {
     return std::string(buf.data(), static_cast<std::size_t>(std::max(n, 0)));
 }
 
-std::string cardPrefix(int slot) {
-    return "CARD" + std::to_string(slot) + "  ";
-}
+std::string cardPrefix(int slot) { return "CARD" + std::to_string(slot) + "  "; }
 
 // One run of consecutive channels under one name prefix. In Stereo an entry
 // stands for a pair: half as many entries, names counting pairs, item data the
@@ -88,20 +82,13 @@ std::string flowNote(const DeviceState& s, int side, int ipChannel) {
 int cardChannelCount(const CardRecord& card, int side) {
     const bool input = side == kSideInput;
     switch (card.cardType) {
-    case kCardTypeSdi:
-        return 32;
-    case kCardTypeAd:
-        return input ? 8 : 0;
-    case kCardTypeDa:
-        return input ? 0 : 8;
-    case kCardTypeAes:
-        return 16;
-    case kCardTypeMadi:
-        return card.cardMode == 0 ? 0 : 64;
-    case kCardTypeAd2:
-        return input ? 2 : 0;
-    default:
-        return 64;
+    case kCardTypeSdi: return 32;
+    case kCardTypeAd: return input ? 8 : 0;
+    case kCardTypeDa: return input ? 0 : 8;
+    case kCardTypeAes: return 16;
+    case kCardTypeMadi: return card.cardMode == 0 ? 0 : 64;
+    case kCardTypeAd2: return input ? 2 : 0;
+    default: return 64;
     }
 }
 
@@ -137,21 +124,14 @@ int madiCount(const DeviceState& s, int side, int madiPort) {
 
 std::string_view cardSuffix(const CardRecord& card, int side) {
     switch (card.cardType) {
-    case kCardTypeSdi:
-        return " - SDI";
+    case kCardTypeSdi: return " - SDI";
     case kCardTypeAd:
-    case kCardTypeAd2:
-        return side == kSideInput ? " - AD" : "";
-    case kCardTypeDa:
-        return side == kSideOutput ? " - DA" : "";
-    case kCardTypeAes:
-        return " - AES";
-    case kCardTypeMadi:
-        return card.cardMode != 0 ? " - MADI" : "";
-    case kCardTypeEq:
-        return " - EQ";
-    default:
-        return "";
+    case kCardTypeAd2: return side == kSideInput ? " - AD" : "";
+    case kCardTypeDa: return side == kSideOutput ? " - DA" : "";
+    case kCardTypeAes: return " - AES";
+    case kCardTypeMadi: return card.cardMode != 0 ? " - MADI" : "";
+    case kCardTypeEq: return " - EQ";
+    default: return "";
     }
 }
 
@@ -198,9 +178,7 @@ std::vector<ChannelEntry> channelListFor(const DeviceState& s, int side, int typ
         return out;
     }
     switch (type) {
-    case kPortTypeAes:
-        addBlock(out, {"AES  ", kFirstAes, 16}, stereo);
-        break;
+    case kPortTypeAes: addBlock(out, {"AES  ", kFirstAes, 16}, stereo); break;
     case kPortTypePhd:
         if (s.settings.phdMode[0] != 0) {
             addBlock(out, {"PHD1  ", kFirstPhd1, 32}, stereo);
@@ -209,9 +187,7 @@ std::vector<ChannelEntry> channelListFor(const DeviceState& s, int side, int typ
             addBlock(out, {"PHD  ", kFirstPhd1, 16}, stereo);
         }
         break;
-    case kPortTypeMadi:
-        addBlock(out, {"MADI  ", kFirstMadi, madiCount(s, side, 1)}, stereo);
-        break;
+    case kPortTypeMadi: addBlock(out, {"MADI  ", kFirstMadi, madiCount(s, side, 1)}, stereo); break;
     case kPortTypeSfp1:
     case kPortTypeSfp2: {
         const int port = type == kPortTypeSfp1 ? 1 : 2;
@@ -229,8 +205,7 @@ std::vector<ChannelEntry> channelListFor(const DeviceState& s, int side, int typ
             for (ChannelEntry& e : out)
                 e.text += flowNote(s, side, e.channel - kFirstIp + 1);
         break;
-    default:
-        break;
+    default: break;
     }
     return out;
 }
@@ -282,9 +257,7 @@ bool CCrosspointPanel::refreshIpLists(int side) {
     return true;
 }
 
-void CCrosspointPanel::clear() {
-    m_sides = {};
-}
+void CCrosspointPanel::clear() { m_sides = {}; }
 
 std::vector<int> CCrosspointPanel::selectedChannels(int side, std::span<const int> rows) const {
     const std::vector<ChannelEntry>& list = m_sides[index(side)].channels;
@@ -382,25 +355,18 @@ std::string CCrosspointList::text(int row, int column) const {
     if (row < 0 || row >= rowCount())
         return {};
     switch (column) {
-    case 1:
-        return channelDisplayName(m_rows[at(row)].input);
-    case 2:
-        return channelDisplayName(m_rows[at(row)].output);
-    default:
-        return {};
+    case 1: return channelDisplayName(m_rows[at(row)].input);
+    case 2: return channelDisplayName(m_rows[at(row)].output);
+    default: return {};
     }
 }
 
 std::string_view CCrosspointList::headerTitle(int column) const {
     switch (column) {
-    case 0:
-        return kRangeTitles[at(m_rangeFilter)];
-    case 1:
-        return kInputTitle;
-    case 2:
-        return kOutputTitle;
-    default:
-        return {};
+    case 0: return kRangeTitles[at(m_rangeFilter)];
+    case 1: return kInputTitle;
+    case 2: return kOutputTitle;
+    default: return {};
     }
 }
 
@@ -425,18 +391,14 @@ bool CCrosspointList::rangeExists(int filter) const {
         return m_state.family == kFamily460 &&
                s.hwConf[at(kModuleFirstCard - 1 + filter)].present != 0;
     switch (filter) {
-    case 12:
-        return m_state.family != kFamily461 && s.optMode[1].value != 0;
+    case 12: return m_state.family != kFamily461 && s.optMode[1].value != 0;
     case 13:
         return m_state.family != kFamily461 && s.optMode[2].value != 0 && s.optRedundancy[0] == 0;
-    default:
-        return true;
+    default: return true;
     }
 }
 
-void CCrosspointList::toggleSort(int mode) {
-    m_sortMode = m_sortMode == mode ? kSortNone : mode;
-}
+void CCrosspointList::toggleSort(int mode) { m_sortMode = m_sortMode == mode ? kSortNone : mode; }
 
 void CCrosspointList::clear() {
     if (m_signals != nullptr)
@@ -501,12 +463,9 @@ CCrosspointList::Change CCrosspointList::headerClicked(int column) {
             m_rangeFilter = (m_rangeFilter + 1) % kRangeFilters;
         } while (!rangeExists(m_rangeFilter));
         return redrawAll(kSortByOutput);
-    case 1:
-        return redrawAll(kSortByInput);
-    case 2:
-        return redrawAll(kSortByOutput);
-    default:
-        return {};
+    case 1: return redrawAll(kSortByInput);
+    case 2: return redrawAll(kSortByOutput);
+    default: return {};
     }
 }
 

@@ -22,15 +22,9 @@ struct MenuRowSpec {
 constexpr bool maintenance(const In& in) {
     return in.runMode == kRunModeRecovery || in.runMode == kRunModeHash;
 }
-constexpr bool application(const In& in) {
-    return in.runMode == kRunModeApplication;
-}
-constexpr bool unit450(const In& in) {
-    return application(in) && in.family == kFamily450;
-}
-constexpr bool model465(const In& in) {
-    return application(in) && in.family == kFamily465;
-}
+constexpr bool application(const In& in) { return in.runMode == kRunModeApplication; }
+constexpr bool unit450(const In& in) { return application(in) && in.family == kFamily450; }
+constexpr bool model465(const In& in) { return application(in) && in.family == kFamily465; }
 constexpr bool frame(const In& in) {
     return application(in) && in.family != kFamily450 && in.family != kFamily465;
 }
@@ -186,9 +180,7 @@ bool CDeviceCommands::dialogAllowed(int commandId, MenuRow rowKind) {
 
 void CDeviceCommands::execute(int commandId, MenuRow rowKind, int row) {
     switch (commandId) {
-    case devcmd::kRefresh:
-        m_host.refreshDevices();
-        return;
+    case devcmd::kRefresh: m_host.refreshDevices(); return;
     case devcmd::kConnect:
         if (row >= 0)
             m_host.connectToRow(row);
@@ -201,15 +193,9 @@ void CDeviceCommands::execute(int commandId, MenuRow rowKind, int row) {
         if (row >= 0)
             m_host.removeRow(row);
         return;
-    case devcmd::kRestart:
-        restart();
-        return;
-    case devcmd::kLoadOtherMode:
-        loadOtherMode();
-        return;
-    case devcmd::kClearSettings:
-        clearSettings();
-        return;
+    case devcmd::kRestart: restart(); return;
+    case devcmd::kLoadOtherMode: loadOtherMode(); return;
+    case devcmd::kClearSettings: clearSettings(); return;
     default:
         if (opensDialog(commandId) && dialogAllowed(commandId, rowKind))
             m_host.openDialog(commandId);

@@ -78,13 +78,9 @@ int DeviceState::cardType(int slot) const {
     return settings.cards[static_cast<std::size_t>(slot)].cardType;
 }
 
-bool DeviceState::ipModulePresent() const {
-    return settings.hwConf[kModuleIpAudio].present != 0;
-}
+bool DeviceState::ipModulePresent() const { return settings.hwConf[kModuleIpAudio].present != 0; }
 
-bool DeviceState::sfpPresent() const {
-    return settings.hwConf[kModuleSfp].present != 0;
-}
+bool DeviceState::sfpPresent() const { return settings.hwConf[kModuleSfp].present != 0; }
 
 bool DeviceState::noPhd() const {
     const std::string_view code = settings.hwConf[kModuleMainBoard].boardCode.view();

@@ -22,17 +22,11 @@ struct In {
 
 using Handler = void (*)(const In&);
 
-constexpr bool inRange(int value, int low, int high) {
-    return value >= low && value <= high;
-}
-constexpr std::size_t at(int index) {
-    return static_cast<std::size_t>(index);
-}
+constexpr bool inRange(int value, int low, int high) { return value >= low && value <= high; }
+constexpr std::size_t at(int index) { return static_cast<std::size_t>(index); }
 
 // The value the frame reports, or 0 when it reports an error instead.
-std::int32_t valueOrZero(const In& in, int slot) {
-    return in.m.status != 0 ? 0 : in.m.i(slot);
-}
+std::int32_t valueOrZero(const In& in, int slot) { return in.m.status != 0 ? 0 : in.m.i(slot); }
 
 void forward(IDialogSink* sink, const In& in) {
     if (sink != nullptr)
@@ -127,9 +121,7 @@ void onSwVer(const In& in) {
         in.c.timers.startTimer(kTimerStartPoll, kStageTwoAfterVersionMs);
 }
 
-void onOperatingTime(const In& in) {
-    forward(in.c.dialogs.operatingTime, in);
-}
+void onOperatingTime(const In& in) { forward(in.c.dialogs.operatingTime, in); }
 
 // ---- clock, sync and rates --------------------------------------------------
 
@@ -150,9 +142,7 @@ bool storePriority(DeviceSettings& s, int source, std::int32_t priority) {
     return true;
 }
 
-void onSyncPrio(const In& in) {
-    storePriority(in.settings(), in.m.i(1), in.m.i(2));
-}
+void onSyncPrio(const In& in) { storePriority(in.settings(), in.m.i(1), in.m.i(2)); }
 
 void onSyncPrioList(const In& in) {
     const std::int32_t count = in.m.i(2);
@@ -595,9 +585,7 @@ void onBkName(const In& in) {
         name.assign(in.m.text(1, 32));
 }
 
-void onBkLock(const In& in) {
-    in.live().bkLock = valueOrZero(in, 1);
-}
+void onBkLock(const In& in) { in.live().bkLock = valueOrZero(in, 1); }
 
 void onBkDomain(const In& in) {
     for (int k = 0; k < 3; ++k)
@@ -610,16 +598,10 @@ void storeIpAudioOrZero(const In& in) {
 }
 
 // The value behind the module name: an error reply carries 0 there.
-void onPrefMaster(const In& in) {
-    in.settings().ipAudio.preferredMaster = in.m.i(9);
-}
-void onMaxLatency(const In& in) {
-    in.live().maxLatency = in.m.i(9);
-}
+void onPrefMaster(const In& in) { in.settings().ipAudio.preferredMaster = in.m.i(9); }
+void onMaxLatency(const In& in) { in.live().maxLatency = in.m.i(9); }
 
-void onPrefMasterSet(const In& in) {
-    in.settings().ipAudio.preferredMaster = valueOrZero(in, 9);
-}
+void onPrefMasterSet(const In& in) { in.settings().ipAudio.preferredMaster = valueOrZero(in, 9); }
 
 void onUnicastClock(const In& in) {
     in.settings().ipAudio.unicastClock = valueOrZero(in, 1);
@@ -648,9 +630,7 @@ void onPerform(const In& in) {
     forward(in.c.dialogs.autoIpRouting, in);
 }
 
-void onCrossIp(const In& in) {
-    forward(in.c.dialogs.autoIpRouting, in);
-}
+void onCrossIp(const In& in) { forward(in.c.dialogs.autoIpRouting, in); }
 
 void onTxFlow(const In& in) {
     const int flow = in.m.i(1);
@@ -701,9 +681,7 @@ void onRxPortRange(const In& in) {
     in.live().rxPortRange = {valueOrZero(in, 1), valueOrZero(in, 2)};
 }
 
-void onPpm(const In& in) {
-    forward(in.c.dialogs.ppmStreams, in);
-}
+void onPpm(const In& in) { forward(in.c.dialogs.ppmStreams, in); }
 
 void onPpmIdList(const In& in) {
     for (const std::uint32_t id : in.decoder.ppmIdList()) {
@@ -717,9 +695,7 @@ void onPpmIdList(const In& in) {
 
 // ---- control panel unit -----------------------------------------------------
 
-void onPanel(const In& in) {
-    forward(in.c.dialogs.controlPanelUnit, in);
-}
+void onPanel(const In& in) { forward(in.c.dialogs.controlPanelUnit, in); }
 
 template <int Last>
 void onPanelIndexed(const In& in) {
@@ -730,9 +706,7 @@ void onPanelIndexed(const In& in) {
 // ---- maintenance ------------------------------------------------------------
 
 // The transfer judges error replies itself, so it hears every one.
-void onProgram(const In& in) {
-    forward(in.c.dialogs.firmwareUpdate, in);
-}
+void onProgram(const In& in) { forward(in.c.dialogs.firmwareUpdate, in); }
 
 void onBoardInfo(const In& in) {
     const int position = in.m.i(2);

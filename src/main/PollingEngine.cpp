@@ -111,9 +111,7 @@ void CPollingEngine::setStartupFlags(bool telnet, bool xy, bool service) {
     m_state.serviceMode = service;
 }
 
-void CPollingEngine::initialise() {
-    resetLink(false);
-}
+void CPollingEngine::initialise() { resetLink(false); }
 
 bool CPollingEngine::selectDevice(std::string_view address, std::string_view listAddressColumn,
                                   std::string_view listTypeColumn) {
@@ -207,9 +205,7 @@ void CPollingEngine::resetLink(bool connected) {
 
 bool CPollingEngine::onTimer(int id) {
     switch (id) {
-    case kTimerAlive:
-        aliveTick();
-        return true;
+    case kTimerAlive: aliveTick(); return true;
     case kTimerStartPoll:
         m_timers.stopTimer(id);
         startPollTimer();
@@ -223,8 +219,7 @@ bool CPollingEngine::onTimer(int id) {
     case kTimerDeviceList:
         m_timers.stopTimer(id); // one-shot: killed before its owner runs
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -396,8 +391,7 @@ void CPollingEngine::pollCards() {
             for (int port = 1; port <= 2; ++port)
                 sendRequest(requestOf(C::gcifstatus, {slot, port}));
             break;
-        default:
-            break; // no card, EQ, or a card without ports: nothing to ask
+        default: break; // no card, EQ, or a card without ports: nothing to ask
         }
     }
 }
@@ -436,9 +430,7 @@ void CPollingEngine::stopBurst() {
         m_timers.stopTimer(kTimerXyBurst);
 }
 
-void CPollingEngine::updateTitle() {
-    m_view.titleChanged(title());
-}
+void CPollingEngine::updateTitle() { m_view.titleChanged(title()); }
 
 StatusFields CPollingEngine::statusFields() const {
     const bool on = m_state.connected;
@@ -482,9 +474,7 @@ void CPollingEngine::showSyncSource() {
     publishStatus();
 }
 
-void CPollingEngine::showPowerAndFans() {
-    publishStatus();
-}
+void CPollingEngine::showPowerAndFans() { publishStatus(); }
 
 void CPollingEngine::setSettingsEnabled(bool enabled) {
     if (enabled == m_settingsEnabled)

@@ -51,7 +51,9 @@ DeviceMessage DeviceMessage::request(CommandId id) {
 
 std::int32_t DeviceMessage::i(int slot) const { return static_cast<std::int32_t>(u(slot)); }
 
-void DeviceMessage::setI(int slot, std::int32_t value) { setU(slot, static_cast<std::uint32_t>(value)); }
+void DeviceMessage::setI(int slot, std::int32_t value) {
+    setU(slot, static_cast<std::uint32_t>(value));
+}
 
 std::uint32_t DeviceMessage::u(int slot) const {
     if (!slotInRange(slot))
@@ -86,7 +88,8 @@ std::string_view DeviceMessage::text(TextField field) const {
         return {};
     const char* begin = reinterpret_cast<const char*>(payload.data()) + field.offset;
     const void* nul = std::memchr(begin, 0, cap - 1);
-    const std::size_t n = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - begin) : cap - 1;
+    const std::size_t n =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - begin) : cap - 1;
     return {begin, n};
 }
 

@@ -101,9 +101,7 @@ inline constexpr TextField kHwConfFirst{8, 17};
 inline constexpr TextField kHwConfSecond{25, 14};
 // "gswver" reply: two arrays of four 17-byte texts, from p2 and from p19.
 inline constexpr int kSwVerPairs = 4;
-constexpr TextField swVerFirst(int pair) {
-    return {static_cast<std::uint16_t>(4 + 17 * pair), 17};
-}
+constexpr TextField swVerFirst(int pair) { return {static_cast<std::uint16_t>(4 + 17 * pair), 17}; }
 constexpr TextField swVerSecond(int pair) {
     return {static_cast<std::uint16_t>(72 + 17 * pair), 17};
 }

@@ -61,7 +61,16 @@ bool isHwConfModuleWithRecord(std::int32_t module) {
 
 // The list replies: where the item count sits among the fixed arguments, its
 // limit, and the table that takes the items.
-enum class ListTable { Crosspoints, SyncPriorities, InputStatus, InputRates, Labels, LevelDetectors, Delays, PpmIds };
+enum class ListTable {
+    Crosspoints,
+    SyncPriorities,
+    InputStatus,
+    InputRates,
+    Labels,
+    LevelDetectors,
+    Delays,
+    PpmIds
+};
 
 struct ListSpec {
     CommandId command;
@@ -77,8 +86,10 @@ constexpr ListSpec kListSpecs[] = {
     {CommandId::lmaininpstatus, ListTable::InputStatus, 2, CResponseDecoder::kInputStatusEntries},
     {CommandId::lmaininprate, ListTable::InputRates, 2, CResponseDecoder::kInputRateEntries},
     {CommandId::llabel, ListTable::Labels, 3, CResponseDecoder::kLabelEntries},
-    {CommandId::llevdetstate, ListTable::LevelDetectors, 3, CResponseDecoder::kLevelDetectorEntries},
-    {CommandId::llevdetstatus, ListTable::LevelDetectors, 3, CResponseDecoder::kLevelDetectorEntries},
+    {CommandId::llevdetstate, ListTable::LevelDetectors, 3,
+     CResponseDecoder::kLevelDetectorEntries},
+    {CommandId::llevdetstatus, ListTable::LevelDetectors, 3,
+     CResponseDecoder::kLevelDetectorEntries},
     {CommandId::lcdelay, ListTable::Delays, 3, CResponseDecoder::kDelayEntries},
     {CommandId::lppmid, ListTable::PpmIds, 0, CResponseDecoder::kPpmIdEntries},
 };
@@ -227,7 +238,8 @@ bool CResponseDecoder::tokenise(std::string_view content, char prefix) {
     return !m_keyword.empty() && m_keyword.size() <= kMaxKeyword;
 }
 
-bool CResponseDecoder::readValue(DeviceMessage& m, const ArgSpec& arg, std::string_view token) const {
+bool CResponseDecoder::readValue(DeviceMessage& m, const ArgSpec& arg,
+                                 std::string_view token) const {
     switch (arg.kind) {
     case ValueKind::Int: {
         std::int32_t v = 0;
@@ -250,7 +262,9 @@ bool CResponseDecoder::readValue(DeviceMessage& m, const ArgSpec& arg, std::stri
         m.setDecimal(arg.slot(), v);
         return true;
     }
-    case ValueKind::Text: m.setText(TextField{arg.offset, arg.capacity}, quotedText(token)); return true;
+    case ValueKind::Text:
+        m.setText(TextField{arg.offset, arg.capacity}, quotedText(token));
+        return true;
     case ValueKind::Raw: m.setText(TextField{arg.offset, arg.capacity}, token); return true;
     }
     return false;
@@ -275,8 +289,10 @@ bool CResponseDecoder::readArguments(DeviceMessage& m, Column column) {
     if (layout.special == LayoutSpecial::SwVer) {
         const int pairs = std::min((m_argCount - 1) / 2, fields::kSwVerPairs);
         for (int k = 0; k < pairs; ++k) {
-            m.setText(fields::swVerFirst(k), quotedText(m_args[static_cast<std::size_t>(1 + 2 * k)]));
-            m.setText(fields::swVerSecond(k), quotedText(m_args[static_cast<std::size_t>(2 + 2 * k)]));
+            m.setText(fields::swVerFirst(k),
+                      quotedText(m_args[static_cast<std::size_t>(1 + 2 * k)]));
+            m.setText(fields::swVerSecond(k),
+                      quotedText(m_args[static_cast<std::size_t>(2 + 2 * k)]));
         }
     }
     if (layout.special == LayoutSpecial::List && m.status == 0)
@@ -289,7 +305,9 @@ bool CResponseDecoder::readList(DeviceMessage& m, int fixedCount) {
     if (spec == nullptr)
         return true; // lgain, lsumcross ... echo their request only
 
-    const auto item = [this, fixedCount](int i) { return m_args[static_cast<std::size_t>(fixedCount + i)]; };
+    const auto item = [this, fixedCount](int i) {
+        return m_args[static_cast<std::size_t>(fixedCount + i)];
+    };
 
     if (spec->table == ListTable::PpmIds) {
         if (m_argCount < 1 || m_argCount > kPpmIdEntries + 1)
@@ -370,22 +388,28 @@ bool copyTable(std::int32_t count, int limit, std::span<const T, N> table, std::
 }
 } // namespace
 
-bool CResponseDecoder::copyCrosspointList(std::int32_t count, std::span<std::int32_t, kCrosspointEntries> out) const {
+bool CResponseDecoder::copyCrosspointList(std::int32_t count,
+                                          std::span<std::int32_t, kCrosspointEntries> out) const {
     return copyTable(count, kCrosspointEntries, crosspointList(), out);
 }
-bool CResponseDecoder::copySyncPriorityList(std::int32_t count, std::span<std::int32_t, kSyncPriorityEntries> out) const {
+bool CResponseDecoder::copySyncPriorityList(
+    std::int32_t count, std::span<std::int32_t, kSyncPriorityEntries> out) const {
     return copyTable(count, kSyncPriorityEntries, syncPriorityList(), out);
 }
-bool CResponseDecoder::copyInputStatusList(std::int32_t count, std::span<InputStatusEntry, kInputStatusEntries> out) const {
+bool CResponseDecoder::copyInputStatusList(
+    std::int32_t count, std::span<InputStatusEntry, kInputStatusEntries> out) const {
     return copyTable(count, kInputStatusEntries, inputStatusList(), out);
 }
-bool CResponseDecoder::copyLabelList(std::int32_t count, std::span<LabelEntry, kLabelEntries> out) const {
+bool CResponseDecoder::copyLabelList(std::int32_t count,
+                                     std::span<LabelEntry, kLabelEntries> out) const {
     return copyTable(count, kLabelEntries, labelList(), out);
 }
-bool CResponseDecoder::copyLevelDetectorList(std::int32_t count, std::span<std::int32_t, kLevelDetectorEntries> out) const {
+bool CResponseDecoder::copyLevelDetectorList(
+    std::int32_t count, std::span<std::int32_t, kLevelDetectorEntries> out) const {
     return copyTable(count, kLevelDetectorEntries, levelDetectorList(), out);
 }
-bool CResponseDecoder::copyPpmIdList(std::int32_t count, std::span<std::uint32_t, kPpmIdEntries> out) const {
+bool CResponseDecoder::copyPpmIdList(std::int32_t count,
+                                     std::span<std::uint32_t, kPpmIdEntries> out) const {
     return copyTable(count, kPpmIdEntries, ppmIdList(), out);
 }
 

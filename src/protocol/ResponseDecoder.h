@@ -55,22 +55,34 @@ public:
     DecodeResult decode(std::string_view bytes, DeviceMessage& message,
                         Column column = Column::Reply);
 
-    std::span<const std::int32_t, kCrosspointEntries> crosspointList() const { return m_crosspoints; }
-    std::span<const std::int32_t, kSyncPriorityEntries> syncPriorityList() const { return m_syncPriorities; }
-    std::span<const InputStatusEntry, kInputStatusEntries> inputStatusList() const { return m_inputStatus; }
+    std::span<const std::int32_t, kCrosspointEntries> crosspointList() const {
+        return m_crosspoints;
+    }
+    std::span<const std::int32_t, kSyncPriorityEntries> syncPriorityList() const {
+        return m_syncPriorities;
+    }
+    std::span<const InputStatusEntry, kInputStatusEntries> inputStatusList() const {
+        return m_inputStatus;
+    }
     std::span<const std::int32_t, kInputRateEntries> inputRateList() const { return m_inputRates; }
     std::span<const LabelEntry, kLabelEntries> labelList() const { return m_labels; }
-    std::span<const std::int32_t, kLevelDetectorEntries> levelDetectorList() const { return m_levelDetectors; }
+    std::span<const std::int32_t, kLevelDetectorEntries> levelDetectorList() const {
+        return m_levelDetectors;
+    }
     std::span<const std::uint32_t, kPpmIdEntries> ppmIdList() const { return m_ppmIds; }
     std::span<const std::int32_t, kDelayEntries> delayList() const { return m_delays; }
 
     // Copy-out for the dispatch, given the count from the reply: the whole table
     // is copied, or nothing when the count is above the table's size.
-    bool copyCrosspointList(std::int32_t count, std::span<std::int32_t, kCrosspointEntries> out) const;
-    bool copySyncPriorityList(std::int32_t count, std::span<std::int32_t, kSyncPriorityEntries> out) const;
-    bool copyInputStatusList(std::int32_t count, std::span<InputStatusEntry, kInputStatusEntries> out) const;
+    bool copyCrosspointList(std::int32_t count,
+                            std::span<std::int32_t, kCrosspointEntries> out) const;
+    bool copySyncPriorityList(std::int32_t count,
+                              std::span<std::int32_t, kSyncPriorityEntries> out) const;
+    bool copyInputStatusList(std::int32_t count,
+                             std::span<InputStatusEntry, kInputStatusEntries> out) const;
     bool copyLabelList(std::int32_t count, std::span<LabelEntry, kLabelEntries> out) const;
-    bool copyLevelDetectorList(std::int32_t count, std::span<std::int32_t, kLevelDetectorEntries> out) const;
+    bool copyLevelDetectorList(std::int32_t count,
+                               std::span<std::int32_t, kLevelDetectorEntries> out) const;
     bool copyPpmIdList(std::int32_t count, std::span<std::uint32_t, kPpmIdEntries> out) const;
 
 private:
@@ -100,6 +112,7 @@ private:
 // whole token in the exact form the frames write.
 bool parseIntToken(std::string_view token, std::int32_t& out);       // "-"? 1..7 digits
 bool parseUnsignedToken(std::string_view token, std::uint32_t& out); // 1..10 digits, <= 2^32-1
-bool parseDecimalToken(std::string_view token, DecimalValue& out);   // "-"? 1..5 digits "." 1..2 digits
+bool parseDecimalToken(std::string_view token,
+                       DecimalValue& out); // "-"? 1..5 digits "." 1..2 digits
 
 } // namespace velmar

@@ -5,9 +5,8 @@
 #include "protocol/RequestEncoder.h"
 #include "protocol/ResponseDecoder.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 
 namespace velmar::framesim {
 namespace {
@@ -203,7 +202,8 @@ TEST_F(FrameModelTest, BoardInfoRewritesTheCardRecord) {
               ":sboardinfo,0,2,1,'460130A X 230115','4601302303012','000000',0");
     EXPECT_EQ(ask("?ghwconf,10"), ":ghwconf,0,10,1,'460130A X 230115','4601302303012'");
     // slot 8 holds no card
-    EXPECT_EQ(decode(ask("&sboardinfo,2,7,'460130A X 230115','4601302303012','000000',0")).status, 1);
+    EXPECT_EQ(decode(ask("&sboardinfo,2,7,'460130A X 230115','4601302303012','000000',0")).status,
+              1);
 }
 
 TEST_F(FrameModelTest, PpmStreamsLiveFromCreateToDelete) {
@@ -300,7 +300,8 @@ namespace {
 
 TEST(FrameModelProfile, StartsWithTheProfilesCrosspoints) {
     std::string error;
-    const std::optional<FrameProfile> profile = parseProfile("preset = 461\ncross.5 = 17\ncross.1024 = 513\n", error);
+    const std::optional<FrameProfile> profile =
+        parseProfile("preset = 461\ncross.5 = 17\ncross.1024 = 513\n", error);
     ASSERT_TRUE(profile) << error;
     CFrameModel model(*profile);
     EXPECT_EQ(model.crosspoint(5), 17);

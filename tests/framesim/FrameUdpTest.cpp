@@ -6,9 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
-
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace velmar::framesim {
@@ -16,7 +14,8 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-std::unique_ptr<CSimulatedFrame> startFrame(const std::string& address, int id, const std::string& serial) {
+std::unique_ptr<CSimulatedFrame> startFrame(const std::string& address, int id,
+                                            const std::string& serial) {
     FrameProfile p = *presetProfile("460");
     p.bindAddress = address;
     p.aliveIntervalMs = 0;
@@ -112,8 +111,10 @@ TEST_F(FrameUdpTest, SetAddressAppliesToTheMatchingSerialOnly) {
     auto b = startFrame("127.0.0.3", 2, "SN-B");
     QSignalSpy appliedA(a.get(), &CSimulatedFrame::networkApplied);
     QSignalSpy appliedB(b.get(), &CSimulatedFrame::networkApplied);
-    sender.writeDatagram("%eip,'SN-X',0,'10.9.9.9','255.0.0.0','10.0.0.1',1\r", QHostAddress::Broadcast, 10002);
-    sender.writeDatagram("%eip,'SN-B',1,'10.0.0.7','255.255.255.0','10.0.0.1',1\r", QHostAddress::Broadcast, 10002);
+    sender.writeDatagram("%eip,'SN-X',0,'10.9.9.9','255.0.0.0','10.0.0.1',1\r",
+                         QHostAddress::Broadcast, 10002);
+    sender.writeDatagram("%eip,'SN-B',1,'10.0.0.7','255.255.255.0','10.0.0.1',1\r",
+                         QHostAddress::Broadcast, 10002);
     ASSERT_TRUE(appliedB.wait(kWaitMs));
     EXPECT_EQ(appliedB.count(), 1);
     EXPECT_EQ(b->model().network().address, "10.0.0.7");
@@ -133,7 +134,8 @@ TEST_F(FrameUdpTest, FrameAnnouncesItselfOnItsOwn) {
 
 TEST(AddressRequest, ParsesTheSetAddressLine) {
     AddressRequest r;
-    ASSERT_TRUE(parseAddressRequest("%eip,'SN01',1,'192.168.1.20','255.255.255.0','192.168.1.1',1\r", r));
+    ASSERT_TRUE(
+        parseAddressRequest("%eip,'SN01',1,'192.168.1.20','255.255.255.0','192.168.1.1',1\r", r));
     EXPECT_EQ(r.serial, "SN01");
     EXPECT_EQ(r.settings.mode, 1);
     EXPECT_EQ(r.settings.gateway, "192.168.1.1");

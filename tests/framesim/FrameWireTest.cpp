@@ -6,7 +6,6 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
-
 #include <gtest/gtest.h>
 
 namespace velmar::framesim {
@@ -26,7 +25,8 @@ protected:
         return ok;
     }
     bool connect(CTestClient& client) {
-        return client.connectTo(QString::fromStdString(profile.bindAddress), frame->commandPort()) &&
+        return client.connectTo(QString::fromStdString(profile.bindAddress),
+                                frame->commandPort()) &&
                QTest::qWaitFor([&]() { return frame->clientCount() > 0; }, test::kWaitMs);
     }
 
@@ -114,8 +114,9 @@ TEST_F(FrameWireTest, FirmwareTransferKeepsTheRecordsSent) {
     ASSERT_TRUE(startFrame());
     CTestClient client;
     ASSERT_TRUE(connect(client));
-    const std::vector<std::string> file = {"S00F000068656C6C6F202020202000003C", "S11300007C0802A6900100049421FFF0",
-                                           "S5030002FA", "S9030000FC"};
+    const std::vector<std::string> file = {"S00F000068656C6C6F202020202000003C",
+                                           "S11300007C0802A6900100049421FFF0", "S5030002FA",
+                                           "S9030000FC"};
     EXPECT_EQ(client.ask(request(CommandId::sprog, {0})).text, ":sprog,0,0");
     for (const std::string& record : file) {
         DeviceMessage m = request(CommandId::sprog, {1});
@@ -146,7 +147,8 @@ TEST_F(FrameWireTest, RecoveryModeListensOnTheTelnetPortOnly) {
     CTestClient client;
     ASSERT_TRUE(connect(client));
     EXPECT_EQ(client.ask(request(CommandId::gswver, {2})).text, ":gswver,0,2,'BOOT','1.0.0.3'");
-    EXPECT_EQ(client.ask(request(CommandId::gcross, {1})).message.status, CFrameModel::kStatusNotInThisMode);
+    EXPECT_EQ(client.ask(request(CommandId::gcross, {1})).message.status,
+              CFrameModel::kStatusNotInThisMode);
 }
 
 TEST(FrameStart, RefusesAnAddressOutsideLoopback) {
@@ -235,7 +237,8 @@ TEST_F(FrameWireTest, FaultOverlongLineWithoutLineEnd) {
     ASSERT_TRUE(connect(client));
     ASSERT_TRUE(QTest::qWaitFor([&]() { return client.raw().size() >= 1024; }, test::kWaitMs));
     client.send(request(CommandId::gdevid));
-    ASSERT_TRUE(QTest::qWaitFor([&]() { return client.raw().find('\r') != std::string::npos; }, test::kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&]() { return client.raw().find('\r') != std::string::npos; },
+                                test::kWaitMs));
     EXPECT_GT(client.raw().find('\r'), 1024u);
     EXPECT_EQ(client.raw().front(), ':');
 }

@@ -9,7 +9,6 @@
 
 #include <QTcpSocket>
 #include <QTest>
-
 #include <array>
 #include <string>
 #include <vector>
@@ -31,7 +30,8 @@ public:
 
     bool connectTo(const QString& address, quint16 port) {
         m_socket.connectToHost(address, port);
-        return QTest::qWaitFor([this]() { return m_socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs);
+        return QTest::qWaitFor(
+            [this]() { return m_socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs);
     }
 
     void send(const DeviceMessage& m) {
@@ -39,14 +39,17 @@ public:
         const std::size_t n = encodeMessage(m, buffer);
         m_socket.write(buffer.data(), static_cast<qint64>(n));
     }
-    void sendLine(const std::string& line) { m_socket.write(line.data(), static_cast<qint64>(line.size())); }
+    void sendLine(const std::string& line) {
+        m_socket.write(line.data(), static_cast<qint64>(line.size()));
+    }
 
     // Waits until `count` lines have arrived in total.
     bool waitLines(std::size_t count, int ms = kWaitMs) {
         return QTest::qWaitFor([&]() { return m_lines.size() >= count; }, ms);
     }
     bool waitDisconnected(int ms = kWaitMs) {
-        return QTest::qWaitFor([&]() { return m_socket.state() == QAbstractSocket::UnconnectedState; }, ms);
+        return QTest::qWaitFor(
+            [&]() { return m_socket.state() == QAbstractSocket::UnconnectedState; }, ms);
     }
     // Sends one request and waits for the next line.
     const ReceivedLine& ask(const DeviceMessage& m) {

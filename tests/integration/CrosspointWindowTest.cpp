@@ -1,5 +1,4 @@
 #include "IntegrationSupport.h"
-
 #include "main/CZarvoDlg.h"
 
 #include <QAbstractButton>
@@ -53,7 +52,8 @@ class CrosspointWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")),
+                                               QSettings::IniFormat);
         frame = test::startFrame("461", "127.0.0.2");
         ASSERT_TRUE(frame);
         window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
@@ -68,7 +68,8 @@ protected:
     void selectRows(QListView* view, std::initializer_list<int> rows) {
         view->clearSelection();
         for (int row : rows)
-            view->selectionModel()->select(view->model()->index(row, 0), QItemSelectionModel::Select);
+            view->selectionModel()->select(view->model()->index(row, 0),
+                                           QItemSelectionModel::Select);
     }
     void press(const char* name) {
         auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -76,7 +77,9 @@ protected:
         ASSERT_TRUE(button->isEnabled()) << name;
         QTest::mouseClick(button, Qt::LeftButton);
     }
-    QString cell(int row, int column) const { return list->model()->index(row, column).data().toString(); }
+    QString cell(int row, int column) const {
+        return list->model()->index(row, column).data().toString();
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<QSettings> settings;
@@ -139,7 +142,9 @@ TEST_F(CrosspointWindow, SavedSetLoadsBackOntoTheFrame) {
     {
         ModalAnswerer answer;
         window->loadCrosspointsFrom(path);
-        EXPECT_EQ(answer.seen.value(0), QStringLiteral("Load crosspoint status  (%1)").arg(QDir::toNativeSeparators(path)));
+        EXPECT_EQ(
+            answer.seen.value(0),
+            QStringLiteral("Load crosspoint status  (%1)").arg(QDir::toNativeSeparators(path)));
     }
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(522) == 515; }));
     EXPECT_EQ(frame->model().crosspoint(520), 513);
@@ -217,7 +222,8 @@ TEST_F(CrosspointWindow, DeviceMenuRestartDropsTheRowAndTheLink) {
         EXPECT_EQ(pick.entries.value(0), QStringLiteral("Close"));
         EXPECT_TRUE(pick.entries.contains(QStringLiteral("Clear settings")));
         EXPECT_EQ(pick.entries.back(), QStringLiteral("Restart"));
-        EXPECT_TRUE(yes.seen.contains(QStringLiteral(" Velmar   ( Online - %1 )").arg(QString::fromStdString(frame->profile().name))));
+        EXPECT_TRUE(yes.seen.contains(QStringLiteral(" Velmar   ( Online - %1 )")
+                                          .arg(QString::fromStdString(frame->profile().name))));
     }
     ASSERT_TRUE(waitUntil([&] { return received.contains(QStringLiteral("&srestart,1")); }));
     EXPECT_FALSE(window->engine().state().connected);

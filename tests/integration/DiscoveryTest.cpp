@@ -1,12 +1,10 @@
 #include "IntegrationSupport.h"
-
 #include "link/CDiscovery.h"
 #include "link/CUDPSocketThread.h"
 #include "link/DeviceList.h"
 
 #include <QSignalSpy>
 #include <QUdpSocket>
-
 #include <algorithm>
 
 namespace velmar {
@@ -18,10 +16,13 @@ class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
         worker = std::make_unique<CUDPSocketThread>(queue);
-        QObject::connect(worker.get(), &CUDPSocketThread::replyQueued, &context, [this] {
-            for (std::string& text : queue.drain())
-                received.push_back(std::move(text));
-        }, Qt::QueuedConnection);
+        QObject::connect(
+            worker.get(), &CUDPSocketThread::replyQueued, &context,
+            [this] {
+                for (std::string& text : queue.drain())
+                    received.push_back(std::move(text));
+            },
+            Qt::QueuedConnection);
         worker->start();
         ASSERT_TRUE(worker->waitUntilBound(2000));
     }
@@ -74,9 +75,13 @@ TEST_F(Discovery, MalformedDatagramsAreDropped) {
     ASSERT_TRUE(sender.bind(QHostAddress(QStringLiteral("127.0.0.7")), 0));
     const QHostAddress to(QStringLiteral("127.0.0.1"));
     const QByteArray bad[] = {
-        QByteArray("?edev\r"), QByteArray(":edev\r"), QByteArray(":edev,0,1,2,'n','t',x,'s'"),
-        QByteArray("%edev,0,1,2,'n','t',x,'s'\r"), QByteArray(":Edev,0,1,2,'n','t',x,'s'\r"),
-        QByteArray(":edev,0,\r"), QByteArray(":edev,0,") + QByteArray(300, 'a') + QByteArray("\r"),
+        QByteArray("?edev\r"),
+        QByteArray(":edev\r"),
+        QByteArray(":edev,0,1,2,'n','t',x,'s'"),
+        QByteArray("%edev,0,1,2,'n','t',x,'s'\r"),
+        QByteArray(":Edev,0,1,2,'n','t',x,'s'\r"),
+        QByteArray(":edev,0,\r"),
+        QByteArray(":edev,0,") + QByteArray(300, 'a') + QByteArray("\r"),
     };
     for (const QByteArray& d : bad)
         ASSERT_EQ(sender.writeDatagram(d, to, kDiscoveryReplyPort), d.size());

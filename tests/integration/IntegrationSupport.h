@@ -6,10 +6,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace velmar::test {
@@ -27,8 +25,9 @@ inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 5000
 }
 
 // A simulated frame owned by the test, on its own loopback address.
-inline std::unique_ptr<framesim::CSimulatedFrame> startFrame(std::string_view preset, const std::string& address,
-                                                            const std::function<void(framesim::FrameProfile&)>& tweak = {}) {
+inline std::unique_ptr<framesim::CSimulatedFrame>
+startFrame(std::string_view preset, const std::string& address,
+           const std::function<void(framesim::FrameProfile&)>& tweak = {}) {
     std::optional<framesim::FrameProfile> profile = framesim::presetProfile(preset);
     EXPECT_TRUE(profile.has_value()) << preset;
     if (!profile)

@@ -1,11 +1,9 @@
 #include "IntegrationSupport.h"
-
 #include "link/CDiscovery.h"
 #include "link/CZarvoSocket.h"
 #include "protocol/RequestEncoder.h"
 
 #include <QSignalSpy>
-
 #include <vector>
 
 namespace velmar {
@@ -22,7 +20,9 @@ public:
 
     bool receiving() const override { return isReceiving; }
     void onDataReceived() override { ++dataEvents; }
-    void onMessage(const DeviceMessage& m, bool isReply) override { messages.emplace_back(m, isReply); }
+    void onMessage(const DeviceMessage& m, bool isReply) override {
+        messages.emplace_back(m, isReply);
+    }
     void sendRaw(const DeviceMessage& m) override {
         if (m_socket)
             m_socket->send(m);

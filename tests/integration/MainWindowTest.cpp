@@ -1,5 +1,4 @@
 #include "IntegrationSupport.h"
-
 #include "link/DiscoveryDatagrams.h"
 #include "main/CZarvoDlg.h"
 
@@ -49,7 +48,8 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")),
+                                               QSettings::IniFormat);
     }
     std::unique_ptr<CZarvoDlg> openWindow(StartupOptions options = {}) {
         auto window = std::make_unique<CZarvoDlg>(options, *settings);
@@ -62,7 +62,9 @@ protected:
                 return static_cast<int>(i);
         return -1;
     }
-    bool listed(const CZarvoDlg& w, std::string_view addressColumn) const { return rowOf(w, addressColumn) >= 0; }
+    bool listed(const CZarvoDlg& w, std::string_view addressColumn) const {
+        return rowOf(w, addressColumn) >= 0;
+    }
 
     QTemporaryDir dir;
     std::unique_ptr<QSettings> settings;
@@ -72,11 +74,13 @@ protected:
 TEST_F(MainWindow, SearchListsFramesAndConnectsByRow) {
     auto a = test::startFrame("460", "127.0.0.2");
     auto b = test::startFrame("461", "127.0.0.3");
-    auto c = test::startFrame("recovery", "127.0.0.4", [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
+    auto c = test::startFrame("recovery", "127.0.0.4",
+                              [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
     ASSERT_TRUE(a && b && c);
     auto w = openWindow();
     ASSERT_TRUE(waitUntil([&] { return w->deviceList().rows().size() == 3; }));
-    const KnownDevice& rowA = w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))];
+    const KnownDevice& rowA =
+        w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))];
     EXPECT_EQ(rowA.name, a->profile().name);
     EXPECT_EQ(rowA.type, "460");
     EXPECT_EQ(rowA.serial, a->profile().serial);
@@ -128,14 +132,16 @@ TEST_F(MainWindow, ReachesTheReadyStateWithTheFramesValues) {
         if (module == 2 || module == 3 || module >= 9) {
             EXPECT_EQ(hw.boardCode.view(), expected.boardText.substr(0, 16)) << "module " << module;
         }
-        EXPECT_EQ(s.settings.swVersion[static_cast<std::size_t>(module)].second[0].view(), expected.version)
+        EXPECT_EQ(s.settings.swVersion[static_cast<std::size_t>(module)].second[0].view(),
+                  expected.version)
             << "module " << module;
     }
     EXPECT_EQ(s.settings.fanConfig, p.fanConfig);
     EXPECT_EQ(s.live.syncSource, p.syncSource);
     EXPECT_EQ(s.live.syncState, p.syncState);
     EXPECT_EQ(s.live.actualRate, p.sampleRate);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar   ( Online - %1 )").arg(QString::fromStdString(p.name)));
+    EXPECT_EQ(w->windowTitle(),
+              QStringLiteral(" Velmar   ( Online - %1 )").arg(QString::fromStdString(p.name)));
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
@@ -152,14 +158,17 @@ TEST_F(MainWindow, FrameClosingTheLinkGoesOfflineWithoutAMessage) {
     EXPECT_TRUE(boxes.texts.isEmpty());
     // And the window connects again.
     w->connectToRow(rowOf(*w, "127.0.0.2"));
-    ASSERT_TRUE(waitUntil([&] { return frame->clientCount() == 1 && w->engine().state().connected; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return frame->clientCount() == 1 && w->engine().state().connected; }));
 }
 
 TEST_F(MainWindow, SilentFrameIsNeverConnected) {
-    auto frame = test::startFrame("460", "127.0.0.2", [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
+    auto frame = test::startFrame("460", "127.0.0.2",
+                                  [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
     ASSERT_TRUE(frame);
     int connects = 0;
-    QObject::connect(frame.get(), &framesim::CSimulatedFrame::clientConnected, frame.get(), [&] { ++connects; });
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::clientConnected, frame.get(),
+                     [&] { ++connects; });
     auto w = openWindow();
     ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
     w->connectToRow(rowOf(*w, "127.0.0.2"));
@@ -176,11 +185,13 @@ TEST_F(MainWindow, TelnetPortDiscardsItsFirstLines) {
     QObject::connect(frame.get(), &framesim::CSimulatedFrame::clientConnected, frame.get(),
                      [&] { frame->sendToAll("!gsyncstat,0,1,4\r"); });
     int linesAfterSettle = 0;
-    QObject::connect(frame.get(), &framesim::CSimulatedFrame::lineReceived, frame.get(), [&] { ++linesAfterSettle; });
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::lineReceived, frame.get(),
+                     [&] { ++linesAfterSettle; });
     auto w = openWindow();
     ASSERT_TRUE(waitUntil([&] { return listed(*w, "*127.0.0.4"); }));
     w->connectToRow(rowOf(*w, "*127.0.0.4"));
-    ASSERT_TRUE(waitUntil([&] { return linesAfterSettle >= 3; })) << "the start requests after 300 ms";
+    ASSERT_TRUE(waitUntil([&] { return linesAfterSettle >= 3; }))
+        << "the start requests after 300 ms";
     EXPECT_EQ(w->engine().state().live.syncState, 0) << "the greeting came in the first 300 ms";
     EXPECT_EQ(w->engine().state().live.syncSource, 0);
     // Later messages are taken.
@@ -195,9 +206,11 @@ TEST_F(MainWindow, SavedAddressAlsoAnsweringIsListedOnce) {
     auto frame = test::startFrame("460", "127.0.0.2");
     ASSERT_TRUE(frame);
     auto w = openWindow();
-    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.9"); })) << "saved entries come 600 ms after the search";
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.9"); }))
+        << "saved entries come 600 ms after the search";
     ASSERT_EQ(w->deviceList().rows().size(), 2U);
-    EXPECT_EQ(w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))].name, frame->profile().name);
+    EXPECT_EQ(w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))].name,
+              frame->profile().name);
 }
 
 TEST_F(MainWindow, OwnAnnouncementOfTheConnectedFrameClosesTheLink) {
@@ -223,8 +236,11 @@ TEST_F(MainWindow, MalformedDatagramsLeaveTheListIntact) {
     QUdpSocket sender;
     ASSERT_TRUE(sender.bind(QHostAddress(QStringLiteral("127.0.0.7")), 0));
     const QByteArray bad[] = {
-        QByteArray(":edev\r"), QByteArray("?edev\r"), QByteArray(":edev,0,1,2,'n','t',x,'s'"),
-        QByteArray("xedev,0,1,2,'n','t',x,'s'\r"), QByteArray(":edev,0,\r"),
+        QByteArray(":edev\r"),
+        QByteArray("?edev\r"),
+        QByteArray(":edev,0,1,2,'n','t',x,'s'"),
+        QByteArray("xedev,0,1,2,'n','t',x,'s'\r"),
+        QByteArray(":edev,0,\r"),
         QByteArray(":edev,0,") + QByteArray(260, 'a') + QByteArray("\r"),
     };
     for (const QByteArray& d : bad)
@@ -241,7 +257,8 @@ TEST_F(MainWindow, AddDeviceThatDoesNotAnswerLeavesTheProfileAlone) {
     auto w = openWindow();
     QTimer::singleShot(50, w.get(), [] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (auto* edit = top->findChild<QLineEdit*>(QStringLiteral("address")); edit && top->isVisible()) {
+            if (auto* edit = top->findChild<QLineEdit*>(QStringLiteral("address"));
+                edit && top->isVisible()) {
                 edit->setText(QStringLiteral("127.0.0.8"));
                 QMetaObject::invokeMethod(top, "accept");
             }
@@ -290,7 +307,9 @@ TEST_F(MainWindowStatus, FaultyPsuReportedByTheFrameTurnsRed) {
     EXPECT_EQ(field(*w, "psu1")->text(), QStringLiteral("OK"));
 
     frame->setSyncStatus(3, 4); // a sync fault
-    ASSERT_TRUE(waitUntil([&] { return field(*w, "syncSource")->styleSheet().contains(QStringLiteral("255, 0, 0")); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return field(*w, "syncSource")->styleSheet().contains(QStringLiteral("255, 0, 0"));
+    }));
 
     // Offline, every field is empty and nothing is red.
     w->closeConnection();
@@ -334,8 +353,8 @@ TEST_F(MainWindowStatus, EachKindOfFrameFillsTheStatusGroupItsOwnWay) {
     const Row rows[] = {
         {"460", "127.0.0.2", true, "Internal", "48 kHz", "OK", true},
         {"461", "127.0.0.2", true, "Internal", "48 kHz", "OK", true},
-        {"hash", "#127.0.0.2", true, "", "", "OK", false},   // no stage two outside application mode
-        {"465", "127.0.0.2", false, "", "", "", false},      // identity and network only
+        {"hash", "#127.0.0.2", true, "", "", "OK", false}, // no stage two outside application mode
+        {"465", "127.0.0.2", false, "", "", "", false},    // identity and network only
         {"450", "127.0.0.2", false, "", "", "", false},
         {"recovery", "*127.0.0.2", false, "", "", "", false},
     };
@@ -347,19 +366,25 @@ TEST_F(MainWindowStatus, EachKindOfFrameFillsTheStatusGroupItsOwnWay) {
         ASSERT_TRUE(waitUntil([&] { return listed(*w, r.addressColumn); }));
         w->connectToRow(rowOf(*w, r.addressColumn));
         // Every start sequence reads the network settings; the rest follows within the same burst.
-        ASSERT_TRUE(waitUntil([&] { return !w->engine().state().settings.networkSettings.ipAddress.view().empty(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !w->engine().state().settings.networkSettings.ipAddress.view().empty();
+        }));
         if (r.readyForSettings) {
             ASSERT_TRUE(waitUntil([&] { return w->engine().settingsEnabled(); }));
         }
         const auto shows = [&](const char* name, const char* text) {
-            return waitUntil([&] { return field(*w, name)->text() == QString::fromLatin1(text); }, 2000);
+            return waitUntil([&] { return field(*w, name)->text() == QString::fromLatin1(text); },
+                             2000);
         };
         EXPECT_TRUE(shows("syncSource", r.sync)) << field(*w, "syncSource")->text().toStdString();
         EXPECT_TRUE(shows("sampleRate", r.rate)) << field(*w, "sampleRate")->text().toStdString();
         for (const char* name : {"psu1", "psu2", "fan1", "fan2", "fan3"})
-            EXPECT_TRUE(shows(name, r.power)) << name << ": " << field(*w, name)->text().toStdString();
-        EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("settingsButton"))->isEnabled(), r.readyForSettings);
-        EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("crosspointConnect"))->isEnabled(), r.crosspointControls);
+            EXPECT_TRUE(shows(name, r.power))
+                << name << ": " << field(*w, name)->text().toStdString();
+        EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("settingsButton"))->isEnabled(),
+                  r.readyForSettings);
+        EXPECT_EQ(w->findChild<QPushButton*>(QStringLiteral("crosspointConnect"))->isEnabled(),
+                  r.crosspointControls);
         EXPECT_TRUE(boxes.texts.isEmpty());
     }
 }

@@ -1,7 +1,6 @@
 #include "link/DeviceList.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 #include <string>
 
@@ -27,7 +26,8 @@ public:
     bool writeInt(std::string_view section, std::string_view key, int value) override {
         return writeString(section, key, std::to_string(value));
     }
-    bool writeString(std::string_view section, std::string_view key, std::string_view value) override {
+    bool writeString(std::string_view section, std::string_view key,
+                     std::string_view value) override {
         if (failWrites)
             return false;
         ++writes;
@@ -38,8 +38,8 @@ public:
 
 TEST(DeviceList, RowFromSearchReply) {
     CDeviceList list;
-    const auto outcome =
-        list.addRowFromText("192.168.1.20,1,12,'Studio A','460',x,'SN01'", Source::SearchReply, std::nullopt);
+    const auto outcome = list.addRowFromText("192.168.1.20,1,12,'Studio A','460',x,'SN01'",
+                                             Source::SearchReply, std::nullopt);
     EXPECT_TRUE(outcome.changed);
     EXPECT_FALSE(outcome.disconnect);
     ASSERT_EQ(list.rows().size(), 1U);
@@ -122,11 +122,19 @@ TEST(DeviceList, FreshReplyReplacesButSavedEntryKeepsAnsweredRow) {
 TEST(DeviceList, OwnAnnouncementOfTheConnectedFrameDisconnects) {
     CDeviceList list;
     const auto connected = parseIpv4("10.0.0.5");
-    EXPECT_TRUE(list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1',", Source::SearchReply, connected).disconnect);
+    EXPECT_TRUE(
+        list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1',", Source::SearchReply, connected)
+            .disconnect);
     EXPECT_EQ(list.rows()[0].serial, "S1");
-    EXPECT_FALSE(list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1'", Source::SearchReply, connected).disconnect);
-    EXPECT_FALSE(list.addRowFromText("10.0.0.6,1,1,'B','460',x,'S2',", Source::SearchReply, connected).disconnect);
-    EXPECT_FALSE(list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1',", Source::SearchReply, std::nullopt).disconnect);
+    EXPECT_FALSE(
+        list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1'", Source::SearchReply, connected)
+            .disconnect);
+    EXPECT_FALSE(
+        list.addRowFromText("10.0.0.6,1,1,'B','460',x,'S2',", Source::SearchReply, connected)
+            .disconnect);
+    EXPECT_FALSE(
+        list.addRowFromText("10.0.0.5,1,1,'A','460',x,'S1',", Source::SearchReply, std::nullopt)
+            .disconnect);
 }
 
 TEST(DeviceList, SavedAddressesRoundTripThroughTheProfile) {
@@ -179,7 +187,8 @@ TEST(DeviceList, RemoveOnlySavedRowsExactly) {
     EXPECT_FALSE(list.removeFromList(0));
     EXPECT_TRUE(list.deleteRow(0));
     EXPECT_TRUE(list.rows().empty());
-    EXPECT_EQ(list.savedAddresses(), (std::vector<std::string>{"10.0.0.7"})) << "deleting a row keeps the saved address";
+    EXPECT_EQ(list.savedAddresses(), (std::vector<std::string>{"10.0.0.7"}))
+        << "deleting a row keeps the saved address";
     EXPECT_FALSE(list.deleteRow(0));
 }
 

@@ -1,7 +1,6 @@
 #include "link/DiscoveryDatagrams.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace velmar {

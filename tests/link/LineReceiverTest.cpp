@@ -1,9 +1,8 @@
 #include "link/CLineReceiver.h"
 #include "protocol/RequestEncoder.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 

@@ -1,5 +1,6 @@
-#include "link/Ipv4.h"
 #include "link/StartupOptions.h"
+
+#include "link/Ipv4.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,11 @@ TEST(CommandLine, OnlyTheExactWordsSetFlags) {
         bool telnet, xy, service;
     };
     const Row rows[] = {
-        {"telnet", true, true, true}, {"xy", false, true, false},    {"vkq", false, false, true},
-        {"Telnet", false, false, false}, {"XY", false, false, false}, {"telnet xy", false, false, false},
-        {" telnet", false, false, false}, {"", false, false, false},   {"vkqx", false, false, false},
+        {"telnet", true, true, true},     {"xy", false, true, false},
+        {"vkq", false, false, true},      {"Telnet", false, false, false},
+        {"XY", false, false, false},      {"telnet xy", false, false, false},
+        {" telnet", false, false, false}, {"", false, false, false},
+        {"vkqx", false, false, false},
     };
     for (const Row& r : rows) {
         const StartupOptions o = parseCommandLine(r.line);
@@ -37,8 +40,8 @@ TEST(Ipv4, StrictDottedQuads) {
     EXPECT_EQ(parseIpv4("10.0.1.20"), (10U << 24) | (1U << 8) | 20U);
     EXPECT_EQ(parseIpv4("255.255.255.255"), 0xFFFFFFFFU);
     EXPECT_EQ(parseIpv4("0.0.0.0"), 0U);
-    for (const char* bad : {"", "10.0.1", "10.0.1.20.", "10.0.1.256", "10..1.2", "a.b.c.d", " 10.0.0.1",
-                            "10.0.0.1 ", "1000.0.0.1", "10.0.0.-1", "*10.0.0.1"})
+    for (const char* bad : {"", "10.0.1", "10.0.1.20.", "10.0.1.256", "10..1.2", "a.b.c.d",
+                            " 10.0.0.1", "10.0.0.1 ", "1000.0.0.1", "10.0.0.-1", "*10.0.0.1"})
         EXPECT_FALSE(parseIpv4(bad).has_value()) << bad;
     EXPECT_EQ(formatIpv4(*parseIpv4("192.168.1.20")), "192.168.1.20");
 }

@@ -3,9 +3,8 @@
 #include "protocol/RequestEncoder.h"
 #include "protocol/ResponseDecoder.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace velmar::test {
@@ -17,8 +16,9 @@ inline std::string encoded(const DeviceMessage& m, std::size_t bufferSize = kEnc
 }
 
 // Decodes the first line of `bytes`; the line must be complete.
-inline DeviceMessage decodedLine(CResponseDecoder& decoder, const std::string& bytes,
-                                 CResponseDecoder::Column column = CResponseDecoder::Column::Reply) {
+inline DeviceMessage
+decodedLine(CResponseDecoder& decoder, const std::string& bytes,
+            CResponseDecoder::Column column = CResponseDecoder::Column::Reply) {
     DeviceMessage m;
     const DecodeResult r = decoder.decode(bytes, m, column);
     EXPECT_TRUE(r.delivered) << bytes;

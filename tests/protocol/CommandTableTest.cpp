@@ -1,8 +1,8 @@
-#include "protocol/ArgumentLayout.h"
 #include "protocol/CommandTable.h"
 
-#include <gtest/gtest.h>
+#include "protocol/ArgumentLayout.h"
 
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 
@@ -29,10 +29,11 @@ TEST(CommandTable, RowsSitAtTheirNumbers) {
         int id;
         const char* keyword;
     };
-    const Row rows[] = {{0, "aliverequest"}, {1, "error"},   {2, "sprog"},     {16, "gswver"},
-                        {18, "gmaininpstatus"}, {43, "gcross"}, {66, "grxportrng"}, {68, "glevdetthres"},
-                        {124, "scmd"},       {130, "sip"},    {132, "sgenrate"},  {148, "scross"},
-                        {205, "sledint"},    {206, "lcross"}, {219, "lcdelay"}};
+    const Row rows[] = {{0, "aliverequest"}, {1, "error"},           {2, "sprog"},
+                        {16, "gswver"},      {18, "gmaininpstatus"}, {43, "gcross"},
+                        {66, "grxportrng"},  {68, "glevdetthres"},   {124, "scmd"},
+                        {130, "sip"},        {132, "sgenrate"},      {148, "scross"},
+                        {205, "sledint"},    {206, "lcross"},        {219, "lcdelay"}};
     for (const Row& r : rows)
         EXPECT_EQ(keywordOf(static_cast<CommandId>(r.id)), r.keyword);
 }
@@ -44,7 +45,8 @@ TEST(CommandTable, ReservedAndUnknownNeverMatch) {
     EXPECT_FALSE(isReserved(CommandId::gcross));
     EXPECT_EQ(toIndex(CommandId::InvalidReply), 220);
     EXPECT_TRUE(keywordOf(CommandId::InvalidReply).empty());
-    for (const char* key : {"", "GCROSS", "Gcross", "gcros", "gcrossx", "lcdelayy", " gcross", "aaa", "zzz"})
+    for (const char* key :
+         {"", "GCROSS", "Gcross", "gcros", "gcrossx", "lcdelayy", " gcross", "aaa", "zzz"})
         EXPECT_EQ(commandOf(key), CommandId::InvalidReply) << '"' << key << '"';
 }
 

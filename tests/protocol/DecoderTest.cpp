@@ -1,9 +1,7 @@
 #include "CodecTestSupport.h"
-
 #include "protocol/CommandTable.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace velmar {
@@ -36,9 +34,9 @@ TEST_F(Decoder, Framing) {
     const Row rows[] = {
         {"", 0, false},
         {"noise without a start", 0, false},
-        {":gcross,0,5,17", 0, false},          // no line end yet: keep it all
-        {"xx:gcross,0,5,17", 2, false},        // drop the noise in front only
-        {"\r\r:gmaster,0,1\r", 15, true},      // carriage returns before the start are noise
+        {":gcross,0,5,17", 0, false},     // no line end yet: keep it all
+        {"xx:gcross,0,5,17", 2, false},   // drop the noise in front only
+        {"\r\r:gmaster,0,1\r", 15, true}, // carriage returns before the start are noise
         {"abcd:gdevid,0,5,'Main'\r", 23, true},
         {":gmaster,0,1\r:gmaster,0,2\r", 13, true},
         {"\r", 0, false},
@@ -105,20 +103,20 @@ TEST_F(Decoder, LineWithoutEndWaitsForIt) {
 TEST_F(Decoder, InvalidReplies) {
     expectInvalid(":gfoo,0,1\r", CommandId::InvalidReply);
     expectInvalid(":GCROSS,0,5,17\r", CommandId::InvalidReply);
-    expectInvalid(":gcross,0,5\r", CommandId::gcross);          // missing input
+    expectInvalid(":gcross,0,5\r", CommandId::gcross);           // missing input
     expectInvalid(":gcross,0,12345678,17\r", CommandId::gcross); // eight digits
     expectInvalid(":gcross,0,5,+17\r", CommandId::gcross);
     expectInvalid(":gcross,0,5,17x\r", CommandId::gcross);
     expectInvalid(":gcross,0,-,17\r", CommandId::gcross);
-    expectInvalid(":ggain,0,1,20,3,0,0\r", CommandId::ggain);    // no "."
+    expectInvalid(":ggain,0,1,20,3,0,0\r", CommandId::ggain); // no "."
     expectInvalid(":ggain,0,1,20,3.,0,0\r", CommandId::ggain);
     expectInvalid(":ggain,0,1,20,3.505,0,0\r", CommandId::ggain);
     expectInvalid(":ggain,0,1,20,32768.00,0,0\r", CommandId::ggain);
     expectInvalid(":ggain,0,1,20,.50,0,0\r", CommandId::ggain);
     expectInvalid(":gppmid,0,4294967296\r", CommandId::gppmid);
     expectInvalid(":gppmid,0,-1\r", CommandId::gppmid);
-    expectInvalid(":gmaster,32768,1\r", CommandId::gmaster);     // status beyond 32767
-    expectInvalid(":gmaster,123456,1\r", CommandId::gmaster);    // six digits
+    expectInvalid(":gmaster,32768,1\r", CommandId::gmaster);  // status beyond 32767
+    expectInvalid(":gmaster,123456,1\r", CommandId::gmaster); // six digits
     expectInvalid(":gmaster,x,1\r", CommandId::gmaster);
 
     // Values read before the failure stay.
@@ -134,7 +132,8 @@ TEST_F(Decoder, ValueLimits) {
     EXPECT_EQ(m.i(1), 9999999);
     EXPECT_EQ(m.i(2), -9999999);
     m = line(":ggain,0,1,20,-32767.5,1,2\r");
-    EXPECT_EQ(m.decimal(3), (DecimalValue{true, 32767, 5})) << "one digit gives hundredths as written";
+    EXPECT_EQ(m.decimal(3), (DecimalValue{true, 32767, 5}))
+        << "one digit gives hundredths as written";
     m = line(":ggain,-32767,1,20,0.00,1,2\r");
     EXPECT_EQ(m.status, -32767);
     EXPECT_EQ(m.size, static_cast<std::uint16_t>(-32767));
@@ -152,7 +151,8 @@ TEST_F(Decoder, LinesRejectedWithoutMessage) {
     for (int i = 0; i < 160; ++i)
         maxArgs += ",1";
     maxArgs += "\r";
-    for (const std::string& bytes : {std::string(":\r"), std::string(":,,,\r"), tooLongKeyword, tooManyArgs}) {
+    for (const std::string& bytes :
+         {std::string(":\r"), std::string(":,,,\r"), tooLongKeyword, tooManyArgs}) {
         DeviceMessage m;
         const DecodeResult r = m_decoder.decode(bytes, m);
         EXPECT_EQ(r.consumed, bytes.size());
@@ -251,7 +251,8 @@ TEST_F(Decoder, HwConfRecordOnlyForSomeModules) {
 }
 
 TEST_F(Decoder, SwVerPairs) {
-    DeviceMessage m = line(":gswver,0,2,'2.1.0.5','App','1.0','Boot','3.3','FPGA','4.4','DSP','x','y'\r");
+    DeviceMessage m =
+        line(":gswver,0,2,'2.1.0.5','App','1.0','Boot','3.3','FPGA','4.4','DSP','x','y'\r");
     EXPECT_EQ(m.i(1), 2);
     EXPECT_EQ(m.text(fields::swVerFirst(0)), "2.1.0.5");
     EXPECT_EQ(m.text(fields::swVerSecond(0)), "App");
@@ -286,7 +287,7 @@ TEST_F(Decoder, CrosspointList) {
     EXPECT_EQ(m_decoder.crosspointList()[0], 7);
 
     expectInvalid(":lcross,0,1,129\r", CommandId::lcross);
-    expectInvalid(":lcross,0,1,3,5,6\r", CommandId::lcross); // a missing item
+    expectInvalid(":lcross,0,1,3,5,6\r", CommandId::lcross);  // a missing item
     expectInvalid(":lcross,0,1,2,5,*3\r", CommandId::lcross); // a tag is no item
     expectInvalid(":lcross,0,1,2,5,x\r", CommandId::lcross);
 
@@ -306,7 +307,8 @@ TEST_F(Decoder, OtherLists) {
     EXPECT_EQ(m_decoder.inputStatusList()[0].channel, 1);
     EXPECT_EQ(m_decoder.inputStatusList()[13].channel, 14);
     EXPECT_EQ(m_decoder.inputStatusList()[13].view(), "LOC");
-    expectInvalid(":lmaininpstatus,0,2,14,A,B,C,D,E,F,G,H,I,J,K,L,M,N\r", CommandId::lmaininpstatus);
+    expectInvalid(":lmaininpstatus,0,2,14,A,B,C,D,E,F,G,H,I,J,K,L,M,N\r",
+                  CommandId::lmaininpstatus);
     expectInvalid(":lmaininpstatus,0,0,15\r", CommandId::lmaininpstatus);
     m = line(":lmaininprate,0,5,10,1,2,3,4,5,6,7,8,9,10\r");
     EXPECT_EQ(m_decoder.inputRateList()[9], 10);

@@ -1,5 +1,6 @@
-#include "protocol/ChannelNames.h"
 #include "protocol/DeviceMessage.h"
+
+#include "protocol/ChannelNames.h"
 
 #include <gtest/gtest.h>
 
@@ -77,12 +78,12 @@ TEST(ChannelNames, EachPortGroupAndItsEdges) {
         const char* name;
     };
     const Row rows[] = {
-        {1, "CARD1  01"},   {64, "CARD1  64"},  {65, "CARD2  01"},  {512, "CARD8  64"},
-        {513, "AES  01"},   {528, "AES  16"},   {529, "PHD1  01"},  {560, "PHD1  32"},
-        {561, "PHD2  01"},  {592, "PHD2  32"},  {593, "MADI  01"},  {656, "MADI  64"},
-        {657, "SFP1  01"},  {784, "SFP1  128"}, {785, "SFP2  01"},  {912, "SFP2  128"},
-        {913, "IP  01"},    {976, "IP  64"},    {977, "CHN  977"},  {1000, "CHN  1000"},
-        {1024, "CHN  1024"}, {1025, "CARD1  65"}, {1088, "CARD1  128"}, {1089, "CARD2  65"},
+        {1, "CARD1  01"},     {64, "CARD1  64"},   {65, "CARD2  01"},    {512, "CARD8  64"},
+        {513, "AES  01"},     {528, "AES  16"},    {529, "PHD1  01"},    {560, "PHD1  32"},
+        {561, "PHD2  01"},    {592, "PHD2  32"},   {593, "MADI  01"},    {656, "MADI  64"},
+        {657, "SFP1  01"},    {784, "SFP1  128"},  {785, "SFP2  01"},    {912, "SFP2  128"},
+        {913, "IP  01"},      {976, "IP  64"},     {977, "CHN  977"},    {1000, "CHN  1000"},
+        {1024, "CHN  1024"},  {1025, "CARD1  65"}, {1088, "CARD1  128"}, {1089, "CARD2  65"},
         {1536, "CARD8  128"}, {1537, "CHN  1537"}, {0, "CHN  00"},
     };
     for (const Row& r : rows)

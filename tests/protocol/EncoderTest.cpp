@@ -1,7 +1,6 @@
 #include "CodecTestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace velmar {
@@ -45,11 +44,11 @@ TEST(Encoder, PrefixFollowsFlagsAndKeyword) {
         const char* line;
     };
     const Row rows[] = {
-        {CommandId::gmaster, 0x10, "?gmaster\r"},    {CommandId::smaster, 0x10, "&smaster,0\r"},
-        {CommandId::sclear, 0x10, "&sclear\r"},      {CommandId::lppmid, 0x10, "?lppmid\r"},
-        {CommandId::error, 0x10, "?error\r"},        {CommandId::gmaster, 0x20, ":gmaster,0\r"},
-        {CommandId::smaster, 0x00, "%smaster,0\r"},  {CommandId::smaster, 0x40, "%smaster,0\r"},
-        {CommandId::smaster, 0x18, "&smaster,0\r"},  {CommandId::gmaster, 0x30, "%gmaster,0\r"},
+        {CommandId::gmaster, 0x10, "?gmaster\r"},   {CommandId::smaster, 0x10, "&smaster,0\r"},
+        {CommandId::sclear, 0x10, "&sclear\r"},     {CommandId::lppmid, 0x10, "?lppmid\r"},
+        {CommandId::error, 0x10, "?error\r"},       {CommandId::gmaster, 0x20, ":gmaster,0\r"},
+        {CommandId::smaster, 0x00, "%smaster,0\r"}, {CommandId::smaster, 0x40, "%smaster,0\r"},
+        {CommandId::smaster, 0x18, "&smaster,0\r"}, {CommandId::gmaster, 0x30, "%gmaster,0\r"},
     };
     for (const Row& r : rows) {
         DeviceMessage m;
@@ -171,8 +170,8 @@ TEST(Encoder, NothingForNonCommandsOrNoRoom) {
     EXPECT_EQ(encodeMessage(m, std::span<char>(buffer.data(), 1)), 0U) << "size 1 leaves no room";
     EXPECT_EQ(encodeMessage(m, std::span<char>(buffer.data(), std::size_t{0})), 0U);
     EXPECT_EQ(encodeMessage(m, std::span<char>()), 0U);
-    for (CommandId id : {CommandId::InvalidReply, static_cast<CommandId>(300), CommandId::reserved17,
-                         CommandId::reserved67, CommandId::reserved131}) {
+    for (CommandId id : {CommandId::InvalidReply, static_cast<CommandId>(300),
+                         CommandId::reserved17, CommandId::reserved67, CommandId::reserved131}) {
         m.command = id;
         EXPECT_EQ(encodeMessage(m, buffer), 0U);
     }
@@ -204,7 +203,11 @@ TEST(Encoder, ControlCharactersNeverReachTheWire) {
     EXPECT_EQ(encoded(label), "&slabel,0,3,'Vox&sclear'\r");
 
     DeviceMessage name = req(CommandId::sbkname);
-    name.setText(1, 32, std::string("a\nb\tc\x7f" "d\x1b" "e\xc3\xa9", 11));
+    name.setText(1, 32,
+                 std::string("a\nb\tc\x7f"
+                             "d\x1b"
+                             "e\xc3\xa9",
+                             11));
     EXPECT_EQ(encoded(name), "&sbkname,'abcde\xc3\xa9'\r") << "bytes above 0x7F stay";
 
     DeviceMessage prog = req(CommandId::sprog);

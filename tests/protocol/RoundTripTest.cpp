@@ -1,10 +1,8 @@
 #include "CodecTestSupport.h"
-
 #include "protocol/ArgumentLayout.h"
 #include "protocol/CommandTable.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -21,11 +19,17 @@ void fill(DeviceMessage& m, const ArgLayout& layout) {
         ++k;
         switch (a.kind) {
         case ValueKind::Int: m.setI(a.slot(), (k % 2 ? -1 : 1) * (1234 * k + 7)); break;
-        case ValueKind::Unsigned: m.setU(a.slot(), 4000000000U + static_cast<std::uint32_t>(k)); break;
-        case ValueKind::Decimal: m.setDecimal(a.slot(), {k % 2 == 1, static_cast<std::int16_t>(k * 11), static_cast<std::int16_t>(k * 7 % 100)}); break;
+        case ValueKind::Unsigned:
+            m.setU(a.slot(), 4000000000U + static_cast<std::uint32_t>(k));
+            break;
+        case ValueKind::Decimal:
+            m.setDecimal(a.slot(), {k % 2 == 1, static_cast<std::int16_t>(k * 11),
+                                    static_cast<std::int16_t>(k * 7 % 100)});
+            break;
         case ValueKind::Text:
         case ValueKind::Raw: {
-            const std::string text = "T" + std::to_string(k) + " abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOP";
+            const std::string text =
+                "T" + std::to_string(k) + " abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOP";
             m.setText(TextField{a.offset, a.capacity}, text);
             break;
         }
@@ -38,11 +42,16 @@ void expectSameValues(const DeviceMessage& sent, const DeviceMessage& got, const
     for (const ArgSpec& a : layout.all()) {
         switch (a.kind) {
         case ValueKind::Int:
-        case ValueKind::Unsigned: EXPECT_EQ(got.u(a.slot()), sent.u(a.slot())) << where << " p" << a.slot(); break;
-        case ValueKind::Decimal: EXPECT_EQ(got.decimal(a.slot()), sent.decimal(a.slot())) << where << " p" << a.slot(); break;
+        case ValueKind::Unsigned:
+            EXPECT_EQ(got.u(a.slot()), sent.u(a.slot())) << where << " p" << a.slot();
+            break;
+        case ValueKind::Decimal:
+            EXPECT_EQ(got.decimal(a.slot()), sent.decimal(a.slot())) << where << " p" << a.slot();
+            break;
         case ValueKind::Text:
         case ValueKind::Raw:
-            EXPECT_EQ(got.text(TextField{a.offset, a.capacity}), sent.text(TextField{a.offset, a.capacity}))
+            EXPECT_EQ(got.text(TextField{a.offset, a.capacity}),
+                      sent.text(TextField{a.offset, a.capacity}))
                 << where << " @" << a.offset;
             break;
         }
