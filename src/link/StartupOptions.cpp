@@ -16,20 +16,4 @@ StartupOptions parseCommandLine(std::string_view commandLine) {
     return o;
 }
 
-std::string windowTitle(bool online, std::string_view deviceName, bool telnetPort) {
-    std::string title = " Velmar";
-    if (!online)
-        return title;
-    if (deviceName.empty()) {
-        title += "   ( Online )";
-    } else {
-        title += "   ( Online - ";
-        title += deviceName;
-        title += " )";
-    }
-    if (telnetPort)
-        title += " - using Telnet port";
-    return title;
-}
-
 } // namespace velmar

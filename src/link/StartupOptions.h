@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace velmar {
@@ -16,10 +15,5 @@ struct StartupOptions {
 // blank) is compared exactly and case-sensitively with "telnet", "xy" and
 // "vkq"; anything else sets nothing.
 StartupOptions parseCommandLine(std::string_view commandLine);
-
-// The window title for the link state: " Velmar", and when online
-// "   ( Online )" or "   ( Online - <name> )", plus " - using Telnet port" on
-// the telnet port.
-std::string windowTitle(bool online, std::string_view deviceName, bool telnetPort);
 
 } // namespace velmar

@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSettings>
 #include <QTableView>
 #include <QTimer>
@@ -583,12 +584,18 @@ void CZarvoDlg::onTimer(int id) {
     switch (id) {
     case kTimerXyBurst: m_burst.onTick(); break;
     case kTimerDiscoveryQueue:
-        stopTimer(id);
-        drainDiscoveryQueue();
-        break;
     case kTimerDeviceList:
+        if (m_opening) {
+            // The list must not change under a connect that is waiting for
+            // its frame; look again once it has settled.
+            startTimer(id, kDeferWhileOpeningMs);
+            break;
+        }
         stopTimer(id);
-        loadSavedEntries();
+        if (id == kTimerDiscoveryQueue)
+            drainDiscoveryQueue();
+        else
+            loadSavedEntries();
         break;
     default: stopTimer(id); break; // nothing else runs these yet
     }
@@ -597,6 +604,9 @@ void CZarvoDlg::onTimer(int id) {
 // ---- link ----
 
 int CZarvoDlg::open(std::string_view address, int port, bool probeFirst) {
+    // The probe and the connect wait in local event loops; the device list
+    // must not change under the engine meanwhile (see onTimer).
+    const QScopedValueRollback opening(m_opening, true);
     const QString host = qs(address);
     if (probeFirst && !CDiscovery::echoProbe(host, 1000, m_ports.framePort))
         return 1;

@@ -185,6 +185,9 @@ private:
     bool m_statusQueued = false;
 
     std::map<int, QTimer*> m_timers;
+    // A connect is waiting for the frame: list updates wait for it.
+    bool m_opening = false;
+    static constexpr int kDeferWhileOpeningMs = 50;
     QPointer<CZarvoSocket> m_socket;
     CReplyQueue m_replies;
     std::unique_ptr<CUDPSocketThread> m_worker;

@@ -2,7 +2,7 @@
 
 #include "link/DeviceList.h"
 #include "link/Ipv4.h"
-#include "link/StartupOptions.h"
+#include "link/WindowTitle.h"
 #include "main/CodeTables.h"
 
 #include <algorithm>

@@ -237,3 +237,58 @@ TEST_F(CrosspointWindow, DeviceMenuRestartDropsTheRowAndTheLink) {
 
 } // namespace
 } // namespace velmar
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+namespace velmar {
+namespace {
+
+TEST_F(CrosspointWindow, XyBurstRunsOnTheWindowsTimer) {
+    // The dialog is modal: drive it from a timer while it runs.
+    int step = 0;
+    QTimer driver;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (elapsed.elapsed() > 5000) { // a burst that never ends fails, it does not hang
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            return;
+        }
+        if (step == 0 && modal->windowTitle() == QStringLiteral("X-Y crosspoint control")) {
+            modal->findChild<QLineEdit*>(QStringLiteral("xyInput"))->setText(QStringLiteral("9"));
+            modal->findChild<QLineEdit*>(QStringLiteral("xyOutput"))->setText(QStringLiteral("4"));
+            // Queued: the click opens a question box whose loop must not run
+            // inside this timer's own handler.
+            QMetaObject::invokeMethod(modal->findChild<QPushButton*>(QStringLiteral("xyBurst")),
+                                      "click", Qt::QueuedConnection);
+            step = 1;
+        } else if (step == 1 && qobject_cast<QMessageBox*>(modal)) {
+            EXPECT_EQ(qobject_cast<QMessageBox*>(modal)->text(), QStringLiteral("ARE YOU SURE"));
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+            step = 2;
+        } else if (step == 2 && frame->model().crosspoint(4) == 4) {
+            qobject_cast<QDialog*>(modal)->accept();
+            step = 3;
+        }
+    });
+    driver.start(5);
+    window->openXyDialog();
+    EXPECT_EQ(step, 3);
+    for (int o = 1; o <= 4; ++o)
+        EXPECT_EQ(frame->model().crosspoint(o), o) << "output " << o;
+    EXPECT_EQ(frame->model().crosspoint(5), 0) << "the burst stops at the last output";
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 4; }));
+    // The window's own crosspoint commands work again once the burst is over.
+    selectRows(inputs, {0});
+    selectRows(outputs, {0});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(513) == 513; }));
+}
+
+} // namespace
+} // namespace velmar

@@ -1,4 +1,5 @@
 #include "link/StartupOptions.h"
+#include "link/WindowTitle.h"
 
 #include "link/Ipv4.h"
 
