@@ -3,6 +3,7 @@
 #include "EngineFakes.h"
 #include "main/DeviceState.h"
 #include "main/Questions.h"
+#include "main/XyBurst.h"
 
 #include <string>
 #include <vector>
@@ -63,6 +64,15 @@ struct FrameState {
     void route(int output, int input) {
         s.live.crosspoints[static_cast<std::size_t>(output)] = input;
     }
+};
+
+// A frame state with the fakes every crosspoint object is built on.
+struct CrosspointRigBase {
+    FrameState f{kFamily460};
+    FakeTimerHost timers;
+    RecordingSink sink;
+    FakeQuestions questions;
+    CXyBurst burst{timers, sink};
 };
 
 } // namespace velmar::test

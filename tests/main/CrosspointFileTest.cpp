@@ -19,12 +19,7 @@ using test::scross;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-struct FileRig {
-    FrameState f{kFamily460};
-    test::FakeTimerHost timers;
-    test::RecordingSink sink;
-    test::FakeQuestions questions;
-    CXyBurst burst{timers, sink};
+struct FileRig : test::CrosspointRigBase {
     CCrosspointList list{f.s, sink, questions, burst};
 
     FileRig() {

@@ -313,12 +313,7 @@ TEST(CrosspointChannelLists, EveryPortTypeMonoAndStereo) {
 
 // ---- control panel ----------------------------------------------------------
 
-struct PanelRig {
-    FrameState f{kFamily460};
-    test::FakeTimerHost timers;
-    test::RecordingSink sink;
-    test::FakeQuestions questions;
-    CXyBurst burst{timers, sink};
+struct PanelRig : test::CrosspointRigBase {
     CCrosspointPanel panel{f.s, sink, questions, burst};
 
     PanelRig() {
@@ -496,12 +491,7 @@ TEST(CrosspointPanel, RefusedWhileOfflineProgrammingOrBursting) {
 
 // ---- crosspoint list --------------------------------------------------------
 
-struct ListRig {
-    FrameState f{kFamily460};
-    test::FakeTimerHost timers;
-    test::RecordingSink sink;
-    test::FakeQuestions questions;
-    CXyBurst burst{timers, sink};
+struct ListRig : test::CrosspointRigBase {
     CCrosspointList list{f.s, sink, questions, burst};
 
     std::vector<int> outputs() const {
