@@ -79,8 +79,8 @@ void showField(QLineEdit* widget, const StatusField& field) {
 CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts ports,
                      QWidget* parent)
     : QMainWindow(parent), m_options(options), m_profile(profile), m_ports(ports),
-      m_engine(*this, *this, *this, *this), m_burst(*this, m_engine),
-      m_panel(m_engine.state(), m_engine, *this, m_burst),
+      m_timerHost([this](int id) { onTimer(id); }), m_engine(*this, *this, *this, *this),
+      m_burst(*this, m_engine), m_panel(m_engine.state(), m_engine, *this, m_burst),
       m_crosspoints(m_engine.state(), m_engine, *this, m_burst), m_menuHost(*this),
       m_commands(m_engine.state(), m_engine, *this, *this, m_burst, m_menuHost) {
     m_engine.setBurstStop([this] { m_burst.stop(); });
@@ -562,21 +562,9 @@ void CZarvoDlg::loadCrosspointsFrom(const QString& path) {
 
 // ---- timers ----
 
-void CZarvoDlg::startTimer(int id, int periodMs) {
-    QTimer*& timer = m_timers[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, [this, id] { onTimer(id); });
-    }
-    timer->start(periodMs); // a running timer takes the new period
-}
+void CZarvoDlg::startTimer(int id, int periodMs) { m_timerHost.startTimer(id, periodMs); }
 
-void CZarvoDlg::stopTimer(int id) {
-    const auto it = m_timers.find(id);
-    if (it != m_timers.end())
-        it->second->stop();
-}
+void CZarvoDlg::stopTimer(int id) { m_timerHost.stopTimer(id); }
 
 void CZarvoDlg::onTimer(int id) {
     if (m_engine.onTimer(id))

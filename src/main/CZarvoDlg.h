@@ -5,6 +5,7 @@
 #include "link/CReplyQueue.h"
 #include "link/DeviceList.h"
 #include "link/StartupOptions.h"
+#include "main/CQtTimerHost.h"
 #include "main/Crosspoints.h"
 #include "main/DeviceMenu.h"
 #include "main/EngineInterfaces.h"
@@ -149,6 +150,7 @@ private:
     StartupOptions m_options;
     QSettings& m_profile;
     DiscoveryPorts m_ports;
+    CQtTimerHost m_timerHost;
     CPollingEngine m_engine;
     CXyBurst m_burst;
     CCrosspointPanel m_panel;
@@ -184,7 +186,6 @@ private:
     StatusFields m_pendingStatus;
     bool m_statusQueued = false;
 
-    std::map<int, QTimer*> m_timers;
     // A connect is waiting for the frame: list updates wait for it.
     bool m_opening = false;
     static constexpr int kDeferWhileOpeningMs = 50;

@@ -1,0 +1,4 @@
+# The numbered timers, shared by the window and velmarctl.
+target_sources(velmar_net PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CQtTimerHost.cpp
+)
