@@ -1,0 +1,444 @@
+#include "ctl/CtlOptions.h"
+
+#include "link/Ipv4.h"
+
+#include <algorithm>
+
+namespace velmar {
+
+namespace {
+
+enum class OptionId { Json, Timeout, Telnet, Type, Wait, DryRun, Help, Version };
+
+struct OptionSpec {
+    std::string_view name;
+    OptionId id;
+    std::string_view valueName; // empty for a switch
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--json", OptionId::Json, ""},       {"--timeout", OptionId::Timeout, "MS"},
+    {"--telnet", OptionId::Telnet, ""},   {"--type", OptionId::Type, "MODEL"},
+    {"--wait", OptionId::Wait, "MS"},     {"--dry-run", OptionId::DryRun, ""},
+    {"--help", OptionId::Help, ""},       {"-h", OptionId::Help, ""},
+    {"--version", OptionId::Version, ""},
+};
+
+// What follows the command words.
+enum class Operands { None, Host, HostPairs, HostOutputs, HostFile, HostLine };
+
+struct CommandSpec {
+    std::string_view first;  // the command word
+    std::string_view second; // "save"/"load" after "xpt", else empty
+    CtlVerb verb;
+    Operands operands;
+    std::string_view usage; // after "velmarctl "
+};
+
+constexpr CommandSpec kCommands[] = {
+    {"discover", "", CtlVerb::Discover, Operands::None, "discover [--wait MS]"},
+    {"status", "", CtlVerb::Status, Operands::Host, "status HOST"},
+    {"routes", "", CtlVerb::Routes, Operands::Host, "routes HOST"},
+    {"route", "", CtlVerb::Route, Operands::HostPairs, "route HOST OUT IN [OUT IN ...]"},
+    {"unroute", "", CtlVerb::Unroute, Operands::HostOutputs, "unroute HOST OUT [OUT ...]"},
+    {"xpt", "save", CtlVerb::XptSave, Operands::HostFile, "xpt save HOST FILE"},
+    {"xpt", "load", CtlVerb::XptLoad, Operands::HostFile, "xpt load HOST FILE [--dry-run]"},
+    {"watch", "", CtlVerb::Watch, Operands::Host, "watch HOST"},
+    {"send", "", CtlVerb::Send, Operands::HostLine, "send HOST LINE"},
+};
+
+constexpr std::string_view kCommandList =
+    "discover, status, routes, route, unroute, xpt save, xpt load, watch, send";
+
+std::string quoted(std::string_view word) {
+    std::string out = "'";
+    out.append(word);
+    out.push_back('\'');
+    return out;
+}
+
+std::string usageOf(const CommandSpec& command) {
+    return "usage is velmarctl " + std::string(command.usage);
+}
+
+// Plain decimal digits whose value lies in [low, high]; signs, "0x", blanks
+// and trailing junk are no number. Digits past `high` stop accumulating, so
+// any length of digits is safe.
+std::optional<int> parseBounded(std::string_view text, int low, int high) {
+    if (text.empty())
+        return std::nullopt;
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        if (value <= high)
+            value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+bool isHelpWord(std::string_view word) { return word == "-h" || word == "--help"; }
+
+// A word that starts with '-' is an option, except "-" itself and what looks
+// like a negative number: those are operands, so "-1" as OUT is refused as a
+// number rather than as an unknown option.
+bool looksLikeOption(std::string_view word) {
+    return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
+}
+
+class CParser {
+public:
+    explicit CParser(std::span<const std::string_view> args) : m_args(args) {}
+
+    CtlParse run();
+
+private:
+    bool readWords();
+    bool applyOption(const OptionSpec& option, std::string_view value);
+    bool readOperands(const CommandSpec& command, std::span<const std::string_view> rest);
+    bool readHost(std::string_view word);
+    bool readChannel(std::string_view word, std::string_view what, int& into);
+    bool readMs(std::string_view word, std::string_view option, int& into);
+    bool fail(std::string message) {
+        m_error = std::move(message);
+        return false;
+    }
+
+    std::span<const std::string_view> m_args;
+    std::vector<std::string_view> m_positional;
+    CtlOptions m_options;
+    bool m_sawWait = false;
+    bool m_sawDryRun = false;
+    std::string m_error;
+};
+
+CtlParse CParser::run() {
+    CtlParse result;
+    if (m_args.empty()) {
+        result.options = CtlOptions{};
+        return result;
+    }
+    // Help and version win over anything else on the line, mistakes included.
+    const auto optionsEnd = std::find(m_args.begin(), m_args.end(), std::string_view("--"));
+    for (const CtlVerb wanted : {CtlVerb::Help, CtlVerb::Version}) {
+        const bool present = std::any_of(m_args.begin(), optionsEnd, [&](std::string_view w) {
+            return wanted == CtlVerb::Help ? isHelpWord(w) : w == "--version";
+        });
+        if (present) {
+            result.options = CtlOptions{};
+            result.options->verb = wanted;
+            return result;
+        }
+    }
+
+    if (!readWords()) {
+        result.error = std::move(m_error);
+        return result;
+    }
+    if (m_positional.empty()) {
+        result.error = "no command given; the commands are " + std::string(kCommandList);
+        return result;
+    }
+
+    const std::string_view first = m_positional[0];
+    const CommandSpec* command = nullptr;
+    bool knownFirst = false;
+    for (const CommandSpec& candidate : kCommands) {
+        if (candidate.first != first)
+            continue;
+        knownFirst = true;
+        if (candidate.second.empty() ||
+            (m_positional.size() > 1 && m_positional[1] == candidate.second)) {
+            command = &candidate;
+            break;
+        }
+    }
+    if (!knownFirst) {
+        result.error =
+            "unknown command " + quoted(first) + "; the commands are " + std::string(kCommandList);
+        return result;
+    }
+    if (command == nullptr) {
+        // Only "xpt" has a second word.
+        result.error = m_positional.size() > 1
+                           ? "xpt needs save or load, not " + quoted(m_positional[1])
+                           : "xpt needs save or load";
+        return result;
+    }
+    m_options.verb = command->verb;
+
+    if (m_sawWait && command->verb != CtlVerb::Discover) {
+        result.error = "--wait only goes with discover";
+        return result;
+    }
+    if (m_sawDryRun && command->verb != CtlVerb::XptLoad) {
+        result.error = "--dry-run only goes with xpt load";
+        return result;
+    }
+
+    const std::size_t commandWords = command->second.empty() ? 1 : 2;
+    if (!readOperands(*command, std::span(m_positional).subspan(commandWords))) {
+        result.error = std::move(m_error);
+        return result;
+    }
+    result.options = std::move(m_options);
+    return result;
+}
+
+// Splits the line into options (applied at once) and positional words.
+bool CParser::readWords() {
+    bool optionsEnded = false;
+    for (std::size_t at = 0; at < m_args.size(); ++at) {
+        const std::string_view word = m_args[at];
+        if (optionsEnded || !looksLikeOption(word)) {
+            m_positional.push_back(word);
+            continue;
+        }
+        if (word == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string_view name = word;
+        std::optional<std::string_view> inlineValue;
+        if (const auto equals = word.find('='); word.starts_with("--") && equals != word.npos) {
+            name = word.substr(0, equals);
+            inlineValue = word.substr(equals + 1);
+        }
+        const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                         [&](const OptionSpec& o) { return o.name == name; });
+        if (option == std::end(kOptions))
+            return fail("unknown option " + quoted(name));
+
+        std::string_view value;
+        if (option->valueName.empty()) {
+            if (inlineValue)
+                return fail(std::string(name) + " takes no value, not " + quoted(*inlineValue));
+        } else if (inlineValue) {
+            value = *inlineValue;
+        } else {
+            // The next word is the value unless the line ends or another
+            // option stands there, which means the value was forgotten.
+            if (at + 1 >= m_args.size() || m_args[at + 1].starts_with("--"))
+                return fail(std::string(name) + " needs a value (" +
+                            std::string(option->valueName) + ")");
+            value = m_args[++at];
+        }
+        if (!applyOption(*option, value))
+            return false;
+    }
+    return true;
+}
+
+bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
+    switch (option.id) {
+    case OptionId::Json: m_options.json = true; return true;
+    case OptionId::Telnet: m_options.telnet = true; return true;
+    case OptionId::DryRun:
+        m_options.dryRun = true;
+        m_sawDryRun = true;
+        return true;
+    case OptionId::Timeout: return readMs(value, option.name, m_options.timeoutMs);
+    case OptionId::Wait: m_sawWait = true; return readMs(value, option.name, m_options.waitMs);
+    case OptionId::Type:
+        if (value.empty())
+            return fail("--type needs a MODEL such as 460, not an empty word");
+        m_options.type = std::string(value);
+        return true;
+    case OptionId::Help:
+    case OptionId::Version:
+        // Only reached as "--help=..." or "--version=...", refused before.
+        return true;
+    }
+    return true;
+}
+
+bool CParser::readOperands(const CommandSpec& command, std::span<const std::string_view> rest) {
+    const auto missing = [&](std::string_view what) {
+        return fail("missing " + std::string(what) + ": " + usageOf(command));
+    };
+    const auto unexpected = [&](std::string_view word) {
+        std::string message = "unexpected " + quoted(word) + ": " + usageOf(command);
+        if (command.operands == Operands::HostLine)
+            message += " (quote a LINE that holds blanks)";
+        return fail(std::move(message));
+    };
+
+    if (command.operands == Operands::None)
+        return rest.empty() || unexpected(rest[0]);
+
+    if (rest.empty())
+        return missing("HOST");
+    if (!readHost(rest[0]))
+        return false;
+    rest = rest.subspan(1);
+
+    switch (command.operands) {
+    case Operands::None: return true;
+    case Operands::Host: return rest.empty() || unexpected(rest[0]);
+    case Operands::HostPairs:
+        if (rest.empty())
+            return missing("OUT IN");
+        if (rest.size() % 2 != 0)
+            return fail("OUT " + quoted(rest.back()) + " has no IN: route takes OUT IN pairs");
+        for (std::size_t k = 0; k < rest.size(); k += 2) {
+            CtlRoute route;
+            if (!readChannel(rest[k], "OUT", route.output) ||
+                !readChannel(rest[k + 1], "IN", route.input))
+                return false;
+            m_options.routes.push_back(route);
+        }
+        return true;
+    case Operands::HostOutputs:
+        if (rest.empty())
+            return missing("OUT");
+        for (const std::string_view word : rest) {
+            CtlRoute route;
+            if (!readChannel(word, "OUT", route.output))
+                return false;
+            m_options.routes.push_back(route);
+        }
+        return true;
+    case Operands::HostFile:
+        if (rest.empty())
+            return missing("FILE");
+        if (rest.size() > 1)
+            return unexpected(rest[1]);
+        if (rest[0].empty())
+            return fail("FILE must not be empty");
+        m_options.file = std::string(rest[0]);
+        return true;
+    case Operands::HostLine:
+        if (rest.empty())
+            return missing("LINE");
+        if (rest.size() > 1)
+            return unexpected(rest[1]);
+        if (rest[0].empty())
+            return fail("LINE must not be empty");
+        m_options.line = std::string(rest[0]);
+        return true;
+    }
+    return true;
+}
+
+bool CParser::readHost(std::string_view word) {
+    std::string_view address = word;
+    // The mark the device list puts in front of a frame in recovery mode or
+    // in the "#" state; kept in the host for the caller to match the row.
+    if (address.starts_with('*') || address.starts_with('#'))
+        address.remove_prefix(1);
+    if (!parseIpv4(address))
+        return fail("HOST must be a dotted IPv4 address such as 192.168.1.20, not " + quoted(word));
+    m_options.host = std::string(word);
+    return true;
+}
+
+bool CParser::readChannel(std::string_view word, std::string_view what, int& into) {
+    const auto number = parseBounded(word, 1, kCtlMaxChannel);
+    if (!number) {
+        std::string message = std::string(what) + " must be a number from 1 to " +
+                              std::to_string(kCtlMaxChannel) + ", not " + quoted(word);
+        if (what == "IN" && word == "0")
+            message += " (unroute clears a crosspoint)";
+        return fail(std::move(message));
+    }
+    into = *number;
+    return true;
+}
+
+bool CParser::readMs(std::string_view word, std::string_view option, int& into) {
+    const auto number = parseBounded(word, kCtlMinMs, kCtlMaxMs);
+    if (!number)
+        return fail(std::string(option) + " must be a number of milliseconds from " +
+                    std::to_string(kCtlMinMs) + " to " + std::to_string(kCtlMaxMs) + ", not " +
+                    quoted(word));
+    into = *number;
+    return true;
+}
+
+} // namespace
+
+CtlParse parseCtlArguments(std::span<const std::string_view> args) { return CParser(args).run(); }
+
+std::string ctlVersionText() { return "velmarctl " + std::string(kCtlVersion); }
+
+std::string ctlHelpText() {
+    return R"(Usage: velmarctl [OPTIONS] COMMAND [OPERANDS]
+
+Talks to frames from scripts, with the same engine as the Velmar window.
+Options may stand before or after the command words; "--" ends them.
+
+HOST is the frame's dotted IPv4 address. It may carry the mark that discover
+prints in front of a frame in recovery mode ("*") or in the "#" state ("#"),
+as in *192.168.1.20. Without --type, velmarctl first searches for the frame
+to learn its type, as the window's device list does.
+
+Commands:
+  discover [--wait MS]
+      Search the network; print one line per frame that answers.
+      velmarctl discover
+      velmarctl discover --wait 3000
+
+  status HOST
+      Show identity, model, family, versions, modules, cards, sync, sample
+      rate, power supplies and fans.
+      velmarctl status 192.168.1.20
+      velmarctl --json status 192.168.1.20
+
+  routes HOST
+      List the connected crosspoints.
+      velmarctl routes 192.168.1.20
+
+  route HOST OUT IN [OUT IN ...]
+      Connect input IN to output OUT for each pair (both 1 to 1536).
+      velmarctl route 192.168.1.20 5 17 6 18
+
+  unroute HOST OUT [OUT ...]
+      Clear the crosspoint of each output OUT.
+      velmarctl unroute 192.168.1.20 5 6
+
+  xpt save HOST FILE
+      Save the frame's crosspoints to an .xpt file.
+      velmarctl xpt save 192.168.1.20 show.xpt
+
+  xpt load HOST FILE [--dry-run]
+      Set the crosspoints stored in an .xpt file. With --dry-run, print what
+      would be set and change nothing.
+      velmarctl xpt load 192.168.1.20 show.xpt --dry-run
+
+  watch HOST
+      Print every message the frame sends on its own until interrupted
+      (Ctrl+C).
+      velmarctl watch 192.168.1.20 --json
+
+  send HOST LINE
+      Send one request line and print the decoded reply.
+      velmarctl send 192.168.1.20 '?gcross,5'
+
+Options:
+  --json          Print JSON instead of text.
+  --timeout MS    Wait at most MS milliseconds for the frame each time: to
+                  connect, for each reply (default 5000).
+  --telnet        Connect to the telnet port, as the window's telnet switch
+                  does.
+  --type MODEL    The frame's type as the device list's Type column shows it
+                  (460, 465, ...); skips the search for the frame.
+  --wait MS       discover only: collect replies for MS milliseconds
+                  (default 1000).
+  --dry-run       xpt load only: change nothing.
+  -h, --help      Print this help.
+  --version       Print the version.
+  --              End the options; every word after it is an operand.
+MS is a whole number from 1 to 3600000. An option with a value may also be
+written --name=value, as in --timeout=2000.
+
+Exit status:
+  0  success
+  1  the frame refused or did not answer
+  2  usage error
+  3  frame not reachable
+)";
+}
+
+} // namespace velmar

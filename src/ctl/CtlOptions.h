@@ -1,0 +1,87 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmar {
+
+// Exit statuses of velmarctl.
+inline constexpr int kExitOk = 0;          // success
+inline constexpr int kExitFrame = 1;       // the frame refused or did not answer
+inline constexpr int kExitUsage = 2;       // usage error
+inline constexpr int kExitUnreachable = 3; // frame not reachable
+
+inline constexpr std::string_view kCtlVersion = "0.1.0";
+
+// Highest output or input number a crosspoint can name.
+inline constexpr int kCtlMaxChannel = 1536;
+// Bounds of every millisecond value on the command line (one hour at most).
+inline constexpr int kCtlMinMs = 1;
+inline constexpr int kCtlMaxMs = 3600000;
+
+enum class CtlVerb {
+    Help,
+    Version,
+    Discover,
+    Status,
+    Routes,
+    Route,
+    Unroute,
+    XptSave,
+    XptLoad,
+    Watch,
+    Send
+};
+
+struct CtlRoute {
+    int output = 0;
+    int input = 0;
+    friend bool operator==(const CtlRoute&, const CtlRoute&) = default;
+};
+
+struct CtlOptions {
+    CtlVerb verb = CtlVerb::Help;
+    // As typed: "127.0.0.2", or with the device list's mark in front:
+    // "*127.0.0.2" (recovery) or "#127.0.0.2".
+    std::string host;
+    // route: OUT IN pairs in order; unroute: each OUT with input 0.
+    std::vector<CtlRoute> routes;
+    std::string file; // xpt save/load
+    std::string line; // send: the request line as typed
+    bool json = false;
+    bool dryRun = false; // xpt load only
+    // Connect to the telnet port, as the window's telnet switch does.
+    bool telnet = false;
+    // The device list's Type column (e.g. "460"); when given, no search is
+    // needed to find the frame's row.
+    std::string type;
+    int timeoutMs = 5000; // bound on each wait for the frame (connect, replies)
+    int waitMs = 1000;    // discover only: how long to collect search replies
+};
+
+struct CtlParse {
+    std::optional<CtlOptions> options; // set on success
+    // Plain words for stderr when options is empty (exit 2), without the
+    // program's name in front. Empty whenever options is set; with no
+    // arguments at all, options carries verb Help and the caller decides.
+    std::string error;
+};
+
+// args: the command line without argv[0].
+//
+// Options may stand anywhere on the line and "--" ends them. "-h" or "--help"
+// anywhere before "--" wins over everything else, even over words that would
+// be errors, so that asking for help always gets it; "--version" wins next.
+// Otherwise the first word that goes wrong is named in `error`.
+CtlParse parseCtlArguments(std::span<const std::string_view> args);
+
+// The whole text of `velmarctl --help`, every line under 80 columns.
+std::string ctlHelpText();
+
+// "velmarctl <version>".
+std::string ctlVersionText();
+
+} // namespace velmar

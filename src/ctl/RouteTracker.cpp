@@ -1,0 +1,112 @@
+#include "ctl/RouteTracker.h"
+
+#include "ctl/JsonWriter.h"
+#include "protocol/ChannelNames.h"
+
+#include <algorithm>
+
+namespace velmar {
+
+void CRouteTracker::expect(int output, int input) {
+    m_waiting[output].push_back(m_entries.size());
+    m_entries.push_back({output, input});
+    ++m_pending;
+}
+
+bool CRouteTracker::onMessage(const DeviceMessage& message, bool isReply) {
+    if (!isReply || message.command != CommandId::scross)
+        return false;
+    const auto it = m_waiting.find(message.i(1));
+    if (it == m_waiting.end() || it->second.empty())
+        return false;
+    Entry& entry = m_entries[it->second.front()];
+    it->second.pop_front();
+    --m_pending;
+    entry.status = message.status;
+    entry.reported = message.status == 0 ? message.i(2) : 0;
+    entry.outcome = message.status == 0 && entry.reported == entry.input ? Outcome::Confirmed
+                                                                         : Outcome::Refused;
+    return true;
+}
+
+void CRouteTracker::giveUp() {
+    for (Entry& entry : m_entries)
+        if (entry.outcome == Outcome::Pending)
+            entry.outcome = Outcome::Unanswered;
+    m_waiting.clear();
+    m_pending = 0;
+}
+
+bool CRouteTracker::allConfirmed() const {
+    return std::all_of(m_entries.begin(), m_entries.end(),
+                       [](const Entry& e) { return e.outcome == Outcome::Confirmed; });
+}
+
+int CRouteTracker::count(Outcome outcome) const {
+    return static_cast<int>(
+        std::count_if(m_entries.begin(), m_entries.end(),
+                      [outcome](const Entry& e) { return e.outcome == outcome; }));
+}
+
+std::string_view outcomeName(CRouteTracker::Outcome outcome) {
+    switch (outcome) {
+    case CRouteTracker::Outcome::Pending: return "pending";
+    case CRouteTracker::Outcome::Confirmed: return "confirmed";
+    case CRouteTracker::Outcome::Refused: return "refused";
+    case CRouteTracker::Outcome::Unanswered: return "unanswered";
+    }
+    return "unknown";
+}
+
+namespace {
+
+std::string inputText(int input) {
+    return input > 0 ? "input " + std::to_string(input) + " " + channelDisplayName(input)
+                     : std::string("nothing");
+}
+
+} // namespace
+
+std::string routeOutcomeText(const CRouteTracker& tracker) {
+    using O = CRouteTracker::Outcome;
+    std::string out;
+    for (const CRouteTracker::Entry& e : tracker.entries()) {
+        out += "output " + std::to_string(e.output) + " " + channelDisplayName(e.output) + " <- " +
+               inputText(e.input) + ": " + std::string(outcomeName(e.outcome));
+        if (e.outcome == O::Refused) {
+            if (e.status != 0)
+                out += " (status " + std::to_string(e.status) + ")";
+            else
+                out += " (the frame reports " + inputText(e.reported) + ")";
+        }
+        out += '\n';
+    }
+    out += std::to_string(tracker.count(O::Confirmed)) + " confirmed, " +
+           std::to_string(tracker.count(O::Refused)) + " refused, " +
+           std::to_string(tracker.count(O::Unanswered)) + " unanswered\n";
+    return out;
+}
+
+void writeRouteOutcomeJson(CJsonWriter& out, const CRouteTracker& tracker) {
+    using O = CRouteTracker::Outcome;
+    out.beginObject().key("routes").beginArray();
+    for (const CRouteTracker::Entry& e : tracker.entries()) {
+        out.beginObject()
+            .field("output", e.output)
+            .field("input", e.input)
+            .field("result", outcomeName(e.outcome));
+        if (e.outcome == O::Confirmed || e.outcome == O::Refused) {
+            out.field("status", e.status);
+            if (e.status == 0)
+                out.field("reported", e.reported);
+        }
+        out.endObject();
+    }
+    out.endArray()
+        .field("confirmed", tracker.count(O::Confirmed))
+        .field("refused", tracker.count(O::Refused))
+        .field("unanswered", tracker.count(O::Unanswered))
+        .endObject();
+}
+
+} // namespace velmar
