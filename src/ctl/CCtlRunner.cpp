@@ -1,0 +1,515 @@
+#include "ctl/CCtlRunner.h"
+
+#include "ctl/JsonWriter.h"
+#include "ctl/MessageText.h"
+#include "ctl/Reports.h"
+#include "ctl/RouteTracker.h"
+#include "link/CDiscovery.h"
+#include "link/CReplyQueue.h"
+#include "link/CUDPSocketThread.h"
+#include "link/DeviceList.h"
+#include "link/Ipv4.h"
+#include "main/CrosspointFile.h"
+#include "main/Crosspoints.h"
+#include "main/LoadStatusLogic.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <charconv>
+
+namespace velmar {
+
+namespace {
+
+// How long the search for the frame's own row may take before velmarctl
+// connects to the address as typed.
+constexpr int kLookupMs = 1000;
+// How long the search reply port may take to open.
+constexpr int kBindMs = 1000;
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string bareHost(const CtlOptions& o) { return std::string(bareAddress(o.host)); }
+
+// A search reply's ID column as a number when it is one.
+void writeIdJson(CJsonWriter& out, std::string_view id) {
+    int value = 0;
+    const auto result = std::from_chars(id.data(), id.data() + id.size(), value);
+    if (!id.empty() && result.ec == std::errc() && result.ptr == id.data() + id.size())
+        out.value(value);
+    else
+        out.value(id);
+}
+
+std::string padded(std::string_view text, std::size_t width) {
+    std::string out(text);
+    if (out.size() < width)
+        out.append(width - out.size(), ' ');
+    return out;
+}
+
+} // namespace
+
+CCtlRunner::CCtlRunner(CtlEnvironment environment) : m_env(std::move(environment)) {}
+
+CCtlRunner::~CCtlRunner() = default;
+
+void CCtlRunner::print(std::string_view text) const {
+    if (m_env.out)
+        m_env.out(text);
+}
+
+void CCtlRunner::fail(std::string_view text) const {
+    if (m_env.err)
+        m_env.err("velmarctl: " + std::string(text) + "\n");
+}
+
+void CCtlRunner::interrupt() {
+    m_interrupted = true;
+    if (m_session)
+        m_session->interrupt();
+}
+
+int CCtlRunner::runArguments(std::span<const std::string_view> args) {
+    if (args.empty()) {
+        if (m_env.err)
+            m_env.err(ctlHelpText());
+        return kExitUsage;
+    }
+    const CtlParse parse = parseCtlArguments(args);
+    if (!parse.options) {
+        fail(parse.error);
+        if (m_env.err)
+            m_env.err("Try 'velmarctl --help'.\n");
+        return kExitUsage;
+    }
+    return run(*parse.options);
+}
+
+int CCtlRunner::run(const CtlOptions& o) {
+    switch (o.verb) {
+    case CtlVerb::Help: print(ctlHelpText()); return kExitOk;
+    case CtlVerb::Version: print(ctlVersionText() + "\n"); return kExitOk;
+    case CtlVerb::Discover: return discover(o);
+    case CtlVerb::Status: return status(o);
+    case CtlVerb::Routes: return routes(o);
+    case CtlVerb::Route:
+    case CtlVerb::Unroute: return route(o);
+    case CtlVerb::XptSave: return xptSave(o);
+    case CtlVerb::XptLoad: return xptLoad(o);
+    case CtlVerb::Watch: return watch(o);
+    case CtlVerb::Send: return send(o);
+    }
+    return kExitUsage;
+}
+
+// ---- finding and connecting ----
+
+CtlTarget CCtlRunner::findTarget(const CtlOptions& o) {
+    if (entryKindOf(o.host) != EntryKind::Application || !o.type.empty())
+        return {o.host, o.type};
+    const std::optional<Ipv4Address> address = parseIpv4(bareAddress(o.host));
+    CReplyQueue replies;
+    CUDPSocketThread worker(replies, m_env.replyPort);
+    worker.start();
+    if (!address || !worker.waitUntilBound(kBindMs) || CDiscovery::search(m_env.framePort) == 0)
+        return {o.host, ""}; // no search possible here: as a row added by hand
+    CDeviceList list;
+    const auto found = [&] {
+        for (const std::string& text : replies.drain())
+            list.addRowFromText(text, CDeviceList::Source::SearchReply, std::nullopt);
+        return list.findRow(*address) >= 0;
+    };
+    CCtlSession::pumpUntil(found, std::min(kLookupMs, o.timeoutMs), m_interrupted);
+    worker.stop(kBindMs);
+    const int row = list.findRow(*address);
+    if (row < 0)
+        return {o.host, ""};
+    const KnownDevice& device = list.rows()[static_cast<std::size_t>(row)];
+    return {device.address, device.type};
+}
+
+int CCtlRunner::connectAndSettle(const CtlOptions& o) {
+    const CtlTarget target = findTarget(o);
+    m_session = std::make_unique<CCtlSession>(m_env.framePort, m_env.timers);
+    if (m_interrupted)
+        m_session->interrupt();
+    if (!m_session->open(target, o.telnet, o.timeoutMs)) {
+        const std::string& why = m_session->lastMessage();
+        fail(bareHost(o) + ": " + (why.empty() ? std::string("not reachable") : why));
+        return kExitUnreachable;
+    }
+    const CCtlSession::Wait wait = m_session->waitUntilSettled(o.timeoutMs);
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, bareHost(o) +
+                                     " did not finish answering the start-up poll within " +
+                                     std::to_string(o.timeoutMs) + " ms");
+    return kExitOk;
+}
+
+int CCtlRunner::waitFailure(CCtlSession::Wait wait, std::string_view timedOut) {
+    int code = kExitFrame;
+    switch (wait) {
+    case CCtlSession::Wait::Done: return kExitOk;
+    case CCtlSession::Wait::TimedOut: fail(timedOut); break;
+    case CCtlSession::Wait::Interrupted: fail("interrupted"); break;
+    case CCtlSession::Wait::LinkLost:
+        if (m_session && m_session->linkEnd() == CCtlSession::LinkEnd::Silent) {
+            fail("the frame stopped answering; the link was dropped");
+        } else {
+            fail("the frame closed the connection");
+            code = kExitUnreachable;
+        }
+        break;
+    }
+    disconnect();
+    return code;
+}
+
+void CCtlRunner::disconnect() {
+    if (m_session) {
+        m_session->setObserver(nullptr);
+        m_session->close();
+    }
+}
+
+bool CCtlRunner::requireCrosspoints() {
+    const DeviceState& s = m_session->state();
+    if (crosspointFilesAvailable(s) && s.runMode == kRunModeApplication && s.family != kFamily465 &&
+        s.family != kFamily450)
+        return true;
+    fail(s.connectedAddress + " has no crosspoint matrix to work with" +
+         (s.runMode != kRunModeApplication ? " in this run mode" : ""));
+    disconnect();
+    return false;
+}
+
+// ---- commands ----
+
+int CCtlRunner::discover(const CtlOptions& o) {
+    CReplyQueue replies;
+    CUDPSocketThread worker(replies, m_env.replyPort);
+    worker.start();
+    if (!worker.waitUntilBound(kBindMs)) {
+        fail("cannot listen for search replies on UDP port " + std::to_string(m_env.replyPort) +
+             " (is another program using it?)");
+        return kExitUnreachable;
+    }
+    if (CDiscovery::search(m_env.framePort) == 0) {
+        fail("no network adapter could send the search");
+        return kExitUnreachable;
+    }
+    CDeviceList list;
+    const auto drain = [&] {
+        for (const std::string& text : replies.drain())
+            list.addRowFromText(text, CDeviceList::Source::SearchReply, std::nullopt);
+        return false; // collect until the time is up
+    };
+    CCtlSession::pumpUntil(drain, o.waitMs, m_interrupted);
+    worker.stop(kBindMs);
+    drain();
+
+    const std::vector<KnownDevice>& rows = list.rows();
+    if (o.json) {
+        CJsonWriter out;
+        out.beginObject().key("frames").beginArray();
+        for (const KnownDevice& d : rows) {
+            const EntryKind kind = entryKindOf(d.address);
+            out.beginObject()
+                .field("address", bareAddress(d.address))
+                .field("mark",
+                       d.address.substr(0, d.address.size() - bareAddress(d.address).size()))
+                .field("runMode", runModeName(static_cast<int>(kind))) // entry kinds are run modes
+                .key("id");
+            writeIdJson(out, d.id);
+            out.field("name", d.name).field("type", d.type).field("serial", d.serial).endObject();
+        }
+        out.endArray().endObject();
+        print(out.text() + "\n");
+    } else if (!rows.empty()) {
+        std::size_t width[4] = {7, 2, 4, 4};
+        for (const KnownDevice& d : rows) {
+            width[0] = std::max(width[0], d.address.size());
+            width[1] = std::max(width[1], d.id.size());
+            width[2] = std::max(width[2], d.name.size());
+            width[3] = std::max(width[3], d.type.size());
+        }
+        std::string text = padded("ADDRESS", width[0]) + "  " + padded("ID", width[1]) + "  " +
+                           padded("NAME", width[2]) + "  " + padded("TYPE", width[3]) + "  S/N\n";
+        for (const KnownDevice& d : rows)
+            text += padded(d.address, width[0]) + "  " + padded(d.id, width[1]) + "  " +
+                    padded(d.name, width[2]) + "  " + padded(d.type, width[3]) + "  " + d.serial +
+                    "\n";
+        print(text);
+    }
+    if (rows.empty()) {
+        fail("no frame answered the search within " + std::to_string(o.waitMs) + " ms");
+        return kExitFrame;
+    }
+    return kExitOk;
+}
+
+int CCtlRunner::status(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    const DeviceState& s = m_session->state();
+    const StatusFields fields = m_session->engine().statusFields();
+    if (o.json) {
+        CJsonWriter out;
+        writeStatusJson(out, s, fields);
+        print(out.text() + "\n");
+    } else {
+        print(statusText(s, fields));
+    }
+    disconnect();
+    return kExitOk;
+}
+
+int CCtlRunner::routes(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireCrosspoints())
+        return kExitFrame;
+    if (o.json) {
+        CJsonWriter out;
+        writeRoutesJson(out, m_session->state());
+        print(out.text() + "\n");
+    } else {
+        print(routesText(m_session->state()));
+    }
+    disconnect();
+    return kExitOk;
+}
+
+int CCtlRunner::route(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireCrosspoints())
+        return kExitFrame;
+    // Every pair is checked before anything is sent: half a batch is worse
+    // than none on a live frame.
+    const int count = m_session->state().crosspointCount();
+    for (const CtlRoute& r : o.routes) {
+        if (r.output > count || r.input > count) {
+            fail((r.output > count ? "output " + std::to_string(r.output)
+                                   : "input " + std::to_string(r.input)) +
+                 " is beyond this frame's " + std::to_string(count) +
+                 " crosspoints; nothing was sent");
+            disconnect();
+            return kExitUsage;
+        }
+    }
+    CRouteTracker tracker;
+    m_session->setObserver([&tracker](const DeviceMessage& m, bool isReply,
+                                      const CResponseDecoder&) { tracker.onMessage(m, isReply); });
+    for (const CtlRoute& r : o.routes) {
+        tracker.expect(r.output, r.input);
+        m_session->engine().sendRequest(crosspointRequest(r.output, r.input));
+    }
+    return finishRoutes(o, tracker);
+}
+
+int CCtlRunner::finishRoutes(const CtlOptions& o, CRouteTracker& tracker) {
+    const CCtlSession::Wait wait =
+        m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
+    const int unanswered = static_cast<int>(tracker.entries().size()) -
+                           tracker.count(CRouteTracker::Outcome::Confirmed) -
+                           tracker.count(CRouteTracker::Outcome::Refused);
+    tracker.giveUp();
+    m_session->setObserver(nullptr);
+    if (o.json) {
+        CJsonWriter out;
+        writeRouteOutcomeJson(out, tracker);
+        print(out.text() + "\n");
+    } else {
+        print(routeOutcomeText(tracker));
+    }
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, std::to_string(unanswered) + " crosspoint" +
+                                     (unanswered == 1 ? " was" : "s were") +
+                                     " not answered within " + std::to_string(o.timeoutMs) + " ms");
+    disconnect();
+    if (!tracker.allConfirmed()) {
+        fail("the frame refused " + std::to_string(tracker.count(CRouteTracker::Outcome::Refused)) +
+             " of " + std::to_string(tracker.entries().size()) + " crosspoints");
+        return kExitFrame;
+    }
+    return kExitOk;
+}
+
+int CCtlRunner::xptSave(const CtlOptions& o) {
+    // The file is opened first, so a path that cannot be written costs no
+    // connection; it replaces the old file only once it is complete.
+    QSaveFile file(qs(o.file));
+    if (!file.open(QIODevice::WriteOnly)) {
+        fail("cannot write " + o.file + ": " + file.errorString().toStdString());
+        return kExitUsage;
+    }
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireCrosspoints())
+        return kExitFrame;
+    const DeviceState& s = m_session->state();
+    CCrosspointList list(s, m_session->engine(), m_session->questions(), m_session->burst());
+    const std::string text = writeCrosspointStatus(s, list);
+    int saved = 0;
+    for (int output = 1; output <= s.crosspointCount(); ++output)
+        saved += s.live.crosspoints[static_cast<std::size_t>(output)] > 0 ? 1 : 0;
+    disconnect();
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        fail("cannot write " + o.file + ": " + file.errorString().toStdString());
+        return kExitUsage;
+    }
+    if (o.json) {
+        CJsonWriter out;
+        out.beginObject().field("file", o.file).field("saved", saved).endObject();
+        print(out.text() + "\n");
+    } else {
+        print("saved " + std::to_string(saved) + " crosspoints to " + o.file + "\n");
+    }
+    return kExitOk;
+}
+
+int CCtlRunner::xptLoad(const CtlOptions& o) {
+    QFile file(qs(o.file));
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail("cannot read " + o.file + ": " + file.errorString().toStdString());
+        return kExitUsage;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireCrosspoints())
+        return kExitFrame;
+    const DeviceState& s = m_session->state();
+    const CLoadStatusLogic logic(
+        QDir::toNativeSeparators(qs(o.file)).toStdString(),
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        s.crosspointCount());
+    if (logic.rowCount() == 0) {
+        fail(o.file + " holds no crosspoints for this frame (outputs and inputs 1.." +
+             std::to_string(s.crosspointCount()) + "); nothing was sent");
+        disconnect();
+        return kExitUsage;
+    }
+    if (o.dryRun) {
+        const LoadPlan plan = planCrosspointLoad(s, logic.table());
+        if (o.json) {
+            CJsonWriter out;
+            writeLoadPlanJson(out, plan);
+            print(out.text() + "\n");
+        } else {
+            print(loadPlanText(plan));
+        }
+        disconnect();
+        return kExitOk;
+    }
+    CRouteTracker tracker;
+    for (int row = 0; row < logic.rowCount(); ++row)
+        tracker.expect(logic.outputAt(row), logic.inputAt(row));
+    m_session->setObserver([&tracker](const DeviceMessage& m, bool isReply,
+                                      const CResponseDecoder&) { tracker.onMessage(m, isReply); });
+    if (logic.confirm(s, m_session->burst(), m_session->engine()) != logic.rowCount()) {
+        // The same checks as the window's "OK": they hold here, so this is a fault.
+        fail("the crosspoints could not be sent");
+        disconnect();
+        return kExitFrame;
+    }
+    return finishRoutes(o, tracker);
+}
+
+int CCtlRunner::watch(const CtlOptions& o) {
+    const bool json = o.json;
+    const auto show = [this, json](const DeviceMessage& m, bool isReply,
+                                   const CResponseDecoder& decoder) {
+        if (isReply)
+            return;
+        if (json) {
+            CJsonWriter out;
+            writeMessageJson(out, m, decoder);
+            print(out.text() + "\n");
+        } else {
+            print(messageText(m, decoder) + "\n");
+        }
+    };
+    const CtlTarget target = findTarget(o);
+    m_session = std::make_unique<CCtlSession>(m_env.framePort, m_env.timers);
+    m_session->setObserver(show);
+    if (m_interrupted)
+        m_session->interrupt();
+    if (!m_session->open(target, o.telnet, o.timeoutMs)) {
+        const std::string& why = m_session->lastMessage();
+        fail(bareHost(o) + ": " + (why.empty() ? std::string("not reachable") : why));
+        return kExitUnreachable;
+    }
+    const CCtlSession::Wait wait = m_session->waitFor([] { return false; }, -1);
+    if (wait == CCtlSession::Wait::Interrupted) {
+        disconnect();
+        return kExitOk; // Ctrl+C is how a watch ends
+    }
+    return waitFailure(wait, "");
+}
+
+int CCtlRunner::send(const CtlOptions& o) {
+    const ParsedRequest parsed = parseRequestLine(o.line);
+    if (!parsed.message) {
+        fail(parsed.error);
+        return kExitUsage;
+    }
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    DeviceMessage request = *parsed.message;
+    request.flags = static_cast<std::uint8_t>(FlagRequest | (request.flags & FlagAlive));
+    const bool ownTag = request.tag == 0;
+    if (ownTag)
+        request.tag = m_session->nextTag();
+    bool answered = false;
+    std::int32_t status = 0;
+    std::string shown;
+    m_session->setObserver(
+        [&](const DeviceMessage& m, bool isReply, const CResponseDecoder& decoder) {
+            if (answered || !isReply)
+                return;
+            // Its own tag marks the reply; a frame that drops tags answers in order,
+            // and nothing else is outstanding once the start-up poll is done.
+            const bool ours =
+                m.tag == request.tag ||
+                (m.tag == 0 && (m.command == request.command || m.command == CommandId::error ||
+                                m.command == CommandId::InvalidReply));
+            if (!ours)
+                return;
+            answered = true;
+            status = m.status;
+            // The tag velmarctl added is its own business, not the reply's.
+            DeviceMessage reply = m;
+            if (ownTag && reply.tag == request.tag)
+                reply.tag = 0;
+            if (o.json) {
+                CJsonWriter out;
+                writeMessageJson(out, reply, decoder);
+                shown = out.take();
+            } else {
+                shown = messageText(reply, decoder);
+            }
+        });
+    m_session->sendRaw(request);
+    const CCtlSession::Wait wait = m_session->waitFor([&] { return answered; }, o.timeoutMs);
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, "no reply to \"" + o.line + "\" within " +
+                                     std::to_string(o.timeoutMs) + " ms");
+    disconnect();
+    print(shown + "\n");
+    if (status != 0) {
+        fail("the frame answered with status " + std::to_string(status));
+        return kExitFrame;
+    }
+    return kExitOk;
+}
+
+} // namespace velmar

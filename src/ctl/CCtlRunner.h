@@ -1,0 +1,72 @@
+#pragma once
+
+#include "ctl/CCtlSession.h"
+#include "ctl/CtlOptions.h"
+
+#include <functional>
+#include <span>
+#include <string_view>
+
+namespace velmar {
+
+// Where velmarctl writes and which ports it uses; tests capture the output
+// and may keep the numbered timers on a clock of their own.
+struct CtlEnvironment {
+    std::function<void(std::string_view)> out; // standard output
+    std::function<void(std::string_view)> err; // standard error
+    quint16 framePort = 10002;                 // search, echo probe
+    quint16 replyPort = 10004;                 // search replies
+    CCtlSession::TimerHostFactory timers;
+};
+
+// Runs one velmarctl command from start to end and returns its exit status.
+// Each command that talks to a frame connects through a CCtlSession, waits
+// until the frame has answered the window's start-up poll, does its work and
+// disconnects.
+class CCtlRunner {
+public:
+    explicit CCtlRunner(CtlEnvironment environment);
+    ~CCtlRunner();
+
+    // The command line without the program name: parsing, help, usage errors.
+    int runArguments(std::span<const std::string_view> args);
+    int run(const CtlOptions& options);
+
+    // Ctrl+C: ends a watch (exit 0) or abandons any other wait.
+    void interrupt();
+    // The command's connection while it runs; null otherwise.
+    CCtlSession* session() { return m_session.get(); }
+
+private:
+    int discover(const CtlOptions& o);
+    int status(const CtlOptions& o);
+    int routes(const CtlOptions& o);
+    int route(const CtlOptions& o);
+    int xptSave(const CtlOptions& o);
+    int xptLoad(const CtlOptions& o);
+    int watch(const CtlOptions& o);
+    int send(const CtlOptions& o);
+
+    // Finds the frame's row as the window's search would list it: its mark and
+    // Type. Without an answer the address is used as typed, like a row added
+    // by hand.
+    CtlTarget findTarget(const CtlOptions& o);
+    // Connects and waits for the start-up poll; an exit status other than
+    // kExitOk when that failed (the message is written already).
+    int connectAndSettle(const CtlOptions& o);
+    // Frames with a crosspoint matrix only; the message is written otherwise.
+    bool requireCrosspoints();
+    // Waits for the tracker's replies and writes their outcome.
+    int finishRoutes(const CtlOptions& o, class CRouteTracker& tracker);
+    void disconnect();
+    int waitFailure(CCtlSession::Wait wait, std::string_view what);
+
+    void print(std::string_view text) const;
+    void fail(std::string_view text) const;
+
+    CtlEnvironment m_env;
+    std::unique_ptr<CCtlSession> m_session;
+    bool m_interrupted = false;
+};
+
+} // namespace velmar

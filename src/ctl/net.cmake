@@ -1,0 +1,7 @@
+# velmarctl's Qt part: a session on the window's engine and the commands.
+target_sources(velmar_net PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CCtlRunner.h
+  ${CMAKE_CURRENT_LIST_DIR}/CCtlRunner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.h
+  ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.cpp
+)

@@ -1,0 +1,440 @@
+// velmarctl's commands against simulated frames, run in this process so the
+// frames and the command share one event loop.
+
+#include "IntegrationSupport.h"
+#include "ctl/CCtlRunner.h"
+#include "main/CQtTimerHost.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace velmar {
+namespace {
+
+using framesim::CSimulatedFrame;
+using framesim::FrameProfile;
+
+constexpr const char* kFrame = "127.0.0.2";
+constexpr const char* kSecond = "127.0.0.3";
+constexpr const char* kNobody = "127.0.0.9";
+
+// Real QTimers for everything but the alive timer, which the test fires by
+// hand: silence is then noticed without waiting seconds for it.
+class ManualAliveTimers final : public ITimerHost {
+public:
+    explicit ManualAliveTimers(std::function<void(int)> fired)
+        : m_fired(fired), m_real(std::move(fired)) {}
+    void startTimer(int id, int periodMs) override {
+        if (id == kTimerAlive)
+            m_aliveRunning = true;
+        else
+            m_real.startTimer(id, periodMs);
+    }
+    void stopTimer(int id) override {
+        if (id == kTimerAlive)
+            m_aliveRunning = false;
+        else
+            m_real.stopTimer(id);
+    }
+    bool aliveRunning() const { return m_aliveRunning; }
+    void fireAlive() {
+        if (m_aliveRunning)
+            m_fired(kTimerAlive);
+    }
+
+private:
+    std::function<void(int)> m_fired;
+    CQtTimerHost m_real;
+    bool m_aliveRunning = false;
+};
+
+class Ctl : public ::testing::Test {
+protected:
+    CtlEnvironment environment() {
+        CtlEnvironment e;
+        e.out = [this](std::string_view text) { out += text; };
+        e.err = [this](std::string_view text) { err += text; };
+        e.timers = [this](std::function<void(int)> fired) {
+            auto timers = std::make_unique<ManualAliveTimers>(std::move(fired));
+            alive = timers.get();
+            return timers;
+        };
+        return e;
+    }
+
+    int run(std::vector<std::string_view> args) {
+        out.clear();
+        err.clear();
+        runner = std::make_unique<CCtlRunner>(environment());
+        return runner->runArguments(args);
+    }
+
+    QJsonObject json() const {
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
+        EXPECT_TRUE(doc.isObject()) << out;
+        return doc.object();
+    }
+
+    // Runs `action` from inside the command's event loop once `ready` holds.
+    void whenReady(std::function<bool()> ready, std::function<void()> action) {
+        auto* poll = new QTimer(&context);
+        QObject::connect(poll, &QTimer::timeout, &context, [poll, ready, action] {
+            if (!ready())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            action();
+        });
+        poll->start(5);
+    }
+
+    bool sessionSettled() {
+        CCtlSession* s = runner ? runner->session() : nullptr;
+        return s != nullptr && s->connected() && s->state().versionNumber() > 0;
+    }
+
+    void recordLinesOf(CSimulatedFrame& frame) {
+        QObject::connect(&frame, &CSimulatedFrame::lineReceived, &context,
+                         [this](const QString& line) { receivedLines->push_back(line); });
+    }
+    int received(std::string_view keyword) const {
+        int n = 0;
+        for (const QString& line : *receivedLines)
+            n += line.contains(
+                     QString::fromLatin1(keyword.data(), static_cast<qsizetype>(keyword.size())))
+                     ? 1
+                     : 0;
+        return n;
+    }
+
+    std::string out;
+    std::string err;
+    std::unique_ptr<CCtlRunner> runner;
+    ManualAliveTimers* alive = nullptr;
+    QObject context;
+    std::shared_ptr<std::vector<QString>> receivedLines = std::make_shared<std::vector<QString>>();
+};
+
+// ---- discover ----
+
+TEST_F(Ctl, DiscoverListsEveryFrameWithItsMark) {
+    auto a = test::startFrame("460", kFrame);
+    auto b = test::startFrame("recovery", kSecond);
+    ASSERT_EQ(run({"discover", "--wait", "300"}), kExitOk) << err;
+    EXPECT_NE(out.find("ADDRESS"), std::string::npos) << out;
+    EXPECT_NE(out.find("127.0.0.2 "), std::string::npos) << out;
+    EXPECT_NE(out.find("*127.0.0.3"), std::string::npos) << out;
+    EXPECT_NE(out.find(a->profile().serial), std::string::npos) << out;
+
+    ASSERT_EQ(run({"discover", "--wait=300", "--json"}), kExitOk) << err;
+    const QJsonArray frames = json()["frames"].toArray();
+    ASSERT_EQ(frames.size(), 2) << out;
+    bool sawRecovery = false;
+    for (const QJsonValue& f : frames) {
+        const QJsonObject o = f.toObject();
+        if (o["address"].toString() == QLatin1String(kSecond)) {
+            sawRecovery = true;
+            EXPECT_EQ(o["mark"].toString(), QStringLiteral("*"));
+            EXPECT_EQ(o["runMode"].toString(), QStringLiteral("recovery"));
+        } else {
+            EXPECT_EQ(o["address"].toString(), QLatin1String(kFrame));
+            EXPECT_EQ(o["type"].toString(), QStringLiteral("460"));
+            EXPECT_EQ(o["id"].toInt(), a->profile().id);
+        }
+    }
+    EXPECT_TRUE(sawRecovery) << out;
+}
+
+TEST_F(Ctl, DiscoverWithoutFramesSaysSo) {
+    EXPECT_EQ(run({"discover", "--wait", "100"}), kExitFrame);
+    EXPECT_NE(err.find("no frame answered"), std::string::npos) << err;
+}
+
+// ---- status ----
+
+TEST_F(Ctl, StatusReportsWhatTheWindowShows) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) { p.psuStatus[2] = 1; });
+    ASSERT_EQ(run({"status", kFrame}), kExitOk) << err;
+    EXPECT_NE(out.find("460"), std::string::npos) << out;
+    EXPECT_NE(out.find("48 kHz"), std::string::npos) << out;
+    EXPECT_NE(out.find("Internal"), std::string::npos) << out;
+    EXPECT_NE(out.find("Faulty"), std::string::npos) << out;
+    EXPECT_NE(out.find(frame->profile().name), std::string::npos) << out;
+
+    ASSERT_EQ(run({"--json", "status", kFrame}), kExitOk) << err;
+    const QJsonObject o = json();
+    EXPECT_EQ(o["model"].toString(), QStringLiteral("460"));
+    EXPECT_EQ(o["crosspoints"].toInt(), 1536);
+    EXPECT_EQ(o["sampleRate"].toString(), QStringLiteral("48 kHz"));
+    EXPECT_EQ(o["port"].toInt(), kPortCommand);
+    const QJsonArray psu = o["psu"].toArray();
+    ASSERT_EQ(psu.size(), 2) << out;
+    EXPECT_FALSE(psu[1].toObject()["ok"].toBool()) << out;
+    EXPECT_FALSE(o["cards"].toArray().isEmpty()) << out;
+    // The card poll ran before the report: the frame saw the AD card's requests.
+}
+
+TEST_F(Ctl, StatusWaitsForTheCardPoll) {
+    auto frame = test::startFrame("460", kFrame);
+    recordLinesOf(*frame);
+    ASSERT_EQ(run({"status", kFrame}), kExitOk) << err;
+    EXPECT_GT(received("gadmute"), 0); // the card poll
+    EXPECT_GT(received("lcross"), 0);  // stage two
+    EXPECT_TRUE(test::waitUntil([&frame] { return frame->clientCount() == 0; }))
+        << "the link is closed at the end";
+}
+
+TEST_F(Ctl, StatusOfARecoveryFrameUsesTheTelnetPort) {
+    auto frame = test::startFrame("recovery", kSecond);
+    ASSERT_EQ(run({"status", "--json", "*127.0.0.3"}), kExitOk) << err;
+    const QJsonObject o = json();
+    EXPECT_EQ(o["port"].toInt(), kPortTelnet);
+    EXPECT_EQ(o["runMode"].toString(), QStringLiteral("recovery"));
+    // Found by the search as well, without the mark.
+    ASSERT_EQ(run({"status", "--json", kSecond}), kExitOk) << err;
+    EXPECT_EQ(json()["runMode"].toString(), QStringLiteral("recovery"));
+}
+
+TEST_F(Ctl, UnreachableHostExitsWithThree) {
+    EXPECT_EQ(run({"status", kNobody, "--timeout", "500"}), kExitUnreachable);
+    EXPECT_NE(err.find("Connect failed, target not responding"), std::string::npos) << err;
+    EXPECT_TRUE(out.empty()) << out;
+    EXPECT_EQ(run({"route", kNobody, "1", "2"}), kExitUnreachable);
+}
+
+// ---- routes ----
+
+TEST_F(Ctl, RoutesListsTheConnectedCrosspoints) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.crosspoints[5] = 17;
+        p.crosspoints[1536] = 513;
+    });
+    ASSERT_EQ(run({"routes", kFrame}), kExitOk) << err;
+    EXPECT_NE(out.find("CARD1  05"), std::string::npos) << out;
+    EXPECT_NE(out.find("AES  01"), std::string::npos) << out;
+
+    ASSERT_EQ(run({"routes", kFrame, "--json"}), kExitOk) << err;
+    const QJsonArray routes = json()["routes"].toArray();
+    ASSERT_EQ(routes.size(), 2) << out;
+    EXPECT_EQ(routes[0].toObject()["output"].toInt(), 5);
+    EXPECT_EQ(routes[0].toObject()["input"].toInt(), 17);
+    EXPECT_EQ(routes[1].toObject()["output"].toInt(), 1536);
+}
+
+TEST_F(Ctl, RoutesRefusedOnAFrameWithoutMatrix) {
+    auto frame = test::startFrame("465", kFrame);
+    EXPECT_EQ(run({"routes", kFrame}), kExitFrame);
+    EXPECT_NE(err.find("no crosspoint matrix"), std::string::npos) << err;
+}
+
+// ---- route and unroute ----
+
+TEST_F(Ctl, RouteIsConfirmedByTheFrame) {
+    auto frame = test::startFrame("460", kFrame);
+    ASSERT_EQ(run({"route", kFrame, "5", "17", "6", "18"}), kExitOk) << err;
+    EXPECT_EQ(frame->model().crosspoint(5), 17);
+    EXPECT_EQ(frame->model().crosspoint(6), 18);
+    EXPECT_NE(out.find("2 confirmed, 0 refused, 0 unanswered"), std::string::npos) << out;
+
+    ASSERT_EQ(run({"unroute", kFrame, "5", "--json"}), kExitOk) << err;
+    EXPECT_EQ(frame->model().crosspoint(5), 0);
+    const QJsonObject o = json();
+    EXPECT_EQ(o["confirmed"].toInt(), 1);
+    EXPECT_EQ(o["routes"].toArray()[0].toObject()["result"].toString(),
+              QStringLiteral("confirmed"));
+}
+
+TEST_F(Ctl, RefusedRouteIsReportedAndExitsWithOne) {
+    auto frame = test::startFrame("460", kFrame,
+                                  [](FrameProfile& p) { p.faults.refused[CommandId::scross] = 3; });
+    EXPECT_EQ(run({"route", kFrame, "5", "17", "--json"}), kExitFrame);
+    const QJsonObject o = json();
+    const QJsonObject entry = o["routes"].toArray()[0].toObject();
+    EXPECT_EQ(entry["result"].toString(), QStringLiteral("refused"));
+    EXPECT_EQ(entry["status"].toInt(), 3);
+    EXPECT_EQ(o["refused"].toInt(), 1);
+    EXPECT_NE(err.find("refused 1 of 1"), std::string::npos) << err;
+
+    EXPECT_EQ(run({"route", kFrame, "5", "17"}), kExitFrame);
+    EXPECT_NE(out.find("refused (status 3)"), std::string::npos) << out;
+}
+
+TEST_F(Ctl, UnansweredRouteIsNotCountedDone) {
+    auto frame = test::startFrame("460", kFrame);
+    QObject::connect(frame.get(), &CSimulatedFrame::lineReceived, &context,
+                     [&frame](const QString& line) {
+                         if (line.contains(QStringLiteral("scross")))
+                             frame->faults().silent = true;
+                     });
+    EXPECT_EQ(run({"route", kFrame, "7", "9", "--timeout", "300"}), kExitFrame);
+    EXPECT_NE(out.find("unanswered"), std::string::npos) << out;
+    EXPECT_NE(err.find("not answered within 300 ms"), std::string::npos) << err;
+}
+
+TEST_F(Ctl, RouteBeyondTheFramesCountSendsNothing) {
+    auto frame = test::startFrame("461", kFrame, [](FrameProfile& p) { p.crosspoints[3] = 4; });
+    recordLinesOf(*frame);
+    EXPECT_EQ(run({"route", kFrame, "3", "9", "1100", "1"}), kExitUsage);
+    EXPECT_NE(err.find("output 1100 is beyond this frame's 1024 crosspoints"), std::string::npos)
+        << err;
+    EXPECT_EQ(received("scross"), 0);
+    EXPECT_EQ(frame->model().crosspoint(3), 4);
+}
+
+// ---- crosspoint files ----
+
+TEST_F(Ctl, XptSaveWritesTheWindowsFormat) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.crosspoints[5] = 17;
+        p.crosspoints[9] = 2;
+    });
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + QStringLiteral("/show.xpt")).toStdString();
+    ASSERT_EQ(run({"xpt", "save", kFrame, path}), kExitOk) << err;
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("1=5,17\r\n2=9,2\r\n"));
+    EXPECT_NE(out.find("saved 2 crosspoints"), std::string::npos) << out;
+
+    EXPECT_EQ(run({"xpt", "save", kFrame, "/nonexistent/dir/x.xpt"}), kExitUsage);
+    EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
+}
+
+TEST_F(Ctl, XptLoadDryRunShowsChangesAgainstTheFrame) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.crosspoints[5] = 17; // as in the file
+        p.crosspoints[6] = 3;  // the file says 18
+    });
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/show.xpt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("1=5,17\r\n2=6,18\r\n3=7,20\r\n");
+    file.close();
+    recordLinesOf(*frame);
+
+    ASSERT_EQ(run({"xpt", "load", kFrame, path.toStdString(), "--dry-run", "--json"}), kExitOk)
+        << err;
+    const QJsonObject plan = json();
+    EXPECT_EQ(plan["unchanged"].toInt(), 1) << out;
+    const QJsonArray changes = plan["changes"].toArray();
+    ASSERT_EQ(changes.size(), 2) << out;
+    EXPECT_EQ(changes[0].toObject()["output"].toInt(), 6);
+    EXPECT_EQ(changes[0].toObject()["from"].toInt(), 3);
+    EXPECT_EQ(changes[0].toObject()["to"].toInt(), 18);
+    EXPECT_EQ(changes[1].toObject()["from"].toInt(), 0);
+    EXPECT_EQ(received("scross"), 0) << "a dry run sends nothing";
+    EXPECT_EQ(frame->model().crosspoint(6), 3);
+
+    ASSERT_EQ(run({"xpt", "load", kFrame, path.toStdString()}), kExitOk) << err;
+    EXPECT_EQ(frame->model().crosspoint(6), 18);
+    EXPECT_EQ(frame->model().crosspoint(7), 20);
+    EXPECT_NE(out.find("3 confirmed"), std::string::npos) << out;
+}
+
+TEST_F(Ctl, XptLoadRejectsFilesBeforeConnecting) {
+    auto frame = test::startFrame("460", kFrame);
+    int connects = 0;
+    QObject::connect(frame.get(), &CSimulatedFrame::clientConnected, &context,
+                     [&connects] { ++connects; });
+    EXPECT_EQ(run({"xpt", "load", kFrame, "/nonexistent.xpt"}), kExitUsage);
+    EXPECT_NE(err.find("cannot read /nonexistent.xpt"), std::string::npos) << err;
+    EXPECT_EQ(connects, 0);
+
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/empty.xpt");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("; nothing but a comment\r\n1=2000,1\r\n");
+    file.close();
+    EXPECT_EQ(run({"xpt", "load", kFrame, path.toStdString()}), kExitUsage);
+    EXPECT_NE(err.find("holds no crosspoints"), std::string::npos) << err;
+}
+
+// ---- watch ----
+
+TEST_F(Ctl, WatchPrintsTheFramesOwnMessagesUntilInterrupted) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled(); }, [&frame] { frame->setSyncStatus(1, 3); });
+    whenReady([this] { return out.find("gsyncstat") != std::string::npos; },
+              [this] { runner->interrupt(); });
+    EXPECT_EQ(run({"watch", kFrame}), kExitOk) << err;
+    EXPECT_NE(out.find("message gsyncstat"), std::string::npos) << out;
+    EXPECT_EQ(out.find("reply "), std::string::npos) << "replies are not the frame's own: " << out;
+}
+
+TEST_F(Ctl, WatchJsonIsOneObjectPerLine) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled(); },
+              [&frame] {
+                  frame->setPsuStatus(1, 1);
+                  frame->setFanStatus(2, 1);
+              });
+    whenReady([this] { return std::count(out.begin(), out.end(), '\n') >= 2; },
+              [this] { runner->interrupt(); });
+    EXPECT_EQ(run({"watch", kFrame, "--json"}), kExitOk) << err;
+    const QList<QByteArray> lines = QByteArray::fromStdString(out).trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2) << out;
+    for (const QByteArray& line : lines) {
+        QJsonParseError error{};
+        const QJsonObject o = QJsonDocument::fromJson(line, &error).object();
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_EQ(o["kind"].toString(), QStringLiteral("message")) << line.toStdString();
+    }
+}
+
+TEST_F(Ctl, WatchEndsWhenTheFrameFallsSilent) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled() && alive != nullptr && alive->aliveRunning(); },
+              [this, &frame] {
+                  frame->faults().silent = true;
+                  // Two ticks without a sign of life drop the link, as in the window.
+                  for (int tick = 0; tick < 3; ++tick)
+                      alive->fireAlive();
+              });
+    EXPECT_EQ(run({"watch", kFrame}), kExitFrame);
+    EXPECT_NE(err.find("stopped answering"), std::string::npos) << err;
+}
+
+TEST_F(Ctl, WatchEndsWhenTheFrameClosesTheLink) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled(); }, [&frame] { frame->dropClients(); });
+    EXPECT_EQ(run({"watch", kFrame}), kExitUnreachable);
+    EXPECT_NE(err.find("closed the connection"), std::string::npos) << err;
+}
+
+// ---- send ----
+
+TEST_F(Ctl, SendPrintsTheDecodedReply) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) { p.crosspoints[5] = 17; });
+    ASSERT_EQ(run({"send", kFrame, "?gcross,5"}), kExitOk) << err;
+    EXPECT_EQ(out, "reply gcross status 0: 5, 17\n");
+
+    ASSERT_EQ(run({"send", kFrame, "gcross,5", "--json"}), kExitOk) << err;
+    const QJsonObject o = json();
+    EXPECT_EQ(o["command"].toString(), QStringLiteral("gcross"));
+    EXPECT_EQ(o["args"].toArray(), (QJsonArray{5, 17}));
+}
+
+TEST_F(Ctl, SendReportsRefusalsAndBadLines) {
+    auto frame = test::startFrame("460", kFrame,
+                                  [](FrameProfile& p) { p.faults.refused[CommandId::gcross] = 2; });
+    EXPECT_EQ(run({"send", kFrame, "?gcross,5"}), kExitFrame);
+    EXPECT_NE(out.find("status 2"), std::string::npos) << out;
+
+    int connects = 0;
+    QObject::connect(frame.get(), &CSimulatedFrame::clientConnected, &context,
+                     [&connects] { ++connects; });
+    EXPECT_EQ(run({"send", kFrame, "?nosuchcommand,1"}), kExitUsage);
+    EXPECT_FALSE(err.empty());
+    EXPECT_EQ(connects, 0) << "a bad line costs no connection";
+}
+
+} // namespace
+} // namespace velmar
