@@ -109,8 +109,11 @@ int CCtlRunner::run(const CtlOptions& o) {
 // ---- finding and connecting ----
 
 CtlTarget CCtlRunner::findTarget(const CtlOptions& o) {
-    if (entryKindOf(o.host) != EntryKind::Application || !o.type.empty())
+    if (!o.type.empty())
         return {o.host, o.type};
+    // A mark typed with the address is the operator's word on the run mode;
+    // the search still tells the type, which decides the start requests.
+    const bool marked = entryKindOf(o.host) != EntryKind::Application;
     const std::optional<Ipv4Address> address = parseIpv4(bareAddress(o.host));
     CReplyQueue replies;
     CUDPSocketThread worker(replies, m_env.replyPort);
@@ -129,7 +132,7 @@ CtlTarget CCtlRunner::findTarget(const CtlOptions& o) {
     if (row < 0)
         return {o.host, ""};
     const KnownDevice& device = list.rows()[static_cast<std::size_t>(row)];
-    return {device.address, device.type};
+    return {marked ? o.host : device.address, device.type};
 }
 
 int CCtlRunner::connectAndSettle(const CtlOptions& o) {

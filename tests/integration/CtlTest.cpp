@@ -196,6 +196,7 @@ TEST_F(Ctl, StatusOfARecoveryFrameUsesTheTelnetPort) {
     const QJsonObject o = json();
     EXPECT_EQ(o["port"].toInt(), kPortTelnet);
     EXPECT_EQ(o["runMode"].toString(), QStringLiteral("recovery"));
+    EXPECT_EQ(o["family"].toString(), QStringLiteral("460")) << "the search tells the type";
     // Found by the search as well, without the mark.
     ASSERT_EQ(run({"status", "--json", kSecond}), kExitOk) << err;
     EXPECT_EQ(json()["runMode"].toString(), QStringLiteral("recovery"));
