@@ -16,51 +16,6 @@ namespace {
 
 // ---- what a decoded message carries -----------------------------------------
 
-// The decoder's list tables by command, and the fixed argument that holds the
-// item count ("lppmid" has none). The decoder reads the same replies by the
-// same rule; here it only says where the items are.
-enum class ListTable {
-    Crosspoints,
-    SyncPriorities,
-    InputStatus,
-    InputRates,
-    Labels,
-    LevelDetectors,
-    Delays,
-    PpmIds
-};
-
-struct ListSource {
-    CommandId command;
-    ListTable table;
-    int countSlot;
-};
-
-constexpr ListSource kListSources[] = {
-    {CommandId::lcross, ListTable::Crosspoints, 2},
-    {CommandId::lccross, ListTable::Crosspoints, 3},
-    {CommandId::lsyncprio, ListTable::SyncPriorities, 2},
-    {CommandId::lmaininpstatus, ListTable::InputStatus, 2},
-    {CommandId::lmaininprate, ListTable::InputRates, 2},
-    {CommandId::llabel, ListTable::Labels, 3},
-    {CommandId::llevdetstate, ListTable::LevelDetectors, 3},
-    {CommandId::llevdetstatus, ListTable::LevelDetectors, 3},
-    {CommandId::lcdelay, ListTable::Delays, 3},
-    {CommandId::lppmid, ListTable::PpmIds, 0},
-};
-
-const ListSource* listSourceOf(CommandId id) {
-    for (const ListSource& s : kListSources)
-        if (s.command == id)
-            return &s;
-    return nullptr;
-}
-
-// "ghwconf" carries more than the module number only for these modules.
-bool hwConfHasRecord(std::int32_t module) {
-    return module == 2 || module == 3 || (module >= 9 && module <= 20);
-}
-
 struct Value {
     ValueKind kind = ValueKind::Int;
     std::int64_t number = 0;
@@ -110,7 +65,7 @@ void takeNumbers(Content& c, std::span<const T, N> table, std::int32_t count) {
 }
 
 void takeItems(Content& c, const DeviceMessage& m, const CResponseDecoder& d) {
-    const ListSource* source = listSourceOf(m.command);
+    const ListSpec* source = listSpecOf(m.command);
     if (source == nullptr)
         return;
     const std::int32_t count = source->countSlot > 0 ? m.i(source->countSlot) : 0;
@@ -148,7 +103,7 @@ Content contentOf(const DeviceMessage& m, const CResponseDecoder& d) {
     }
     std::span<const ArgSpec> args = layout.reply.carried(m.status);
     if (layout.special == LayoutSpecial::HwConf && !args.empty() &&
-        !hwConfHasRecord(m.i(args.front().slot())))
+        !hwConfCarriesRecord(m.i(args.front().slot())))
         args = args.first(1);
     for (const ArgSpec& arg : args)
         c.args.push_back(valueOf(m, arg));

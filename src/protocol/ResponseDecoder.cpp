@@ -55,29 +55,13 @@ void storeText(std::array<char, N>& field, std::string_view text) {
         std::memcpy(field.data(), text.data(), n);
 }
 
-bool isHwConfModuleWithRecord(std::int32_t module) {
+} // namespace
+
+bool hwConfCarriesRecord(std::int32_t module) {
     return module == 2 || module == 3 || (module >= 9 && module <= 20);
 }
 
-// The list replies: where the item count sits among the fixed arguments, its
-// limit, and the table that takes the items.
-enum class ListTable {
-    Crosspoints,
-    SyncPriorities,
-    InputStatus,
-    InputRates,
-    Labels,
-    LevelDetectors,
-    Delays,
-    PpmIds
-};
-
-struct ListSpec {
-    CommandId command;
-    ListTable table;
-    int countSlot; // the fixed argument that holds the item count
-    int limit;
-};
+namespace {
 
 constexpr ListSpec kListSpecs[] = {
     {CommandId::lcross, ListTable::Crosspoints, 2, CResponseDecoder::kCrosspointEntries},
@@ -94,14 +78,14 @@ constexpr ListSpec kListSpecs[] = {
     {CommandId::lppmid, ListTable::PpmIds, 0, CResponseDecoder::kPpmIdEntries},
 };
 
+} // namespace
+
 const ListSpec* listSpecOf(CommandId id) {
     for (const ListSpec& s : kListSpecs)
         if (s.command == id)
             return &s;
     return nullptr;
 }
-
-} // namespace
 
 bool parseIntToken(std::string_view token, std::int32_t& out) {
     std::int64_t v = 0;
@@ -280,7 +264,7 @@ bool CResponseDecoder::readArguments(DeviceMessage& m, Column column) {
         if (static_cast<int>(k) >= m_argCount || !readValue(m, carried[k], m_args[k]))
             return false;
         if (reply && layout.special == LayoutSpecial::HwConf && k == 0 &&
-            !isHwConfModuleWithRecord(m.i(1)))
+            !hwConfCarriesRecord(m.i(1)))
             return true; // other modules carry the number only
     }
     if (!reply)

@@ -108,6 +108,33 @@ private:
     std::array<std::int32_t, kDelayEntries> m_delays{};
 };
 
+// Which of the decoder's list tables a list reply fills.
+enum class ListTable {
+    Crosspoints,
+    SyncPriorities,
+    InputStatus,
+    InputRates,
+    Labels,
+    LevelDetectors,
+    Delays,
+    PpmIds
+};
+
+// A list reply: where the item count sits among its fixed arguments (0: the
+// items are counted, not announced), its limit, and the table it fills.
+struct ListSpec {
+    CommandId command;
+    ListTable table;
+    int countSlot;
+    int limit;
+};
+
+// The list reply of a command, or null for a command without list items.
+const ListSpec* listSpecOf(CommandId id);
+
+// "ghwconf" carries more than the module number only for these modules.
+bool hwConfCarriesRecord(std::int32_t module);
+
 // Value readers shared with other parsers of frame text. Each accepts only a
 // whole token in the exact form the frames write.
 bool parseIntToken(std::string_view token, std::int32_t& out);       // "-"? 1..7 digits
