@@ -108,6 +108,34 @@ int CCtlRunner::run(const CtlOptions& o) {
 
 // ---- finding and connecting ----
 
+std::optional<CDeviceList> CCtlRunner::search(int waitMs,
+                                              const std::function<bool(const CDeviceList&)>& enough,
+                                              std::string& why) {
+    CReplyQueue replies;
+    CUDPSocketThread worker(replies, m_env.replyPort);
+    worker.setWorkerPriority(QThread::NormalPriority); // the replies are all velmarctl waits for
+    worker.start();
+    if (!worker.waitUntilBound(kBindMs)) {
+        why = "cannot listen for search replies on UDP port " + std::to_string(m_env.replyPort) +
+              " (is another program using it?)";
+        return std::nullopt;
+    }
+    if (CDiscovery::search(m_env.framePort) == 0) {
+        why = "no network adapter could send the search";
+        return std::nullopt;
+    }
+    CDeviceList list;
+    const auto drained = [&] {
+        for (const std::string& text : replies.drain())
+            list.addRowFromText(text, CDeviceList::Source::SearchReply, std::nullopt);
+        return enough && enough(list);
+    };
+    CCtlSession::pumpUntil(drained, waitMs, m_interrupted);
+    worker.stop(kBindMs);
+    drained(); // what came in while the worker stopped
+    return list;
+}
+
 CtlTarget CCtlRunner::findTarget(const CtlOptions& o) {
     if (!o.type.empty())
         return {o.host, o.type};
@@ -115,29 +143,23 @@ CtlTarget CCtlRunner::findTarget(const CtlOptions& o) {
     // the search still tells the type, which decides the start requests.
     const bool marked = entryKindOf(o.host) != EntryKind::Application;
     const std::optional<Ipv4Address> address = parseIpv4(bareAddress(o.host));
-    CReplyQueue replies;
-    CUDPSocketThread worker(replies, m_env.replyPort);
-    worker.start();
-    if (!address || !worker.waitUntilBound(kBindMs) || CDiscovery::search(m_env.framePort) == 0)
-        return {o.host, ""}; // no search possible here: as a row added by hand
-    CDeviceList list;
-    const auto found = [&] {
-        for (const std::string& text : replies.drain())
-            list.addRowFromText(text, CDeviceList::Source::SearchReply, std::nullopt);
-        return list.findRow(*address) >= 0;
-    };
-    CCtlSession::pumpUntil(found, std::min(kLookupMs, o.timeoutMs), m_interrupted);
-    worker.stop(kBindMs);
-    const int row = list.findRow(*address);
+    std::string why;
+    const std::optional<CDeviceList> list =
+        address ? search(
+                      std::min(kLookupMs, o.timeoutMs),
+                      [&address](const CDeviceList& l) { return l.findRow(*address) >= 0; }, why)
+                : std::nullopt;
+    const int row = list ? list->findRow(*address) : -1;
     if (row < 0)
-        return {o.host, ""};
-    const KnownDevice& device = list.rows()[static_cast<std::size_t>(row)];
+        return {o.host, ""}; // not found: as a row added by hand
+    const KnownDevice& device = list->rows()[static_cast<std::size_t>(row)];
     return {marked ? o.host : device.address, device.type};
 }
 
-int CCtlRunner::connectAndSettle(const CtlOptions& o) {
+int CCtlRunner::openSession(const CtlOptions& o, CCtlSession::Observer observer) {
     const CtlTarget target = findTarget(o);
     m_session = std::make_unique<CCtlSession>(m_env.framePort, m_env.timers);
+    m_session->setObserver(std::move(observer));
     if (m_interrupted)
         m_session->interrupt();
     if (!m_session->open(target, o.telnet, o.timeoutMs)) {
@@ -145,6 +167,12 @@ int CCtlRunner::connectAndSettle(const CtlOptions& o) {
         fail(bareHost(o) + ": " + (why.empty() ? std::string("not reachable") : why));
         return kExitUnreachable;
     }
+    return kExitOk;
+}
+
+int CCtlRunner::connectAndSettle(const CtlOptions& o) {
+    if (const int rc = openSession(o, nullptr); rc != kExitOk)
+        return rc;
     const CCtlSession::Wait wait = m_session->waitUntilSettled(o.timeoutMs);
     if (wait != CCtlSession::Wait::Done)
         return waitFailure(wait, bareHost(o) +
@@ -193,29 +221,13 @@ bool CCtlRunner::requireCrosspoints() {
 // ---- commands ----
 
 int CCtlRunner::discover(const CtlOptions& o) {
-    CReplyQueue replies;
-    CUDPSocketThread worker(replies, m_env.replyPort);
-    worker.start();
-    if (!worker.waitUntilBound(kBindMs)) {
-        fail("cannot listen for search replies on UDP port " + std::to_string(m_env.replyPort) +
-             " (is another program using it?)");
+    std::string why;
+    const std::optional<CDeviceList> list = search(o.waitMs, nullptr, why);
+    if (!list) {
+        fail(why);
         return kExitUnreachable;
     }
-    if (CDiscovery::search(m_env.framePort) == 0) {
-        fail("no network adapter could send the search");
-        return kExitUnreachable;
-    }
-    CDeviceList list;
-    const auto drain = [&] {
-        for (const std::string& text : replies.drain())
-            list.addRowFromText(text, CDeviceList::Source::SearchReply, std::nullopt);
-        return false; // collect until the time is up
-    };
-    CCtlSession::pumpUntil(drain, o.waitMs, m_interrupted);
-    worker.stop(kBindMs);
-    drain();
-
-    const std::vector<KnownDevice>& rows = list.rows();
+    const std::vector<KnownDevice>& rows = list->rows();
     if (o.json) {
         CJsonWriter out;
         out.beginObject().key("frames").beginArray();
@@ -441,16 +453,8 @@ int CCtlRunner::watch(const CtlOptions& o) {
             print(messageText(m, decoder) + "\n");
         }
     };
-    const CtlTarget target = findTarget(o);
-    m_session = std::make_unique<CCtlSession>(m_env.framePort, m_env.timers);
-    m_session->setObserver(show);
-    if (m_interrupted)
-        m_session->interrupt();
-    if (!m_session->open(target, o.telnet, o.timeoutMs)) {
-        const std::string& why = m_session->lastMessage();
-        fail(bareHost(o) + ": " + (why.empty() ? std::string("not reachable") : why));
-        return kExitUnreachable;
-    }
+    if (const int rc = openSession(o, show); rc != kExitOk)
+        return rc;
     const CCtlSession::Wait wait = m_session->waitFor([] { return false; }, -1);
     if (wait == CCtlSession::Wait::Interrupted) {
         disconnect();

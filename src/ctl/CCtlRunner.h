@@ -2,8 +2,10 @@
 
 #include "ctl/CCtlSession.h"
 #include "ctl/CtlOptions.h"
+#include "link/DeviceList.h"
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -47,10 +49,17 @@ private:
     int watch(const CtlOptions& o);
     int send(const CtlOptions& o);
 
+    // The window's search: the rows of the frames that answered within waitMs
+    // (sooner once `enough` holds); none when no search could be made (`why`).
+    std::optional<CDeviceList>
+    search(int waitMs, const std::function<bool(const CDeviceList&)>& enough, std::string& why);
     // Finds the frame's row as the window's search would list it: its mark and
     // Type. Without an answer the address is used as typed, like a row added
     // by hand.
     CtlTarget findTarget(const CtlOptions& o);
+    // Connects through a new session; an exit status other than kExitOk when
+    // the frame was not reached (the message is written already).
+    int openSession(const CtlOptions& o, CCtlSession::Observer observer);
     // Connects and waits for the start-up poll; an exit status other than
     // kExitOk when that failed (the message is written already).
     int connectAndSettle(const CtlOptions& o);

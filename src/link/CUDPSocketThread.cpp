@@ -27,7 +27,7 @@ CUDPSocketThread::CUDPSocketThread(CReplyQueue& queue, quint16 port, QObject* pa
 CUDPSocketThread::~CUDPSocketThread() { stop(1000); }
 
 void CUDPSocketThread::run() {
-    setPriority(QThread::IdlePriority);
+    setPriority(m_priority);
     CUDPSocket socket(*this);
     const bool ok = socket.bind(QHostAddress::AnyIPv4, m_port,
                                 QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);

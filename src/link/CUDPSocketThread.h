@@ -32,6 +32,10 @@ public:
     explicit CUDPSocketThread(CReplyQueue& queue, quint16 port = 0, QObject* parent = nullptr);
     ~CUDPSocketThread() override;
 
+    // The worker runs at idle priority, as background work beside a window.
+    // A caller that does nothing but wait for the replies may raise it (before
+    // start()), so a busy machine does not hold them back.
+    void setWorkerPriority(QThread::Priority priority) { m_priority = priority; }
     // Asks the worker to end and waits for it up to the given time.
     void stop(int waitMs = 100);
     // Blocks until the socket is bound (or failed); for tests and start-up checks.
@@ -50,6 +54,7 @@ private:
 
     CReplyQueue& m_queue;
     quint16 m_port;
+    QThread::Priority m_priority = QThread::IdlePriority;
     QMutex m_boundMutex;
     QWaitCondition m_boundChanged;
     int m_bound = 0; // 0 not yet, 1 bound, -1 failed
