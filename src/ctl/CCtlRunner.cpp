@@ -114,6 +114,10 @@ std::optional<CDeviceList> CCtlRunner::search(int waitMs,
     CReplyQueue replies;
     CUDPSocketThread worker(replies, m_env.replyPort);
     worker.setWorkerPriority(QThread::NormalPriority); // the replies are all velmarctl waits for
+    // A reply posts an event here, which wakes the wait below.
+    QObject wakeUp;
+    QObject::connect(
+        &worker, &CUDPSocketThread::replyQueued, &wakeUp, [] {}, Qt::QueuedConnection);
     worker.start();
     if (!worker.waitUntilBound(kBindMs)) {
         why = "cannot listen for search replies on UDP port " + std::to_string(m_env.replyPort) +

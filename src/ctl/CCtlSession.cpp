@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <algorithm>
 
 namespace velmar {
@@ -63,18 +64,23 @@ std::uint16_t CCtlSession::nextTag() {
 }
 
 bool CCtlSession::pumpUntil(const std::function<bool()>& done, int timeoutMs, const bool& stop) {
-    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                : QDeadlineTimer(timeoutMs));
+    // Every change a caller waits for arrives as an event (socket data, a
+    // timer, a signal from another thread); this timer is the event of the
+    // deadline, and only it says that the time is up (a timer may fire a
+    // little before a clock would agree). Between events the thread sleeps.
+    bool timeUp = timeoutMs == 0;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &deadline, [&timeUp] { timeUp = true; });
+    if (timeoutMs > 0)
+        deadline.start(timeoutMs);
     while (!stop) {
         if (done())
             return true;
-        if (deadline.hasExpired())
+        if (timeUp)
             return false;
-        // Woken by socket data, timers or posted events; the slice only bounds
-        // how late an expired deadline or a stop is noticed.
-        const qint64 left = deadline.isForever() ? 50 : deadline.remainingTime();
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::clamp<qint64>(left, 1, 50)));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return false;
 }

@@ -56,7 +56,8 @@ public:
     // lost or interrupt() was called.
     Wait waitFor(const std::function<bool()>& done, int timeoutMs);
     // Runs the event loop until `done` holds (true), the time is up (-1: no
-    // limit) or `stop` turns true (false).
+    // limit) or `stop` turns true (false). `done` and `stop` are looked at
+    // after each event; the thread sleeps in between.
     static bool pumpUntil(const std::function<bool()>& done, int timeoutMs, const bool& stop);
     // Waits until everything the engine has asked for is answered and no poll
     // is pending: the start requests, stage two, the settings and card poll.

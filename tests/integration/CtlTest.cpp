@@ -190,6 +190,22 @@ TEST_F(Ctl, StatusWaitsForTheCardPoll) {
         << "the link is closed at the end";
 }
 
+TEST_F(Ctl, StatusSettlesOnASlowNoisyFrame) {
+    // Late replies and noise between lines: the report still waits for
+    // everything the poll asked.
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.faults.replyDelayMs = 40;
+        p.faults.garbageBetweenLines = true;
+        p.psuStatus[1] = 1;
+    });
+    recordLinesOf(*frame);
+    ASSERT_EQ(run({"status", kFrame, "--json"}), kExitOk) << err;
+    const QJsonObject o = json();
+    EXPECT_FALSE(o["psu"].toArray()[0].toObject()["ok"].toBool()) << out;
+    EXPECT_EQ(o["cards"].toArray()[1].toObject()["type"].toString(), QStringLiteral("AD"));
+    EXPECT_GT(received("gadmute"), 0) << "the card poll went out before the report";
+}
+
 TEST_F(Ctl, StatusOfARecoveryFrameUsesTheTelnetPort) {
     auto frame = test::startFrame("recovery", kSecond);
     ASSERT_EQ(run({"status", "--json", "*127.0.0.3"}), kExitOk) << err;
