@@ -436,8 +436,9 @@ written --name=value, as in --timeout=2000.
 Exit status:
   0  success
   1  the frame refused or did not answer
-  2  usage error
-  3  frame not reachable
+  2  usage error (also a file that cannot be read or written, or routes
+     beyond the frame's crosspoints; nothing is sent then)
+  3  frame not reachable, or it closed the connection
 )";
 }
 

@@ -318,6 +318,8 @@ TEST_F(Ctl, XptSaveWritesTheWindowsFormat) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("1=5,17\r\n2=9,2\r\n"));
     EXPECT_NE(out.find("saved 2 crosspoints"), std::string::npos) << out;
+    ASSERT_EQ(run({"xpt", "save", kFrame, path, "--json"}), kExitOk) << err;
+    EXPECT_EQ(json()["saved"].toInt(), 2) << out;
 
     EXPECT_EQ(run({"xpt", "save", kFrame, "/nonexistent/dir/x.xpt"}), kExitUsage);
     EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
@@ -346,6 +348,8 @@ TEST_F(Ctl, XptLoadDryRunShowsChangesAgainstTheFrame) {
     EXPECT_EQ(changes[0].toObject()["from"].toInt(), 3);
     EXPECT_EQ(changes[0].toObject()["to"].toInt(), 18);
     EXPECT_EQ(changes[1].toObject()["from"].toInt(), 0);
+    ASSERT_EQ(run({"xpt", "load", kFrame, path.toStdString(), "--dry-run"}), kExitOk) << err;
+    EXPECT_NE(out.find("2 of 3 entries would change, 1 already set"), std::string::npos) << out;
     EXPECT_EQ(received("scross"), 0) << "a dry run sends nothing";
     EXPECT_EQ(frame->model().crosspoint(6), 3);
 
