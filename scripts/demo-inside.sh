@@ -4,7 +4,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VELMAR_BUILD_DIR:-build/dev}
 pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
+# Last started first: the program ends before its display does.
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
 trap cleanup EXIT
 
 # Studio A starts with a few routes: AES 1-4 to card 1, card 2 to MADI 1-2, IP 1-2 to AES 15-16.
@@ -49,3 +55,7 @@ if command -v xdotool >/dev/null; then
   import -window root "$shot2"
   echo "demo screenshot, connected: $shot2"
 fi
+
+# The same frames from the command line: what velmarctl sees of Studio A.
+echo "velmarctl routes 127.0.0.2:"
+"$build/app/velmarctl" routes 127.0.0.2 || true
