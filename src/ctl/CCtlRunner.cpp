@@ -476,7 +476,19 @@ int CCtlRunner::send(const CtlOptions& o) {
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
     DeviceMessage request = *parsed.message;
-    request.flags = static_cast<std::uint8_t>(FlagRequest | (request.flags & FlagAlive));
+    if (messageKindOf(request) != MessageKind::Request) {
+        // A "%" line: frames take it without a word. The marker's reply shows
+        // that the frame has read it.
+        m_session->sendRaw(request);
+        const CCtlSession::Wait wait = m_session->waitUntilSettled(o.timeoutMs);
+        if (wait != CCtlSession::Wait::Done)
+            return waitFailure(wait, "the frame did not answer after \"" + o.line + "\" within " +
+                                         std::to_string(o.timeoutMs) + " ms");
+        disconnect();
+        print(o.json ? std::string("{\"sent\":") + jsonQuoted(o.line) + "}\n"
+                     : "sent; frames do not answer \"%\" lines\n");
+        return kExitOk;
+    }
     const bool ownTag = request.tag == 0;
     if (ownTag)
         request.tag = m_session->nextTag();

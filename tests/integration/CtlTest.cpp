@@ -443,6 +443,15 @@ TEST_F(Ctl, SendPrintsTheDecodedReply) {
     EXPECT_EQ(o["args"].toArray(), (QJsonArray{5, 17}));
 }
 
+TEST_F(Ctl, SendPassesAPercentLineOnAsTyped) {
+    auto frame = test::startFrame("460", kFrame);
+    recordLinesOf(*frame);
+    ASSERT_EQ(run({"send", kFrame, "%smaster,1"}), kExitOk) << err;
+    EXPECT_NE(out.find("sent"), std::string::npos) << out;
+    EXPECT_EQ(
+        std::count(receivedLines->begin(), receivedLines->end(), QStringLiteral("%smaster,1")), 1);
+}
+
 TEST_F(Ctl, SendReportsRefusalsAndBadLines) {
     auto frame = test::startFrame("460", kFrame,
                                   [](FrameProfile& p) { p.faults.refused[CommandId::gcross] = 2; });
