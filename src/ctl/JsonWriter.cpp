@@ -5,10 +5,7 @@
 
 namespace velmar {
 
-namespace {
-
-// Length of the valid UTF-8 sequence at `text[at]`, or 0 when it is not one.
-std::size_t utf8Length(std::string_view text, std::size_t at) {
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
     const unsigned char lead = byte(0);
     std::size_t length = 0;
@@ -41,6 +38,8 @@ std::size_t utf8Length(std::string_view text, std::size_t at) {
     return length;
 }
 
+namespace {
+
 void appendQuoted(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
@@ -67,7 +66,7 @@ void appendQuoted(std::string& out, std::string_view text) {
             ++at;
             continue;
         }
-        const std::size_t length = utf8Length(text, at);
+        const std::size_t length = utf8SequenceLength(text, at);
         if (length == 0) {
             out += "\xEF\xBF\xBD"; // U+FFFD for a byte that starts no valid sequence
             ++at;

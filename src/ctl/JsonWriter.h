@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,6 +49,10 @@ private:
     std::vector<bool> m_hasMember;
     bool m_afterKey = false;
 };
+
+// Length of the well-formed UTF-8 sequence at text[at] (no over-long forms,
+// surrogates or values above U+10FFFF), or 0 when none starts there.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 
 // The text as a JSON string literal, quotes included.
 std::string jsonQuoted(std::string_view text);

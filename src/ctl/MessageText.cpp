@@ -134,36 +134,10 @@ void appendHex(std::string& out, unsigned char byte) {
 // Length of the UTF-8 sequence at text[at] when it is well formed and not one
 // of the C1 controls (U+0080..U+009F, which some terminals obey); else 0.
 std::size_t printableUtf8(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80;
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        if (lead == 0xC2)
-            low = 0xA0;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size() || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (byte(k) < 0x80 || byte(k) > 0xBF)
-            return 0;
-    return length;
+    const std::size_t length = utf8SequenceLength(text, at);
+    const bool c1 = length == 2 && static_cast<unsigned char>(text[at]) == 0xC2 &&
+                    static_cast<unsigned char>(text[at + 1]) < 0xA0;
+    return c1 ? 0 : length;
 }
 
 // A text in single quotes that is safe to print on a terminal.
