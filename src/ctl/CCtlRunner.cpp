@@ -9,6 +9,7 @@
 #include "link/CUDPSocketThread.h"
 #include "link/DeviceList.h"
 #include "link/Ipv4.h"
+#include "link/QtText.h"
 #include "main/CrosspointFile.h"
 #include "main/Crosspoints.h"
 #include "main/LoadStatusLogic.h"
@@ -27,10 +28,6 @@ namespace {
 constexpr int kLookupMs = 1000;
 // How long the search reply port may take to open.
 constexpr int kBindMs = 1000;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string bareHost(const CtlOptions& o) { return std::string(bareAddress(o.host)); }
 

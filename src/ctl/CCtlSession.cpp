@@ -3,6 +3,7 @@
 #include "link/CDiscovery.h"
 #include "link/CZarvoSocket.h"
 #include "link/DeviceList.h"
+#include "link/QtText.h"
 #include "main/CQtTimerHost.h"
 
 #include <QCoreApplication>
@@ -18,10 +19,6 @@ namespace {
 
 // How long the echo probe waits, as in the window.
 constexpr int kProbeTimeoutMs = 1000;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 

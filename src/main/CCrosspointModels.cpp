@@ -1,12 +1,8 @@
 #include "main/CCrosspointModels.h"
 
-namespace velmar {
+#include "link/QtText.h"
 
-namespace {
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-} // namespace
+namespace velmar {
 
 CCrosspointModel::CCrosspointModel(CCrosspointList& list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list) {

@@ -1,5 +1,7 @@
 #include "main/CXYDlg.h"
 
+#include "link/QtText.h"
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QIntValidator>
@@ -10,10 +12,6 @@
 namespace velmar {
 
 namespace {
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 QLineEdit* numberField(const QString& name, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);

@@ -5,6 +5,7 @@
 #include "link/CQtProfileStore.h"
 #include "link/CUDPSocketThread.h"
 #include "link/CZarvoSocket.h"
+#include "link/QtText.h"
 #include "main/CCrosspointModels.h"
 #include "main/CLoadStDlg.h"
 #include "main/CXYDlg.h"
@@ -39,10 +40,6 @@
 namespace velmar {
 
 namespace {
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 constexpr const char* kAboutTitle = "About Velmar";
 constexpr const char* kAboutText = "Velmar Version 2.0.0.0";
