@@ -82,7 +82,6 @@ public:
     LinkEnd linkEnd() const { return m_linkEnd; }
     // The last message the engine wanted to show ("Connect failed, target not responding").
     const std::string& lastMessage() const { return m_lastMessage; }
-    int requestsSent() const { return m_sent; }
     // Tags velmarctl puts on requests of its own count up from here.
     std::uint16_t nextTag();
 

@@ -24,9 +24,4 @@ void CQtTimerHost::stopTimer(int id) {
         it->second->stop();
 }
 
-bool CQtTimerHost::isActive(int id) const {
-    const auto it = m_timers.find(id);
-    return it != m_timers.end() && it->second->isActive();
-}
-
 } // namespace velmar

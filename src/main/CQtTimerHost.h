@@ -22,7 +22,6 @@ public:
 
     void startTimer(int id, int periodMs) override; // a running timer takes the new period
     void stopTimer(int id) override;
-    bool isActive(int id) const;
 
 private:
     std::function<void(int)> m_onFired;
