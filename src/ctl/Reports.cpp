@@ -502,8 +502,10 @@ void writeRoutesJson(CJsonWriter& out, const DeviceState& state) {
 
 // ---- xpt load --dry-run -----------------------------------------------------
 
-LoadPlan planCrosspointLoad(const DeviceState& state, const CrosspointLoadTable& table) {
+LoadPlan planCrosspointLoad(const DeviceState& state, const CrosspointLoadTable& table,
+                            const XptLeftOut& leftOut) {
     LoadPlan plan;
+    plan.leftOut = leftOut;
     const int count = std::clamp(state.crosspointCount(), 0, kMaxCrosspoints);
     for (int output = 1; output <= count; ++output) {
         const int to = table[at(output)];
@@ -528,6 +530,8 @@ std::string loadPlanText(const LoadPlan& plan) {
                                   inputName(c.to));
     out += std::to_string(plan.changes.size()) + " of " + std::to_string(plan.entries) +
            " entries would change, " + std::to_string(plan.unchanged) + " already set\n";
+    if (const std::string leftOut = leftOutSummary(plan.leftOut); !leftOut.empty())
+        out += leftOut + "\n";
     return out;
 }
 
@@ -551,7 +555,14 @@ void writeLoadPlanJson(CJsonWriter& out, const LoadPlan& plan) {
             .field("toName", std::string_view(channelDisplayName(c.to)))
             .endObject();
     }
-    out.endArray().endObject();
+    out.endArray();
+    out.key("leftOut")
+        .beginObject()
+        .field("lines", plan.leftOut.total())
+        .field("channelsNotOnFrame", plan.leftOut.foreignChannels)
+        .field("unreadable", plan.leftOut.unreadable)
+        .endObject();
+    out.endObject();
 }
 
 } // namespace velmar

@@ -76,20 +76,25 @@ struct LoadPlan {
     std::vector<CrosspointChange> changes; // ascending by output
     int unchanged = 0;                     // entries the frame already has
     int entries = 0;                       // entries that would be sent
+    XptLeftOut leftOut;                    // lines of the file not taken
 };
 
 // `table` as readCrosspointFile gives it: an input above 0 is an entry that
 // loading sends, 0 sends nothing. Outputs beyond the frame's count are not
-// looked at.
-LoadPlan planCrosspointLoad(const DeviceState& state, const CrosspointLoadTable& table);
+// looked at. `leftOut` as the file's reading counted it.
+LoadPlan planCrosspointLoad(const DeviceState& state, const CrosspointLoadTable& table,
+                            const XptLeftOut& leftOut = {});
 
 // One line per change, "output    5  CARD1  05:   CARD1  17   ->  CARD3  03"
 // ("none" for an output connected to nothing), the columns aligned; then
-// "N of M entries would change, K already set".
+// "N of M entries would change, K already set"; then, when the file had lines
+// that were not taken, "left out 3 lines: 2 for channels this frame does not
+// have, 1 unreadable".
 std::string loadPlanText(const LoadPlan& plan);
 // {"entries":M,"changed":N,"unchanged":K,"changes":[{"output":5,
 // "outputName":"CARD1  05","from":17,"fromName":"CARD1  17","to":131,
-// "toName":"CARD3  03"},...]}; "fromName" is null where "from" is 0.
+// "toName":"CARD3  03"},...],"leftOut":{"lines":3,"channelsNotOnFrame":2,
+// "unreadable":1}}; "fromName" is null where "from" is 0.
 void writeLoadPlanJson(CJsonWriter& out, const LoadPlan& plan);
 
 // The names the reports use, for the program's other messages.

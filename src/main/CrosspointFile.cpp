@@ -76,8 +76,13 @@ std::int64_t xptFieldValue(std::string_view field) {
     return negative ? -value : value;
 }
 
-CrosspointLoadTable readCrosspointFile(std::string_view text, int crosspointCount) {
+namespace {
+
+// The line loop behind both readers; `leftOut` may be null.
+CrosspointLoadTable readLines(std::string_view text, int crosspointCount, XptLeftOut* leftOut) {
     CrosspointLoadTable table{};
+    XptLeftOut ignored;
+    XptLeftOut& skipped = leftOut ? *leftOut : ignored;
     // The table holds 1536 outputs; a larger count must not reach past it.
     const std::int64_t count = std::clamp(crosspointCount, 0, kMaxCrosspoints);
     while (!text.empty()) {
@@ -89,19 +94,60 @@ CrosspointLoadTable readCrosspointFile(std::string_view text, int crosspointCoun
         if (line.empty() || line.front() == ';')
             continue;
         const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos)
+        const std::size_t comma =
+            equals == std::string_view::npos ? equals : line.find(',', equals + 1);
+        if (comma == std::string_view::npos) {
+            ++skipped.unreadable;
             continue;
-        const std::string_view entry = line.substr(equals + 1);
-        const std::size_t comma = entry.find(',');
-        if (comma == std::string_view::npos)
+        }
+        const std::int64_t output = xptFieldValue(line.substr(equals + 1, comma - equals - 1));
+        const std::int64_t input = xptFieldValue(line.substr(comma + 1));
+        if (output < 1 || output > count || input < 0 || input > count) {
+            // Numbers a larger frame has are channels this one lacks; the rest
+            // are no channel anywhere.
+            const bool someFrameHasThem =
+                output >= 1 && output <= kMaxCrosspoints && input >= 0 && input <= kMaxCrosspoints;
+            ++(someFrameHasThem ? skipped.foreignChannels : skipped.unreadable);
             continue;
-        const std::int64_t output = xptFieldValue(entry.substr(0, comma));
-        const std::int64_t input = xptFieldValue(entry.substr(comma + 1));
-        if (output < 1 || output > count || input < 0 || input > count)
-            continue;
+        }
         table[static_cast<std::size_t>(output)] = static_cast<std::int32_t>(input);
     }
     return table;
+}
+
+std::string lines(int n) { return std::to_string(n) + (n == 1 ? " line" : " lines"); }
+
+} // namespace
+
+CrosspointLoadTable readCrosspointFile(std::string_view text, int crosspointCount) {
+    return readLines(text, crosspointCount, nullptr);
+}
+
+std::string crosspointFileRefusal(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos)
+        return "holds NUL bytes, so it is not a crosspoint file";
+    return {};
+}
+
+CrosspointFileContent parseCrosspointFile(std::string_view text, int crosspointCount) {
+    CrosspointFileContent content;
+    content.refusal = crosspointFileRefusal(text);
+    if (content.refusal.empty())
+        content.table = readLines(text, crosspointCount, &content.leftOut);
+    return content;
+}
+
+std::string leftOutSummary(const XptLeftOut& leftOut) {
+    if (leftOut.total() == 0)
+        return {};
+    std::string out = "left out " + lines(leftOut.total()) + ":";
+    if (leftOut.foreignChannels > 0)
+        out += " " + std::to_string(leftOut.foreignChannels) +
+               " for channels this frame does not have";
+    if (leftOut.unreadable > 0)
+        out += std::string(leftOut.foreignChannels > 0 ? "," : "") + " " +
+               std::to_string(leftOut.unreadable) + " unreadable";
+    return out;
 }
 
 } // namespace velmar

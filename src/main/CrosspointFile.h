@@ -41,11 +41,46 @@ std::string writeSelectedCrosspoints(const DeviceState& state, const CCrosspoint
 // One input per output 1..1536; 0 = not in the file (or routed to nothing).
 using CrosspointLoadTable = std::array<std::int32_t, kMaxCrosspoints + 1>;
 
+// An .xpt of a full 1536-output frame is about 20 KB; anything beyond this is
+// not one, and reading it would only cost memory.
+inline constexpr std::size_t kMaxCrosspointFileBytes = 4 * 1024 * 1024;
+
+// The lines of a file that loading leaves out, by reason. Comments and empty
+// lines are not counted.
+struct XptLeftOut {
+    int foreignChannels = 0; // channels of a larger frame than this one
+    int unreadable = 0;      // no "=" or ",", or numbers that are no channel at all
+    int total() const { return foreignChannels + unreadable; }
+    friend bool operator==(const XptLeftOut&, const XptLeftOut&) = default;
+};
+
+// A file as loading sees it.
+struct CrosspointFileContent {
+    CrosspointLoadTable table{};
+    XptLeftOut leftOut;
+    // Non-empty when the bytes are not a crosspoint file at all; the table is
+    // then empty and nothing may be sent.
+    std::string refusal;
+};
+
 // Reads a file's text leniently: lines that do not read, and outputs or inputs
 // outside 1..crosspointCount (inputs 0..crosspointCount), are skipped; a later
 // line for the same output wins. Never writes outside the table, whatever the
 // numbers say.
 CrosspointLoadTable readCrosspointFile(std::string_view text, int crosspointCount);
+
+// The same lenient reading, counting the lines it leaves out, after refusing
+// what is plainly no text file: a file holding NUL bytes (an image, an
+// archive) can hold "=5,17" by chance, and must not route anything.
+CrosspointFileContent parseCrosspointFile(std::string_view text, int crosspointCount);
+
+// Why the bytes cannot be a crosspoint file ("holds NUL bytes, so it is not a
+// crosspoint file"), or empty when they may be one.
+std::string crosspointFileRefusal(std::string_view text);
+
+// "left out 3 lines: 2 for channels this frame does not have, 1 unreadable";
+// empty when nothing was left out.
+std::string leftOutSummary(const XptLeftOut& leftOut);
 
 // The numeric value of a field as the file is read: leading blanks skipped, an
 // optional sign, digits up to the first other character, 0 without digits.

@@ -9,9 +9,9 @@ namespace velmar {
 
 CLoadStatusLogic::CLoadStatusLogic(std::string path, std::string_view fileText, int crosspointCount)
     : m_path(std::move(path)), m_count(std::clamp(crosspointCount, 0, kMaxCrosspoints)),
-      m_table(readCrosspointFile(fileText, crosspointCount)) {
+      m_content(parseCrosspointFile(fileText, crosspointCount)) {
     for (int output = 1; output <= m_count; ++output)
-        if (m_table[static_cast<std::size_t>(output)] > 0)
+        if (m_content.table[static_cast<std::size_t>(output)] > 0)
             m_outputs.push_back(output);
 }
 
@@ -19,12 +19,21 @@ std::string CLoadStatusLogic::windowTitle() const {
     return std::string(kTitle) + "  (" + m_path + ")";
 }
 
+std::string CLoadStatusLogic::leftOutText() const {
+    std::string text = leftOutSummary(m_content.leftOut);
+    if (!text.empty()) {
+        text.front() = 'L';
+        text += '.';
+    }
+    return text;
+}
+
 int CLoadStatusLogic::outputAt(int row) const {
     return row >= 0 && row < rowCount() ? m_outputs[static_cast<std::size_t>(row)] : 0;
 }
 
 int CLoadStatusLogic::inputAt(int row) const {
-    return m_table[static_cast<std::size_t>(outputAt(row))];
+    return m_content.table[static_cast<std::size_t>(outputAt(row))];
 }
 
 std::string CLoadStatusLogic::text(int row, int column) const {
@@ -39,7 +48,8 @@ int CLoadStatusLogic::confirm(const DeviceState& state, const CXyBurst& burst,
         state.crosspointCount() != m_count)
         return 0;
     for (int output : m_outputs)
-        sink.sendRequest(crosspointRequest(output, m_table[static_cast<std::size_t>(output)]));
+        sink.sendRequest(
+            crosspointRequest(output, m_content.table[static_cast<std::size_t>(output)]));
     return rowCount();
 }
 

@@ -14,7 +14,9 @@ class CXyBurst;
 
 // The logic of `CLoadStDlg` ("Load crosspoint status"): reads a crosspoint
 // file into its load table, lists what it would set and, on "OK", sends it.
-// The shell reads the file; an unreadable file is handed in as empty text.
+// The shell reads the file; an unreadable file is handed in as empty text. Bytes
+// that are no crosspoint file at all (NUL bytes) give an empty table and a
+// refusal that the shell shows instead of the dialog.
 class CLoadStatusLogic {
 public:
     static constexpr std::string_view kTitle = "Load crosspoint status";
@@ -40,12 +42,18 @@ public:
     // Returns the number of requests sent.
     int confirm(const DeviceState& state, const CXyBurst& burst, IRequestSink& sink) const;
 
-    const CrosspointLoadTable& table() const { return m_table; }
+    const CrosspointLoadTable& table() const { return m_content.table; }
+    const XptLeftOut& leftOut() const { return m_content.leftOut; }
+    // Why the file is not a crosspoint file, or empty.
+    const std::string& refusal() const { return m_content.refusal; }
+    // The dialog's note on the lines it did not take: "Left out 3 lines: 2 for
+    // channels this frame does not have, 1 unreadable."; empty when none.
+    std::string leftOutText() const;
 
 private:
     std::string m_path;
     int m_count;
-    CrosspointLoadTable m_table;
+    CrosspointFileContent m_content;
     std::vector<int> m_outputs;
 };
 

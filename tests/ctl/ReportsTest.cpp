@@ -598,11 +598,32 @@ TEST(LoadPlan, TextAndJson) {
               R"({"output":3,"outputName":"CARD1  03","from":0,"fromName":null,)"
               R"("to":1,"toName":"CARD1  01"},)"
               R"({"output":1025,"outputName":"CARD1  65","from":0,"fromName":null,)"
-              R"("to":976,"toName":"IP  64"}]})");
+              R"("to":976,"toName":"IP  64"}],)"
+              R"("leftOut":{"lines":0,"channelsNotOnFrame":0,"unreadable":0}})");
 
     const LoadPlan nothing = planCrosspointLoad(s, readCrosspointFile("", 1536));
     EXPECT_EQ(loadPlanText(nothing), "0 of 0 entries would change, 0 already set\n");
-    EXPECT_EQ(planJson(nothing), R"({"entries":0,"changed":0,"unchanged":0,"changes":[]})");
+    EXPECT_EQ(planJson(nothing), R"({"entries":0,"changed":0,"unchanged":0,"changes":[],)"
+                                 R"("leftOut":{"lines":0,"channelsNotOnFrame":0,"unreadable":0}})");
+}
+
+TEST(LoadPlan, SaysWhatTheFileLeftOut) {
+    DeviceState s = frameWith(kFamily461, "2.0.0.1"); // 1024 crosspoints
+    s.live.crosspoints[2] = 7;
+    const CrosspointFileContent file = parseCrosspointFile(
+        "1=2,7\r\n2=3,1\r\n3=1100,1\r\n4=5,1200\r\n5=no route\r\n", s.crosspointCount());
+    const LoadPlan plan = planCrosspointLoad(s, file.table, file.leftOut);
+    EXPECT_EQ(plan.entries, 2);
+    EXPECT_THAT(linesOf(loadPlanText(plan)),
+                ElementsAreArray<std::string>({
+                    "output    3  CARD1  03:   none        ->  CARD1  01",
+                    "1 of 2 entries would change, 1 already set",
+                    "left out 3 lines: 2 for channels this frame does not have, 1 unreadable",
+                }));
+    const std::string json = planJson(plan);
+    EXPECT_NE(json.find(R"("leftOut":{"lines":3,"channelsNotOnFrame":2,"unreadable":1})"),
+              std::string::npos)
+        << json;
 }
 
 } // namespace

@@ -137,6 +137,66 @@ TEST(CrosspointFileRead, WhatIsWrittenReadsBack) {
             << o;
 }
 
+struct LeftOutRow {
+    const char* name;
+    std::string text;
+    int count;
+    XptLeftOut leftOut;
+    std::string summary;
+};
+
+TEST(CrosspointFileRead, CountsTheLinesItLeavesOut) {
+    const std::vector<LeftOutRow> rows = {
+        {"a clean file", "; set\r\n\r\n1=1,2\r\n2=3,0\r\n", 1024, {}, ""},
+        {"channels of a 1536 frame in a 1024 frame",
+         "1=1025,1\r\n2=1,1025\r\n3=1536,1536\r\n4=2,2\r\n",
+         1024,
+         {3, 0},
+         "left out 3 lines: 3 for channels this frame does not have"},
+        {"lines that do not read",
+         "5=10\r\n7,8\r\nhello\r\n1=,5\r\n",
+         1024,
+         {0, 4},
+         "left out 4 lines: 4 unreadable"},
+        {"numbers that are no channel on any frame",
+         "1=0,5\r\n2=1537,1\r\n3=1,1537\r\n4=-5,3\r\n5=6,-3\r\n6=99999999999,1\r\n",
+         1536,
+         {0, 6},
+         "left out 6 lines: 6 unreadable"},
+        {"both kinds, one of each",
+         "1=1100,1\r\nnonsense\r\n2=4,4\r\n",
+         1024,
+         {1, 1},
+         "left out 2 lines: 1 for channels this frame does not have, 1 unreadable"},
+        {"a single line", "x\n", 1024, {0, 1}, "left out 1 line: 1 unreadable"},
+        {"a later line for the same output is no loss", "1=4,7\r\n2=4,8\r\n", 1024, {}, ""},
+    };
+    for (const LeftOutRow& r : rows) {
+        SCOPED_TRACE(r.name);
+        const CrosspointFileContent content = parseCrosspointFile(r.text, r.count);
+        EXPECT_EQ(content.refusal, "");
+        EXPECT_EQ(content.leftOut, r.leftOut);
+        EXPECT_EQ(leftOutSummary(content.leftOut), r.summary);
+        EXPECT_EQ(content.table, readCrosspointFile(r.text, r.count)) << "the same lenient rules";
+    }
+}
+
+TEST(CrosspointFileRead, RefusesBinaryFiles) {
+    // An image can hold "=5,17" by chance; read leniently it would route.
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\n1=5,17\r\n\xff\xd8", 27);
+    ASSERT_EQ(readCrosspointFile(png, 1024)[5], 17);
+    const CrosspointFileContent content = parseCrosspointFile(png, 1024);
+    EXPECT_EQ(content.refusal, "holds NUL bytes, so it is not a crosspoint file");
+    EXPECT_EQ(content.table, CrosspointLoadTable{});
+    EXPECT_EQ(content.leftOut, XptLeftOut{});
+    EXPECT_EQ(crosspointFileRefusal(png), content.refusal);
+
+    // One NUL anywhere is enough, even after the last line.
+    EXPECT_NE(crosspointFileRefusal(std::string("1=1,2\r\n\0", 9)), "");
+    EXPECT_EQ(crosspointFileRefusal("1=1,2\r\n\xff\xfe 8-bit text\r\n"), "");
+    EXPECT_EQ(crosspointFileRefusal(""), "");
+}
+
 // ---- CLoadStDlg -------------------------------------------------------------
 
 TEST(LoadStatus, ShowsTheTableAndSendsEveryEntryOnOk) {
@@ -153,6 +213,24 @@ TEST(LoadStatus, ShowsTheTableAndSendsEveryEntryOnOk) {
 
     EXPECT_EQ(dlg.confirm(rig.f.s, rig.burst, rig.sink), 2);
     EXPECT_THAT(rig.sink.take(), ElementsAre(scross(1, 65), scross(4, 514)));
+}
+
+TEST(LoadStatus, SaysWhatItLeftOut) {
+    const CLoadStatusLogic dlg("a.xpt", "1=1,2\r\n2=1030,1\r\n3=2,1500\r\ngarbage\r\n", 1024);
+    EXPECT_EQ(dlg.rowCount(), 1);
+    EXPECT_EQ(dlg.leftOut(), (XptLeftOut{2, 1}));
+    EXPECT_EQ(dlg.leftOutText(),
+              "Left out 3 lines: 2 for channels this frame does not have, 1 unreadable.");
+    EXPECT_EQ(CLoadStatusLogic("b.xpt", "1=1,2\r\n", 1024).leftOutText(), "");
+}
+
+TEST(LoadStatus, BinaryFileShowsAndSendsNothing) {
+    FileRig rig;
+    const CLoadStatusLogic dlg("x.png", std::string("\x89PNG\0\0\n1=5,17\r\n", 15), 1024);
+    EXPECT_NE(dlg.refusal(), "");
+    EXPECT_EQ(dlg.rowCount(), 0);
+    EXPECT_EQ(dlg.confirm(rig.f.s, rig.burst, rig.sink), 0);
+    EXPECT_THAT(rig.sink.lines, IsEmpty());
 }
 
 TEST(LoadStatus, SendsNothingWhenNothingOrNoOneToSendTo) {
