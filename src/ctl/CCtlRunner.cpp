@@ -12,11 +12,10 @@
 #include "link/QtText.h"
 #include "main/CrosspointFile.h"
 #include "main/Crosspoints.h"
+#include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSaveFile>
 #include <charconv>
 
 namespace velmar {
@@ -357,11 +356,10 @@ int CCtlRunner::finishRoutes(const CtlOptions& o, CRouteTracker& tracker) {
 }
 
 int CCtlRunner::xptSave(const CtlOptions& o) {
-    // The file is opened first, so a path that cannot be written costs no
+    // The target is looked at first, so a path that cannot be written costs no
     // connection; it replaces the old file only once it is complete.
-    QSaveFile file(qs(o.file));
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail("cannot write " + o.file + ": " + file.errorString().toStdString());
+    if (const std::string why = checkWriteTarget(qs(o.file)); !why.empty()) {
+        fail(why);
         return kExitUsage;
     }
     if (const int rc = connectAndSettle(o); rc != kExitOk)
@@ -375,10 +373,8 @@ int CCtlRunner::xptSave(const CtlOptions& o) {
     for (int output = 1; output <= s.crosspointCount(); ++output)
         saved += s.live.crosspoints[static_cast<std::size_t>(output)] > 0 ? 1 : 0;
     disconnect();
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        fail("cannot write " + o.file + ": " + file.errorString().toStdString());
+    if (const std::string why = writeFileAtomically(qs(o.file), text); !why.empty()) {
+        fail(why);
         return kExitUsage;
     }
     if (o.json) {
@@ -392,30 +388,33 @@ int CCtlRunner::xptSave(const CtlOptions& o) {
 }
 
 int CCtlRunner::xptLoad(const CtlOptions& o) {
-    QFile file(qs(o.file));
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail("cannot read " + o.file + ": " + file.errorString().toStdString());
+    // Everything the file alone decides is settled before connecting.
+    const FileReadResult file = readFileBounded(qs(o.file), kMaxCrosspointFileBytes);
+    if (!file.ok()) {
+        fail(file.error);
         return kExitUsage;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
+    if (const std::string why = crosspointFileRefusal(file.bytes); !why.empty()) {
+        fail(o.file + " " + why + "; nothing was sent");
+        return kExitUsage;
+    }
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
     if (!requireCrosspoints())
         return kExitFrame;
     const DeviceState& s = m_session->state();
-    const CLoadStatusLogic logic(
-        QDir::toNativeSeparators(qs(o.file)).toStdString(),
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-        s.crosspointCount());
+    const CLoadStatusLogic logic(QDir::toNativeSeparators(qs(o.file)).toStdString(), file.bytes,
+                                 s.crosspointCount());
+    const std::string leftOut = leftOutSummary(logic.leftOut());
     if (logic.rowCount() == 0) {
         fail(o.file + " holds no crosspoints for this frame (outputs and inputs 1.." +
-             std::to_string(s.crosspointCount()) + "); nothing was sent");
+             std::to_string(s.crosspointCount()) + ")" + (leftOut.empty() ? "" : "; " + leftOut) +
+             "; nothing was sent");
         disconnect();
         return kExitUsage;
     }
     if (o.dryRun) {
-        const LoadPlan plan = planCrosspointLoad(s, logic.table());
+        const LoadPlan plan = planCrosspointLoad(s, logic.table(), logic.leftOut());
         if (o.json) {
             CJsonWriter out;
             writeLoadPlanJson(out, plan);
@@ -426,6 +425,8 @@ int CCtlRunner::xptLoad(const CtlOptions& o) {
         disconnect();
         return kExitOk;
     }
+    if (!leftOut.empty())
+        fail(o.file + ": " + leftOut); // a note; the rest of the file still goes out
     CRouteTracker tracker;
     for (int row = 0; row < logic.rowCount(); ++row)
         tracker.expect(logic.outputAt(row), logic.inputAt(row));

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -26,6 +27,12 @@ CLoadStDlg::CLoadStDlg(const CLoadStatusLogic& logic, QWidget* parent) : QDialog
     view->setShowGrid(false);
     auto* inner = new QVBoxLayout(group);
     inner->addWidget(view);
+    // Lines the table did not take are said, not dropped in silence.
+    auto* leftOut = new QLabel(QString::fromStdString(logic.leftOutText()));
+    leftOut->setObjectName(QStringLiteral("loadLeftOut"));
+    leftOut->setWordWrap(true);
+    inner->addWidget(leftOut);
+    leftOut->setHidden(leftOut->text().isEmpty());
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -10,6 +10,7 @@
 #include "main/CLoadStDlg.h"
 #include "main/CXYDlg.h"
 #include "main/CrosspointFile.h"
+#include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
 
 #include <QButtonGroup>
@@ -523,10 +524,8 @@ void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
         selectedOnly
             ? writeSelectedCrosspoints(m_engine.state(), m_crosspoints, selectedCrosspointRows())
             : writeCrosspointStatus(m_engine.state(), m_crosspoints);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return; // as with any file that cannot be created: nothing written, nothing said
-    file.write(text.data(), static_cast<qint64>(text.size()));
+    if (const std::string why = writeFileAtomically(path, text); !why.empty())
+        showMessage(asSentence(why));
 }
 
 void CZarvoDlg::loadCrosspoints() {
@@ -546,12 +545,17 @@ void CZarvoDlg::loadCrosspoints() {
 void CZarvoDlg::loadCrosspointsFrom(const QString& path) {
     if (!crosspointFilesAvailable(m_engine.state()))
         return;
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const CLoadStatusLogic logic(
-        QDir::toNativeSeparators(path).toStdString(),
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-        m_engine.state().crosspointCount());
+    const FileReadResult file = readFileBounded(path, kMaxCrosspointFileBytes);
+    if (!file.ok()) {
+        showMessage(asSentence(file.error));
+        return;
+    }
+    const std::string shownPath = QDir::toNativeSeparators(path).toStdString();
+    const CLoadStatusLogic logic(shownPath, file.bytes, m_engine.state().crosspointCount());
+    if (!logic.refusal().empty()) {
+        showMessage(shownPath + " " + logic.refusal() + ". Nothing was sent.");
+        return;
+    }
     CLoadStDlg dialog(logic, this);
     if (dialog.exec() == QDialog::Accepted)
         logic.confirm(m_engine.state(), m_burst, m_engine);

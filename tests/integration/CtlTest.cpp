@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <sys/stat.h>
 
 namespace velmar {
 namespace {
@@ -464,6 +465,103 @@ TEST_F(Ctl, SendReportsRefusalsAndBadLines) {
     EXPECT_EQ(run({"send", kFrame, "?nosuchcommand,1"}), kExitUsage);
     EXPECT_FALSE(err.empty());
     EXPECT_EQ(connects, 0) << "a bad line costs no connection";
+}
+
+// ---- crosspoint files that are not what they should be ----
+
+TEST_F(Ctl, XptSaveNeverReplacesWhatIsNoRegularFile) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) { p.crosspoints[5] = 17; });
+    int connects = 0;
+    QObject::connect(frame.get(), &CSimulatedFrame::clientConnected, &context,
+                     [&connects] { ++connects; });
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(run({"xpt", "save", kFrame, fifo.toStdString()}), kExitUsage);
+    EXPECT_NE(err.find("FIFO (named pipe), not a regular file"), std::string::npos) << err;
+    EXPECT_EQ(connects, 0) << "refused before connecting";
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // Through a symlink: the file it leads to is replaced, the link stays.
+    const QString target = dir.filePath(QStringLiteral("monday.xpt"));
+    const QString linkPath = dir.filePath(QStringLiteral("current.xpt"));
+    ASSERT_TRUE(QFile::link(target, linkPath));
+    ASSERT_EQ(run({"xpt", "save", kFrame, linkPath.toStdString()}), kExitOk) << err;
+    ASSERT_EQ(::lstat(QFile::encodeName(linkPath).constData(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    QFile saved(target);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), QByteArray("1=5,17\r\n"));
+}
+
+TEST_F(Ctl, XptLoadRefusesWhatIsNoCrosspointFileBeforeConnecting) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) { p.crosspoints[5] = 3; });
+    int connects = 0;
+    QObject::connect(frame.get(), &CSimulatedFrame::clientConnected, &context,
+                     [&connects] { ++connects; });
+    QTemporaryDir dir;
+    const auto refused = [&](const QString& path, const char* why) {
+        SCOPED_TRACE(why);
+        EXPECT_EQ(run({"xpt", "load", kFrame, path.toStdString()}), kExitUsage);
+        EXPECT_NE(err.find(why), std::string::npos) << err;
+        EXPECT_EQ(connects, 0);
+    };
+    // A FIFO without a writer: refused at once instead of waiting for ever.
+    const QString fifo = dir.filePath(QStringLiteral("pipe.xpt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    refused(fifo, "FIFO");
+    refused(dir.path(), "folder");
+
+    // Far larger than any crosspoint file (sparse: no room taken on the disk).
+    const QString huge = dir.filePath(QStringLiteral("huge.xpt"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{4} * 1024 * 1024 + 1));
+    }
+    refused(huge, "more than the 4 MiB");
+
+    // An image that happens to hold "=5,17".
+    const QString png = dir.filePath(QStringLiteral("picture.png"));
+    {
+        QFile file(png);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\n1=5,17\r\n", 25));
+    }
+    refused(png, "holds NUL bytes, so it is not a crosspoint file; nothing was sent");
+    EXPECT_EQ(frame->model().crosspoint(5), 3);
+}
+
+TEST_F(Ctl, XptLoadSaysWhichLinesItLeftOut) {
+    auto frame = test::startFrame("461", kFrame); // 1024 crosspoints
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("studio.xpt"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("1=5,17\r\n2=1100,1\r\n3=6,1500\r\nnot a line\r\n");
+    }
+    recordLinesOf(*frame);
+    ASSERT_EQ(run({"xpt", "load", kFrame, path.toStdString(), "--dry-run"}), kExitOk) << err;
+    EXPECT_NE(out.find("1 of 1 entries would change, 0 already set\n"
+                       "left out 3 lines: 2 for channels this frame does not have, 1 unreadable"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(run({"xpt", "load", kFrame, path.toStdString(), "--dry-run", "--json"}), kExitOk)
+        << err;
+    const QJsonObject leftOut = json()["leftOut"].toObject();
+    EXPECT_EQ(leftOut["lines"].toInt(), 3) << out;
+    EXPECT_EQ(leftOut["channelsNotOnFrame"].toInt(), 2) << out;
+    EXPECT_EQ(leftOut["unreadable"].toInt(), 1) << out;
+    EXPECT_EQ(received("scross"), 0);
+
+    // Loading for real says it too, and sends the rest.
+    ASSERT_EQ(run({"xpt", "load", kFrame, path.toStdString()}), kExitOk) << err;
+    EXPECT_NE(err.find("left out 3 lines"), std::string::npos) << err;
+    EXPECT_EQ(frame->model().crosspoint(5), 17);
+    EXPECT_EQ(received("scross"), 1);
 }
 
 } // namespace
