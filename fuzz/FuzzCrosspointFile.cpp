@@ -37,6 +37,19 @@ void readFor(std::string_view text, int count) {
             again += "1=" + std::to_string(output) + "," + std::to_string(input) + "\r\n";
     }
     check(velmar::readCrosspointFile(again, count) == table, "the table survives a round trip");
+
+    // Loading reads by the same rules unless it refuses the file as a whole,
+    // and never counts more lines left out than the text has lines.
+    const velmar::CrosspointFileContent content = velmar::parseCrosspointFile(text, count);
+    if (content.refusal.empty())
+        check(content.table == table, "loading reads as the lenient reader does");
+    else
+        check(content.table == velmar::CrosspointLoadTable{} && content.leftOut.total() == 0,
+              "a refused file gives nothing");
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    check(content.leftOut.foreignChannels >= 0 && content.leftOut.unreadable >= 0 &&
+              static_cast<std::size_t>(content.leftOut.total()) <= lines,
+          "left-out counts within the lines");
 }
 
 } // namespace
