@@ -415,7 +415,8 @@ Commands:
 
   status HOST
       Show identity, model, family, versions, modules, cards, sync, sample
-      rate, power supplies and fans.
+      rate, power supplies and fans. What the frame did not report is shown
+      as "not reported" and named on standard error (exit status 1).
       velmarctl status 192.168.1.20
       velmarctl --json status 192.168.1.20
 
@@ -442,11 +443,12 @@ Commands:
 
   watch HOST
       Print every message the frame sends on its own until interrupted
-      (Ctrl+C).
+      (Ctrl+C), with the names of the channels it names.
       velmarctl watch 192.168.1.20 --json
 
   send HOST LINE
-      Send one request line and print the decoded reply.
+      Send one request line and print the decoded reply (the line that
+      carries the request's tag; --verbose shows the others too).
       velmarctl send 192.168.1.20 '?gcross,5'
 
 Options:
