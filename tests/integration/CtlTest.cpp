@@ -577,6 +577,23 @@ TEST_F(Ctl, JsonErrorsAreDocumentsToo) {
     EXPECT_TRUE(out.empty()) << out;
 }
 
+TEST_F(Ctl, WatchJsonStreamEndsWithTheError) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled(); },
+              [&frame] {
+                  frame->setSyncStatus(1, 3);
+                  frame->dropClients();
+              });
+    EXPECT_EQ(run({"watch", kFrame, "--json"}), kExitUnreachable);
+    const QList<QByteArray> lines = QByteArray::fromStdString(out).trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2) << out;
+    const QJsonObject last = QJsonDocument::fromJson(lines.back()).object();
+    EXPECT_EQ(last["exit"].toInt(), kExitUnreachable) << out;
+    EXPECT_TRUE(last["error"].toString().contains(QStringLiteral("closed the connection")));
+    EXPECT_EQ(QJsonDocument::fromJson(lines.front()).object()["kind"].toString(),
+              QStringLiteral("message"));
+}
+
 TEST_F(Ctl, AddressesAndDuplicatesAreRefusedBeforeAnythingIsSent) {
     auto frame = test::startFrame("460", kFrame);
     int connects = 0;
