@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 
 namespace velmar::framesim {
 
@@ -20,6 +21,11 @@ struct FaultPlan {
     bool oneByteChunks = false;         // hand every byte to the socket on its own
     bool refuseEcho = false;            // ignore the UDP echo probe
     int failProgramAtRecord = 0;        // > 0: the firmware record with this number is refused
+
+    // velmarctl faults
+    bool dropTags = false;          // answer without the request's tag
+    bool strayBeforeTagged = false; // an untagged refusal line before each tagged reply
+    std::set<CommandId> unanswered; // commands read and never answered
 
     // Noise that carries none of the line start characters, so a correct reader
     // drops it (a carriage return among it included).

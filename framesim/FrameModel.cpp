@@ -455,7 +455,18 @@ std::int32_t CFrameModel::checkAddress(CommandId get, const DeviceMessage& reque
 }
 
 std::string CFrameModel::reply(const DeviceMessage& m, std::span<const std::string> items) const {
+    if (faults().dropTags && m.tag != 0) {
+        DeviceMessage untagged = m;
+        untagged.tag = 0;
+        return writeFrameLine(':', untagged, items);
+    }
     return writeFrameLine(':', m, items);
+}
+
+std::string CFrameModel::strayReply(const DeviceMessage& request) const {
+    DeviceMessage stray = errorReply(request, kStatusOutOfRange);
+    stray.tag = 0;
+    return writeFrameLine(':', stray);
 }
 
 DeviceMessage CFrameModel::errorReply(const DeviceMessage& request, std::int32_t status) const {

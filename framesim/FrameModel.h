@@ -44,6 +44,10 @@ public:
     // firmware record line.
     Outcome handle(const DeviceMessage& request, std::string_view programText = {});
 
+    // The line a frame with stray output sends before its tagged reply to
+    // `request`: the same command refused, without the tag.
+    std::string strayReply(const DeviceMessage& request) const;
+
     // Back to the profile's values ("sclear").
     void reset();
 

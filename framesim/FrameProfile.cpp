@@ -226,6 +226,17 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         return toBool(value, f.refuseEcho);
     if (field == "fail-record")
         return toInt(value, f.failProgramAtRecord);
+    if (field == "no-tags")
+        return toBool(value, f.dropTags);
+    if (field == "stray-lines")
+        return toBool(value, f.strayBeforeTagged);
+    if (field == "ignore") {
+        const CommandId id = commandOf(trim(value));
+        if (id == CommandId::InvalidReply)
+            return false;
+        f.unanswered.insert(id);
+        return true;
+    }
     if (field == "refuse") {
         // keyword or keyword:status
         const std::size_t colon = value.find(':');

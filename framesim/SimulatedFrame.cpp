@@ -292,7 +292,12 @@ void CSimulatedFrame::sessionFinished(CFrameSession* session) {
 
 void CSimulatedFrame::handleRequest(CFrameSession& from, const DeviceMessage& request,
                                     std::string_view programText) {
+    if (request.isRequest() && faults().unanswered.count(request.command) != 0)
+        return; // read, and never answered
     const Outcome out = m_model.handle(request, programText);
+    if (faults().strayBeforeTagged && request.isRequest() && request.tag != 0 &&
+        !out.replies.empty())
+        from.sendLine(m_model.strayReply(request));
     if (out.aliveAnswer) {
         ++m_aliveAnswers;
         Q_EMIT aliveAnswered();

@@ -14,8 +14,11 @@
 #include "main/Crosspoints.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "protocol/TerminalText.h"
 
 #include <QDir>
+#include <algorithm>
+#include <array>
 #include <charconv>
 
 namespace velmar {
@@ -53,14 +56,27 @@ CCtlRunner::CCtlRunner(CtlEnvironment environment) : m_env(std::move(environment
 
 CCtlRunner::~CCtlRunner() = default;
 
-void CCtlRunner::print(std::string_view text) const {
+void CCtlRunner::print(std::string_view text) {
+    m_printed = true;
     if (m_env.out)
         m_env.out(text);
 }
 
-void CCtlRunner::fail(std::string_view text) const {
+void CCtlRunner::fail(std::string_view text) {
+    // Messages quote file names, frame texts and what was typed: none of it
+    // may reach the terminal raw.
+    m_lastError = text;
     if (m_env.err)
-        m_env.err("velmarctl: " + std::string(text) + "\n");
+        m_env.err("velmarctl: " + terminalSafe(text) + "\n");
+}
+
+void CCtlRunner::printJsonError(int exitStatus) {
+    CJsonWriter out;
+    out.beginObject()
+        .field("error", std::string_view(m_lastError.empty() ? "failed" : m_lastError))
+        .field("exit", exitStatus)
+        .endObject();
+    print(out.text() + "\n");
 }
 
 void CCtlRunner::interrupt() {
@@ -80,12 +96,28 @@ int CCtlRunner::runArguments(std::span<const std::string_view> args) {
         fail(parse.error);
         if (m_env.err)
             m_env.err("Try 'velmarctl --help'.\n");
+        // The line did not parse, but a script that asked for JSON still
+        // gets its document.
+        const auto optionsEnd = std::find(args.begin(), args.end(), std::string_view("--"));
+        if (std::find(args.begin(), optionsEnd, std::string_view("--json")) != optionsEnd)
+            printJsonError(kExitUsage);
         return kExitUsage;
     }
     return run(*parse.options);
 }
 
 int CCtlRunner::run(const CtlOptions& o) {
+    m_printed = false;
+    m_lastError.clear();
+    const int status = runCommand(o);
+    // With --json, a failure is a document too; a watch's stream of objects
+    // ends with it.
+    if (o.json && status != kExitOk && (!m_printed || o.verb == CtlVerb::Watch))
+        printJsonError(status);
+    return status;
+}
+
+int CCtlRunner::runCommand(const CtlOptions& o) {
     switch (o.verb) {
     case CtlVerb::Help: print(ctlHelpText()); return kExitOk;
     case CtlVerb::Version: print(ctlVersionText() + "\n"); return kExitOk;
@@ -245,19 +277,20 @@ int CCtlRunner::discover(const CtlOptions& o) {
         out.endArray().endObject();
         print(out.text() + "\n");
     } else if (!rows.empty()) {
+        // Every column is the frames' own text: shown escaped, never raw.
+        std::vector<std::array<std::string, 5>> cells;
         std::size_t width[4] = {7, 2, 4, 4};
         for (const KnownDevice& d : rows) {
-            width[0] = std::max(width[0], d.address.size());
-            width[1] = std::max(width[1], d.id.size());
-            width[2] = std::max(width[2], d.name.size());
-            width[3] = std::max(width[3], d.type.size());
+            cells.push_back({terminalSafe(d.address), terminalSafe(d.id), terminalSafe(d.name),
+                             terminalSafe(d.type), terminalSafe(d.serial)});
+            for (std::size_t k = 0; k < 4; ++k)
+                width[k] = std::max(width[k], cells.back()[k].size());
         }
         std::string text = padded("ADDRESS", width[0]) + "  " + padded("ID", width[1]) + "  " +
                            padded("NAME", width[2]) + "  " + padded("TYPE", width[3]) + "  S/N\n";
-        for (const KnownDevice& d : rows)
-            text += padded(d.address, width[0]) + "  " + padded(d.id, width[1]) + "  " +
-                    padded(d.name, width[2]) + "  " + padded(d.type, width[3]) + "  " + d.serial +
-                    "\n";
+        for (const auto& c : cells)
+            text += padded(c[0], width[0]) + "  " + padded(c[1], width[1]) + "  " +
+                    padded(c[2], width[2]) + "  " + padded(c[3], width[3]) + "  " + c[4] + "\n";
         print(text);
     }
     if (rows.empty()) {
@@ -272,14 +305,23 @@ int CCtlRunner::status(const CtlOptions& o) {
         return rc;
     const DeviceState& s = m_session->state();
     const StatusFields fields = m_session->engine().statusFields();
+    const std::vector<std::string> missing =
+        notReportedStatus(s, fields, m_session->engine().settingsEnabled());
     if (o.json) {
         CJsonWriter out;
-        writeStatusJson(out, s, fields);
+        writeStatusJson(out, s, fields, missing);
         print(out.text() + "\n");
     } else {
         print(statusText(s, fields));
     }
     disconnect();
+    if (!missing.empty()) {
+        std::string list;
+        for (const std::string& item : missing)
+            list += (list.empty() ? "" : ", ") + item;
+        fail(bareHost(o) + " did not report: " + list);
+        return kExitFrame;
+    }
     return kExitOk;
 }
 
@@ -447,12 +489,18 @@ int CCtlRunner::watch(const CtlOptions& o) {
                                    const CResponseDecoder& decoder) {
         if (isReply)
             return;
+        // Channel numbers come with their names, and the card kinds of the
+        // frame as it has reported them.
+        const DeviceState* state = m_session ? &m_session->state() : nullptr;
         if (json) {
             CJsonWriter out;
-            writeMessageJson(out, m, decoder);
+            writeMessageJson(out, m, decoder, state);
             print(out.text() + "\n");
         } else {
-            print(messageText(m, decoder) + "\n");
+            std::string line = messageText(m, decoder);
+            if (const std::string note = channelNote(m, state); !note.empty())
+                line += "  [" + note + "]";
+            print(line + "\n");
         }
     };
     if (const int rc = openSession(o, show); rc != kExitOk)
@@ -493,18 +541,33 @@ int CCtlRunner::send(const CtlOptions& o) {
     bool answered = false;
     std::int32_t status = 0;
     std::string shown;
+    std::string unsolicitedText;
+    CJsonWriter unsolicitedJson;
+    unsolicitedJson.beginArray();
+    const auto unsolicited = [&](const DeviceMessage& m, const CResponseDecoder& decoder) {
+        if (!o.verbose)
+            return;
+        if (o.json)
+            writeMessageJson(unsolicitedJson, m, decoder);
+        else
+            unsolicitedText += "unsolicited: " + messageText(m, decoder) + "\n";
+    };
     m_session->setObserver(
         [&](const DeviceMessage& m, bool isReply, const CResponseDecoder& decoder) {
-            if (answered || !isReply)
+            if (answered)
                 return;
-            // Its own tag marks the reply; a frame that drops tags answers in order,
-            // and nothing else is outstanding once the start-up poll is done.
+            // Its own tag marks the reply. Only a frame that has shown that it
+            // drops tags gets its answer taken by order: then nothing else is
+            // outstanding once the start-up poll is done.
             const bool ours =
-                m.tag == request.tag ||
-                (m.tag == 0 && (m.command == request.command || m.command == CommandId::error ||
-                                m.command == CommandId::InvalidReply));
-            if (!ours)
+                isReply && (m.tag == request.tag ||
+                            (m.tag == 0 && !m_session->tagsEchoed() &&
+                             (m.command == request.command || m.command == CommandId::error ||
+                              m.command == CommandId::InvalidReply)));
+            if (!ours) {
+                unsolicited(m, decoder);
                 return;
+            }
             answered = true;
             status = m.status;
             // The tag velmarctl added is its own business, not the reply's.
@@ -515,6 +578,12 @@ int CCtlRunner::send(const CtlOptions& o) {
                 CJsonWriter out;
                 writeMessageJson(out, reply, decoder);
                 shown = out.take();
+                if (o.verbose) {
+                    // The lines that were not the answer, inside the one document.
+                    shown.pop_back();
+                    unsolicitedJson.endArray();
+                    shown += ",\"unsolicited\":" + unsolicitedJson.text() + "}";
+                }
             } else {
                 shown = messageText(reply, decoder);
             }
@@ -525,7 +594,7 @@ int CCtlRunner::send(const CtlOptions& o) {
         return waitFailure(wait, "no reply to \"" + o.line + "\" within " +
                                      std::to_string(o.timeoutMs) + " ms");
     disconnect();
-    print(shown + "\n");
+    print(unsolicitedText + shown + "\n");
     if (status != 0) {
         fail("the frame answered with status " + std::to_string(status));
         return kExitFrame;

@@ -70,10 +70,17 @@ private:
     void disconnect();
     int waitFailure(CCtlSession::Wait wait, std::string_view what);
 
-    void print(std::string_view text) const;
-    void fail(std::string_view text) const;
+    int runCommand(const CtlOptions& o);
+    void print(std::string_view text);
+    // Writes the message to standard error, escaped for the terminal, and
+    // keeps it for the JSON error document.
+    void fail(std::string_view text);
+    // {"error":"...","exit":N} on standard output.
+    void printJsonError(int exitStatus);
 
     CtlEnvironment m_env;
+    bool m_printed = false; // the command wrote to standard output
+    std::string m_lastError;
     std::unique_ptr<CCtlSession> m_session;
     bool m_interrupted = false;
 };

@@ -41,6 +41,8 @@ bool CCtlSession::open(const CtlTarget& target, bool telnet, int timeoutMs) {
     m_connectTimeoutMs = timeoutMs;
     m_linkEnd = LinkEnd::Open;
     m_lastMessage.clear();
+    m_tagsEchoed = false;
+    m_gipSent = m_gipReplies = 0;
     m_engine.setStartupFlags(telnet, false, false);
     m_engine.selectDevice(bareAddress(target.addressColumn), target.addressColumn, target.type);
     return connected();
@@ -111,6 +113,7 @@ CCtlSession::Wait CCtlSession::waitUntilSettled(int timeoutMs) {
         marker.tag = nextTag();
         m_markerTag = marker.tag;
         m_markerAnswered = false;
+        m_markerGipReply = m_gipReplies + std::max(0, m_gipSent - m_gipReplies) + 1;
         m_engine.sendRaw(marker);
         const int sentWithMarker = m_sent;
         wait = waitFor([this] { return m_markerAnswered; },
@@ -150,10 +153,27 @@ void CCtlSession::onMessage(const DeviceMessage& message, bool isReply) {
         return;
     const CResponseDecoder& decoder = m_socket->receiver().decoder();
     m_engine.onMessage(message, isReply, decoder);
+    if (isReply && message.tag != 0)
+        m_tagsEchoed = true;
+    if (isReply && message.command == CommandId::gip) {
+        ++m_gipReplies;
+        // Untagged: the marker's answer by its place, unless the frame has
+        // shown that it echoes tags (then this is some other line).
+        if (m_markerTag != 0 && message.tag == 0 && !m_tagsEchoed &&
+            m_gipReplies >= m_markerGipReply)
+            m_markerAnswered = true;
+    }
     if (isReply && m_markerTag != 0 && message.tag == m_markerTag)
         m_markerAnswered = true;
     if (m_observer)
         m_observer(message, isReply, decoder);
+}
+
+void CCtlSession::onAliveAnswer(const DeviceMessage& message) {
+    // Not the engine's business (it counted as a sign of life already), but
+    // `send ?aliverequest` waits for exactly this.
+    if (m_socket && m_observer)
+        m_observer(message, true, m_socket->receiver().decoder());
 }
 
 // ---- the engine's link ----
@@ -196,6 +216,8 @@ void CCtlSession::Link::send(const DeviceMessage& message) {
         return;
     m_session.m_socket->send(message);
     ++m_session.m_sent;
+    if (message.command == CommandId::gip && message.isRequest())
+        ++m_session.m_gipSent;
 }
 
 // ---- operator ----

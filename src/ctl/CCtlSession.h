@@ -62,7 +62,9 @@ public:
     // Waits until everything the engine has asked for is answered and no poll
     // is pending: the start requests, stage two, the settings and card poll.
     // Marker requests ("gip" with a tag) tell when the frame has answered all
-    // that went before, since it answers in order.
+    // that went before, since it answers in order; from a frame that answers
+    // without the tag, the marker's answer is told by its place among the
+    // gip replies.
     Wait waitUntilSettled(int timeoutMs);
     // Ends the current and every later wait with Interrupted.
     void interrupt();
@@ -70,7 +72,8 @@ public:
     // Sends one request as typed (flags and tag as the message has them).
     void sendRaw(const DeviceMessage& message) override;
 
-    // Every message the frame sends, after the engine has dispatched it.
+    // Every message the frame sends, after the engine has dispatched it, and
+    // the frame's answers to alive requests (isReply set; not dispatched).
     using Observer =
         std::function<void(const DeviceMessage&, bool isReply, const CResponseDecoder&)>;
     void setObserver(Observer observer) { m_observer = std::move(observer); }
@@ -84,6 +87,9 @@ public:
     const std::string& lastMessage() const { return m_lastMessage; }
     // Tags velmarctl puts on requests of its own count up from here.
     std::uint16_t nextTag();
+    // True once a reply came back with a tag: the frame echoes tags, so an
+    // untagged line is never the answer to a tagged request.
+    bool tagsEchoed() const { return m_tagsEchoed; }
 
 private:
     void onTimer(int id);
@@ -111,6 +117,7 @@ private:
     bool receiving() const override { return m_engine.receiving(); }
     void onDataReceived() override { m_engine.onDataReceived(); }
     void onMessage(const DeviceMessage& message, bool isReply) override;
+    void onAliveAnswer(const DeviceMessage& message) override;
 
     // The engine's link: the echo probe, a CZarvoSocket.
     class Link final : public ILink {
@@ -155,6 +162,13 @@ private:
     std::uint16_t m_tag = 0;
     std::uint16_t m_markerTag = 0;
     bool m_markerAnswered = false;
+    bool m_tagsEchoed = false;
+    // "gip" requests sent and replies received, tagged or not. A frame that
+    // drops tags still answers in order, so the marker's answer is the gip
+    // reply that follows the answers to every gip sent before it.
+    int m_gipSent = 0;
+    int m_gipReplies = 0;
+    int m_markerGipReply = 0; // the count m_gipReplies reaches with the marker's answer
 };
 
 } // namespace velmar

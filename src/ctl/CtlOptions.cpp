@@ -1,6 +1,7 @@
 #include "ctl/CtlOptions.h"
 
 #include "link/Ipv4.h"
+#include "main/DeviceState.h"
 
 #include <algorithm>
 
@@ -8,7 +9,7 @@ namespace velmar {
 
 namespace {
 
-enum class OptionId { Json, Timeout, Telnet, Type, Wait, DryRun, Help, Version };
+enum class OptionId { Json, Timeout, Telnet, Type, Wait, DryRun, Verbose, Help, Version };
 
 struct OptionSpec {
     std::string_view name;
@@ -20,6 +21,7 @@ constexpr OptionSpec kOptions[] = {
     {"--json", OptionId::Json, ""},       {"--timeout", OptionId::Timeout, "MS"},
     {"--telnet", OptionId::Telnet, ""},   {"--type", OptionId::Type, "MODEL"},
     {"--wait", OptionId::Wait, "MS"},     {"--dry-run", OptionId::DryRun, ""},
+    {"--verbose", OptionId::Verbose, ""}, {"-v", OptionId::Verbose, ""},
     {"--help", OptionId::Help, ""},       {"-h", OptionId::Help, ""},
     {"--version", OptionId::Version, ""},
 };
@@ -79,6 +81,17 @@ std::optional<int> parseBounded(std::string_view text, int low, int high) {
     return static_cast<int>(value);
 }
 
+// Why no frame can have this address, or empty when one can.
+std::string_view notAFrameAddress(Ipv4Address address) {
+    if (address == 0)
+        return "the unspecified address";
+    if (address == 0xFFFFFFFFu)
+        return "the broadcast address";
+    if ((address >> 28) == 0xE)
+        return "a multicast address";
+    return {};
+}
+
 bool isHelpWord(std::string_view word) { return word == "-h" || word == "--help"; }
 
 // A word that starts with '-' is an option, except "-" itself and what looks
@@ -100,6 +113,7 @@ private:
     bool readOperands(const CommandSpec& command, std::span<const std::string_view> rest);
     bool readHost(std::string_view word);
     bool readChannel(std::string_view word, std::string_view what, int& into);
+    bool addRoute(const CtlRoute& route);
     bool readMs(std::string_view word, std::string_view option, int& into);
     bool fail(std::string message) {
         m_error = std::move(message);
@@ -234,6 +248,7 @@ bool CParser::readWords() {
 bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
     switch (option.id) {
     case OptionId::Json: m_options.json = true; return true;
+    case OptionId::Verbose: m_options.verbose = true; return true;
     case OptionId::Telnet: m_options.telnet = true; return true;
     case OptionId::DryRun:
         m_options.dryRun = true;
@@ -244,6 +259,9 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
     case OptionId::Type:
         if (value.empty())
             return fail("--type needs a MODEL such as 460, not an empty word");
+        // An unknown type would pick the start requests of some other model.
+        if (!isKnownModel(value))
+            return fail("--type must be one of " + knownModelList() + ", not " + quoted(value));
         m_options.type = std::string(value);
         return true;
     case OptionId::Help:
@@ -285,9 +303,8 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
         for (std::size_t k = 0; k < rest.size(); k += 2) {
             CtlRoute route;
             if (!readChannel(rest[k], "OUT", route.output) ||
-                !readChannel(rest[k + 1], "IN", route.input))
+                !readChannel(rest[k + 1], "IN", route.input) || !addRoute(route))
                 return false;
-            m_options.routes.push_back(route);
         }
         return true;
     case Operands::HostOutputs:
@@ -295,9 +312,8 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
             return missing("OUT");
         for (const std::string_view word : rest) {
             CtlRoute route;
-            if (!readChannel(word, "OUT", route.output))
+            if (!readChannel(word, "OUT", route.output) || !addRoute(route))
                 return false;
-            m_options.routes.push_back(route);
         }
         return true;
     case Operands::HostFile:
@@ -328,9 +344,26 @@ bool CParser::readHost(std::string_view word) {
     // in the "#" state; kept in the host for the caller to match the row.
     if (address.starts_with('*') || address.starts_with('#'))
         address.remove_prefix(1);
-    if (!parseIpv4(address))
+    const std::optional<Ipv4Address> parsed = parseIpv4(address);
+    if (!parsed)
         return fail("HOST must be a dotted IPv4 address such as 192.168.1.20, not " + quoted(word));
+    // No frame has these: a connect would only wait out its time-out. (A
+    // subnet's own broadcast address cannot be told without its mask.)
+    if (const std::string_view why = notAFrameAddress(*parsed); !why.empty())
+        return fail("HOST " + quoted(word) + " is " + std::string(why) +
+                    ", not the address of a frame");
     m_options.host = std::string(word);
+    return true;
+}
+
+bool CParser::addRoute(const CtlRoute& route) {
+    // Which of two inputs an output ends up with would depend on the order
+    // the frame takes them: the operator meant one of them, not both.
+    const auto same = std::find_if(m_options.routes.begin(), m_options.routes.end(),
+                                   [&](const CtlRoute& r) { return r.output == route.output; });
+    if (same != m_options.routes.end())
+        return fail("output " + std::to_string(route.output) + " is named twice; nothing was sent");
+    m_options.routes.push_back(route);
     return true;
 }
 
@@ -382,7 +415,8 @@ Commands:
 
   status HOST
       Show identity, model, family, versions, modules, cards, sync, sample
-      rate, power supplies and fans.
+      rate, power supplies and fans. What the frame did not report is shown
+      as "not reported" and named on standard error (exit status 1).
       velmarctl status 192.168.1.20
       velmarctl --json status 192.168.1.20
 
@@ -409,11 +443,12 @@ Commands:
 
   watch HOST
       Print every message the frame sends on its own until interrupted
-      (Ctrl+C).
+      (Ctrl+C), with the names of the channels it names.
       velmarctl watch 192.168.1.20 --json
 
   send HOST LINE
-      Send one request line and print the decoded reply.
+      Send one request line and print the decoded reply (the line that
+      carries the request's tag; --verbose shows the others too).
       velmarctl send 192.168.1.20 '?gcross,5'
 
 Options:
@@ -423,10 +458,13 @@ Options:
   --telnet        Connect to the telnet port, as the window's telnet switch
                   does.
   --type MODEL    The frame's type as the device list's Type column shows it
-                  (460, 465, ...); skips the search for the frame.
+                  (460, 461, 465, 450, QB16, RB16 or GRID); skips the search
+                  for the frame.
   --wait MS       discover only: collect replies for MS milliseconds
                   (default 1000).
   --dry-run       xpt load only: change nothing.
+  -v, --verbose   send: also print the lines that are not the reply (the
+                  frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.
   --version       Print the version.
   --              End the options; every word after it is an operand.
@@ -439,6 +477,8 @@ Exit status:
   2  usage error (also a file that cannot be read or written, or routes
      beyond the frame's crosspoints; nothing is sent then)
   3  frame not reachable, or it closed the connection
+Errors are written to standard error; with --json, standard output also
+gets {"error": "...", "exit": N} when the command printed no other document.
 )";
 }
 

@@ -52,7 +52,8 @@ struct CtlOptions {
     std::string file; // xpt save/load
     std::string line; // send: the request line as typed
     bool json = false;
-    bool dryRun = false; // xpt load only
+    bool verbose = false; // send: show the lines that are not the reply too
+    bool dryRun = false;  // xpt load only
     // Connect to the telnet port, as the window's telnet switch does.
     bool telnet = false;
     // The device list's Type column (e.g. "460"); when given, no search is

@@ -5,39 +5,6 @@
 
 namespace velmar {
 
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80;
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0; // no over-long forms
-        if (lead == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (at + length > text.size())
-        return 0;
-    if (byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (byte(k) < 0x80 || byte(k) > 0xBF)
-            return 0;
-    return length;
-}
-
 namespace {
 
 void appendQuoted(std::string& out, std::string_view text) {
@@ -67,7 +34,14 @@ void appendQuoted(std::string& out, std::string_view text) {
             continue;
         }
         const std::size_t length = utf8SequenceLength(text, at);
-        if (length == 0) {
+        if (isC1Control(text, at)) {
+            // Valid JSON raw, but a terminal showing the document may obey it.
+            const auto code = static_cast<unsigned char>(text[at + 1]);
+            out += "\\u00";
+            out.push_back(kHex[code >> 4]);
+            out.push_back(kHex[code & 0xF]);
+            at += 2;
+        } else if (length == 0) {
             out += "\xEF\xBF\xBD"; // U+FFFD for a byte that starts no valid sequence
             ++at;
         } else {

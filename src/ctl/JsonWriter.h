@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/TerminalText.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +12,8 @@ namespace velmar {
 
 // Writes one compact JSON document into a string, in the order the calls come.
 // Commas and key quoting are the writer's business; the caller opens and closes
-// objects and arrays in pairs. Strings are escaped as RFC 8259 asks, and bytes
+// objects and arrays in pairs. Strings are escaped as RFC 8259 asks (the C1
+// controls U+0080..U+009F too, for terminals that obey them), and bytes
 // that are not valid UTF-8 are written as U+FFFD, so the output always parses.
 class CJsonWriter {
 public:
@@ -49,10 +52,6 @@ private:
     std::vector<bool> m_hasMember;
     bool m_afterKey = false;
 };
-
-// Length of the well-formed UTF-8 sequence at text[at] (no over-long forms,
-// surrogates or values above U+10FFFF), or 0 when none starts there.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 
 // The text as a JSON string literal, quotes included.
 std::string jsonQuoted(std::string_view text);

@@ -1,8 +1,12 @@
 #include "ctl/MessageText.h"
 
 #include "ctl/JsonWriter.h"
+#include "ctl/Reports.h"
+#include "main/CodeTables.h"
 #include "protocol/ArgumentLayout.h"
+#include "protocol/ChannelNames.h"
 #include "protocol/CommandTable.h"
+#include "protocol/TerminalText.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -124,42 +128,10 @@ Content contentOf(const DeviceMessage& m, const CResponseDecoder& d) {
 
 // ---- text -------------------------------------------------------------------
 
-void appendHex(std::string& out, unsigned char byte) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    out += "\\x";
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0xF];
-}
-
-// Length of the UTF-8 sequence at text[at] when it is well formed and not one
-// of the C1 controls (U+0080..U+009F, which some terminals obey); else 0.
-std::size_t printableUtf8(std::string_view text, std::size_t at) {
-    const std::size_t length = utf8SequenceLength(text, at);
-    const bool c1 = length == 2 && static_cast<unsigned char>(text[at]) == 0xC2 &&
-                    static_cast<unsigned char>(text[at + 1]) < 0xA0;
-    return c1 ? 0 : length;
-}
-
 // A text in single quotes that is safe to print on a terminal.
 void appendQuoted(std::string& out, std::string_view text) {
     out += '\'';
-    for (std::size_t at = 0; at < text.size();) {
-        const auto c = static_cast<unsigned char>(text[at]);
-        if (c == '\'' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++at;
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-            ++at;
-        } else if (const std::size_t n = c >= 0x80 ? printableUtf8(text, at) : 0; n > 0) {
-            out.append(text.substr(at, n));
-            at += n;
-        } else {
-            appendHex(out, c);
-            ++at;
-        }
-    }
+    appendTerminalSafe(out, text, "'");
     out += '\'';
 }
 
@@ -447,8 +419,73 @@ std::string messageText(const DeviceMessage& message, const CResponseDecoder& de
     return out;
 }
 
+namespace {
+
+struct NamedChannel {
+    std::string_view direction; // "output" or "input"
+    int channel = 0;            // 0: no input
+};
+
+// The channels a message names, by the layout of its command.
+std::vector<NamedChannel> namedChannels(const DeviceMessage& m) {
+    using C = CommandId;
+    if (m.command == C::InvalidReply || m.status != 0)
+        return {};
+    switch (m.command) {
+    case C::gcross:
+    case C::scross: return {{"output", m.i(1)}, {"input", m.i(2)}};
+    case C::glabel:
+    case C::slabel:
+    case C::ggain:
+    case C::sgain:
+    case C::glevdetthres:
+    case C::slevdetthres:
+    case C::glevdetstate:
+    case C::slevdetstate:
+    case C::glevdetstatus: return {{m.i(1) != 0 ? "output" : "input", m.i(2)}};
+    default: return {};
+    }
+}
+
+// The kind of card that carries a card channel (both banks), when the frame
+// has reported one in that slot.
+std::string_view cardKindOf(int channel, const DeviceState* state) {
+    constexpr int kChannelsPerCard = 64;
+    constexpr int kSecondBank = 1025;
+    if (state == nullptr || channel < 1 || channel > kMaxCrosspoints)
+        return {};
+    const int first = channel >= kSecondBank ? kSecondBank : 1;
+    const int slot = (channel - first) / kChannelsPerCard + 1;
+    if (slot > kCardSlots || state->cardType(slot) == kCardTypeNone)
+        return {};
+    return cardTypeName(state->cardType(slot));
+}
+
+bool nameable(int channel) { return channel >= 1 && channel <= kMaxCrosspoints; }
+
+} // namespace
+
+std::string channelNote(const DeviceMessage& message, const DeviceState* state) {
+    std::string out;
+    for (const NamedChannel& n : namedChannels(message)) {
+        if (n.channel != 0 && !nameable(n.channel))
+            continue;
+        if (!out.empty())
+            out += ", ";
+        out += std::string(n.direction) + " ";
+        if (n.channel == 0) {
+            out += "none";
+            continue;
+        }
+        out += std::to_string(n.channel) + " = " + channelDisplayName(n.channel);
+        if (const std::string_view kind = cardKindOf(n.channel, state); !kind.empty())
+            out += " (" + std::string(kind) + ")";
+    }
+    return out;
+}
+
 void writeMessageJson(CJsonWriter& out, const DeviceMessage& message,
-                      const CResponseDecoder& decoder) {
+                      const CResponseDecoder& decoder, const DeviceState* state) {
     const MessageKind kind = messageKindOf(message);
     out.beginObject().field("kind", messageKindName(kind));
 
@@ -482,6 +519,20 @@ void writeMessageJson(CJsonWriter& out, const DeviceMessage& message,
         writeJsonItems(out, c);
     if (message.tag != 0)
         out.field("tag", static_cast<int>(message.tag));
+    if (const std::vector<NamedChannel> named = namedChannels(message);
+        state != nullptr && !named.empty()) {
+        out.key("channels").beginArray();
+        for (const NamedChannel& n : named) {
+            if (!nameable(n.channel))
+                continue;
+            out.beginObject().field("direction", n.direction).field("channel", n.channel);
+            out.field("name", std::string_view(channelDisplayName(n.channel)));
+            if (const std::string_view kind = cardKindOf(n.channel, state); !kind.empty())
+                out.field("card", kind);
+            out.endObject();
+        }
+        out.endArray();
+    }
     out.endObject();
 }
 
@@ -491,11 +542,9 @@ ParsedRequest parseRequestLine(std::string_view line) {
         return failed("empty line");
     line = line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
     for (const char c : line)
-        if (isControl(static_cast<unsigned char>(c))) {
-            std::string hex;
-            appendHex(hex, static_cast<unsigned char>(c));
-            return failed("control character " + hex + " inside the line");
-        }
+        if (isControl(static_cast<unsigned char>(c)))
+            return failed("control character " + terminalSafe(std::string_view(&c, 1)) +
+                          " inside the line");
 
     char prefix = '\0';
     switch (line.front()) {

@@ -11,6 +11,7 @@
 namespace velmar {
 
 class CJsonWriter;
+struct DeviceState;
 
 // How velmarctl shows a decoded message and reads a request line a user types.
 //
@@ -67,8 +68,21 @@ std::string messageText(const DeviceMessage& message, const CResponseDecoder& de
 // the end. A line that did not decode gives
 //   {"kind":"reply","command":"gcross","invalid":true}
 // with "command":null when even the keyword was unknown.
+//
+// With the connected frame's state, a message that names channels ("gcross",
+// "scross", and the label, gain and level detector messages) adds
+//   "channels":[{"direction":"output","channel":5,"name":"CARD1  05","card":"AD"},...]
+// ("card" only where the frame reported a card in that slot; an input 0, no
+// crosspoint, is left out).
 void writeMessageJson(CJsonWriter& out, const DeviceMessage& message,
-                      const CResponseDecoder& decoder);
+                      const CResponseDecoder& decoder, const DeviceState* state = nullptr);
+
+// The channels a message names, for a line beside messageText:
+//   gcross 5, 17 -> "output 5 = CARD1  05 (AD), input 17 = CARD1  17 (AD)"
+//   gcross 9, 0  -> "output 9 = CARD1  09, input none"
+// The card kind is given where `state` knows a card in that slot. Empty for a
+// message that names no channel, or a number that is no channel.
+std::string channelNote(const DeviceMessage& message, const DeviceState* state);
 
 // A request line as a user types it for `velmarctl send`:
 //   "?gcross,5"   "&scross,5,17,0,0"   "&sdevid,7,'Studio A'"   "&sgain,1,20,-0.75,0,0"

@@ -2,10 +2,12 @@
 
 #include "main/CodeTables.h"
 #include "protocol/ChannelNames.h"
+#include "protocol/TerminalText.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 
 namespace velmar {
@@ -13,6 +15,9 @@ namespace velmar {
 namespace {
 
 constexpr std::size_t at(int index) { return static_cast<std::size_t>(index); }
+
+constexpr int kPsuUnits = 2;
+constexpr int kFanUnits = 3;
 
 // ---- names ------------------------------------------------------------------
 
@@ -50,6 +55,9 @@ constexpr CodeName kCardTypeNames[] = {
 // A fitted slot whose board code names no card we know.
 constexpr std::string_view kUnknownCard = "unknown";
 constexpr std::string_view kNotFitted = "not fitted";
+constexpr std::string_view kNotReported = "not reported";
+constexpr std::string_view kUnitOk = "OK";
+constexpr std::string_view kUnitFaulty = "Faulty";
 constexpr std::string_view kNoInput = "none";
 
 std::string_view lookup(std::span<const CodeName> table, int code) {
@@ -107,16 +115,32 @@ std::string_view slotTypeName(const DeviceState& s, int slot) {
 }
 
 struct UnitStatus {
-    bool fitted;
-    bool ok;
+    std::optional<bool> fitted; // empty: the frame did not say which units it has
+    std::optional<bool> ok;     // empty: not fitted, or its status was not reported
     std::string_view text;
 };
 
-// The window shows an empty field for a unit that is not fitted.
-UnitStatus unitStatus(const StatusField& field) {
-    if (field.text.empty())
-        return {false, false, kNotFitted};
-    return {true, field.text == "OK", field.text};
+// A unit is "OK" only when the frame said so: a status it never answered, or
+// a configuration it refused, is "not reported", never a zero taken as good.
+UnitStatus unitStatus(bool configReported, std::int32_t config, int unit, bool reported,
+                      std::int32_t status) {
+    if (!configReported)
+        return {std::nullopt, std::nullopt, kNotReported};
+    if ((config & (1 << (unit - 1))) == 0)
+        return {false, std::nullopt, kNotFitted};
+    if (!reported)
+        return {true, std::nullopt, kNotReported};
+    return {true, status == 0, status == 0 ? kUnitOk : kUnitFaulty};
+}
+
+UnitStatus psuStatus(const DeviceState& s, int unit) {
+    return unitStatus(s.live.psuConfigReported, s.settings.psuConfig, unit,
+                      s.live.psuReported[at(unit)], s.live.psuStatus[at(unit)]);
+}
+
+UnitStatus fanStatus(const DeviceState& s, int unit) {
+    return unitStatus(s.live.fanConfigReported, s.settings.fanConfig, unit,
+                      s.live.fanReported[at(unit)], s.live.fanStatus[at(unit)]);
 }
 
 std::string portText(int port) {
@@ -131,14 +155,8 @@ std::string portText(int port) {
 // ---- text layout --------------------------------------------------------------
 
 // Texts the frame sent go to a terminal: a control character could move the
-// cursor or end a line, so it is shown as '?'.
-std::string printable(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return out;
-}
+// cursor or end a line, so it is shown escaped.
+std::string printable(std::string_view text) { return terminalSafe(text); }
 
 void rightTrimmedLine(std::string& out, std::string line) {
     while (!line.empty() && line.back() == ' ')
@@ -348,35 +366,35 @@ std::string statusText(const DeviceState& state, const StatusFields& fields) {
     if (!fields.sampleRate.text.empty())
         r.pair("Sample rate", fields.sampleRate.text);
     if (reportsInventory(state)) {
-        for (std::size_t k = 0; k < fields.psu.size(); ++k)
-            r.pair("PSU " + std::to_string(k + 1), std::string(unitStatus(fields.psu[k]).text));
-        for (std::size_t k = 0; k < fields.fan.size(); ++k)
-            r.pair("FAN " + std::to_string(k + 1), std::string(unitStatus(fields.fan[k]).text));
+        for (int unit = 1; unit <= kPsuUnits; ++unit)
+            r.pair("PSU " + std::to_string(unit), std::string(psuStatus(state, unit).text));
+        for (int unit = 1; unit <= kFanUnits; ++unit)
+            r.pair("FAN " + std::to_string(unit), std::string(fanStatus(state, unit).text));
     }
     return r.text();
 }
 
 namespace {
 
-template <std::size_t N>
-void writeUnits(CJsonWriter& out, std::string_view key, const std::array<StatusField, N>& units) {
+void writeUnits(CJsonWriter& out, std::string_view key, int units,
+                UnitStatus (*statusOf)(const DeviceState&, int), const DeviceState& state) {
+    const auto optional = [&out](std::optional<bool> v) -> CJsonWriter& {
+        return v ? out.value(*v) : out.null();
+    };
     out.key(key).beginArray();
-    for (std::size_t k = 0; k < N; ++k) {
-        const UnitStatus u = unitStatus(units[k]);
-        out.beginObject().field("unit", static_cast<int>(k + 1)).field("fitted", u.fitted);
-        out.key("ok");
-        if (u.fitted)
-            out.value(u.ok);
-        else
-            out.null();
-        out.field("text", u.text).endObject();
+    for (int unit = 1; unit <= units; ++unit) {
+        const UnitStatus u = statusOf(state, unit);
+        out.beginObject().field("unit", unit).key("fitted");
+        optional(u.fitted).key("ok");
+        optional(u.ok).field("text", u.text).endObject();
     }
     out.endArray();
 }
 
 } // namespace
 
-void writeStatusJson(CJsonWriter& out, const DeviceState& state, const StatusFields& fields) {
+void writeStatusJson(CJsonWriter& out, const DeviceState& state, const StatusFields& fields,
+                     std::span<const std::string> notReported) {
     const DeviceSettings& s = state.settings;
     out.beginObject();
     if (!state.connectedAddress.empty())
@@ -452,10 +470,44 @@ void writeStatusJson(CJsonWriter& out, const DeviceState& state, const StatusFie
     if (!fields.sampleRate.text.empty())
         out.field("sampleRate", std::string_view(fields.sampleRate.text));
     if (reportsInventory(state)) {
-        writeUnits(out, "psu", fields.psu);
-        writeUnits(out, "fans", fields.fan);
+        writeUnits(out, "psu", kPsuUnits, psuStatus, state);
+        writeUnits(out, "fans", kFanUnits, fanStatus, state);
     }
+    out.key("notReported").beginArray();
+    for (const std::string& item : notReported)
+        out.value(std::string_view(item));
+    out.endArray();
     out.endObject();
+}
+
+std::vector<std::string> notReportedStatus(const DeviceState& state, const StatusFields& fields,
+                                           bool cardsPolled) {
+    std::vector<std::string> out;
+    if (reportsCrosspoints(state)) {
+        // Stage two asks these of every frame with a matrix.
+        if (fields.syncSource.text.empty())
+            out.emplace_back("sync source");
+        if (fields.sampleRate.text.empty())
+            out.emplace_back("sample rate");
+    }
+    if (!reportsInventory(state))
+        return out;
+    const auto units = [&out, &state](std::string_view name, int count,
+                                      UnitStatus (*statusOf)(const DeviceState&, int)) {
+        if (!statusOf(state, 1).fitted) {
+            out.push_back(std::string(name) + " configuration");
+            return;
+        }
+        for (int unit = 1; unit <= count; ++unit)
+            if (statusOf(state, unit).text == kNotReported)
+                out.push_back(std::string(name) + " " + std::to_string(unit) + " status");
+    };
+    units("PSU", kPsuUnits, psuStatus);
+    units("FAN", kFanUnits, fanStatus);
+    // The card poll follows the second PSU's status reply, as in the window.
+    if (!cardsPolled)
+        out.emplace_back("card settings");
+    return out;
 }
 
 // ---- routes -----------------------------------------------------------------

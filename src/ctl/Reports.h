@@ -5,6 +5,7 @@
 #include "main/DeviceState.h"
 #include "main/EngineInterfaces.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,7 @@ namespace velmar {
 // The reports of velmarctl, made from what the engine's DeviceState knows once
 // the program has connected and polled as the window does. Every report comes
 // as text for a terminal (lines end in '\n', no trailing blanks, texts the
-// frame sent have control characters shown as '?') and as JSON written through
+// frame sent pass through terminalSafe) and as JSON written through
 // a CJsonWriter (one value; the caller owns the writer and the document).
 //
 // What a frame did not report is left out, not shown empty: a 465 or a 450
@@ -40,10 +41,21 @@ namespace velmar {
 // serial, network {mode, address, mask, gateway, mac}, crosspoints,
 // versions [{module, name, label, version}], modules [{module, name,
 // boardCode, secondText}], cards [{slot, type}], sync {source, locked},
-// sampleRate, psu and fans [{unit, fitted, ok, text}] where ok is null for a
-// unit that is not fitted.
+// sampleRate, psu and fans [{unit, fitted, ok, text}], notReported [texts].
+// A unit is "OK" or "Faulty" only when the frame answered its status; else
+// "not fitted" (ok null) or "not reported" (ok null, and fitted null when the
+// frame did not say which units it has).
 std::string statusText(const DeviceState& state, const StatusFields& fields);
-void writeStatusJson(CJsonWriter& out, const DeviceState& state, const StatusFields& fields);
+void writeStatusJson(CJsonWriter& out, const DeviceState& state, const StatusFields& fields,
+                     std::span<const std::string> notReported = {});
+
+// What the status report should hold but the frame did not report: "sync
+// source", "sample rate" (frames with a matrix in application mode), "PSU
+// configuration", "PSU 2 status", "FAN 1 status" ..., and "card settings"
+// when the card poll did not run (`cardsPolled` false; it follows the second
+// PSU's status reply). Empty when the report is complete.
+std::vector<std::string> notReportedStatus(const DeviceState& state, const StatusFields& fields,
+                                           bool cardsPolled);
 
 // "routes": the connected crosspoints (an input above 0) of outputs
 // 1..crosspointCount(), ascending. Text: a header line, then one line per

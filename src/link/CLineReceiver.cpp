@@ -39,7 +39,7 @@ void CLineReceiver::onReceived(std::span<const char> bytes) {
             m_handler.sendRaw(m);
             break;
         case FlagReply: m_handler.onMessage(m, true); break;
-        case FlagReply | FlagAlive: break; // the frame's answer to our alive request
+        case FlagReply | FlagAlive: m_handler.onAliveAnswer(m); break;
         default: m_handler.onMessage(m, false); break;
         }
         // The handler may have closed the link; what is left belongs to it.

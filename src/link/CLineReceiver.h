@@ -27,6 +27,9 @@ public:
         virtual void onMessage(const DeviceMessage& message, bool isReply) = 0;
         // Sends a message whose flags are already set (the alive answer).
         virtual void sendRaw(const DeviceMessage& message) = 0;
+        // The frame's answer to an alive request of ours; only a sign of life
+        // to most handlers.
+        virtual void onAliveAnswer(const DeviceMessage& /*message*/) {}
     };
 
     explicit CLineReceiver(IHandler& handler) : m_handler(handler) {}

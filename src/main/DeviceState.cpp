@@ -3,6 +3,7 @@
 #include "link/DeviceList.h"
 #include "main/CodeTables.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -115,6 +116,24 @@ int versionNumberFromText(std::string_view text) {
 
 int familyFromModel(std::string_view model) {
     return lookupFamily(kModelFamilies, model, kFamily460);
+}
+
+bool isKnownModel(std::string_view model) {
+    return std::any_of(std::begin(kListTypeFamilies), std::end(kListTypeFamilies),
+                       [model](const NamedFamily& row) { return row.name == model; }) ||
+           std::any_of(std::begin(kModelFamilies), std::end(kModelFamilies),
+                       [model](const NamedFamily& row) { return row.name == model; });
+}
+
+std::string knownModelList() {
+    std::string out;
+    for (const NamedFamily& row : kListTypeFamilies) // "460" first, then the others
+        out += (out.empty() ? "" : ", ") + std::string(row.name);
+    for (const NamedFamily& row : kModelFamilies)
+        if (!std::any_of(std::begin(kListTypeFamilies), std::end(kListTypeFamilies),
+                         [&row](const NamedFamily& other) { return other.name == row.name; }))
+            out += ", " + std::string(row.name);
+    return out;
 }
 
 int familyFromListType(std::string_view type) {

@@ -234,6 +234,13 @@ struct LiveStatus {
     std::int32_t syncSource = 0;
     std::array<std::int32_t, 4> fanStatus{};
     std::array<std::int32_t, 3> psuStatus{};
+    // Which of the power and cooling values the frame actually answered
+    // (status 0). A zero above is "OK" only where its flag is set; otherwise
+    // the frame never said, and nobody may show it as OK.
+    bool psuConfigReported = false;
+    bool fanConfigReported = false;
+    std::array<bool, 3> psuReported{};                           // [1..2]
+    std::array<bool, 4> fanReported{};                           // [1..3]
     std::array<std::int32_t, kMaxCrosspoints + 1> crosspoints{}; // input per output, <= 0 none
     std::array<InputStatusPair, kMainInputs + 1> mainInputStatus{};
     std::array<std::int32_t, 3> optInactive{};
@@ -294,6 +301,10 @@ int versionNumberFromText(std::string_view text);
 
 // The family a frame's own model text stands for.
 int familyFromModel(std::string_view model);
+// Model texts the program knows ("460", "461", "465", "450", "QB16", "RB16",
+// "GRID"), and the same as one readable list.
+bool isKnownModel(std::string_view model);
+std::string knownModelList();
 // The family of a device list row by its Type column (unknown types count as 461).
 int familyFromListType(std::string_view type);
 // The run mode of a device list row by its IP address column.

@@ -192,6 +192,7 @@ void onMainInputStatusList(const In& in) {
 
 void onPsuConf(const In& in) {
     in.settings().psuConfig = valueOrZero(in, 2);
+    in.live().psuConfigReported = in.m.status == 0;
     in.c.host.showPowerAndFans();
     // Asked even after an error: the replies then store 0, shown as not fitted.
     if (in.m.command == CommandId::gpsuconf)
@@ -201,6 +202,7 @@ void onPsuConf(const In& in) {
 
 void onFanConf(const In& in) {
     in.settings().fanConfig = valueOrZero(in, 2);
+    in.live().fanConfigReported = in.m.status == 0;
     in.c.host.showPowerAndFans();
     if (in.m.command == CommandId::gfanconf)
         for (int fan = 1; fan <= 3; ++fan)
@@ -213,6 +215,7 @@ void onPsuStatus(const In& in) {
     if (!inRange(psu, 1, 2))
         return;
     in.live().psuStatus[at(psu)] = in.settings().psuConfig != 0 ? in.m.i(1) : 0;
+    in.live().psuReported[at(psu)] = true;
     in.c.host.showPowerAndFans();
     if (in.isReply && psu == 2)
         in.c.timers.startTimer(kTimerSettingsReady, kSettingsReadyMs);
@@ -223,6 +226,7 @@ void onFanStatus(const In& in) {
     if (!inRange(fan, 1, 3))
         return;
     in.live().fanStatus[at(fan)] = in.settings().fanConfig != 0 ? in.m.i(1) : 0;
+    in.live().fanReported[at(fan)] = true;
     in.c.host.showPowerAndFans();
 }
 

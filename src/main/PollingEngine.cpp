@@ -437,21 +437,26 @@ StatusFields CPollingEngine::statusFields() const {
     StatusFields f;
     f.syncSource = {m_syncSourceText, on, on && m_state.live.syncState != 0};
     f.sampleRate = {m_sampleRateText, on, on && m_sampleRateText == kUnknownCode};
-    const auto unit = [on](bool fitted, std::int32_t status) {
+    // A unit whose status the frame did not report stays empty, as before
+    // the first reply: a zero nobody sent is not "OK".
+    const auto unit = [on](bool fitted, bool reported, std::int32_t status) {
         StatusField field;
-        field.text = !fitted ? "" : (status != 0 ? "Faulty" : "OK");
+        field.text = !fitted || !reported ? "" : (status != 0 ? "Faulty" : "OK");
         field.enabled = on && fitted;
         field.red = on && !field.text.empty() && field.text != "OK";
         return field;
     };
-    for (int k = 0; k < kPsuCount; ++k)
-        f.psu[static_cast<std::size_t>(k)] =
-            unit((m_state.settings.psuConfig & (1 << k)) != 0,
-                 m_state.live.psuStatus[static_cast<std::size_t>(k + 1)]);
-    for (int k = 0; k < kFanCount; ++k)
-        f.fan[static_cast<std::size_t>(k)] =
-            unit((m_state.settings.fanConfig & (1 << k)) != 0,
-                 m_state.live.fanStatus[static_cast<std::size_t>(k + 1)]);
+    const LiveStatus& live = m_state.live;
+    for (int k = 0; k < kPsuCount; ++k) {
+        const auto at = static_cast<std::size_t>(k + 1);
+        f.psu[at - 1] = unit((m_state.settings.psuConfig & (1 << k)) != 0, live.psuReported[at],
+                             live.psuStatus[at]);
+    }
+    for (int k = 0; k < kFanCount; ++k) {
+        const auto at = static_cast<std::size_t>(k + 1);
+        f.fan[at - 1] = unit((m_state.settings.fanConfig & (1 << k)) != 0, live.fanReported[at],
+                             live.fanStatus[at]);
+    }
     return f;
 }
 

@@ -76,10 +76,10 @@ TEST(CtlOptions, AcceptedLines) {
                     o.routes = {{1, 1536}, {1536, 1}, {7, 9}};
                 })},
         {"unroute",
-         {"unroute", kHost, "5", "1536", "5"},
+         {"unroute", kHost, "5", "1536", "6"},
          edited(with(V::Unroute, kHost),
                 [](CtlOptions& o) {
-                    o.routes = {{5, 0}, {1536, 0}, {5, 0}};
+                    o.routes = {{5, 0}, {1536, 0}, {6, 0}};
                 })},
         {"xpt save",
          {"xpt", "save", kHost, "show.xpt"},
@@ -123,8 +123,8 @@ TEST(CtlOptions, AcceptedLines) {
                     o.waitMs = 3600000;
                 })},
         {"= form keeps the rest",
-         {"--type=a=b", "status", kHost},
-         edited(with(V::Status, kHost), [](CtlOptions& o) { o.type = "a=b"; })},
+         {"--type=RB16", "status", kHost},
+         edited(with(V::Status, kHost), [](CtlOptions& o) { o.type = "RB16"; })},
         {"last value wins",
          {"--timeout", "10", "--timeout", "20", "status", kHost},
          edited(with(V::Status, kHost), [](CtlOptions& o) { o.timeoutMs = 20; })},

@@ -89,6 +89,12 @@ TEST(JsonQuoted, EscapesWhatJsonForbidsRaw) {
         {"nul\0here"sv, R"("nul\u0000here")"},
         {"\x7f", R"("\u007f")"},
         {"/ and ' stay", R"("/ and ' stay")"},
+        // C1 controls are valid JSON raw, but a terminal showing the document
+        // may obey them (CSI clears the screen as ESC [ does).
+        {"a\xC2\x9B"
+         "2Jb",
+         R"("a\u009b2Jb")"},
+        {"\xC2\x80\xC2\x9F\xC2\xA0", "\"\\u0080\\u009f\xC2\xA0\""},
     };
     for (const auto& [text, want] : rows)
         EXPECT_EQ(jsonQuoted(text), want) << want;
@@ -110,7 +116,7 @@ TEST(JsonQuoted, ValidUtf8KeptInvalidBytesReplaced) {
     };
     const std::pair<std::string_view, std::string> rows[] = {
         // Valid sequences of every length and at the edges of the ranges.
-        {"\xC2\x80", q("\xC2\x80")},
+        {"\xC2\xA0", q("\xC2\xA0")},
         {"Gr\xC3\xBC\xC3\x9F", q("Gr\xC3\xBC\xC3\x9F")},
         {"\xE2\x82\xAC", q("\xE2\x82\xAC")},
         {"\xE0\xA0\x80", q("\xE0\xA0\x80")},

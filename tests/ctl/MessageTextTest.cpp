@@ -55,9 +55,9 @@ const ShowRow kShowRows[] = {
      R"({"kind":"reply","command":"guniclkstip","status":0,"args":[2,"Lock 'A' \u007f"]})"},
     {"UTF-8 passes, C1 controls and stray bytes do not",
      ":gdevid,0,7,'B\xc3\xbchne \xff \xc2\x9b'\r",
-     "reply gdevid status 0: 7, 'B\xc3\xbchne \\xFF \\xC2\\x9B'",
+     "reply gdevid status 0: 7, 'B\xc3\xbchne \\xFF \\u009B'",
      "{\"kind\":\"reply\",\"command\":\"gdevid\",\"status\":0,\"args\":[7,\"B\xc3\xbchne "
-     "\xef\xbf\xbd \xc2\x9b\"]}"},
+     "\xef\xbf\xbd \\u009b\"]}"},
     {"negative fraction", ":ggain,0,1,20,-0.75,0,0\r", "reply ggain status 0: 1, 20, -0.75, 0, 0",
      R"({"kind":"reply","command":"ggain","status":0,"args":[1,20,-0.75,0,0]})"},
     {"decimal with leading zero hundredths", ":gadmiclevel,0,1,2,-32767.05\r",

@@ -47,6 +47,17 @@ TEST(CtlProgram, UsageErrorsExitWithTwoOnStandardError) {
     EXPECT_TRUE(r.err.contains(QStringLiteral("velmarctl --help"))) << r.err.toStdString();
 }
 
+TEST(CtlProgram, JsonErrorsReachStandardOutput) {
+    // A usage error found before anything else, as a script with --json sees it.
+    const Result r =
+        runCtl({QStringLiteral("status"), QStringLiteral("0.0.0.0"), QStringLiteral("--json")});
+    EXPECT_EQ(r.exitCode, 2);
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(o[QStringLiteral("exit")].toInt(), 2) << r.out.toStdString();
+    EXPECT_TRUE(o[QStringLiteral("error")].toString().contains(QStringLiteral("0.0.0.0")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("0.0.0.0"))) << "and in words on stderr";
+}
+
 TEST(CtlProgram, StatusAndUnreachableFrame) {
     auto frame = test::startFrame("461", "127.0.0.2");
     Result r =

@@ -564,5 +564,149 @@ TEST_F(Ctl, XptLoadSaysWhichLinesItLeftOut) {
     EXPECT_EQ(received("scross"), 1);
 }
 
+// ---- frames that misbehave ----
+
+TEST_F(Ctl, StatusSaysWhatTheFrameRefusedInsteadOfOk) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.faults.refused[CommandId::gpsustatus] = 2;
+        p.faults.unanswered.insert(CommandId::gfanstatus);
+    });
+    recordLinesOf(*frame);
+    EXPECT_EQ(run({"status", kFrame, "--timeout", "3000"}), kExitFrame) << err;
+    EXPECT_EQ(out.find("OK"), std::string::npos) << "nothing was reported as OK: " << out;
+    EXPECT_NE(out.find("not reported"), std::string::npos) << out;
+    EXPECT_NE(err.find("did not report: PSU 1 status, PSU 2 status, FAN 1 status"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("card settings"), std::string::npos) << err;
+    EXPECT_EQ(received("gadmute"), 0) << "no card poll without the second PSU's status";
+
+    EXPECT_EQ(run({"status", kFrame, "--json", "--timeout", "3000"}), kExitFrame) << err;
+    const QJsonObject o = json();
+    const QJsonObject psu1 = o["psu"].toArray()[0].toObject();
+    EXPECT_TRUE(psu1["ok"].isNull()) << out;
+    EXPECT_EQ(psu1["text"].toString(), QStringLiteral("not reported"));
+    EXPECT_TRUE(o["notReported"].toArray().contains(QStringLiteral("card settings"))) << out;
+    EXPECT_FALSE(o.contains("error")) << "the report is the document: " << out;
+}
+
+TEST_F(Ctl, StatusSettlesOnAFrameThatDropsTags) {
+    // The frame answers in order but without the tags: the marker's answer is
+    // told by its place, not waited for until the time-out.
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.faults.dropTags = true;
+        p.crosspoints[5] = 17;
+    });
+    ASSERT_EQ(run({"status", kFrame, "--json", "--timeout", "4000"}), kExitOk) << err;
+    EXPECT_EQ(json()["sampleRate"].toString(), QStringLiteral("48 kHz"));
+    ASSERT_EQ(run({"routes", kFrame, "--timeout", "4000"}), kExitOk) << err;
+    EXPECT_NE(out.find("CARD1  05"), std::string::npos) << out;
+    ASSERT_EQ(run({"send", kFrame, "?gcross,5", "--timeout", "4000"}), kExitOk) << err;
+    EXPECT_EQ(out, "reply gcross status 0: 5, 17\n");
+}
+
+TEST_F(Ctl, SendTakesOnlyTheTaggedLineAsItsAnswer) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.faults.strayBeforeTagged = true;
+        p.crosspoints[5] = 17;
+    });
+    ASSERT_EQ(run({"send", kFrame, "?gcross,5"}), kExitOk) << err;
+    EXPECT_EQ(out, "reply gcross status 0: 5, 17\n");
+
+    ASSERT_EQ(run({"send", kFrame, "?gcross,5", "--verbose"}), kExitOk) << err;
+    EXPECT_NE(out.find("unsolicited: reply gcross status 1 (refused): 5\n"), std::string::npos)
+        << out;
+    EXPECT_TRUE(out.ends_with("reply gcross status 0: 5, 17\n")) << out;
+
+    ASSERT_EQ(run({"send", kFrame, "?gcross,5", "--verbose", "--json"}), kExitOk) << err;
+    const QJsonObject o = json();
+    EXPECT_EQ(o["args"].toArray(), (QJsonArray{5, 17})) << out;
+    bool sawStray = false;
+    for (const QJsonValue& v : o["unsolicited"].toArray())
+        sawStray |= v.toObject()["status"].toInt() == 1;
+    EXPECT_TRUE(sawStray) << out;
+}
+
+TEST_F(Ctl, SendAliveRequestGetsItsAnswer) {
+    auto frame = test::startFrame("460", kFrame);
+    ASSERT_EQ(run({"send", kFrame, "?aliverequest", "--timeout", "3000"}), kExitOk) << err;
+    EXPECT_NE(out.find("aliverequest"), std::string::npos) << out;
+}
+
+TEST_F(Ctl, WatchNamesTheChannels) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled(); },
+              [&frame] { frame->sendToAll("!gcross,0,5,17\r"); });
+    whenReady([this] { return out.find("gcross") != std::string::npos; },
+              [this] { runner->interrupt(); });
+    EXPECT_EQ(run({"watch", kFrame}), kExitOk) << err;
+    EXPECT_NE(out.find("output 5 = CARD1  05"), std::string::npos) << out;
+    EXPECT_NE(out.find("input 17 = CARD1  17"), std::string::npos) << out;
+}
+
+TEST_F(Ctl, DiscoverShowsHostileNamesEscaped) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.name = "A\x1b[2J\a\xc2\x9b"
+                 "B";
+        p.serial = "S\x1b]0;t";
+    });
+    ASSERT_EQ(run({"discover", "--wait", "300"}), kExitOk) << err;
+    for (const char c : out)
+        EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << out;
+    EXPECT_EQ(out.find("\xc2\x9b"), std::string::npos) << out;
+    EXPECT_NE(out.find("A\\x1B[2J\\x07\\u009BB"), std::string::npos) << out;
+    EXPECT_NE(out.find("S\\x1B]0;t"), std::string::npos) << out;
+}
+
+// ---- the contract for scripts ----
+
+TEST_F(Ctl, JsonErrorsAreDocumentsToo) {
+    EXPECT_EQ(run({"status", kNobody, "--timeout", "300", "--json"}), kExitUnreachable);
+    QJsonObject o = json();
+    EXPECT_EQ(o["exit"].toInt(), kExitUnreachable);
+    EXPECT_TRUE(o["error"].toString().contains(QLatin1String(kNobody))) << out;
+
+    EXPECT_EQ(run({"--json", "route", kFrame, "5"}), kExitUsage);
+    o = json();
+    EXPECT_EQ(o["exit"].toInt(), kExitUsage);
+    EXPECT_FALSE(o["error"].toString().isEmpty());
+    // After "--" it is an operand, not the option.
+    EXPECT_EQ(run({"route", "--", kFrame, "5", "--json"}), kExitUsage);
+    EXPECT_TRUE(out.empty()) << out;
+}
+
+TEST_F(Ctl, WatchJsonStreamEndsWithTheError) {
+    auto frame = test::startFrame("460", kFrame);
+    whenReady([this] { return sessionSettled(); },
+              [&frame] {
+                  frame->setSyncStatus(1, 3);
+                  frame->dropClients();
+              });
+    EXPECT_EQ(run({"watch", kFrame, "--json"}), kExitUnreachable);
+    const QList<QByteArray> lines = QByteArray::fromStdString(out).trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2) << out;
+    const QJsonObject last = QJsonDocument::fromJson(lines.back()).object();
+    EXPECT_EQ(last["exit"].toInt(), kExitUnreachable) << out;
+    EXPECT_TRUE(last["error"].toString().contains(QStringLiteral("closed the connection")));
+    EXPECT_EQ(QJsonDocument::fromJson(lines.front()).object()["kind"].toString(),
+              QStringLiteral("message"));
+}
+
+TEST_F(Ctl, AddressesAndDuplicatesAreRefusedBeforeAnythingIsSent) {
+    auto frame = test::startFrame("460", kFrame);
+    int connects = 0;
+    QObject::connect(frame.get(), &CSimulatedFrame::clientConnected, &context,
+                     [&connects] { ++connects; });
+    for (const char* host : {"0.0.0.0", "255.255.255.255", "224.0.0.1"}) {
+        EXPECT_EQ(run({"status", host, "--json"}), kExitUsage) << host;
+        EXPECT_EQ(json()["exit"].toInt(), kExitUsage);
+    }
+    EXPECT_EQ(run({"route", kFrame, "5", "17", "5", "18"}), kExitUsage);
+    EXPECT_NE(err.find("output 5 is named twice"), std::string::npos) << err;
+    EXPECT_EQ(run({"--type", "999", "status", kFrame}), kExitUsage);
+    EXPECT_EQ(connects, 0);
+    EXPECT_EQ(frame->model().crosspoint(5), 0);
+}
+
 } // namespace
 } // namespace velmar
