@@ -424,7 +424,7 @@ int CCtlRunner::xptSave(const CtlOptions& o) {
         out.beginObject().field("file", o.file).field("saved", saved).endObject();
         print(out.text() + "\n");
     } else {
-        print("saved " + std::to_string(saved) + " crosspoints to " + o.file + "\n");
+        print("saved " + std::to_string(saved) + " crosspoints to " + terminalSafe(o.file) + "\n");
     }
     return kExitOk;
 }
