@@ -133,6 +133,7 @@ std::optional<CDeviceList> CCtlRunner::search(int waitMs,
     };
     CCtlSession::pumpUntil(drained, waitMs, m_interrupted);
     worker.stop(kBindMs);
+    m_searchDropped = static_cast<std::int64_t>(worker.droppedDatagrams().value_or(0));
     drained(); // what came in while the worker stopped
     return list;
 }
@@ -243,7 +244,7 @@ int CCtlRunner::discover(const CtlOptions& o) {
             writeIdJson(out, d.id);
             out.field("name", d.name).field("type", d.type).field("serial", d.serial).endObject();
         }
-        out.endArray().endObject();
+        out.endArray().field("dropped", m_searchDropped).endObject();
         print(out.text() + "\n");
     } else if (!rows.empty()) {
         std::size_t width[4] = {7, 2, 4, 4};
@@ -261,6 +262,10 @@ int CCtlRunner::discover(const CtlOptions& o) {
                     "\n";
         print(text);
     }
+    if (const std::string note = CDeviceList::searchNote(
+            list->unlistedCount(), static_cast<std::uint64_t>(m_searchDropped));
+        !note.empty())
+        fail(note);
     if (rows.empty()) {
         fail("no frame answered the search within " + std::to_string(o.waitMs) + " ms");
         return kExitFrame;

@@ -76,6 +76,7 @@ private:
     CtlEnvironment m_env;
     std::unique_ptr<CCtlSession> m_session;
     bool m_interrupted = false;
+    std::int64_t m_searchDropped = 0; // replies the system dropped in the last search
 };
 
 } // namespace velmar
