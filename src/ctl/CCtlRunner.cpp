@@ -133,7 +133,8 @@ std::optional<CDeviceList> CCtlRunner::search(int waitMs,
     };
     CCtlSession::pumpUntil(drained, waitMs, m_interrupted);
     worker.stop(kBindMs);
-    m_searchDropped = static_cast<std::int64_t>(worker.droppedDatagrams().value_or(0));
+    m_searchDropped =
+        static_cast<std::int64_t>(worker.droppedDatagrams().value_or(0) + replies.lost());
     drained(); // what came in while the worker stopped
     return list;
 }

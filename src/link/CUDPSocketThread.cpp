@@ -102,8 +102,10 @@ void CUDPSocketThread::handOver(const QByteArray& datagram, const QHostAddress& 
         std::span<const char>(datagram.constData(), static_cast<std::size_t>(datagram.size())));
     if (!text)
         return;
-    m_queue.push(*text);
-    Q_EMIT replyQueued(); // every reply re-arms the drain timer
+    // One wake-up per batch: a taker armed by the first reply drains them all,
+    // and a flood cannot keep postponing the drain.
+    if (m_queue.push(*text) == CReplyQueue::Push::First)
+        Q_EMIT replyQueued();
 }
 
 } // namespace velmar

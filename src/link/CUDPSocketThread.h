@@ -28,7 +28,8 @@ private:
 
 // Receives search replies on UDP port 10004 at idle priority and hands them to
 // the user-interface thread through a locked queue. replyQueued() fires (on
-// the worker thread; connect it queued) whenever the queue stops being empty.
+// the worker thread; connect it queued) whenever the queue stops being empty,
+// not for every reply.
 class CUDPSocketThread : public QThread {
     Q_OBJECT
 public:

@@ -318,7 +318,8 @@ void CZarvoDlg::refresh() {
     // The rows stay in place; those whose frames stay silent go when the
     // search is over (loadSavedEntries).
     m_devices.beginSearch();
-    m_dropsAtSearch = m_worker ? m_worker->droppedDatagrams().value_or(0) : 0;
+    m_dropsAtSearch =
+        (m_worker ? m_worker->droppedDatagrams().value_or(0) : 0) + m_replies.lost();
     m_searchNote.clear();
     listChanged();
     CDiscovery::search(m_ports.framePort);
@@ -336,7 +337,8 @@ void CZarvoDlg::drainDiscoveryQueue() {
     }
     if (changed)
         listChanged();
-    const quint64 drops = m_worker ? m_worker->droppedDatagrams().value_or(0) : 0;
+    const quint64 drops =
+        (m_worker ? m_worker->droppedDatagrams().value_or(0) : 0) + m_replies.lost();
     const std::string note = CDeviceList::searchNote(
         m_devices.unlistedCount(), drops > m_dropsAtSearch ? drops - m_dropsAtSearch : 0);
     if (note != m_searchNote && !note.empty())
