@@ -5,6 +5,7 @@
 #include "IntegrationSupport.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDeviceListView.h"
+#include "link/DiscoveryDatagrams.h"
 #include "main/CZarvoDlg.h"
 
 #include <QApplication>
@@ -19,6 +20,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
 
 namespace velmar {
 namespace {
@@ -204,6 +207,26 @@ TEST_F(DeviceListWindow, StatusBarSaysWhenTheListIsFull) {
         << w->statusBar()->currentMessage().toStdString();
     EXPECT_EQ(w->deviceList().rows().size(), CDeviceList::kMaxRows);
     EXPECT_EQ(w->deviceList().unlistedCount(), 5U);
+}
+
+TEST_F(DeviceListWindow, AFloodOfRepliesDoesNotHoldTheListBack) {
+    // The saved entry is listed once the window's first search is over.
+    settings->setValue(QStringLiteral("Devices/Count"), 1);
+    settings->setValue(QStringLiteral("Devices/Device1"), QStringLiteral("127.0.0.9"));
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return rowOf(*w, "127.0.0.9") >= 0; }));
+    QUdpSocket sender;
+    ASSERT_TRUE(sender.bind(QHostAddress(QStringLiteral("127.0.0.7")), 0));
+    // A frame repeating its announcement every 20 ms, without a pause.
+    QTimer flood;
+    QObject::connect(&flood, &QTimer::timeout, &sender, [&sender] {
+        sender.writeDatagram(QByteArray(":edev,0,1,7,'Chatty','460',x,'SN7'\r"),
+                             QHostAddress(QStringLiteral("127.0.0.1")), kDiscoveryReplyPort);
+    });
+    flood.start(20);
+    const bool listedWhileFlooding = waitUntil([&] { return rowOf(*w, "127.0.0.7") >= 0; }, 3000);
+    flood.stop();
+    EXPECT_TRUE(listedWhileFlooding) << "the list is drained while replies keep coming";
 }
 
 TEST(AddDeviceDialog, SaysWhyATypedAddressIsRefused) {
