@@ -314,12 +314,19 @@ void CZarvoDlg::listChanged() {
     m_deviceModel->setConnectedAddress(connectedAddress());
 }
 
+namespace {
+// Search replies that never reached the list: dropped by the system, or
+// turned away by a full hand-over queue.
+quint64 lostSearchReplies(const CUDPSocketThread* worker, const CReplyQueue& queue) {
+    return (worker ? worker->droppedDatagrams().value_or(0) : 0) + queue.lost();
+}
+} // namespace
+
 void CZarvoDlg::refresh() {
     // The rows stay in place; those whose frames stay silent go when the
     // search is over (loadSavedEntries).
     m_devices.beginSearch();
-    m_dropsAtSearch =
-        (m_worker ? m_worker->droppedDatagrams().value_or(0) : 0) + m_replies.lost();
+    m_dropsAtSearch = lostSearchReplies(m_worker.get(), m_replies);
     m_searchNote.clear();
     listChanged();
     CDiscovery::search(m_ports.framePort);
@@ -337,8 +344,7 @@ void CZarvoDlg::drainDiscoveryQueue() {
     }
     if (changed)
         listChanged();
-    const quint64 drops =
-        (m_worker ? m_worker->droppedDatagrams().value_or(0) : 0) + m_replies.lost();
+    const quint64 drops = lostSearchReplies(m_worker.get(), m_replies);
     const std::string note = CDeviceList::searchNote(
         m_devices.unlistedCount(), drops > m_dropsAtSearch ? drops - m_dropsAtSearch : 0);
     if (note != m_searchNote && !note.empty())
