@@ -31,6 +31,10 @@ struct FaultPlan {
     // drops it (a carriage return among it included).
     static constexpr char kGarbage[] = "\x01\x7f~zz\r\n\x03";
     static constexpr int kOverlongLength = 1100;
+
+    // search bursts
+    int searchBurst = 0; // > 1: answer a search with this many replies, each from its own address
+    static constexpr int kMaxSearchBurst = 10000;
 };
 
 } // namespace velmar::framesim

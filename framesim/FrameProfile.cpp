@@ -237,6 +237,9 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         f.unanswered.insert(id);
         return true;
     }
+    if (field == "search-burst")
+        return toInt(value, f.searchBurst) && f.searchBurst >= 0 &&
+               f.searchBurst <= FaultPlan::kMaxSearchBurst;
     if (field == "refuse") {
         // keyword or keyword:status
         const std::size_t colon = value.find(':');

@@ -375,6 +375,31 @@ void CSimulatedFrame::sendSearchAnnouncement() {
                          profile().replyPort);
 }
 
+void CSimulatedFrame::sendSearchBurst(const QHostAddress& requester) {
+    // Only loopback has every address of its range on this machine.
+    if (!address().isLoopback())
+        return;
+    const int count = std::min(faults().searchBurst, FaultPlan::kMaxSearchBurst);
+    const std::string reply = m_model.searchReply(':');
+    quint32 next = address().toIPv4Address();
+    for (int k = 1; k < count; ++k) {
+        // Host parts 0 and 255 look like network and broadcast addresses.
+        do
+            ++next;
+        while ((next & 0xFFU) == 0 || (next & 0xFFU) == 0xFFU);
+        if ((next >> 24) != 127)
+            return;
+        QUdpSocket socket;
+        if (!socket.bind(QHostAddress(next), 0))
+            return;
+        // The serial number tells the replies apart: "SN-17" for the 17th.
+        std::string line = reply;
+        line.insert(line.size() - 2, "-" + std::to_string(k));
+        socket.writeDatagram(line.data(), static_cast<qint64>(line.size()), requester,
+                             profile().replyPort);
+    }
+}
+
 void CSimulatedFrame::onDatagrams(QUdpSocket* socket) {
     while (socket->hasPendingDatagrams()) {
         const QNetworkDatagram d = socket->receiveDatagram(2048);
@@ -390,6 +415,8 @@ void CSimulatedFrame::handleDatagram(QUdpSocket* socket, const QByteArray& data,
         // Answered from the frame's own address so the requester sees who it is.
         m_udp->writeDatagram(line.data(), static_cast<qint64>(line.size()), from,
                              profile().replyPort);
+        if (faults().searchBurst > 1)
+            sendSearchBurst(from);
         Q_EMIT searchAnswered(from);
         return;
     }

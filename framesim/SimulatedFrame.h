@@ -126,6 +126,9 @@ private:
     void onDatagrams(QUdpSocket* socket);
     void handleDatagram(QUdpSocket* socket, const QByteArray& data, const QHostAddress& from,
                         quint16 port);
+    // The further replies of a search burst, each from the next loopback
+    // address after the frame's own.
+    void sendSearchBurst(const QHostAddress& requester);
 
     CFrameModel m_model;
     QTcpServer* m_server = nullptr;

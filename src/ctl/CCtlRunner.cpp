@@ -164,6 +164,8 @@ std::optional<CDeviceList> CCtlRunner::search(int waitMs,
     };
     CCtlSession::pumpUntil(drained, waitMs, m_interrupted);
     worker.stop(kBindMs);
+    m_searchDropped =
+        static_cast<std::int64_t>(worker.droppedDatagrams().value_or(0) + replies.lost());
     drained(); // what came in while the worker stopped
     return list;
 }
@@ -274,7 +276,7 @@ int CCtlRunner::discover(const CtlOptions& o) {
             writeIdJson(out, d.id);
             out.field("name", d.name).field("type", d.type).field("serial", d.serial).endObject();
         }
-        out.endArray().endObject();
+        out.endArray().field("dropped", m_searchDropped).endObject();
         print(out.text() + "\n");
     } else if (!rows.empty()) {
         // Every column is the frames' own text: shown escaped, never raw.
@@ -293,6 +295,10 @@ int CCtlRunner::discover(const CtlOptions& o) {
                     padded(c[2], width[2]) + "  " + padded(c[3], width[3]) + "  " + c[4] + "\n";
         print(text);
     }
+    if (const std::string note = CDeviceList::searchNote(
+            list->unlistedCount(), static_cast<std::uint64_t>(m_searchDropped));
+        !note.empty())
+        fail(note);
     if (rows.empty()) {
         fail("no frame answered the search within " + std::to_string(o.waitMs) + " ms");
         return kExitFrame;

@@ -83,6 +83,7 @@ private:
     std::string m_lastError;
     std::unique_ptr<CCtlSession> m_session;
     bool m_interrupted = false;
+    std::int64_t m_searchDropped = 0; // replies the system dropped in the last search
 };
 
 } // namespace velmar

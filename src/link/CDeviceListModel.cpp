@@ -11,10 +11,13 @@ const char* const kTitles[] = {"IP address", "ID", "Name", "Type", "S/N"};
 }
 
 CDeviceListModel::CDeviceListModel(CDeviceList& list, QObject* parent)
-    : QAbstractTableModel(parent), m_list(list) {}
+    : QAbstractTableModel(parent), m_list(list) {
+    for (const KnownDevice& row : m_list.rows())
+        m_shown.push_back(row.addressValue);
+}
 
 int CDeviceListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_list.rows().size());
+    return parent.isValid() ? 0 : static_cast<int>(m_shown.size());
 }
 
 int CDeviceListModel::columnCount(const QModelIndex& parent) const {
@@ -22,7 +25,8 @@ int CDeviceListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount())
+    if (!index.isValid() || index.row() >= rowCount() ||
+        static_cast<std::size_t>(index.row()) >= m_list.rows().size())
         return {};
     const KnownDevice& row = m_list.rows()[static_cast<std::size_t>(index.row())];
     const bool connected = m_connected && row.addressValue == m_connected;
@@ -41,8 +45,19 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::ForegroundRole:
         if (connected)
-            return QBrush(QColor(0, 255, 0));
+            return QBrush(connectedColor());
         return {};
+    case ConnectedRole: return connected;
+    case SortRole:
+        switch (index.column()) {
+        case AddressColumn: return static_cast<quint32>(row.addressValue.value_or(0));
+        case IdColumn: {
+            bool ok = false;
+            const qlonglong id = QString::fromStdString(row.id).toLongLong(&ok);
+            return ok ? id : -1;
+        }
+        default: return data(index, Qt::DisplayRole);
+        }
     case Qt::FontRole:
         if (connected) {
             QFont font = QApplication::font();
@@ -63,8 +78,41 @@ QVariant CDeviceListModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 void CDeviceListModel::reload() {
-    beginResetModel();
-    endResetModel();
+    // The list only ever drops rows and appends new ones: tell the view just
+    // that, so its selection, sort and scroll position survive.
+    const std::vector<KnownDevice>& rows = m_list.rows();
+    std::vector<bool> kept(m_shown.size(), false);
+    std::size_t matched = 0;
+    for (std::size_t i = 0; i < m_shown.size(); ++i) {
+        if (matched < rows.size() && rows[matched].addressValue == m_shown[i]) {
+            kept[i] = true;
+            ++matched;
+        }
+    }
+    // Removed runs from the last one up, so the numbers of earlier rows hold.
+    for (std::size_t end = m_shown.size(); end > 0;) {
+        if (kept[end - 1]) {
+            --end;
+            continue;
+        }
+        std::size_t begin = end - 1;
+        while (begin > 0 && !kept[begin - 1])
+            --begin;
+        beginRemoveRows({}, static_cast<int>(begin), static_cast<int>(end) - 1);
+        m_shown.erase(m_shown.begin() + static_cast<std::ptrdiff_t>(begin),
+                      m_shown.begin() + static_cast<std::ptrdiff_t>(end));
+        endRemoveRows();
+        end = begin;
+    }
+    if (!m_shown.empty())
+        Q_EMIT dataChanged(index(0, 0),
+                           index(static_cast<int>(m_shown.size()) - 1, ColumnCount - 1));
+    if (rows.size() > m_shown.size()) {
+        beginInsertRows({}, static_cast<int>(m_shown.size()), static_cast<int>(rows.size()) - 1);
+        for (std::size_t i = m_shown.size(); i < rows.size(); ++i)
+            m_shown.push_back(rows[i].addressValue);
+        endInsertRows();
+    }
 }
 
 void CDeviceListModel::setConnectedAddress(std::optional<Ipv4Address> address) {

@@ -3,8 +3,10 @@
 #include "link/DeviceList.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QFont>
 #include <optional>
+#include <vector>
 
 namespace velmar {
 
@@ -17,6 +19,11 @@ public:
     static constexpr int kColumnWidths[ColumnCount] = {98, 24, 72, 47, 102};
     // Item data of a row: its address as a number (0 when the text is no address).
     static constexpr int AddressRole = Qt::UserRole + 1;
+    // What a column sorts by: addresses and IDs as numbers, texts as shown.
+    static constexpr int SortRole = Qt::UserRole + 2;
+    // True for the connected frame's row.
+    static constexpr int ConnectedRole = Qt::UserRole + 3;
+    static QColor connectedColor() { return {0, 255, 0}; }
 
     explicit CDeviceListModel(CDeviceList& list, QObject* parent = nullptr);
 
@@ -26,7 +33,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // Call after the list's rows changed.
+    // Call after the list's rows changed. Rows that stayed in their places
+    // are refreshed and appended ones inserted, so the view keeps its
+    // selection and scroll position; anything else resets the view.
     void reload();
     void setConnectedAddress(std::optional<Ipv4Address> address);
     std::optional<Ipv4Address> connectedAddress() const { return m_connected; }
@@ -34,6 +43,7 @@ public:
 private:
     CDeviceList& m_list;
     std::optional<Ipv4Address> m_connected;
+    std::vector<std::optional<Ipv4Address>> m_shown; // the rows the view knows, by address
 };
 
 } // namespace velmar

@@ -5,6 +5,13 @@
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QNetworkDatagram>
+#include <QVariant>
+#include <fstream>
+#include <iterator>
+
+#ifdef Q_OS_LINUX
+#include <sys/stat.h>
+#endif
 
 namespace velmar {
 
@@ -31,6 +38,18 @@ void CUDPSocketThread::run() {
     CUDPSocket socket(*this);
     const bool ok = socket.bind(QHostAddress::AnyIPv4, m_port,
                                 QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint);
+    if (ok) {
+        // The kernel may grant less than asked (its limit for ordinary
+        // programs); what it kept is what counts.
+        socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, m_requestedBuffer);
+        m_grantedBuffer =
+            socket.socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
+#ifdef Q_OS_LINUX
+        struct stat info {};
+        if (fstat(static_cast<int>(socket.socketDescriptor()), &info) == 0)
+            m_socketInode = static_cast<quint64>(info.st_ino);
+#endif
+    }
     {
         const QMutexLocker lock(&m_boundMutex);
         m_bound = ok ? 1 : -1;
@@ -39,7 +58,24 @@ void CUDPSocketThread::run() {
     if (!ok)
         return; // no replies then; the rest of the program works on
     exec();
+    (void)droppedDatagrams(); // keep the final count for those who ask later
+    m_socketInode = 0;
     socket.close();
+}
+
+std::optional<quint64> CUDPSocketThread::droppedDatagrams() const {
+    if (const quint64 inode = m_socketInode.load(); inode != 0) {
+        std::ifstream file("/proc/net/udp");
+        const std::string table((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+        if (const auto drops = udpDropsOfSocket(table, inode)) {
+            m_lastDrops = *drops;
+            m_dropsKnown = true;
+        }
+    }
+    if (!m_dropsKnown)
+        return std::nullopt;
+    return m_lastDrops.load();
 }
 
 void CUDPSocketThread::stop(int waitMs) {
@@ -66,8 +102,10 @@ void CUDPSocketThread::handOver(const QByteArray& datagram, const QHostAddress& 
         std::span<const char>(datagram.constData(), static_cast<std::size_t>(datagram.size())));
     if (!text)
         return;
-    m_queue.push(*text);
-    Q_EMIT replyQueued(); // every reply re-arms the drain timer
+    // One wake-up per batch: a taker armed by the first reply drains them all,
+    // and a flood cannot keep postponing the drain.
+    if (m_queue.push(*text) == CReplyQueue::Push::First)
+        Q_EMIT replyQueued();
 }
 
 } // namespace velmar

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "link/CReplyQueue.h"
+#include "link/DiscoveryDatagrams.h"
 
 #include <QMutex>
 #include <QThread>
 #include <QUdpSocket>
 #include <QWaitCondition>
+#include <atomic>
+#include <optional>
 
 namespace velmar {
 
@@ -25,7 +28,8 @@ private:
 
 // Receives search replies on UDP port 10004 at idle priority and hands them to
 // the user-interface thread through a locked queue. replyQueued() fires (on
-// the worker thread; connect it queued) whenever the queue stops being empty.
+// the worker thread; connect it queued) whenever the queue stops being empty,
+// not for every reply.
 class CUDPSocketThread : public QThread {
     Q_OBJECT
 public:
@@ -41,6 +45,17 @@ public:
     // Blocks until the socket is bound (or failed); for tests and start-up checks.
     bool waitUntilBound(int timeoutMs);
     quint16 port() const { return m_port; }
+
+    // The receive buffer asked of the kernel (before start()); the default
+    // holds a burst of more than 1000 search replies.
+    void setReceiveBufferSize(int bytes) { m_requestedBuffer = bytes; }
+    // What the kernel granted (0 until bound).
+    int receiveBufferSize() const { return m_grantedBuffer.load(); }
+    // Datagrams the kernel dropped on the reply socket because its buffer was
+    // full, counted since the socket was bound; the last count read stays
+    // after the worker ended. Nothing where the system does not tell (only
+    // Linux does). Any thread may ask.
+    std::optional<quint64> droppedDatagrams() const;
 
 Q_SIGNALS:
     void replyQueued();
@@ -58,6 +73,11 @@ private:
     QMutex m_boundMutex;
     QWaitCondition m_boundChanged;
     int m_bound = 0; // 0 not yet, 1 bound, -1 failed
+    int m_requestedBuffer = kSearchReceiveBufferBytes;
+    std::atomic<int> m_grantedBuffer{0};
+    std::atomic<quint64> m_socketInode{0}; // 0: not bound or not known
+    mutable std::atomic<quint64> m_lastDrops{0};
+    mutable std::atomic<bool> m_dropsKnown{false};
 };
 
 } // namespace velmar

@@ -52,10 +52,73 @@ std::string_view bareAddress(std::string_view addressColumn) {
 }
 
 int CDeviceList::findRow(Ipv4Address address) const {
+    const auto it = m_index.find(keyOf(address));
+    return it == m_index.end() ? -1 : static_cast<int>(it->second);
+}
+
+void CDeviceList::clear() {
+    m_rows.clear();
+    m_index.clear();
+    m_unanswered.clear();
+    m_unlisted.clear();
+    m_unlistedOverflow = 0;
+}
+
+void CDeviceList::beginSearch() {
+    m_unanswered.clear();
+    for (const KnownDevice& row : m_rows)
+        m_unanswered.insert(keyOf(row.addressValue));
+    m_unlisted.clear();
+    m_unlistedOverflow = 0;
+}
+
+bool CDeviceList::pruneUnanswered(std::optional<Ipv4Address> connectedAddress) {
+    if (m_unanswered.empty())
+        return false;
+    bool changed = false;
+    std::vector<KnownDevice> kept;
+    kept.reserve(m_rows.size());
+    for (KnownDevice& row : m_rows) {
+        const Key key = keyOf(row.addressValue);
+        if (m_unanswered.count(key) == 0 ||
+            (connectedAddress && row.addressValue == connectedAddress)) {
+            kept.push_back(std::move(row));
+            continue;
+        }
+        changed = true;
+        if (!isSaved(key))
+            continue;
+        // A saved address whose frame stayed silent shows as it was added.
+        const auto saved = std::find_if(m_saved.begin(), m_saved.end(), [key](const auto& text) {
+            return keyOf(parseIpv4(text)) == key;
+        });
+        KnownDevice bare;
+        bare.address = *saved;
+        bare.addressValue = row.addressValue;
+        kept.push_back(std::move(bare));
+    }
+    m_rows = std::move(kept);
+    m_unanswered.clear();
+    reindex();
+    return changed;
+}
+
+void CDeviceList::eraseRow(std::size_t row) {
+    m_unanswered.erase(keyOf(m_rows[row].addressValue));
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(row));
+    reindex();
+}
+
+void CDeviceList::reindex() {
+    m_index.clear();
     for (std::size_t i = 0; i < m_rows.size(); ++i)
-        if (m_rows[i].addressValue == address)
-            return static_cast<int>(i);
-    return -1;
+        m_index.emplace(keyOf(m_rows[i].addressValue), i);
+}
+
+void CDeviceList::savedChanged() {
+    m_savedKeys.clear();
+    for (const std::string& text : m_saved)
+        m_savedKeys.insert(keyOf(parseIpv4(text)));
 }
 
 CDeviceList::AddOutcome CDeviceList::addRowFromText(std::string_view text, Source source,
@@ -66,20 +129,32 @@ CDeviceList::AddOutcome CDeviceList::addRowFromText(std::string_view text, Sourc
         return outcome;
     const std::string_view addressText = text.substr(0, firstComma);
     const std::optional<Ipv4Address> address = parseIpv4(addressText);
+    const Key key = keyOf(address);
 
-    // A fresh reply replaces the older row of the same address; a saved
-    // address leaves a row the frame has answered for.
-    for (auto it = m_rows.begin(); it != m_rows.end(); ++it) {
-        if (it->addressValue != address)
-            continue;
-        if (source == Source::SavedEntry && !it->name.empty())
+    // A fresh reply replaces the older row of the same address, in its place;
+    // a saved address leaves a row the frame has answered for.
+    std::optional<std::size_t> place;
+    if (const auto found = m_index.find(key); found != m_index.end()) {
+        if (source == Source::SavedEntry && !m_rows[found->second].name.empty())
             return outcome;
-        m_rows.erase(it);
-        outcome.changed = true;
-        break;
+        place = found->second;
     }
-    if (addressText.empty())
+    if (addressText.empty()) {
+        if (place) {
+            eraseRow(*place);
+            outcome.changed = true;
+        }
         return outcome;
+    }
+    if (!place && m_rows.size() >= kMaxRows && source == Source::SearchReply && !isSaved(key) &&
+        !(address && address == connectedAddress)) {
+        if (m_unlisted.size() < kMaxUnlistedTracked)
+            m_unlisted.insert(key);
+        else if (m_unlisted.count(key) == 0)
+            ++m_unlistedOverflow;
+        return outcome;
+    }
+    m_unanswered.erase(key);
 
     KnownDevice row;
     row.address = std::string(addressText);
@@ -122,7 +197,12 @@ CDeviceList::AddOutcome CDeviceList::addRowFromText(std::string_view text, Sourc
             }
         }
     }
-    m_rows.push_back(std::move(row));
+    if (place) {
+        m_rows[*place] = std::move(row);
+    } else {
+        m_index.emplace(key, m_rows.size());
+        m_rows.push_back(std::move(row));
+    }
     outcome.changed = true;
     outcome.disconnect = announced && address.has_value() && address == connectedAddress;
     return outcome;
@@ -131,11 +211,13 @@ CDeviceList::AddOutcome CDeviceList::addRowFromText(std::string_view text, Sourc
 void CDeviceList::loadSaved(IProfileStore& profile, std::optional<Ipv4Address> connectedAddress) {
     const int count = profile.readInt(kProfileSection, "Count");
     m_saved.clear();
+    savedChanged();
     for (int i = 1; i <= count; ++i) {
         std::string text = profile.readString(kProfileSection, "Device" + std::to_string(i));
         if (text.empty())
             continue;
         m_saved.push_back(text);
+        m_savedKeys.insert(keyOf(parseIpv4(text)));
         addRowFromText(text + ",", Source::SavedEntry, connectedAddress);
     }
 }
@@ -160,16 +242,17 @@ bool CDeviceList::canRemove(int row) const {
 bool CDeviceList::removeFromList(int row) {
     if (!canRemove(row))
         return false;
-    const auto it = m_rows.begin() + row;
-    m_saved.erase(std::find(m_saved.begin(), m_saved.end(), it->address));
-    m_rows.erase(it);
+    const auto index = static_cast<std::size_t>(row);
+    m_saved.erase(std::find(m_saved.begin(), m_saved.end(), m_rows[index].address));
+    savedChanged();
+    eraseRow(index);
     return true;
 }
 
 bool CDeviceList::deleteRow(int row) {
     if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return false;
-    m_rows.erase(m_rows.begin() + row);
+    eraseRow(static_cast<std::size_t>(row));
     return true;
 }
 
@@ -184,6 +267,7 @@ CDeviceList::AddDevice CDeviceList::addDevice(std::string_view addressText,
     if (!probe(addressText))
         return AddDevice::NotResponding;
     m_saved.emplace_back(addressText);
+    savedChanged();
     saveSaved(profile);
     return AddDevice::Added;
 }
@@ -196,6 +280,43 @@ std::string CDeviceList::addDeviceMessage(AddDevice result, std::string_view add
     case AddDevice::Nothing:
     case AddDevice::Added: break;
     }
+    return {};
+}
+
+std::string CDeviceList::searchNote(std::size_t unlisted, std::uint64_t lost) {
+    std::string note;
+    if (unlisted > 0)
+        note = std::to_string(unlisted) +
+               (unlisted == 1 ? " further frame answered but was not listed"
+                              : " further frames answered but were not listed") +
+               " (the list holds at most " + std::to_string(kMaxRows) + ")";
+    if (lost > 0) {
+        if (!note.empty())
+            note += "; ";
+        note += std::to_string(lost) + (lost == 1 ? " search reply was lost by the system"
+                                                  : " search replies were lost by the system");
+    }
+    return note;
+}
+
+std::string CDeviceList::addressProblem(std::string_view typed) {
+    while (!typed.empty() && typed.front() == ' ')
+        typed.remove_prefix(1);
+    while (!typed.empty() && typed.back() == ' ')
+        typed.remove_suffix(1);
+    if (typed.empty())
+        return "Type the frame's IPv4 address, for example 10.0.1.20.";
+    const std::optional<Ipv4Address> address = parseIpv4(typed);
+    const std::string text(typed);
+    if (!address)
+        return text + " is not a valid IPv4 address: four numbers from 0 to 255 separated by "
+                      "points, for example 10.0.1.20.";
+    if (*address == 0)
+        return "0.0.0.0 is not the address of a frame.";
+    if (*address == 0xFFFFFFFFU)
+        return "255.255.255.255 is the broadcast address, not the address of a frame.";
+    if ((*address >> 28) == 0xEU)
+        return text + " is a multicast address, not the address of a frame.";
     return {};
 }
 

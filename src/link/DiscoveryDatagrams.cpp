@@ -1,6 +1,7 @@
 #include "link/DiscoveryDatagrams.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace velmar {
 
@@ -19,6 +20,46 @@ std::string withoutControls(std::string_view text) {
 }
 
 } // namespace
+
+std::optional<std::uint64_t> udpDropsOfSocket(std::string_view table, std::uint64_t inode) {
+    // "sl local rem st tx:rx tr:when retrnsmt uid timeout inode ref pointer drops"
+    constexpr std::size_t kInodeField = 9;
+    constexpr std::size_t kDropsField = 12;
+    const auto number = [](std::string_view text) -> std::optional<std::uint64_t> {
+        if (text.empty() || text.size() > 19)
+            return std::nullopt;
+        std::uint64_t value = 0;
+        for (char c : text) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        return value;
+    };
+    bool header = true;
+    while (!table.empty()) {
+        const std::size_t nl = table.find('\n');
+        std::string_view line = table.substr(0, nl);
+        table = nl == std::string_view::npos ? std::string_view{} : table.substr(nl + 1);
+        if (std::exchange(header, false))
+            continue;
+        std::array<std::string_view, kDropsField + 1> fields{};
+        std::size_t count = 0;
+        while (count < fields.size()) {
+            const std::size_t start = line.find_first_not_of(' ');
+            if (start == std::string_view::npos)
+                break;
+            line.remove_prefix(start);
+            const std::size_t end = std::min(line.find(' '), line.size());
+            fields[count++] = line.substr(0, end);
+            line.remove_prefix(end);
+        }
+        if (count < fields.size() || number(fields[kInodeField]) != inode)
+            continue;
+        return number(fields[kDropsField]);
+    }
+    return std::nullopt;
+}
 
 bool isAcceptableSearchReply(std::span<const char> d) {
     return d.size() > 6 && d.size() <= kMaxSearchReply && (d[0] == '!' || d[0] == ':') &&

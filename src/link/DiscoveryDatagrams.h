@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,17 @@ bool isAcceptableSearchReply(std::span<const char> datagram);
 // eight characters.
 std::optional<std::string> queuedSearchReply(std::string_view senderAddress,
                                              std::span<const char> datagram);
+
+// The reply socket's receive buffer. A search on a large network is answered
+// by hundreds of frames within a few milliseconds; the kernel keeps each small
+// datagram in about 1 KB of buffer, so 2 MB (doubled by Linux) holds a burst
+// of well over 1000 replies while the worker, at idle priority, catches up.
+inline constexpr int kSearchReceiveBufferBytes = 2 * 1024 * 1024;
+
+// The kernel's count of datagrams it dropped for the UDP socket with this
+// inode, read from the text of /proc/net/udp (the last column, "drops").
+// Nothing when the socket is not in the table or the text is not as expected.
+std::optional<std::uint64_t> udpDropsOfSocket(std::string_view procNetUdp, std::uint64_t inode);
 
 // The echo probe: a length byte, a zero and the text, sent to one frame and
 // expected back unchanged.

@@ -33,6 +33,7 @@
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -134,33 +135,12 @@ void CZarvoDlg::buildWidgets() {
 QGroupBox* CZarvoDlg::buildDeviceGroup() {
     auto* group = new QGroupBox(QStringLiteral(" Device selection"));
     m_deviceModel = new CDeviceListModel(m_devices, this);
-    m_deviceView = new QTableView;
+    m_deviceView = new CDeviceListView(*m_deviceModel);
     m_deviceView->setObjectName(QStringLiteral("deviceList"));
-    m_deviceView->setModel(m_deviceModel);
-    m_deviceView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_deviceView->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_deviceView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_deviceView->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_deviceView->verticalHeader()->hide();
-    m_deviceView->verticalHeader()->setDefaultSectionSize(m_deviceView->fontMetrics().height() + 6);
-    m_deviceView->horizontalHeader()->setStretchLastSection(true);
-    m_deviceView->setShowGrid(false);
-    for (int c = 0; c < CDeviceListModel::ColumnCount; ++c)
-        m_deviceView->setColumnWidth(c, CDeviceListModel::kColumnWidths[c]);
     // A double click, or Enter on the selected row, connects.
-    connect(m_deviceView, &QTableView::activated, this,
-            [this](const QModelIndex& index) { connectToRow(index.row()); });
+    connect(m_deviceView, &CDeviceListView::rowActivated, this, &CZarvoDlg::connectToRow);
     connect(m_deviceView, &QTableView::customContextMenuRequested, this,
             &CZarvoDlg::showDeviceMenu);
-    // Typing an address finds its row: the search runs in the current column,
-    // so keep that on the address column whichever cell was clicked.
-    connect(m_deviceView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid() && current.column() != CDeviceListModel::AddressColumn)
-                    m_deviceView->selectionModel()->setCurrentIndex(
-                        current.siblingAtColumn(CDeviceListModel::AddressColumn),
-                        QItemSelectionModel::NoUpdate);
-            });
 
     m_refreshButton = new QPushButton(QStringLiteral("&Refresh"));
     m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
@@ -335,8 +315,20 @@ void CZarvoDlg::listChanged() {
     m_deviceModel->setConnectedAddress(connectedAddress());
 }
 
+namespace {
+// Search replies that never reached the list: dropped by the system, or
+// turned away by a full hand-over queue.
+quint64 lostSearchReplies(const CUDPSocketThread* worker, const CReplyQueue& queue) {
+    return (worker ? worker->droppedDatagrams().value_or(0) : 0) + queue.lost();
+}
+} // namespace
+
 void CZarvoDlg::refresh() {
-    m_devices.clear();
+    // The rows stay in place; those whose frames stay silent go when the
+    // search is over (loadSavedEntries).
+    m_devices.beginSearch();
+    m_dropsAtSearch = lostSearchReplies(m_worker.get(), m_replies);
+    m_searchNote.clear();
     listChanged();
     CDiscovery::search(m_ports.framePort);
     startTimer(kTimerDeviceList, 600);
@@ -353,12 +345,21 @@ void CZarvoDlg::drainDiscoveryQueue() {
     }
     if (changed)
         listChanged();
+    const quint64 drops = lostSearchReplies(m_worker.get(), m_replies);
+    const std::string note = CDeviceList::searchNote(
+        m_devices.unlistedCount(), drops > m_dropsAtSearch ? drops - m_dropsAtSearch : 0);
+    if (note != m_searchNote && !note.empty())
+        statusBar()->showMessage(qs(note));
+    m_searchNote = note;
     // The connected frame announced itself anew: it restarted or changed.
     if (disconnect)
         m_engine.disconnect();
 }
 
 void CZarvoDlg::loadSavedEntries() {
+    drainDiscoveryQueue(); // late replies first, so their rows keep their places
+    if (m_devices.pruneUnanswered(connectedAddress()))
+        listChanged();
     CQtProfileStore store(m_profile);
     m_devices.loadSaved(store, connectedAddress());
     listChanged();
@@ -398,8 +399,7 @@ void CZarvoDlg::removeRow(int row) {
 }
 
 void CZarvoDlg::showDeviceMenu(const QPoint& pos) {
-    const QModelIndex index = m_deviceView->indexAt(pos);
-    const int row = index.isValid() ? index.row() : -1;
+    const int row = m_deviceView->rowAt(pos);
     MenuRow kind = MenuRow::None;
     if (row >= 0) {
         const bool connectedRow =

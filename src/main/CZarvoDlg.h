@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/CDeviceListModel.h"
+#include "link/CDeviceListView.h"
 #include "link/CLineReceiver.h"
 #include "link/CReplyQueue.h"
 #include "link/DeviceList.h"
@@ -160,7 +161,9 @@ private:
 
     CDeviceList m_devices;
     CDeviceListModel* m_deviceModel = nullptr;
-    QTableView* m_deviceView = nullptr;
+    CDeviceListView* m_deviceView = nullptr;
+    quint64 m_dropsAtSearch = 0; // the reply socket's drop count when the search went out
+    std::string m_searchNote;    // what the status bar last said about the search
     QPushButton* m_refreshButton = nullptr;
     QPushButton* m_settingsButton = nullptr;
     QPushButton* m_addButton = nullptr;

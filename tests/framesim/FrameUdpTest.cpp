@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -130,6 +131,43 @@ TEST_F(FrameUdpTest, FrameAnnouncesItselfOnItsOwn) {
     const auto got = collect(replies, 1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].data(), QByteArray("!edev,0,1,5,'Frame 5','460',x,'SN-A'\r"));
+}
+
+TEST_F(FrameUdpTest, SearchBurstAnswersFromConsecutiveAddresses) {
+    std::string error;
+    const auto profile = parseProfile("preset = 460\nbind = 127.0.0.2\nserial = 'SN-A'\n"
+                                      "alive-interval = 0\nfault.search-burst = 300\n",
+                                      error);
+    ASSERT_TRUE(profile) << error;
+    EXPECT_EQ(profile->faults.searchBurst, 300);
+    FrameProfile tooMany = *profile;
+    EXPECT_FALSE(applySetting(tooMany, "fault.search-burst", "10001", error));
+
+    CSimulatedFrame frame(*profile);
+    ASSERT_TRUE(frame.start());
+    // The burst arrives faster than this thread reads it.
+    replies.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 1024 * 1024);
+    sender.writeDatagram("?edev\r", QHostAddress(QStringLiteral("127.0.0.2")), 10002);
+    const auto got = collect(replies, 300);
+    ASSERT_EQ(got.size(), 300u);
+    std::set<QString> senders;
+    std::set<QByteArray> texts;
+    for (const QNetworkDatagram& d : got) {
+        senders.insert(d.senderAddress().toString());
+        texts.insert(d.data());
+    }
+    EXPECT_EQ(senders.size(), 300u);
+    EXPECT_EQ(texts.size(), 300u);
+    EXPECT_TRUE(senders.count(QStringLiteral("127.0.0.2"))) << "the frame itself answers first";
+    EXPECT_TRUE(senders.count(QStringLiteral("127.0.0.254")));
+    EXPECT_FALSE(senders.count(QStringLiteral("127.0.0.255")));
+    EXPECT_FALSE(senders.count(QStringLiteral("127.0.1.0")));
+    EXPECT_TRUE(senders.count(QStringLiteral("127.0.1.47"))) << "253 + 47 = 300";
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const QByteArray& t) {
+                                return t.startsWith(":edev,0,1,") && t.endsWith(",'SN-A-299'\r");
+                            }),
+              1);
 }
 
 TEST(AddressRequest, ParsesTheSetAddressLine) {

@@ -1,21 +1,56 @@
 #include "IntegrationSupport.h"
+#include "ctl/CCtlRunner.h"
 #include "link/CDiscovery.h"
 #include "link/CUDPSocketThread.h"
 #include "link/DeviceList.h"
 
+#include <QAbstractEventDispatcher>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QUdpSocket>
 #include <algorithm>
+#include <fstream>
+#include <set>
 
 namespace velmar {
 namespace {
 
 using test::waitUntil;
 
+// Keeps the worker's event loop busy, as a loaded machine does, so that what
+// arrives meanwhile has to wait in the socket's receive buffer.
+class WorkerHold {
+public:
+    explicit WorkerHold(QThread& worker) {
+        auto held = std::make_shared<QSemaphore>();
+        QMetaObject::invokeMethod(
+            worker.eventDispatcher(),
+            [held, gate = m_gate] {
+                held->release();
+                gate->acquire();
+            },
+            Qt::QueuedConnection);
+        m_holding = held->tryAcquire(1, 5000);
+    }
+    ~WorkerHold() { m_gate->release(); }
+    WorkerHold(const WorkerHold&) = delete;
+    WorkerHold& operator=(const WorkerHold&) = delete;
+    bool holding() const { return m_holding; }
+
+private:
+    std::shared_ptr<QSemaphore> m_gate = std::make_shared<QSemaphore>();
+    bool m_holding = false;
+};
+
 class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
         worker = std::make_unique<CUDPSocketThread>(queue);
+        if (bufferBytes > 0)
+            worker->setReceiveBufferSize(bufferBytes);
         QObject::connect(
             worker.get(), &CUDPSocketThread::replyQueued, &context,
             [this] {
@@ -28,11 +63,113 @@ protected:
     }
     void TearDown() override { worker->stop(1000); }
 
+    // Starts a frame that answers one search with `count` replies from
+    // consecutive addresses, sends the search while the worker is held, and
+    // waits until every reply was either received or dropped by the kernel.
+    std::unique_ptr<framesim::CSimulatedFrame> burst(int count) {
+        auto frame = test::startFrame("460", "127.0.0.2", [count](framesim::FrameProfile& p) {
+            p.faults.searchBurst = count;
+        });
+        EXPECT_TRUE(frame);
+        if (!frame)
+            return nullptr;
+        QSignalSpy answered(frame.get(), &framesim::CSimulatedFrame::searchAnswered);
+        {
+            WorkerHold hold(*worker);
+            EXPECT_TRUE(hold.holding());
+            EXPECT_GE(CDiscovery::search(), 1);
+            EXPECT_TRUE(waitUntil([&answered] { return answered.count() >= 1; }));
+        }
+        const auto settled = [this, count] {
+            return received.size() + worker->droppedDatagrams().value_or(0) >=
+                   static_cast<std::size_t>(count);
+        };
+        EXPECT_TRUE(waitUntil(settled, 20000));
+        QCoreApplication::processEvents();
+        return frame;
+    }
+
+    int bufferBytes = 0; // the worker's default unless set
     CReplyQueue queue;
     QObject context;
     std::unique_ptr<CUDPSocketThread> worker;
     std::vector<std::string> received;
 };
+
+// The kernel's limit for the receive buffer an ordinary program may ask for.
+long long receiveBufferLimit() {
+    std::ifstream file("/proc/sys/net/core/rmem_max");
+    long long limit = 0;
+    file >> limit;
+    return limit;
+}
+
+TEST_F(Discovery, ABurstOfAThousandRepliesIsListedWhole) {
+    if (receiveBufferLimit() < kSearchReceiveBufferBytes)
+        GTEST_SKIP() << "net.core.rmem_max is below " << kSearchReceiveBufferBytes
+                     << " here; the system cannot hold such a burst for any program";
+    EXPECT_GE(worker->receiveBufferSize(), kSearchReceiveBufferBytes);
+    const auto frame = burst(1000);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(worker->droppedDatagrams(), std::optional<quint64>(0));
+    ASSERT_EQ(received.size(), 1000U);
+
+    CDeviceList list;
+    for (const std::string& text : received)
+        list.addRowFromText(text, CDeviceList::Source::SearchReply, std::nullopt);
+    EXPECT_EQ(list.rows().size(), 1000U);
+    std::set<std::string> serials;
+    for (const KnownDevice& row : list.rows())
+        serials.insert(row.serial);
+    EXPECT_EQ(serials.size(), 1000U);
+    // 127.0.0.2 .. .254, then .1 .. .254 of the next three blocks: 253 + 254 + 254 + 239.
+    EXPECT_GE(list.findRow(*parseIpv4("127.0.0.2")), 0);
+    EXPECT_GE(list.findRow(*parseIpv4("127.0.3.239")), 0);
+    EXPECT_EQ(list.findRow(*parseIpv4("127.0.3.240")), -1);
+}
+
+TEST(CtlDiscover, ABurstOfAThousandIsListedAndTheDropCountReported) {
+    if (receiveBufferLimit() < kSearchReceiveBufferBytes)
+        GTEST_SKIP() << "net.core.rmem_max is below " << kSearchReceiveBufferBytes;
+    auto frame = test::startFrame("460", "127.0.0.2",
+                                  [](framesim::FrameProfile& p) { p.faults.searchBurst = 1000; });
+    ASSERT_TRUE(frame);
+    std::string out;
+    std::string err;
+    CtlEnvironment e;
+    e.out = [&out](std::string_view text) { out += text; };
+    e.err = [&err](std::string_view text) { err += text; };
+    CCtlRunner runner(e);
+    const std::vector<std::string_view> args = {"discover", "--wait", "1500", "--json"};
+    ASSERT_EQ(runner.runArguments(args), 0) << err;
+    const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    EXPECT_EQ(doc["frames"].toArray().size(), 1000);
+    ASSERT_TRUE(doc["dropped"].isDouble()) << out.substr(out.size() - 40);
+    EXPECT_EQ(doc["dropped"].toInt(), 0);
+    EXPECT_EQ(err, "");
+}
+
+class SmallBufferDiscovery : public Discovery {
+protected:
+    void SetUp() override {
+        bufferBytes = 16 * 1024;
+        Discovery::SetUp();
+    }
+};
+
+TEST_F(SmallBufferDiscovery, RepliesTheSystemDroppedAreCounted) {
+    const auto frame = burst(400);
+    ASSERT_TRUE(frame);
+    const std::optional<quint64> dropped = worker->droppedDatagrams();
+    ASSERT_TRUE(dropped.has_value()) << "Linux tells the drops of a socket";
+    EXPECT_GT(*dropped, 0U);
+    EXPECT_LT(received.size(), 400U);
+    EXPECT_EQ(received.size() + *dropped, 400U) << "every reply is either listed or counted";
+
+    // The count outlives the worker.
+    worker->stop(1000);
+    EXPECT_EQ(worker->droppedDatagrams(), dropped);
+}
 
 TEST_F(Discovery, BroadcastReachesThreeFrames) {
     auto a = test::startFrame("460", "127.0.0.2");

@@ -107,11 +107,13 @@ TEST(DeviceList, FreshReplyReplacesButSavedEntryKeepsAnsweredRow) {
     list.addRowFromText("10.0.0.6,1,2,'Other','460',x,'S2'", Source::SearchReply, std::nullopt);
     list.addRowFromText("10.0.0.5,1,3,'New','461',x,'S3'", Source::SearchReply, std::nullopt);
     ASSERT_EQ(list.rows().size(), 2U);
-    EXPECT_EQ(list.rows()[1].name, "New");
+    EXPECT_EQ(list.rows()[0].name, "New") << "replaced where it stood";
+    EXPECT_EQ(list.rows()[0].type, "461");
+    EXPECT_EQ(list.rows()[1].name, "Other");
 
     EXPECT_FALSE(list.addRowFromText("10.0.0.5,", Source::SavedEntry, std::nullopt).changed);
     ASSERT_EQ(list.rows().size(), 2U);
-    EXPECT_EQ(list.rows()[1].name, "New") << "listed once, with the answered row's columns";
+    EXPECT_EQ(list.rows()[0].name, "New") << "listed once, with the answered row's columns";
 
     // A saved entry replaces a row without a name (an earlier saved entry).
     list.addRowFromText("10.0.0.9,", Source::SavedEntry, std::nullopt);
@@ -228,6 +230,146 @@ TEST(DeviceList, ConnectedRowFollowsTheFrame) {
     EXPECT_TRUE(list.refreshIdentity(*parseIpv4("10.0.0.5"), 42, "Stage left"));
     EXPECT_EQ(list.rows()[0].id, "42");
     EXPECT_EQ(list.rows()[0].name, "Stage left");
+}
+
+std::string replyFrom(std::uint32_t n, std::string_view name = "F") {
+    return formatIpv4(0x0A000000U + n) + ",1," + std::to_string(n) + ",'" + std::string(name) +
+           "','460',x,'S" + std::to_string(n) + "'";
+}
+
+TEST(DeviceList, RowsKeepTheirPlaceAcrossASearch) {
+    FakeProfile profile;
+    profile.values["Devices/Count"] = "1";
+    profile.values["Devices/Device1"] = formatIpv4(0x0A000003U);
+    CDeviceList list;
+    for (std::uint32_t n = 1; n <= 4; ++n)
+        list.addRowFromText(replyFrom(n), Source::SearchReply, std::nullopt);
+    list.loadSaved(profile, std::nullopt);
+    ASSERT_EQ(list.rows().size(), 4U);
+    const auto connected = parseIpv4(formatIpv4(0x0A000004U));
+
+    // The next search: 2 and 4 answer (in another order), 5 is new; 1 and 3
+    // stay silent.
+    list.beginSearch();
+    list.addRowFromText(replyFrom(5), Source::SearchReply, connected);
+    list.addRowFromText(replyFrom(2, "Renamed"), Source::SearchReply, connected);
+    ASSERT_EQ(list.rows().size(), 5U) << "nothing goes before the search is over";
+    EXPECT_EQ(list.rows()[1].name, "Renamed");
+    EXPECT_EQ(list.rows()[4].id, "5") << "a new frame is appended";
+
+    EXPECT_TRUE(list.pruneUnanswered(connected));
+    ASSERT_EQ(list.rows().size(), 4U);
+    EXPECT_EQ(list.rows()[0].address, "10.0.0.2");
+    EXPECT_EQ(list.rows()[0].name, "Renamed");
+    EXPECT_EQ(list.rows()[1].address, "10.0.0.3") << "a silent saved address stays, bare";
+    EXPECT_TRUE(list.rows()[1].name.empty());
+    EXPECT_TRUE(list.canRemove(1));
+    EXPECT_EQ(list.rows()[2].name, "F") << "the connected frame's row stays as it was";
+    EXPECT_EQ(list.rows()[3].address, "10.0.0.5");
+    // The index follows the rows that moved up.
+    EXPECT_EQ(list.findRow(0x0A000001U), -1);
+    EXPECT_EQ(list.findRow(0x0A000005U), 3);
+    EXPECT_EQ(list.findRow(0x0A000004U), 2);
+    EXPECT_FALSE(list.pruneUnanswered(connected)) << "one prune per search";
+
+    // Loading the saved entries after the prune changes nothing.
+    list.loadSaved(profile, connected);
+    EXPECT_EQ(list.rows().size(), 4U);
+    EXPECT_EQ(list.rows()[1].address, "10.0.0.3");
+}
+
+TEST(DeviceList, IndexFollowsEveryRemoval) {
+    FakeProfile profile;
+    profile.values["Devices/Count"] = "1";
+    profile.values["Devices/Device1"] = "10.0.0.2";
+    CDeviceList list;
+    for (std::uint32_t n = 1; n <= 5; ++n)
+        list.addRowFromText(replyFrom(n), Source::SearchReply, std::nullopt);
+    list.loadSaved(profile, std::nullopt);
+    list.addRowFromText("10.0.0.2,", Source::SavedEntry, std::nullopt);
+    list.addRowFromText("10.0.0.2,1,2,'Back','460',x,'S'", Source::SearchReply, std::nullopt);
+    ASSERT_TRUE(list.deleteRow(0));
+    EXPECT_EQ(list.findRow(0x0A000002U), 0);
+    EXPECT_EQ(list.rows()[0].name, "Back");
+    ASSERT_TRUE(list.deleteRow(list.findRow(0x0A000004U)));
+    EXPECT_EQ(list.findRow(0x0A000005U), 2);
+    // A fresh reply after the removals updates the right row, not a stale index.
+    list.addRowFromText(replyFrom(5, "Five"), Source::SearchReply, std::nullopt);
+    ASSERT_EQ(list.rows().size(), 3U);
+    EXPECT_EQ(list.rows()[2].name, "Five");
+    list.clear();
+    EXPECT_EQ(list.findRow(0x0A000005U), -1);
+    list.addRowFromText(replyFrom(5), Source::SearchReply, std::nullopt);
+    EXPECT_EQ(list.findRow(0x0A000005U), 0);
+}
+
+TEST(DeviceList, AFloodIsCappedButSavedAndConnectedFramesAreListed) {
+    FakeProfile profile;
+    profile.values["Devices/Count"] = "1";
+    profile.values["Devices/Device1"] = "192.168.9.9";
+    CDeviceList list;
+    const auto connected = parseIpv4("192.168.7.7");
+    for (std::uint32_t n = 1; n <= CDeviceList::kMaxRows; ++n)
+        ASSERT_TRUE(list.addRowFromText(replyFrom(n), Source::SearchReply, connected).changed);
+    EXPECT_EQ(list.unlistedCount(), 0U);
+
+    const std::string beyond = replyFrom(CDeviceList::kMaxRows + 1);
+    EXPECT_FALSE(list.addRowFromText(beyond, Source::SearchReply, connected).changed);
+    EXPECT_FALSE(list.addRowFromText(beyond + ",", Source::SearchReply, connected).changed);
+    EXPECT_FALSE(
+        list.addRowFromText(replyFrom(CDeviceList::kMaxRows + 2), Source::SearchReply, connected)
+            .changed);
+    EXPECT_EQ(list.rows().size(), CDeviceList::kMaxRows);
+    EXPECT_EQ(list.unlistedCount(), 2U) << "a frame that answers twice counts once";
+
+    // A listed frame still refreshes its row while the list is full.
+    EXPECT_TRUE(list.addRowFromText(replyFrom(7, "Seven"), Source::SearchReply, connected).changed);
+    EXPECT_EQ(list.rows()[6].name, "Seven");
+
+    // The connected frame and the saved addresses are always listed.
+    EXPECT_TRUE(
+        list.addRowFromText("192.168.7.7,1,1,'Live','460',x,'S'", Source::SearchReply, connected)
+            .changed);
+    list.loadSaved(profile, connected);
+    EXPECT_EQ(list.rows().size(), CDeviceList::kMaxRows + 2);
+    EXPECT_GE(list.findRow(*parseIpv4("192.168.9.9")), 0);
+    EXPECT_TRUE(
+        list.addRowFromText("192.168.9.9,1,1,'Saved','460',x,'S'", Source::SearchReply, connected)
+            .changed);
+    EXPECT_EQ(list.rows()[CDeviceList::kMaxRows + 1].name, "Saved");
+
+    // The count starts again with the next search.
+    list.beginSearch();
+    EXPECT_EQ(list.unlistedCount(), 0U);
+}
+
+TEST(DeviceList, AddressProblemNamesWhatIsWrong) {
+    EXPECT_EQ(CDeviceList::addressProblem("10.0.1.20"), "");
+    EXPECT_EQ(CDeviceList::addressProblem(" 10.0.1.20 "), "");
+    EXPECT_EQ(CDeviceList::addressProblem("  "),
+              "Type the frame's IPv4 address, for example 10.0.1.20.");
+    EXPECT_EQ(CDeviceList::addressProblem("10.0.1.256"),
+              "10.0.1.256 is not a valid IPv4 address: four numbers from 0 to 255 separated by "
+              "points, for example 10.0.1.20.");
+    EXPECT_NE(CDeviceList::addressProblem("10.0.1."), "");
+    EXPECT_NE(CDeviceList::addressProblem("10.0.1"), "");
+    EXPECT_EQ(CDeviceList::addressProblem("0.0.0.0"), "0.0.0.0 is not the address of a frame.");
+    EXPECT_NE(CDeviceList::addressProblem("255.255.255.255"), "");
+    EXPECT_EQ(CDeviceList::addressProblem("224.0.0.1"),
+              "224.0.0.1 is a multicast address, not the address of a frame.");
+    EXPECT_NE(CDeviceList::addressProblem("239.255.255.255"), "");
+    EXPECT_EQ(CDeviceList::addressProblem("223.255.255.255"), "");
+    EXPECT_EQ(CDeviceList::addressProblem("240.0.0.1"), "");
+}
+
+TEST(DeviceList, SearchNoteSaysWhatWasNotListed) {
+    EXPECT_EQ(CDeviceList::searchNote(0, 0), "");
+    EXPECT_EQ(CDeviceList::searchNote(1, 0),
+              "1 further frame answered but was not listed (the list holds at most 2000)");
+    EXPECT_EQ(CDeviceList::searchNote(0, 245), "245 search replies were lost by the system");
+    EXPECT_EQ(CDeviceList::searchNote(3, 1),
+              "3 further frames answered but were not listed (the list holds at most 2000); "
+              "1 search reply was lost by the system");
 }
 
 } // namespace

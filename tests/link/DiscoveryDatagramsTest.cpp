@@ -1,6 +1,7 @@
 #include "link/DiscoveryDatagrams.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 
 namespace velmar {
@@ -75,6 +76,26 @@ TEST(SetAddress, LineAndControlCharacters) {
     r.apply = false;
     r.serialNumber = "SN\r&sclear\r";
     EXPECT_EQ(setAddressLine(r), "%eip,'SN&sclear',1,'10.0.0.9','255.255.0.0','10.0.0.1',0\r");
+}
+
+TEST(SocketDrops, ReadFromTheKernelTable) {
+    const std::string table =
+        "   sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  "
+        "timeout inode ref pointer drops\n"
+        "  100: 00000000:2714 00000000:0000 07 00000000:00000000 00:00000000 00000000  1000    "
+        "    0 48213 2 ffff8e1a0a6e1a00 0\n"
+        "  207: 0100007F:2712 00000000:0000 07 00000000:0003FA00 00:00000000 00000000  1000    "
+        "    0 48250 2 ffff8e1a0a6e2200 725\n";
+    EXPECT_EQ(udpDropsOfSocket(table, 48250), std::optional<std::uint64_t>(725));
+    EXPECT_EQ(udpDropsOfSocket(table, 48213), std::optional<std::uint64_t>(0));
+    EXPECT_EQ(udpDropsOfSocket(table, 725), std::nullopt) << "only the inode column identifies";
+    EXPECT_EQ(udpDropsOfSocket(table, 99), std::nullopt);
+    EXPECT_EQ(udpDropsOfSocket("", 48250), std::nullopt);
+    // The header line is never a socket, and a cut or mangled line is no count.
+    EXPECT_EQ(udpDropsOfSocket("0 1 2 3 4 5 6 7 8 48250 10 11 12\n", 48250), std::nullopt);
+    EXPECT_EQ(udpDropsOfSocket("h\n 1: a b 07 t:r 0:0 0 1000 0 48250 2 p\n", 48250), std::nullopt);
+    EXPECT_EQ(udpDropsOfSocket("h\n 1: a b 07 t:r 0:0 0 1000 0 48250 2 p x7\n", 48250),
+              std::nullopt);
 }
 
 } // namespace
