@@ -226,6 +226,8 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         return toBool(value, f.refuseEcho);
     if (field == "fail-record")
         return toInt(value, f.failProgramAtRecord);
+    if (field == "flood-alive")
+        return toInt(value, f.floodAliveLines);
     if (field == "refuse") {
         // keyword or keyword:status
         const std::size_t colon = value.find(':');

@@ -217,4 +217,15 @@ bool CDeviceList::refreshIdentity(Ipv4Address address, int id, std::string_view 
     return true;
 }
 
+bool CDeviceList::setOffline(Ipv4Address address, bool offline) {
+    bool changed = false;
+    for (KnownDevice& row : m_rows) {
+        if (row.addressValue == address && row.offline != offline) {
+            row.offline = offline;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 } // namespace velmar
