@@ -368,5 +368,39 @@ TEST_F(CrosspointWindow, XyBurstRunsOnTheWindowsTimer) {
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(513) == 513; }));
 }
 
+TEST_F(CrosspointWindow, XyDialogSaysWhyNothingWasSent) {
+    QString firstNotice;
+    QString secondNotice;
+    bool done = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || done)
+            return;
+        auto* notice = dialog->findChild<QLabel*>(QStringLiteral("xyNotice"));
+        auto* input = dialog->findChild<QLineEdit*>(QStringLiteral("xyInput"));
+        auto* output = dialog->findChild<QLineEdit*>(QStringLiteral("xyOutput"));
+        auto* send = dialog->findChild<QPushButton*>(QStringLiteral("xyConnect"));
+        if (!notice || !input || !output || !send)
+            return dialog->reject();
+        input->setText(QStringLiteral("9999")); // four digits get past typing
+        output->setText(QStringLiteral("5"));
+        send->click();
+        firstNotice = notice->text();
+        input->setText(QStringLiteral("7"));
+        output->setText(QStringLiteral("3000"));
+        send->click();
+        secondNotice = notice->text();
+        done = true;
+        dialog->accept();
+    });
+    driver.start(5);
+    window->openXyDialog();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(firstNotice, QStringLiteral("Input 9999 is outside 0..2048: nothing sent"));
+    EXPECT_EQ(secondNotice, QStringLiteral("Output 3000 is outside 1..2048: nothing sent"));
+    EXPECT_EQ(frame->model().crosspoint(5), 0);
+}
+
 } // namespace
 } // namespace velmar
