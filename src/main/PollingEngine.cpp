@@ -173,20 +173,24 @@ void CPollingEngine::onLinkLost(LinkLoss cause) {
         m_view.deviceOffline(address);
 }
 
+std::string CPollingEngine::frameName() const {
+    // The row's name is what the operator chose by; the frame's own comes later.
+    if (!m_frameName.empty())
+        return m_frameName;
+    if (!m_state.deviceTitleName.empty())
+        return m_state.deviceTitleName;
+    return m_state.connectedAddress;
+}
+
 std::string CPollingEngine::frameLabel() const {
-    const std::string_view name =
-        !m_frameName.empty() ? std::string_view(m_frameName) : m_state.deviceTitleName;
-    if (name.empty())
-        return m_state.connectedAddress;
-    return std::string(name) + " (" + m_state.connectedAddress + ")";
+    const std::string name = frameName();
+    return name == m_state.connectedAddress ? name : name + " (" + m_state.connectedAddress + ")";
 }
 
 void CPollingEngine::reportStartup() {
     if (!m_startup.reading)
         return;
-    const std::string_view name =
-        !m_frameName.empty() ? std::string_view(m_frameName) : m_state.deviceTitleName;
-    const std::string label = name.empty() ? m_state.connectedAddress : std::string(name);
+    const std::string label = frameName();
     if (m_startup.lastStageSent && m_startup.answered >= m_startup.sent) {
         m_startup.reading = false;
         m_view.statusMessage("Connected to " + label + ": " + std::to_string(m_startup.answered) +

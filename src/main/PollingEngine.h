@@ -126,6 +126,7 @@ private:
     void publishStatus();
     void setSettingsEnabled(bool enabled);
     void reportStartup();
+    std::string frameName() const; // the row's name, else the frame's, else the address
 
     ITimerHost& m_timers;
     ILink& m_link;
