@@ -380,7 +380,7 @@ void CZarvoDlg::drainDiscoveryQueue() {
         listChanged();
     // The connected frame announced itself anew: it restarted or changed.
     if (disconnect)
-        m_engine.disconnect();
+        m_engine.onFrameAnnounced();
 }
 
 void CZarvoDlg::loadSavedEntries() {

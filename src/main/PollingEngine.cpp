@@ -173,6 +173,15 @@ void CPollingEngine::onLinkLost(LinkLoss cause) {
         m_view.deviceOffline(address);
 }
 
+void CPollingEngine::onFrameAnnounced() {
+    if (!m_state.connected)
+        return;
+    const std::string label = frameLabel();
+    disconnect();
+    m_view.statusMessage("Link to " + label +
+                         " closed: the frame announced itself anew (restarted or changed)");
+}
+
 std::string CPollingEngine::frameName() const {
     // The row's name is what the operator chose by; the frame's own comes later.
     if (!m_frameName.empty())

@@ -50,6 +50,9 @@ public:
     // The link ended without the operator: disconnects, says so in the status
     // bar and marks the frame's row offline.
     void onLinkLost(LinkLoss cause);
+    // The connected frame announced itself on its own (it restarted or was
+    // changed): the link is closed, and the status bar says why.
+    void onFrameAnnounced();
     // How the status bar names the connected frame: "Studio A (10.0.1.20)".
     std::string frameLabel() const;
     // The start-up poll: requests sent and replies received since the connect;

@@ -276,6 +276,11 @@ TEST_F(MainWindow, OwnAnnouncementOfTheConnectedFrameClosesTheLink) {
     ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
     EXPECT_TRUE(listed(*w, "127.0.0.2"));
     EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_EQ(w->statusBar()->currentMessage(),
+              QStringLiteral("Link to Frame 460 (127.0.0.2) closed: the frame announced itself "
+                             "anew (restarted or changed)"));
+    EXPECT_FALSE(w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))].offline)
+        << "it has just answered";
 }
 
 TEST_F(MainWindow, MalformedDatagramsLeaveTheListIntact) {
