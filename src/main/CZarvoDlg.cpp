@@ -747,6 +747,9 @@ void CZarvoDlg::deviceOffline(std::string_view address) {
 void CZarvoDlg::connectButtonTextChanged(std::string_view) {}
 
 void CZarvoDlg::deviceListReset() {
+    // A frame that could be connected again is reachable, whatever a search said.
+    if (const auto a = connectedAddress(); a && m_devices.setOffline(*a, false))
+        m_deviceModel->reload();
     m_deviceView->clearSelection();
     m_deviceModel->setConnectedAddress(connectedAddress());
     m_deviceView->viewport()->update();

@@ -190,6 +190,14 @@ TEST_F(MainWindow, LostFrameIsNamedInTheStatusBarAndItsRowGoesOffline) {
     EXPECT_TRUE(cell.data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("offline")));
     EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::gray));
 
+    // Connected again: reachable, so no longer offline.
+    w->connectToRow(row);
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().connected; }));
+    EXPECT_FALSE(w->deviceList().rows()[static_cast<std::size_t>(row)].offline);
+    frame->dropClients();
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
+    ASSERT_TRUE(w->deviceList().rows()[static_cast<std::size_t>(row)].offline);
+
     // It answers a search again: no longer offline.
     w->refresh();
     ASSERT_TRUE(waitUntil([&] {
