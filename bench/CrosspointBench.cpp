@@ -72,6 +72,8 @@ struct ListView final : IMainView {
     void rebuildCrosspointTypeLists() override {}
     void ipFlowListChanged(bool) override {}
     void inputOutputSelectionCleared() override {}
+    void statusMessage(std::string_view) override {}
+    void deviceOffline(std::string_view) override {}
 };
 
 struct Rig {

@@ -21,6 +21,9 @@ struct FaultPlan {
     bool oneByteChunks = false;         // hand every byte to the socket on its own
     bool refuseEcho = false;            // ignore the UDP echo probe
     int failProgramAtRecord = 0;        // > 0: the firmware record with this number is refused
+    // link floods
+    int floodAliveLines = 0; // > 0: a new client is no longer read and gets this many
+                             // "?aliverequest" lines, as fast as its socket takes them
 
     // velmarctl faults
     bool dropTags = false;          // answer without the request's tag

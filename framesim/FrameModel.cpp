@@ -73,7 +73,8 @@ constexpr Addressing kAddressing[] = {
     needs(Needs::Sfp, C::ghlinkoutmode, b(1, 1, 2)),
     plain(C::gpsustatus, b(2, 1, kPsuUnits)),
     plain(C::gfanstatus, b(2, 1, kFanUnits)),
-    plain(C::gcross, b(1, 1, kXpc)),
+    // p2 is the input a "scross" routes (0: none); a get leaves it 0.
+    plain(C::gcross, b(1, 1, kXpc), b(2, 0, kXpc)),
     needs(Needs::IpModule, C::gcrossip, b(1, 1, 64)),
     plain(C::glabel, b(1, 0, 1), b(2, 1, 2048)),
     plain(C::ggain, b(1, 0, 1), b(2, 1, kXpc)),

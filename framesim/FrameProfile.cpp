@@ -240,6 +240,8 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
     if (field == "search-burst")
         return toInt(value, f.searchBurst) && f.searchBurst >= 0 &&
                f.searchBurst <= FaultPlan::kMaxSearchBurst;
+    if (field == "flood-alive")
+        return toInt(value, f.floodAliveLines);
     if (field == "refuse") {
         // keyword or keyword:status
         const std::size_t colon = value.find(':');

@@ -75,6 +75,8 @@ bool CFrameSession::isOpen() const {
 }
 
 void CFrameSession::onReadyRead() {
+    if (m_flooding)
+        return; // left unread on purpose: the client's answers pile up
     const QByteArray bytes = m_socket->readAll();
     m_input.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     while (true) {
@@ -162,6 +164,36 @@ void CFrameSession::drainOneByte() {
     m_socket->write(m_pending.left(1));
     m_socket->flush();
     m_pending.remove(0, 1);
+}
+
+void CFrameSession::startFlood(int lines) {
+    if (!m_socket || lines <= 0)
+        return;
+    m_flooding = true;
+    m_floodLeft = lines;
+    // Keep next to nothing of what the client sends, so its answers back up
+    // into its own queue instead of ours.
+    m_socket->setReadBufferSize(1);
+    m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    connect(m_socket.data(), &QTcpSocket::bytesWritten, this, &CFrameSession::floodMore);
+    floodMore();
+}
+
+void CFrameSession::floodMore() {
+    static constexpr char kLine[] = "?aliverequest\r";
+    static constexpr qsizetype kLineSize = sizeof kLine - 1;
+    if (!m_socket || m_closing || m_floodLeft <= 0)
+        return;
+    const qint64 room = kFloodAhead - m_socket->bytesToWrite();
+    const int lines = static_cast<int>(std::min<qint64>(m_floodLeft, room / kLineSize));
+    if (lines <= 0)
+        return;
+    QByteArray chunk;
+    chunk.reserve(lines * kLineSize);
+    for (int k = 0; k < lines; ++k)
+        chunk.append(kLine, kLineSize);
+    m_floodLeft -= lines;
+    m_socket->write(chunk);
 }
 
 void CFrameSession::closeWhenSent() {
@@ -277,6 +309,8 @@ void CSimulatedFrame::onNewConnection() {
         m_sessions.push_back(session);
         if (faults().overlongLineAtConnect && !faults().silent)
             session->sendRaw(QByteArray(FaultPlan::kOverlongLength, 'x').prepend(':'));
+        if (faults().floodAliveLines > 0)
+            session->startFlood(faults().floodAliveLines);
         Q_EMIT clientConnected();
     }
 }

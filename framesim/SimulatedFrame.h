@@ -34,6 +34,10 @@ public:
     void sendRaw(const QByteArray& bytes);
     // Closes once everything queued has gone out.
     void closeWhenSent();
+    // Stops reading the client and sends it `lines` alive requests, topped up
+    // as the socket drains, never more than kFloodAhead bytes ahead.
+    void startFlood(int lines);
+    static constexpr qint64 kFloodAhead = 64 * 1024;
     bool isOpen() const;
 
 Q_SIGNALS:
@@ -45,6 +49,7 @@ private:
     void emitLine(const std::string& line);
     void drainOneByte();
     void closeNow();
+    void floodMore();
 
     CSimulatedFrame& m_frame;
     QPointer<QTcpSocket> m_socket;
@@ -53,6 +58,8 @@ private:
     QByteArray m_pending; // bytes waiting to go out one at a time
     QTimer m_drain;
     int m_linesSent = 0;
+    int m_floodLeft = 0;
+    bool m_flooding = false;
     bool m_closing = false;
 };
 

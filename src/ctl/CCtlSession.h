@@ -113,6 +113,8 @@ private:
     void crosspointListChanged() override {}
     void ipFlowListChanged(bool) override {}
     void inputOutputSelectionCleared() override {}
+    void statusMessage(std::string_view) override {}
+    void deviceOffline(std::string_view) override {}
     // CLineReceiver::IHandler
     bool receiving() const override { return m_engine.receiving(); }
     void onDataReceived() override { m_engine.onDataReceived(); }

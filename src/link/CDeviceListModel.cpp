@@ -46,6 +46,13 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         if (connected)
             return QBrush(connectedColor());
+        if (row.offline)
+            return QBrush(QColor(Qt::gray));
+        return {};
+    case Qt::ToolTipRole:
+        if (row.offline && !connected)
+            return QStringLiteral("offline: the link was lost and it has not answered a search "
+                                  "since");
         return {};
     case ConnectedRole: return connected;
     case SortRole:

@@ -11,7 +11,7 @@
 namespace velmar {
 
 // The device selection list as a table: "IP address", "ID", "Name", "Type",
-// "S/N". The connected frame's row is drawn in bold green.
+// "S/N". The connected frame's row is drawn in bold green, a lost one in grey.
 class CDeviceListModel : public QAbstractTableModel {
     Q_OBJECT
 public:

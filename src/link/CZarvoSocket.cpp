@@ -4,7 +4,9 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <array>
+#include <utility>
 
 namespace velmar {
 
@@ -22,6 +24,9 @@ CZarvoSocket::~CZarvoSocket() {
 int CZarvoSocket::connectTo(const QString& address, quint16 port, int timeoutMs) {
     m_receiver.reset();
     m_closing = false;
+    m_lossPending = false;
+    m_cause = LinkLoss::Closed;
+    m_peakPending = 0;
     m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
 
     QEventLoop loop;
@@ -50,12 +55,31 @@ int CZarvoSocket::connectTo(const QString& address, quint16 port, int timeoutMs)
 void CZarvoSocket::send(const DeviceMessage& message) {
     std::array<char, kEncodeBufferSize> line{};
     const std::size_t n = encodeMessage(message, line);
-    if (n > 0 && m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.write(line.data(), static_cast<qint64>(n));
+    if (n == 0 || m_closing || m_socket.state() != QAbstractSocket::ConnectedState)
+        return;
+    m_socket.write(line.data(), static_cast<qint64>(n));
+    m_peakPending = std::max(m_peakPending, m_socket.bytesToWrite());
+    if (m_socket.bytesToWrite() > kMaxPendingWrite)
+        dropStalled();
+}
+
+void CZarvoSocket::dropStalled() {
+    m_cause = LinkLoss::Stalled;
+    m_closing = true;
+    m_receiver.reset();
+    m_socket.abort();
+    // Told from the event loop: the sender that overflowed the queue may be
+    // deep inside a reply handler.
+    m_lossPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (std::exchange(m_lossPending, false))
+            Q_EMIT peerClosed();
+    });
 }
 
 void CZarvoSocket::close() {
     m_closing = true;
+    m_lossPending = false;
     m_receiver.reset();
     if (m_socket.state() == QAbstractSocket::ConnectedState)
         m_socket.flush();
@@ -86,6 +110,10 @@ void CZarvoSocket::onDisconnected() {
         return;
     m_closing = true;
     m_receiver.reset();
+    m_cause = m_socket.error() == QAbstractSocket::RemoteHostClosedError ||
+                      m_socket.error() == QAbstractSocket::UnknownSocketError
+                  ? LinkLoss::Closed
+                  : LinkLoss::Broken;
     Q_EMIT peerClosed();
 }
 

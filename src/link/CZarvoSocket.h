@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/CLineReceiver.h"
+#include "main/EngineInterfaces.h"
 #include "protocol/DeviceMessage.h"
 
 #include <QObject>
@@ -17,6 +18,10 @@ class CZarvoSocket : public QObject {
 public:
     // Give up on a frame that neither accepts nor refuses within this time.
     static constexpr int kConnectTimeoutMs = 5000;
+    // What may wait to be written. A full crosspoint load is about 30 KB; a
+    // frame that leaves more than this unread has stopped reading, and its
+    // link is dropped rather than queued without end.
+    static constexpr qint64 kMaxPendingWrite = 256 * 1024;
 
     CZarvoSocket(CLineReceiver::IHandler& handler, QObject* parent = nullptr);
     ~CZarvoSocket() override;
@@ -33,18 +38,27 @@ public:
     bool isOpen() const;
 
     const CLineReceiver& receiver() const { return m_receiver; }
+    // Why peerClosed() came.
+    LinkLoss lossCause() const { return m_cause; }
+    // The most that ever waited to be written on this link.
+    qint64 peakPendingWrite() const { return m_peakPending; }
 
 Q_SIGNALS:
-    // The frame closed the link (or it broke).
+    // The frame closed the link, it broke, or the frame stopped reading
+    // (lossCause() says which).
     void peerClosed();
 
 private:
     void onReadyRead();
     void onDisconnected();
+    void dropStalled();
 
     QTcpSocket m_socket;
     CLineReceiver m_receiver;
     bool m_closing = false;
+    bool m_lossPending = false;
+    LinkLoss m_cause = LinkLoss::Closed;
+    qint64 m_peakPending = 0;
 };
 
 } // namespace velmar

@@ -198,6 +198,9 @@ CDeviceList::AddOutcome CDeviceList::addRowFromText(std::string_view text, Sourc
         }
     }
     if (place) {
+        // Only the frame's own answer says it is back.
+        if (source != Source::SearchReply)
+            row.offline = m_rows[*place].offline;
         m_rows[*place] = std::move(row);
     } else {
         m_index.emplace(key, m_rows.size());
@@ -335,6 +338,14 @@ bool CDeviceList::refreshIdentity(Ipv4Address address, int id, std::string_view 
         return false;
     m_rows[static_cast<std::size_t>(row)].id = std::to_string(id);
     m_rows[static_cast<std::size_t>(row)].name = std::string(name);
+    return true;
+}
+
+bool CDeviceList::setOffline(Ipv4Address address, bool offline) {
+    const int found = findRow(address);
+    if (found < 0 || m_rows[static_cast<std::size_t>(found)].offline == offline)
+        return false;
+    m_rows[static_cast<std::size_t>(found)].offline = offline;
     return true;
 }
 

@@ -21,6 +21,7 @@ struct KnownDevice {
     std::string type;                        // the model text ("460", "QB16" ...)
     std::string serial;                      // the set-address request finds the frame by it
     std::optional<Ipv4Address> addressValue; // none when the text is no address
+    bool offline = false;                    // its link was lost; a fresh search reply clears it
 };
 
 // How a row is reached: 0 recovery mode (telnet port, no probe), 1 ordinary
@@ -109,6 +110,8 @@ public:
     bool refreshRow(Ipv4Address address, std::string_view type, std::string_view serial);
     // The "gdevid" reply sets ID and Name of the connected row.
     bool refreshIdentity(Ipv4Address address, int id, std::string_view name);
+    // Marks the row of `address` as lost (or not); true when a row changed.
+    bool setOffline(Ipv4Address address, bool offline);
 
     static constexpr std::string_view kProfileSection = "Devices";
 

@@ -24,9 +24,11 @@ CXYDlg::CXYDlg(CXyControl& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic), m_input(numberField(QStringLiteral("xyInput"), this)),
       m_output(numberField(QStringLiteral("xyOutput"), this)),
       m_responseInput(numberField(QStringLiteral("xyResponseInput"), this)),
-      m_responseOutput(numberField(QStringLiteral("xyResponseOutput"), this)) {
+      m_responseOutput(numberField(QStringLiteral("xyResponseOutput"), this)),
+      m_notice(new QLabel(this)) {
     setWindowTitle(qs(CXyControl::kTitle));
-    m_input->setValidator(new QIntValidator(0, 99999, m_input));
+    m_notice->setObjectName(QStringLiteral("xyNotice"));
+    m_input->setValidator(new QIntValidator(CXyControl::kInputMin, CXyControl::kInputMax, m_input));
     m_output->setValidator(
         new QIntValidator(CXyControl::kOutputMin, CXyControl::kOutputMax, m_output));
     m_responseInput->setReadOnly(true);
@@ -39,12 +41,18 @@ CXYDlg::CXYDlg(CXyControl& logic, QWidget* parent)
     auto* burst = new QPushButton(QStringLiteral("BURST"), this);
     burst->setObjectName(QStringLiteral("xyBurst"));
     auto* close = new QPushButton(QStringLiteral("Close"), this);
-    connect(connectButton, &QPushButton::clicked, this,
-            [this] { m_logic.connectPressed(input(), output()); });
-    connect(interrogate, &QPushButton::clicked, this,
-            [this] { m_logic.interrogatePressed(output()); });
-    connect(burst, &QPushButton::clicked, this,
-            [this] { m_logic.burstPressed(input(), output()); });
+    connect(connectButton, &QPushButton::clicked, this, [this] {
+        m_logic.connectPressed(input(), output());
+        showNotice();
+    });
+    connect(interrogate, &QPushButton::clicked, this, [this] {
+        m_logic.interrogatePressed(output());
+        showNotice();
+    });
+    connect(burst, &QPushButton::clicked, this, [this] {
+        m_logic.burstPressed(input(), output());
+        showNotice();
+    });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* response = new QGroupBox(QStringLiteral("( Response )"), this);
@@ -64,6 +72,7 @@ CXYDlg::CXYDlg(CXyControl& logic, QWidget* parent)
     grid->addWidget(response, 3, 0, 1, 2);
     grid->addWidget(burst, 4, 0);
     grid->addWidget(new QLabel(qs(CXyControl::kBurstText)), 4, 1, 1, 2);
+    grid->addWidget(m_notice, 5, 0, 1, 2);
     grid->addWidget(close, 5, 2);
     connectButton->setDefault(true);
 }
@@ -83,6 +92,8 @@ void CXYDlg::showResponse() {
     m_responseInput->setText(QString::fromStdString(m_logic.responseInputText()));
     m_responseOutput->setText(QString::fromStdString(m_logic.responseOutputText()));
 }
+
+void CXYDlg::showNotice() { m_notice->setText(qs(m_logic.notice())); }
 
 void CXYDlg::done(int result) {
     // Closing the dialog, by its button or its window, ends a running burst.

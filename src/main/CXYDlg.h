@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 
 namespace velmar {
@@ -26,12 +27,14 @@ private:
     int input() const;
     int output() const;
     void showResponse();
+    void showNotice();
 
     CXyControl& m_logic;
     QLineEdit* m_input;
     QLineEdit* m_output;
     QLineEdit* m_responseInput;
     QLineEdit* m_responseOutput;
+    QLabel* m_notice; // why a button sent nothing
 };
 
 } // namespace velmar

@@ -85,6 +85,7 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
     m_engine.setBurstStop([this] { m_burst.stop(); });
     m_engine.setRestartCommand([this] { m_commands.restart(); });
     buildWidgets();
+    buildStatusBar();
     m_engine.setStartupFlags(options.telnet, options.xy, options.service);
     m_engine.initialise();
 
@@ -292,9 +293,33 @@ QGroupBox* CZarvoDlg::buildCrosspointGroup() {
             });
     connect(m_crosspointView, &QTableView::customContextMenuRequested, this,
             &CZarvoDlg::showCrosspointMenu);
+    // What the list holds, so a range filter never hides rows unnoticed.
+    m_crosspointSummary = new QLabel;
+    m_crosspointSummary->setObjectName(QStringLiteral("crosspointSummary"));
+    connect(m_crosspointModel, &QAbstractItemModel::modelReset, this,
+            &CZarvoDlg::showCrosspointSummary);
+    connect(m_crosspointModel, &QAbstractItemModel::rowsInserted, this,
+            &CZarvoDlg::showCrosspointSummary);
+    connect(m_crosspointModel, &QAbstractItemModel::rowsRemoved, this,
+            &CZarvoDlg::showCrosspointSummary);
+    connect(m_crosspointModel, &QAbstractItemModel::headerDataChanged, this,
+            &CZarvoDlg::showCrosspointSummary);
     auto* layout = new QVBoxLayout(group);
+    layout->addWidget(m_crosspointSummary);
     layout->addWidget(m_crosspointView);
+    showCrosspointSummary();
     return group;
+}
+
+void CZarvoDlg::buildStatusBar() {
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void CZarvoDlg::showCrosspointSummary() {
+    const QString text = qs(m_crosspoints.summary());
+    m_crosspointSummary->setText(text);
+    m_crosspointView->horizontalHeader()->setToolTip(text);
 }
 
 void CZarvoDlg::showAbout() {
@@ -353,7 +378,7 @@ void CZarvoDlg::drainDiscoveryQueue() {
     m_searchNote = note;
     // The connected frame announced itself anew: it restarted or changed.
     if (disconnect)
-        m_engine.disconnect();
+        m_engine.onFrameAnnounced();
 }
 
 void CZarvoDlg::loadSavedEntries() {
@@ -388,7 +413,7 @@ void CZarvoDlg::connectToRow(int row) {
     const KnownDevice device = m_devices.rows()[static_cast<std::size_t>(row)];
     if (device.addressValue && device.addressValue == connectedAddress())
         return; // already connected to it
-    m_engine.selectDevice(bareAddress(device.address), device.address, device.type);
+    m_engine.selectDevice(bareAddress(device.address), device.address, device.type, device.name);
 }
 
 void CZarvoDlg::closeConnection() { m_engine.disconnect(); }
@@ -605,7 +630,8 @@ int CZarvoDlg::open(std::string_view address, int port, bool probeFirst) {
         delete socket;
         return result;
     }
-    connect(socket, &CZarvoSocket::peerClosed, this, [this] { m_engine.onPeerClosed(); });
+    connect(socket, &CZarvoSocket::peerClosed, this,
+            [this, socket] { m_engine.onLinkLost(socket->lossCause()); });
     m_socket = socket;
     return 0;
 }
@@ -688,6 +714,7 @@ void CZarvoDlg::crosspointControlsEnabledChanged(bool enabled) {
 
 void CZarvoDlg::crosspointListCleared() {
     m_crosspoints.clear();
+    m_crosspointModel->refreshHeader(); // another frame starts with "ALL"
     m_panel.clear();
     reloadPanel();
 }
@@ -712,10 +739,20 @@ void CZarvoDlg::inputOutputSelectionCleared() {
         view->clearSelection();
 }
 
+void CZarvoDlg::statusMessage(std::string_view text) { statusBar()->showMessage(qs(text)); }
+
+void CZarvoDlg::deviceOffline(std::string_view address) {
+    if (const auto a = parseIpv4(address); a && m_devices.setOffline(*a, true))
+        listChanged();
+}
+
 // The connect button stays hidden: connecting is done from the list.
 void CZarvoDlg::connectButtonTextChanged(std::string_view) {}
 
 void CZarvoDlg::deviceListReset() {
+    // A frame that could be connected again is reachable, whatever a search said.
+    if (const auto a = connectedAddress(); a && m_devices.setOffline(*a, false))
+        m_deviceModel->reload();
     m_deviceView->clearSelection();
     m_deviceModel->setConnectedAddress(connectedAddress());
     m_deviceView->viewport()->update();

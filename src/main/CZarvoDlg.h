@@ -21,6 +21,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
@@ -108,6 +109,8 @@ private:
     void crosspointListChanged() override;
     void ipFlowListChanged(bool outputs) override;
     void inputOutputSelectionCleared() override;
+    void statusMessage(std::string_view text) override;
+    void deviceOffline(std::string_view address) override;
     // CLineReceiver::IHandler
     bool receiving() const override;
     void onDataReceived() override;
@@ -130,6 +133,8 @@ private:
     void showDeviceMenu(const QPoint& pos);
     void showAbout();
     void showStatusFields();
+    void buildStatusBar();
+    void showCrosspointSummary();
     std::optional<Ipv4Address> connectedAddress() const;
     void listChanged();
 
@@ -186,6 +191,7 @@ private:
     QPushButton* m_saveButton = nullptr;
     QTableView* m_crosspointView = nullptr;
     CCrosspointModel* m_crosspointModel = nullptr;
+    QLabel* m_crosspointSummary = nullptr; // "MADI: 64 of 1536"
     StatusFields m_pendingStatus;
     bool m_statusQueued = false;
 

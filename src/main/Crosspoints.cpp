@@ -401,6 +401,12 @@ bool CCrosspointList::rangeExists(int filter) const {
 void CCrosspointList::toggleSort(int mode) { m_sortMode = m_sortMode == mode ? kSortNone : mode; }
 
 void CCrosspointList::clear() {
+    // A range chosen on one frame may not exist on the next, and would hide
+    // rows there without a word.
+    if (m_state.connected && m_state.deviceAddress != m_filterFrame) {
+        m_filterFrame = m_state.deviceAddress;
+        m_rangeFilter = 0;
+    }
     if (m_signals != nullptr)
         m_signals->beginReset();
     m_rows.clear();
@@ -467,6 +473,17 @@ CCrosspointList::Change CCrosspointList::headerClicked(int column) {
     case 2: return redrawAll(kSortByOutput);
     default: return {};
     }
+}
+
+std::string CCrosspointList::summary() const {
+    const int count = m_state.crosspointCount();
+    int connected = 0;
+    for (int output = 1; output <= count; ++output)
+        if (m_state.live.crosspoints[at(output)] > 0)
+            ++connected;
+    std::string text(kRangeTitles[at(m_rangeFilter)]);
+    text += ": " + std::to_string(rowCount()) + " of " + std::to_string(connected);
+    return text;
 }
 
 bool CCrosspointList::menuAvailable(std::span<const int> selectedRows) const {

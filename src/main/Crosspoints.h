@@ -5,6 +5,7 @@
 #include "main/Questions.h"
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -168,8 +169,12 @@ public:
     Change redrawOutput(int output, int mode = kSortByOutput);
     // Header clicks: column 0 advances the range filter, 1 sorts by input, 2 by output.
     Change headerClicked(int column);
-    // Connect and disconnect empty the list; filter and sort stay as they are.
+    // Connect and disconnect empty the list; sort stays as it is, and so does
+    // the filter unless another frame is connected (it starts with "ALL").
     void clear();
+    // The filter and what it leaves out: "MADI: 64 of 1536" (rows shown of
+    // all connected outputs).
+    std::string summary() const;
 
     // The context menu is offered while connected with at least one row selected.
     bool menuAvailable(std::span<const int> selectedRows) const;
@@ -188,6 +193,7 @@ private:
     IRowSignals* m_signals = nullptr;
     int m_rangeFilter = 0;
     int m_sortMode = kSortNone;
+    std::uint32_t m_filterFrame = 0; // the frame the filter was chosen on
     struct Row {
         int output = 0;
         int input = 0; // as it was when the row was drawn, like the text it shows

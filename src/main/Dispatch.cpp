@@ -1,9 +1,11 @@
 #include "main/Dispatch.h"
 
 #include "main/CodeTables.h"
+#include "protocol/ChannelNames.h"
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 namespace velmar {
 
@@ -31,11 +33,6 @@ std::int32_t valueOrZero(const In& in, int slot) { return in.m.status != 0 ? 0 :
 void forward(IDialogSink* sink, const In& in) {
     if (sink != nullptr)
         sink->onDeviceMessage(in.m, in.isReply, in.decoder);
-}
-
-void forwardCopy(IDialogSink* sink, const In& in, const DeviceMessage& copy) {
-    if (sink != nullptr)
-        sink->onDeviceMessage(copy, in.isReply, in.decoder);
 }
 
 void request(const In& in, CommandId id, int p1Slot, std::int32_t value) {
@@ -299,26 +296,60 @@ void onOptInactive(const In& in) {
 
 // ---- crosspoints ------------------------------------------------------------
 
+std::string channelText(int channel) {
+    return std::to_string(channel) + " (" + channelDisplayName(channel) + ")";
+}
+
+std::string routeText(int output, std::int32_t input) {
+    if (input <= 0)
+        return "output " + channelText(output) + " not connected";
+    return "output " + channelText(output) + " fed by input " + channelText(input);
+}
+
 void onCross(const In& in) {
     const int output = in.m.i(1);
     if (!inRange(output, 1, in.state().crosspointCount()))
         return;
-    in.live().crosspoints[at(output)] = in.m.i(2);
-    if (in.isReply)
+    if (in.m.status != 0) {
+        // A failed read says nothing about the route: the row keeps what it shows.
+        if (in.isReply)
+            in.c.view.statusMessage("The frame did not report output " + channelText(output) +
+                                    " (status " + std::to_string(in.m.status) + ")");
         forward(in.c.dialogs.xyControl, in);
-    else
-        in.c.view.crosspointRowChanged(output);
+        return;
+    }
+    std::int32_t& stored = in.live().crosspoints[at(output)];
+    const bool changed = stored != in.m.i(2);
+    stored = in.m.i(2);
+    if (in.isReply) {
+        forward(in.c.dialogs.xyControl, in);
+        in.c.view.statusMessage("Frame reports " + routeText(output, stored));
+        if (!changed)
+            return;
+    }
+    in.c.view.crosspointRowChanged(output);
 }
 
 void onCrossSet(const In& in) {
     const int output = in.m.i(1);
     if (!inRange(output, 1, in.state().crosspointCount()))
         return;
-    const std::int32_t input = valueOrZero(in, 2);
+    if (in.m.status != 0) {
+        // Refused: the frame still routes whatever it routed before, so the
+        // list keeps its row until the frame says what that is.
+        if (in.isReply) {
+            in.c.view.statusMessage("Route refused (status " + std::to_string(in.m.status) +
+                                    "): output " + channelText(output) + " from input " +
+                                    std::to_string(in.m.i(2)) + "; asking for its route");
+            request(in, CommandId::gcross, 1, output);
+        }
+        return;
+    }
+    const std::int32_t input = in.m.i(2);
     in.live().crosspoints[at(output)] = input;
-    DeviceMessage shown = in.m;
-    shown.setI(2, input);
-    forwardCopy(in.c.dialogs.xyControl, in, shown);
+    forward(in.c.dialogs.xyControl, in);
+    if (in.isReply)
+        in.c.view.statusMessage("Route confirmed: " + routeText(output, input));
     in.c.view.crosspointRowChanged(output);
 }
 

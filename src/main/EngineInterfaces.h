@@ -38,6 +38,24 @@ public:
     virtual void stopTimer(int id) = 0;
 };
 
+// Why a link ended without the operator closing it.
+enum class LinkLoss {
+    Closed,  // the frame closed the connection (or reset it)
+    Broken,  // the socket failed
+    Silent,  // nothing arrived for two alive periods
+    Stalled, // the frame stopped reading: too much waits to be sent
+};
+
+constexpr std::string_view linkLossText(LinkLoss cause) {
+    switch (cause) {
+    case LinkLoss::Closed: return "the frame closed the connection";
+    case LinkLoss::Broken: return "the connection broke";
+    case LinkLoss::Silent: return "the frame stopped answering";
+    case LinkLoss::Stalled: return "the frame stopped reading what was sent to it";
+    }
+    return "the link was lost";
+}
+
 // The connection to one frame. Probing and connecting are the shell's; the
 // engine decides address, port and whether to probe.
 class ILink {
@@ -106,6 +124,10 @@ public:
     // The IP flows changed: refill the output (or input) list if it shows the IP type.
     virtual void ipFlowListChanged(bool outputs) = 0;
     virtual void inputOutputSelectionCleared() = 0;
+    // One line for the status bar: progress, a refusal, a lost link, an outcome.
+    virtual void statusMessage(std::string_view text) = 0;
+    // The frame at `address` was lost; its row shows it until it answers a search.
+    virtual void deviceOffline(std::string_view address) = 0;
 };
 
 // The settings apply step: compares the two blocks group by group and sends

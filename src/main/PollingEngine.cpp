@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 namespace velmar {
 
@@ -114,11 +115,12 @@ void CPollingEngine::setStartupFlags(bool telnet, bool xy, bool service) {
 void CPollingEngine::initialise() { resetLink(false); }
 
 bool CPollingEngine::selectDevice(std::string_view address, std::string_view listAddressColumn,
-                                  std::string_view listTypeColumn) {
+                                  std::string_view listTypeColumn, std::string_view rowName) {
     if (m_state.connected)
         disconnect();
     m_state.runMode = runModeFromListAddress(listAddressColumn);
     m_state.family = familyFromListType(listTypeColumn);
+    m_rowName = rowName;
     return connect(bareAddress(address));
 }
 
@@ -128,6 +130,7 @@ bool CPollingEngine::connect(std::string_view address) {
         return false;
     }
     stopBurst();
+    m_frameName = std::exchange(m_rowName, {});
 
     const std::optional<Ipv4Address> parsed = parseIpv4(address);
     const Ipv4Address ip = parsed.value_or(0);
@@ -155,9 +158,56 @@ void CPollingEngine::disconnect() {
     resetLink(false);
 }
 
-void CPollingEngine::onPeerClosed() {
-    if (m_state.connected)
-        disconnect();
+void CPollingEngine::onLinkLost(LinkLoss cause) {
+    if (!m_state.connected)
+        return;
+    const std::string address = m_state.connectedAddress;
+    const std::string label = frameLabel();
+    disconnect();
+    std::string text = "Link to ";
+    text += label;
+    text += " lost: ";
+    text += linkLossText(cause);
+    m_view.statusMessage(text);
+    if (!address.empty())
+        m_view.deviceOffline(address);
+}
+
+void CPollingEngine::onFrameAnnounced() {
+    if (!m_state.connected)
+        return;
+    const std::string label = frameLabel();
+    disconnect();
+    m_view.statusMessage("Link to " + label +
+                         " closed: the frame announced itself anew (restarted or changed)");
+}
+
+std::string CPollingEngine::frameName() const {
+    // The row's name is what the operator chose by; the frame's own comes later.
+    if (!m_frameName.empty())
+        return m_frameName;
+    if (!m_state.deviceTitleName.empty())
+        return m_state.deviceTitleName;
+    return m_state.connectedAddress;
+}
+
+std::string CPollingEngine::frameLabel() const {
+    const std::string name = frameName();
+    return name == m_state.connectedAddress ? name : name + " (" + m_state.connectedAddress + ")";
+}
+
+void CPollingEngine::reportStartup() {
+    if (!m_startup.reading)
+        return;
+    const std::string label = frameName();
+    if (m_startup.lastStageSent && m_startup.answered >= m_startup.sent) {
+        m_startup.reading = false;
+        m_view.statusMessage("Connected to " + label + ": " + std::to_string(m_startup.answered) +
+                             " replies read");
+        return;
+    }
+    m_view.statusMessage("Reading " + label + " ... " + std::to_string(m_startup.answered) +
+                         " of " + std::to_string(m_startup.sent));
 }
 
 void CPollingEngine::resetLink(bool connected) {
@@ -170,6 +220,8 @@ void CPollingEngine::resetLink(bool connected) {
     m_timers.stopTimer(kTimerSettingsReady);
     m_syncSourceText.clear();
     m_sampleRateText.clear();
+    m_startup = {};
+    m_startup.reading = connected;
 
     if (connected) {
         m_state.aliveCounter = 0;
@@ -201,6 +253,7 @@ void CPollingEngine::resetLink(bool connected) {
                                             m_state.family != kFamily465 &&
                                             m_state.family != kFamily450);
     m_view.deviceListReset();
+    reportStartup();
 }
 
 bool CPollingEngine::onTimer(int id) {
@@ -232,7 +285,7 @@ void CPollingEngine::aliveTick() {
         return;
     sendAliveRequest();
     if (--m_state.aliveCounter < 0)
-        disconnect();
+        onLinkLost(LinkLoss::Silent);
 }
 
 void CPollingEngine::startPollTimer() {
@@ -241,16 +294,20 @@ void CPollingEngine::startPollTimer() {
     if (!m_state.receiving) {
         m_state.receiving = true;
         startRequests();
+        reportStartup();
         return;
     }
-    if (m_state.runMode != kRunModeApplication)
-        return;
-    if (m_state.family == kFamily465 || m_state.family == kFamily450) {
-        m_view.rebuildCrosspointTypeLists();
-        sendAliveRequest();
-    } else {
-        stageTwoPoll();
+    if (m_state.runMode == kRunModeApplication) {
+        if (m_state.family == kFamily465 || m_state.family == kFamily450) {
+            m_view.rebuildCrosspointTypeLists();
+            sendAliveRequest();
+        } else {
+            stageTwoPoll();
+        }
     }
+    // Nothing more belongs to the start-up poll after this.
+    m_startup.lastStageSent = true;
+    reportStartup();
 }
 
 void CPollingEngine::settingsReady() {
@@ -274,6 +331,10 @@ void CPollingEngine::onMessage(const DeviceMessage& message, bool isReply,
     if (!m_state.connected || !m_state.receiving)
         return;
     dispatch(m_context, message, isReply, decoder);
+    if (isReply && m_startup.reading && m_state.connected) {
+        ++m_startup.answered;
+        reportStartup();
+    }
 }
 
 void CPollingEngine::sendRequest(DeviceMessage message) {
@@ -282,6 +343,8 @@ void CPollingEngine::sendRequest(DeviceMessage message) {
     message.flags = FlagRequest;
     message.tag = 0;
     message.length = static_cast<std::uint16_t>(message.size + 6);
+    if (m_startup.reading)
+        ++m_startup.sent;
     m_link.send(message);
 }
 

@@ -39,13 +39,31 @@ public:
 
     // A device list row was chosen: drops an existing link, takes run mode and
     // family from the row's address and Type columns, and connects to `address`.
+    // The row's name, when it has one, is how the status bar names the frame.
     bool selectDevice(std::string_view address, std::string_view listAddressColumn,
-                      std::string_view listTypeColumn);
+                      std::string_view listTypeColumn, std::string_view rowName = {});
     // The connect button: disconnects when connected, else connects to `address`
     // with the current run mode and family. True when a link was opened.
     bool connect(std::string_view address);
     void disconnect();
-    void onPeerClosed();
+    void onPeerClosed() { onLinkLost(LinkLoss::Closed); }
+    // The link ended without the operator: disconnects, says so in the status
+    // bar and marks the frame's row offline.
+    void onLinkLost(LinkLoss cause);
+    // The connected frame announced itself on its own (it restarted or was
+    // changed): the link is closed, and the status bar says why.
+    void onFrameAnnounced();
+    // How the status bar names the connected frame: "Studio A (10.0.1.20)".
+    std::string frameLabel() const;
+    // The start-up poll: requests sent and replies received since the connect;
+    // `reading` until every request of the start and stage-two polls is answered.
+    struct StartupProgress {
+        bool reading = false;
+        bool lastStageSent = false;
+        int sent = 0;
+        int answered = 0;
+    };
+    const StartupProgress& startupProgress() const { return m_startup; }
 
     // Returns false for the timers the engine does not own (5, 8, 9, 10), after
     // stopping the one-shot ones among them, so the shell can route them on.
@@ -110,6 +128,8 @@ private:
     void sendAliveRequest();
     void publishStatus();
     void setSettingsEnabled(bool enabled);
+    void reportStartup();
+    std::string frameName() const; // the row's name, else the frame's, else the address
 
     ITimerHost& m_timers;
     ILink& m_link;
@@ -128,6 +148,9 @@ private:
     StatusFields m_shownStatus;
     bool m_statusShown = false;
     bool m_settingsEnabled = false;
+    std::string m_rowName;   // the chosen row's name, for the next connect
+    std::string m_frameName; // the connected frame's, as the row named it
+    StartupProgress m_startup;
 };
 
 } // namespace velmar

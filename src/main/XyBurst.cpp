@@ -40,20 +40,36 @@ bool CXyBurst::onTick() {
     return true;
 }
 
-bool CXyControl::allowed(int output) const {
-    return m_state.connected && !m_state.programming && !m_burst.running() &&
-           output >= kOutputMin && output <= kOutputMax;
+std::string CXyControl::refusal(int input, int output) const {
+    if (!m_state.connected)
+        return "Not connected: nothing sent";
+    if (m_state.programming)
+        return "A firmware transfer is running: nothing sent";
+    if (m_burst.running())
+        return "A burst is running: nothing sent";
+    if (output < kOutputMin || output > kOutputMax)
+        return "Output " + std::to_string(output) + " is outside " + std::to_string(kOutputMin) +
+               ".." + std::to_string(kOutputMax) + ": nothing sent";
+    if (input < kInputMin || input > kInputMax)
+        return "Input " + std::to_string(input) + " is outside " + std::to_string(kInputMin) +
+               ".." + std::to_string(kInputMax) + ": nothing sent";
+    return {};
+}
+
+bool CXyControl::allowed(int input, int output) {
+    m_notice = refusal(input, output);
+    return m_notice.empty();
 }
 
 bool CXyControl::connectPressed(int input, int output) {
-    if (!allowed(output))
+    if (!allowed(input, output))
         return false;
     m_sink.sendRequest(crosspointRequest(output, input));
     return true;
 }
 
 bool CXyControl::interrogatePressed(int output) {
-    if (!allowed(output))
+    if (!allowed(kInputMin, output))
         return false;
     DeviceMessage m = DeviceMessage::request(CommandId::gcross);
     m.setI(1, output);
@@ -62,12 +78,12 @@ bool CXyControl::interrogatePressed(int output) {
 }
 
 bool CXyControl::burstPressed(int input, int output) {
-    if (!allowed(output))
+    if (!allowed(input, output))
         return false;
     if (!m_questions.askYesNo(kTitle, kBurstQuestion))
         return false;
     // The link may have gone while the question was open.
-    if (!allowed(output))
+    if (!allowed(input, output))
         return false;
     m_burst.start(output, input == 0);
     return true;

@@ -47,21 +47,27 @@ public:
     static constexpr std::string_view kTitle = "X-Y crosspoint control";
     static constexpr std::string_view kBurstQuestion = "ARE YOU SURE";
     static constexpr std::string_view kBurstText = "Loop 1 to Output and set Cross";
-    // The output field takes 1..2048; the dialog's validator enforces it.
+    // The output field takes 1..2048, the input field 0..2048 (0: nothing
+    // routed); the dialog's validators enforce it as far as typing allows.
     static constexpr int kOutputMin = 1;
     static constexpr int kOutputMax = 2048;
+    static constexpr int kInputMin = 0;
+    static constexpr int kInputMax = 2048;
 
     CXyControl(const DeviceState& state, IRequestSink& sink, IQuestions& questions, CXyBurst& burst)
         : m_state(state), m_sink(sink), m_questions(questions), m_burst(burst) {}
 
     // The buttons. Each returns whether a request was sent (or the burst started);
     // all do nothing while disconnected, during a firmware transfer or a burst,
-    // or with an output outside 1..2048.
+    // or with an output outside 1..2048 or an input outside 0..2048; notice()
+    // then says why.
     bool connectPressed(int input, int output); // "Connect": "scross" (output, input)
     bool interrogatePressed(int output);        // "Interrogate output": "gcross" (output)
     bool burstPressed(int input, int output);   // "BURST": asks, then outputs 1..output
     // "Close" or the window closed: a running burst ends with the dialog.
     void closed() { m_burst.stop(); }
+    // Why the last button sent nothing; empty after one that sent.
+    const std::string& notice() const { return m_notice; }
 
     // The "( Response )" fields: the last "gcross"/"scross" reply's values.
     bool hasResponse() const { return m_hasResponse; }
@@ -76,7 +82,9 @@ public:
                          const CResponseDecoder& decoder) override;
 
 private:
-    bool allowed(int output) const;
+    // Empty when a request may go out, else why not.
+    std::string refusal(int input, int output) const;
+    bool allowed(int input, int output);
 
     const DeviceState& m_state;
     IRequestSink& m_sink;
@@ -86,6 +94,7 @@ private:
     bool m_responseChanged = false;
     int m_responseInput = 0;
     int m_responseOutput = 0;
+    std::string m_notice;
 };
 
 // "scross" (output, input) as every crosspoint command sends it.

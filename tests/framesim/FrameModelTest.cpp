@@ -180,6 +180,24 @@ TEST_F(FrameModelTest, SetsChangeStateAndAreAnnounced) {
     EXPECT_EQ(model.searchReply(':'), ":edev,0,1,9,'Renamed','460',x,'460000230001'\r");
 }
 
+TEST_F(FrameModelTest, RoutesOnlyInputsItHas) {
+    const int count = model.profile().crosspointCount();
+    const std::string last = std::to_string(count);
+    const std::string beyond = std::to_string(count + 1);
+    for (const std::string& input : {beyond, std::string("99999"), std::string("-1")}) {
+        SCOPED_TRACE(input);
+        const Outcome o = send("&scross,5," + input + ",0,0");
+        ASSERT_EQ(o.replies.size(), 1u);
+        EXPECT_NE(decode(o.replies[0]).status, 0);
+        EXPECT_TRUE(o.announcements.empty());
+        EXPECT_EQ(model.crosspoint(5), 0);
+    }
+    EXPECT_EQ(decode(send("&scross,5," + last + ",0,0").replies.at(0)).status, 0);
+    EXPECT_EQ(model.crosspoint(5), count);
+    EXPECT_EQ(decode(send("&scross,5,0,0,0").replies.at(0)).status, 0);
+    EXPECT_EQ(model.crosspoint(5), 0);
+}
+
 TEST_F(FrameModelTest, ClearReturnsToTheProfile) {
     send("&scross,5,17,0,0");
     send("&sdevid,9,'Renamed'");

@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,6 +154,82 @@ TEST_F(CrosspointWindow, SavedSetLoadsBackOntoTheFrame) {
     ASSERT_TRUE(waitUntil([&] { return cell(2, 1) == QStringLiteral("AES  03"); }));
 }
 
+TEST_F(CrosspointWindow, RefusedRouteKeepsTheLiveRowAndSaysSo) {
+    auto* status = window->findChild<QStatusBar*>(QStringLiteral("statusBar"));
+    ASSERT_TRUE(status);
+    QStringList shown;
+    QObject::connect(status, &QStatusBar::messageChanged, status,
+                     [&shown](const QString& text) { shown << text; });
+    selectRows(inputs, {0});
+    selectRows(outputs, {4});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 1; }));
+    EXPECT_EQ(status->currentMessage(),
+              QStringLiteral("Route confirmed: output 517 (AES  05) fed by input 513 (AES  01)"));
+
+    // The frame refuses the next route: output 517 still carries input 513.
+    frame->faults().refused[CommandId::scross] = 7;
+    selectRows(inputs, {1});
+    selectRows(outputs, {4});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return status->currentMessage().startsWith("Frame reports"); }));
+    EXPECT_TRUE(shown.contains(QStringLiteral(
+        "Route refused (status 7): output 517 (AES  05) from input 514; asking for its route")));
+    EXPECT_EQ(status->currentMessage(),
+              QStringLiteral("Frame reports output 517 (AES  05) fed by input 513 (AES  01)"));
+    EXPECT_EQ(frame->model().crosspoint(517), 513);
+    ASSERT_EQ(list->model()->rowCount(), 1) << "the live route stays listed";
+    EXPECT_EQ(cell(0, 1), QStringLiteral("AES  01"));
+    EXPECT_EQ(cell(0, 2), QStringLiteral("AES  05"));
+}
+
+TEST_F(CrosspointWindow, AnotherFrameStartsWithAllRowsAndShowsItsReading) {
+    auto* summary = window->findChild<QLabel*>(QStringLiteral("crosspointSummary"));
+    auto* status = window->findChild<QStatusBar*>(QStringLiteral("statusBar"));
+    ASSERT_TRUE(summary && status);
+    EXPECT_TRUE(status->currentMessage().startsWith(QStringLiteral("Connected to Frame 461: ")))
+        << status->currentMessage().toStdString();
+    selectRows(inputs, {0});
+    selectRows(outputs, {4});
+    press("crosspointConnect");
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 1; }));
+    EXPECT_EQ(summary->text(), QStringLiteral("ALL: 1 of 1"));
+    auto* header = list->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, header->height() / 2));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(10, header->height() / 2));
+    ASSERT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("PHD"));
+    EXPECT_EQ(summary->text(), QStringLiteral("PHD: 0 of 1")) << "the hidden row is counted";
+
+    auto other = test::startFrame("461", "127.0.0.3", [](framesim::FrameProfile& p) {
+        p.name = "Studio B";
+        p.crosspoints[1] = 5;
+        p.crosspoints[2] = 6;
+    });
+    ASSERT_TRUE(other);
+    QStringList shown;
+    QObject::connect(status, &QStatusBar::messageChanged, status,
+                     [&shown](const QString& text) { shown << text; });
+    window->refresh();
+    const auto rowOfOther = [&] {
+        const auto& rows = window->deviceList().rows();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].address == "127.0.0.3")
+                return static_cast<int>(i);
+        return -1;
+    };
+    ASSERT_TRUE(waitUntil([&] { return rowOfOther() >= 0; }));
+    window->connectToRow(rowOfOther());
+    ASSERT_TRUE(waitUntil([&] {
+        return status->currentMessage().startsWith(QStringLiteral("Connected to Studio B"));
+    }));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ALL"));
+    ASSERT_TRUE(waitUntil([&] { return list->model()->rowCount() == 2; }));
+    EXPECT_EQ(summary->text(), QStringLiteral("ALL: 2 of 2"));
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(shown.first().startsWith(QStringLiteral("Reading Studio B ... 0 of ")))
+        << shown.first().toStdString();
+}
+
 TEST_F(CrosspointWindow, HeaderClicksFilterAndSort) {
     selectRows(inputs, {3, 0});
     selectRows(outputs, {0, 1});
@@ -288,6 +366,40 @@ TEST_F(CrosspointWindow, XyBurstRunsOnTheWindowsTimer) {
     selectRows(outputs, {0});
     press("crosspointConnect");
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(513) == 513; }));
+}
+
+TEST_F(CrosspointWindow, XyDialogSaysWhyNothingWasSent) {
+    QString firstNotice;
+    QString secondNotice;
+    bool done = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || done)
+            return;
+        auto* notice = dialog->findChild<QLabel*>(QStringLiteral("xyNotice"));
+        auto* input = dialog->findChild<QLineEdit*>(QStringLiteral("xyInput"));
+        auto* output = dialog->findChild<QLineEdit*>(QStringLiteral("xyOutput"));
+        auto* send = dialog->findChild<QPushButton*>(QStringLiteral("xyConnect"));
+        if (!notice || !input || !output || !send)
+            return dialog->reject();
+        input->setText(QStringLiteral("9999")); // four digits get past typing
+        output->setText(QStringLiteral("5"));
+        send->click();
+        firstNotice = notice->text();
+        input->setText(QStringLiteral("7"));
+        output->setText(QStringLiteral("3000"));
+        send->click();
+        secondNotice = notice->text();
+        done = true;
+        dialog->accept();
+    });
+    driver.start(5);
+    window->openXyDialog();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(firstNotice, QStringLiteral("Input 9999 is outside 0..2048: nothing sent"));
+    EXPECT_EQ(secondNotice, QStringLiteral("Output 3000 is outside 1..2048: nothing sent"));
+    EXPECT_EQ(frame->model().crosspoint(5), 0);
 }
 
 } // namespace

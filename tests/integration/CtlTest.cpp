@@ -431,6 +431,12 @@ TEST_F(Ctl, WatchEndsWhenTheFrameClosesTheLink) {
     EXPECT_NE(err.find("closed the connection"), std::string::npos) << err;
 }
 
+TEST_F(Ctl, AFrameThatFloodsAndNeverReadsIsALostLink) {
+    auto frame = test::startFrame("460", kFrame,
+                                  [](FrameProfile& p) { p.faults.floodAliveLines = 4'000'000; });
+    EXPECT_EQ(run({"status", kFrame}), kExitUnreachable) << err;
+}
+
 // ---- send ----
 
 TEST_F(Ctl, SendPrintsTheDecodedReply) {

@@ -120,6 +120,7 @@ TEST_F(Link, FrameClosingTheLinkIsReported) {
     frame->dropClients();
     ASSERT_TRUE(waitUntil([&] { return closed.count() == 1; }));
     EXPECT_FALSE(socket.isOpen());
+    EXPECT_EQ(socket.lossCause(), LinkLoss::Closed);
     // Sending without a link does nothing, and the socket connects again.
     request(CommandId::gdevid);
     ASSERT_EQ(socket.connectTo(QStringLiteral("127.0.0.2"), 10003), 0);
@@ -133,6 +134,45 @@ TEST_F(Link, OurOwnCloseIsNoPeerClose) {
     ASSERT_TRUE(waitUntil([this] { return frame->clientCount() == 0; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(closed.count(), 0);
+}
+
+TEST(LinkFlood, AFrameThatStopsReadingIsDroppedWithBoundedMemory) {
+    // Far more alive requests than the kernel buffers and our bound hold
+    // together: answering them all would queue megabytes.
+    auto frame = test::startFrame("460", "127.0.0.2", [](framesim::FrameProfile& p) {
+        p.faults.floodAliveLines = 4'000'000;
+    });
+    ASSERT_TRUE(frame);
+    CZarvoSocket* socketPtr = nullptr;
+    Handler handler(socketPtr);
+    CZarvoSocket socket(handler);
+    socketPtr = &socket;
+    QSignalSpy closed(&socket, &CZarvoSocket::peerClosed);
+    ASSERT_EQ(socket.connectTo(QStringLiteral("127.0.0.2"), 10003), 0);
+    ASSERT_TRUE(waitUntil([&] { return closed.count() == 1; }, 60000));
+    EXPECT_EQ(socket.lossCause(), LinkLoss::Stalled);
+    EXPECT_FALSE(socket.isOpen());
+    // The queue reached the bound and went no further than the line that crossed it.
+    EXPECT_GT(socket.peakPendingWrite(), CZarvoSocket::kMaxPendingWrite);
+    EXPECT_LE(socket.peakPendingWrite(),
+              CZarvoSocket::kMaxPendingWrite + static_cast<qint64>(kEncodeBufferSize));
+    EXPECT_TRUE(handler.messages.empty()) << "alive requests are answered, not dispatched";
+    // Nothing more is written once the link is dropped.
+    socket.send(DeviceMessage::request(CommandId::gdevid));
+    EXPECT_FALSE(socket.isOpen());
+}
+
+TEST_F(Link, AFullCrosspointLoadStaysFarBelowTheBound) {
+    // 1536 routes go out in one go, as a loaded file sends them.
+    for (int output = 1; output <= 1536; ++output) {
+        DeviceMessage m = DeviceMessage::request(CommandId::scross);
+        m.setI(1, output);
+        m.setI(2, output);
+        socket.send(m);
+    }
+    EXPECT_LT(socket.peakPendingWrite(), CZarvoSocket::kMaxPendingWrite / 4);
+    ASSERT_TRUE(waitUntil([this] { return count(CommandId::scross) == 1536; }, 20000));
+    EXPECT_TRUE(socket.isOpen());
 }
 
 TEST(LinkConnect, RefusedOrUnreachableFails) {

@@ -4,9 +4,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBrush>
+#include <QColor>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
@@ -162,6 +166,62 @@ TEST_F(MainWindow, FrameClosingTheLinkGoesOfflineWithoutAMessage) {
         waitUntil([&] { return frame->clientCount() == 1 && w->engine().state().connected; }));
 }
 
+TEST_F(MainWindow, LostFrameIsNamedInTheStatusBarAndItsRowGoesOffline) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    auto* status = w->findChild<QStatusBar*>(QStringLiteral("statusBar"));
+    auto* view = w->findChild<QTableView*>(QStringLiteral("deviceList"));
+    ASSERT_TRUE(status && view);
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.2"); }));
+    w->connectToRow(rowOf(*w, "127.0.0.2"));
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().connected; }));
+    frame->dropClients();
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
+    EXPECT_EQ(
+        status->currentMessage(),
+        QStringLiteral("Link to Frame 460 (127.0.0.2) lost: the frame closed the connection"));
+    EXPECT_TRUE(boxes.texts.isEmpty()) << "said in the status bar, not in a box";
+
+    const int row = rowOf(*w, "127.0.0.2");
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(w->deviceList().rows()[static_cast<std::size_t>(row)].offline);
+    const QModelIndex cell = view->model()->index(row, 2);
+    EXPECT_TRUE(cell.data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("offline")));
+    EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::gray));
+
+    // Connected again: reachable, so no longer offline.
+    w->connectToRow(row);
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().connected; }));
+    EXPECT_FALSE(w->deviceList().rows()[static_cast<std::size_t>(row)].offline);
+    frame->dropClients();
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
+    ASSERT_TRUE(w->deviceList().rows()[static_cast<std::size_t>(row)].offline);
+
+    // It answers a search again: no longer offline.
+    w->refresh();
+    ASSERT_TRUE(waitUntil([&] {
+        const int r = rowOf(*w, "127.0.0.2");
+        return r >= 0 && !w->deviceList().rows()[static_cast<std::size_t>(r)].offline;
+    }));
+}
+
+TEST_F(MainWindow, FrameThatStopsReadingIsDroppedAndNamed) {
+    auto frame = test::startFrame("461", "127.0.0.3", [](framesim::FrameProfile& p) {
+        p.faults.floodAliveLines = 4'000'000;
+    });
+    ASSERT_TRUE(frame);
+    auto w = openWindow();
+    auto* status = w->findChild<QStatusBar*>(QStringLiteral("statusBar"));
+    ASSERT_TRUE(status);
+    ASSERT_TRUE(waitUntil([&] { return listed(*w, "127.0.0.3"); }));
+    w->connectToRow(rowOf(*w, "127.0.0.3"));
+    ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }, 30000));
+    EXPECT_EQ(status->currentMessage(),
+              QStringLiteral("Link to Frame 461 (127.0.0.3) lost: the frame stopped reading what "
+                             "was sent to it"));
+}
+
 TEST_F(MainWindow, SilentFrameIsNeverConnected) {
     auto frame = test::startFrame("460", "127.0.0.2",
                                   [](framesim::FrameProfile& p) { p.faults.refuseEcho = true; });
@@ -224,6 +284,11 @@ TEST_F(MainWindow, OwnAnnouncementOfTheConnectedFrameClosesTheLink) {
     ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }));
     EXPECT_TRUE(listed(*w, "127.0.0.2"));
     EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_EQ(w->statusBar()->currentMessage(),
+              QStringLiteral("Link to Frame 460 (127.0.0.2) closed: the frame announced itself "
+                             "anew (restarted or changed)"));
+    EXPECT_FALSE(w->deviceList().rows()[static_cast<std::size_t>(rowOf(*w, "127.0.0.2"))].offline)
+        << "it has just answered";
 }
 
 TEST_F(MainWindow, MalformedDatagramsLeaveTheListIntact) {
@@ -326,8 +391,10 @@ TEST_F(MainWindowStatus, SilentFrameIsDroppedAfterTwoAliveTicks) {
     frame->faults().silent = true;
     // Two ticks of the 5 s alive timer without a byte from the frame.
     ASSERT_TRUE(waitUntil([&] { return !w->engine().state().connected; }, 12000));
-    EXPECT_TRUE(boxes.texts.isEmpty()) << "dropped without a message";
+    EXPECT_TRUE(boxes.texts.isEmpty()) << "dropped without a message box";
     EXPECT_EQ(w->windowTitle(), QStringLiteral(" Velmar"));
+    EXPECT_EQ(w->statusBar()->currentMessage(),
+              QStringLiteral("Link to Frame 460 (127.0.0.2) lost: the frame stopped answering"));
 }
 
 } // namespace

@@ -372,5 +372,20 @@ TEST(DeviceList, SearchNoteSaysWhatWasNotListed) {
               "1 search reply was lost by the system");
 }
 
+TEST(DeviceList, OfflineUntilTheFrameAnswersASearchAgain) {
+    CDeviceList list;
+    list.addRowFromText("10.0.0.5,1,1,'Studio A','460',x,'S1'", Source::SearchReply, std::nullopt);
+    list.addRowFromText("10.0.0.6,1,2,'Studio B','460',x,'S2'", Source::SearchReply, std::nullopt);
+    EXPECT_TRUE(list.setOffline(0x0A000005, true));
+    EXPECT_FALSE(list.setOffline(0x0A000005, true)) << "already marked";
+    EXPECT_FALSE(list.setOffline(0x0A000009, true)) << "not listed";
+    EXPECT_TRUE(list.rows()[0].offline);
+    EXPECT_FALSE(list.rows()[1].offline);
+
+    list.addRowFromText("10.0.0.5,1,1,'Studio A','460',x,'S1'", Source::SearchReply, std::nullopt);
+    ASSERT_EQ(list.findRow(0x0A000005), 0) << "a fresh reply updates the row where it stands";
+    EXPECT_FALSE(list.rows()[0].offline) << "it answered again";
+}
+
 } // namespace
 } // namespace velmar

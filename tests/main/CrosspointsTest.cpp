@@ -573,6 +573,46 @@ TEST(CrosspointList, RowsOfTheRangeInOutputOrder) {
     EXPECT_THAT(rig.outputs(), ElementsAre(514));
 }
 
+TEST(CrosspointList, SummaryNamesTheFilterAndWhatItLeavesOut) {
+    ListRig rig;
+    rig.f.make1536();
+    for (int output = 1; output <= 1536; ++output)
+        rig.f.route(output, 1);
+    rig.list.redrawAll(kSortByOutput);
+    EXPECT_EQ(rig.list.summary(), "ALL: 1536 of 1536");
+    while (rig.list.headerTitle(0) != "MADI")
+        rig.list.headerClicked(0);
+    EXPECT_EQ(rig.list.summary(), "MADI: 64 of 1536");
+    rig.f.route(600, 0);
+    rig.list.redrawOutput(600);
+    EXPECT_EQ(rig.list.summary(), "MADI: 63 of 1535");
+}
+
+TEST(CrosspointList, FilterGoesBackToAllOnAnotherFrame) {
+    ListRig rig;
+    rig.f.route(513, 1);
+    rig.f.route(1, 2);
+    rig.list.clear(); // connected to the first frame
+    rig.list.headerClicked(0);
+    ASSERT_EQ(rig.list.headerTitle(0), "AES");
+
+    // The same frame again (a reconnect): the operator's choice stays.
+    rig.f.s.reset(false, 0);
+    rig.list.clear();
+    rig.f.s.reset(true, 0x0A000114);
+    rig.list.clear();
+    EXPECT_EQ(rig.list.headerTitle(0), "AES");
+
+    // Another frame: all rows again, so nothing is hidden unnoticed.
+    rig.f.s.reset(true, 0x0A000115);
+    rig.f.route(513, 1);
+    rig.f.route(1, 2);
+    rig.list.clear();
+    EXPECT_EQ(rig.list.headerTitle(0), "ALL");
+    rig.list.redrawAll(kSortByOutput);
+    EXPECT_THAT(rig.outputs(), ElementsAre(1, 513));
+}
+
 TEST(CrosspointList, HeaderClicksSortByInputAndBack) {
     ListRig rig;
     rig.f.route(1, 900);

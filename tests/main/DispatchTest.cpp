@@ -32,6 +32,16 @@ struct DispatchRig : EngineRig {
     const LiveStatus& live() const { return engine.state().live; }
 };
 
+// The status bar lines the dispatch wrote, without the start-up poll's
+// progress (the rig's frame never finishes answering it).
+std::vector<std::string> notices(const DispatchRig& r) {
+    std::vector<std::string> out;
+    for (const std::string& m : r.view.statusMessages)
+        if (!m.starts_with("Reading "))
+            out.push_back(m);
+    return out;
+}
+
 struct Row {
     const char* name;
     std::vector<std::string> setup;
@@ -49,6 +59,7 @@ void runRows(const std::vector<Row>& rows) {
         for (const std::string& line : r.setup)
             rig.feed(line);
         rig.link.take();
+        rig.view.statusMessages.clear();
         rig.feed(r.line);
         r.check(rig);
     }
@@ -185,10 +196,14 @@ TEST(Dispatch, ErrorStatusIsIgnoredExceptWhereListed) {
          {":gpsuconf,0,3", ":gpsustatus,0,1,1"},
          ":gpsustatus,3,1",
          [](DispatchRig& r) { EXPECT_EQ(r.live().psuStatus[1], 1); }},
-        {"gcross with error is stored",
+        {"gcross with error keeps the route and says so",
          {"!gcross,0,5,17"},
          ":gcross,2,5",
-         [](DispatchRig& r) { EXPECT_EQ(r.live().crosspoints[5], 0); }},
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.live().crosspoints[5], 17);
+             EXPECT_THAT(notices(r),
+                         ElementsAre("The frame did not report output 5 (CARD1  05) (status 2)"));
+         }},
         {"lcross with error",
          {":lcross,0,1,2,7,8"},
          ":lcross,1,1,2",
@@ -384,24 +399,60 @@ TEST(Dispatch, Crosspoints) {
              EXPECT_THAT(r.view.rowsRedrawn, ElementsAre(5));
              EXPECT_EQ(r.view.fullRedraws, 0);
          }},
-        {"gcross reply goes to the X-Y dialog only",
+        {"gcross reply goes to the X-Y dialog and redraws a changed row",
          {},
          ":gcross,0,5,17",
          [](DispatchRig& r) {
              EXPECT_EQ(r.live().crosspoints[5], 17);
              EXPECT_THAT(r.dialog.received, ElementsAre(":gcross,0,5,17"));
-             EXPECT_THAT(r.view.rowsRedrawn, IsEmpty());
+             EXPECT_THAT(r.view.rowsRedrawn, ElementsAre(5));
+             EXPECT_THAT(notices(r),
+                         ElementsAre("Frame reports output 5 (CARD1  05) fed by input 17 "
+                                     "(CARD1  17)"));
          },
          &DialogRegistry::xyControl},
-        {"scross with error shows input 0",
+        {"gcross reply with the route already shown leaves the row alone",
          {"!gcross,0,5,17"},
-         ":scross,3,5,17,0,0",
+         ":gcross,0,5,17",
+         [](DispatchRig& r) { EXPECT_THAT(r.view.rowsRedrawn, ElementsAre(5)); }},
+        {"refused scross keeps the live route and asks the frame for it",
+         {"!gcross,0,5,17"},
+         ":scross,3,5,9,0,0",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.live().crosspoints[5], 17);
+             EXPECT_THAT(r.dialog.received, IsEmpty());
+             EXPECT_THAT(r.view.rowsRedrawn, ElementsAre(5));
+             EXPECT_THAT(r.link.sent, ElementsAre("?gcross,5"));
+             EXPECT_THAT(notices(r),
+                         ElementsAre("Route refused (status 3): output 5 (CARD1  05) from input "
+                                     "9; asking for its route"));
+         },
+         &DialogRegistry::xyControl},
+        {"refused scross from another controller changes nothing and asks nothing",
+         {"!gcross,0,5,17"},
+         "!scross,3,5,9,0,0",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.live().crosspoints[5], 17);
+             EXPECT_THAT(r.link.sent, IsEmpty());
+         }},
+        {"confirmed scross updates the row and tells the operator",
+         {},
+         ":scross,0,593,513,0,0",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.live().crosspoints[593], 513);
+             EXPECT_THAT(r.view.rowsRedrawn, ElementsAre(593));
+             EXPECT_THAT(notices(r),
+                         ElementsAre("Route confirmed: output 593 (MADI  01) fed by input 513 "
+                                     "(AES  01)"));
+         }},
+        {"confirmed disconnect",
+         {"!gcross,0,5,17"},
+         ":scross,0,5,0,0,0",
          [](DispatchRig& r) {
              EXPECT_EQ(r.live().crosspoints[5], 0);
-             EXPECT_THAT(r.dialog.received, ElementsAre(":scross,3,5,0"));
-             EXPECT_THAT(r.view.rowsRedrawn, ElementsAre(5, 5));
-         },
-         &DialogRegistry::xyControl},
+             EXPECT_THAT(notices(r),
+                         ElementsAre("Route confirmed: output 5 (CARD1  05) not connected"));
+         }},
         {"lcross block in the middle",
          {},
          ":lcross,0,129,128" + numbers(1, 128),

@@ -120,6 +120,8 @@ public:
     int fullRedraws = 0;
     std::vector<bool> ipFlowRefills;
     int selectionClears = 0;
+    std::vector<std::string> statusMessages;
+    std::vector<std::string> offline;
 
     void titleChanged(std::string_view t) override { title = t; }
     void statusFieldsChanged(const StatusFields& f) override {
@@ -146,6 +148,8 @@ public:
     void crosspointListChanged() override { ++fullRedraws; }
     void ipFlowListChanged(bool outputs) override { ipFlowRefills.push_back(outputs); }
     void inputOutputSelectionCleared() override { ++selectionClears; }
+    void statusMessage(std::string_view text) override { statusMessages.emplace_back(text); }
+    void deviceOffline(std::string_view address) override { offline.emplace_back(address); }
 };
 
 class FakeDialog final : public ISignalInputStatusSink {

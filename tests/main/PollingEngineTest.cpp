@@ -1,5 +1,6 @@
 #include "EngineFakes.h"
 
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -383,6 +384,93 @@ TEST(PollingEngine, DisconnectWipesStateAndStopsPendingTimers) {
     EXPECT_THAT(rig.link.sent, IsEmpty())
         << "no poll, alive or card request after the link is gone";
     EXPECT_FALSE(rig.view.settingsEnabled);
+}
+
+TEST(PollingEngine, LostLinkIsNamedWithItsCauseAndTheRowGoesOffline) {
+    struct Row {
+        const char* name;
+        std::string rowName;
+        std::function<void(EngineRig&)> lose;
+        std::string message;
+    };
+    const Row rows[] = {
+        {"alive time-out", "Studio A", [](EngineRig& r) { r.timers.advance(kAlivePeriodMs * 3); },
+         "Link to Studio A (10.0.1.20) lost: the frame stopped answering"},
+        {"frame stopped reading", "Studio A",
+         [](EngineRig& r) { r.engine.onLinkLost(LinkLoss::Stalled); },
+         "Link to Studio A (10.0.1.20) lost: the frame stopped reading what was sent to it"},
+        {"peer closed, row without a name: the frame's own name", "",
+         [](EngineRig& r) {
+             r.feed(":gdevid,0,4,'Truck 2'");
+             r.engine.onPeerClosed();
+         },
+         "Link to Truck 2 (10.0.1.20) lost: the frame closed the connection"},
+        {"socket broke, nothing known but the address", "",
+         [](EngineRig& r) { r.engine.onLinkLost(LinkLoss::Broken); },
+         "Link to 10.0.1.20 lost: the connection broke"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EngineRig rig;
+        ASSERT_TRUE(rig.engine.selectDevice("10.0.1.20", "10.0.1.20", "461", r.rowName));
+        r.lose(rig);
+        EXPECT_FALSE(rig.engine.state().connected);
+        ASSERT_FALSE(rig.view.statusMessages.empty());
+        EXPECT_EQ(rig.view.statusMessages.back(), r.message);
+        EXPECT_THAT(rig.view.offline, ElementsAre("10.0.1.20"));
+        // Once gone, a second report changes nothing.
+        rig.engine.onLinkLost(LinkLoss::Closed);
+        EXPECT_EQ(rig.view.statusMessages.back(), r.message);
+        EXPECT_EQ(rig.view.offline.size(), 1U);
+    }
+
+    // The operator's own disconnect is no loss.
+    EngineRig rig;
+    rig.connect();
+    rig.engine.disconnect();
+    EXPECT_THAT(rig.view.offline, IsEmpty());
+    for (const std::string& m : rig.view.statusMessages)
+        EXPECT_EQ(m.find("lost"), std::string::npos) << m;
+}
+
+TEST(PollingEngine, StartupProgressCountsTheStartPollsReplies) {
+    EngineRig rig;
+    ASSERT_TRUE(rig.engine.selectDevice("10.0.1.20", "10.0.1.20", "461", "Studio A"));
+    const std::size_t start = rig.link.take().size();
+    ASSERT_GT(start, 0U);
+    EXPECT_THAT(rig.view.statusMessages,
+                ElementsAre("Reading Studio A ... 0 of " + std::to_string(start)));
+    for (std::size_t k = 1; k <= start; ++k)
+        rig.feed(":galivetime,0,5");
+    EXPECT_EQ(rig.view.statusMessages.back(),
+              "Reading Studio A ... " + std::to_string(start) + " of " + std::to_string(start))
+        << "stage two is still to come";
+    // A message of the frame's own is no answer.
+    rig.feed("!gsyncstat,0,1,0");
+    EXPECT_EQ(rig.engine.startupProgress().answered, static_cast<int>(start));
+
+    rig.timers.advance(kStageTwoFallbackMs);
+    const std::size_t stageTwo = rig.link.take().size();
+    ASSERT_GT(stageTwo, 0U);
+    const std::string total = std::to_string(start + stageTwo);
+    EXPECT_EQ(rig.view.statusMessages.back(),
+              "Reading Studio A ... " + std::to_string(start) + " of " + total);
+    for (std::size_t k = 1; k <= stageTwo; ++k)
+        rig.feed(":galivetime,0,5");
+    EXPECT_EQ(rig.view.statusMessages.back(), "Connected to Studio A: " + total + " replies read");
+    EXPECT_FALSE(rig.engine.startupProgress().reading);
+    const std::size_t shown = rig.view.statusMessages.size();
+    rig.feed(":galivetime,0,5");
+    EXPECT_EQ(rig.view.statusMessages.size(), shown) << "later replies are no progress";
+
+    // A new link starts counting afresh; a lost one stops.
+    rig.engine.disconnect();
+    EXPECT_FALSE(rig.engine.startupProgress().reading);
+    rig.connect();
+    EXPECT_TRUE(rig.engine.startupProgress().reading);
+    EXPECT_EQ(rig.engine.startupProgress().answered, 0);
+    EXPECT_EQ(rig.view.statusMessages.back().rfind("Reading 10.0.1.20 ... 0 of ", 0), 0U)
+        << "without a row name the address names the frame";
 }
 
 TEST(PollingEngine, LinkDroppedDuringTelnetSettlingLeavesTheNextLinkWorking) {

@@ -111,10 +111,38 @@ TEST(XyControl, ButtonsSendByNumber) {
     rig.questions.answer = true;
     EXPECT_FALSE(rig.xy.connectPressed(1, 1));
     EXPECT_FALSE(rig.xy.burstPressed(1, 1));
+    EXPECT_EQ(rig.xy.notice(), "A firmware transfer is running: nothing sent");
     rig.engine.setProgramming(false);
     rig.engine.disconnect();
     EXPECT_FALSE(rig.xy.connectPressed(1, 1));
     EXPECT_FALSE(rig.xy.interrogatePressed(1));
+    EXPECT_EQ(rig.xy.notice(), "Not connected: nothing sent");
+}
+
+TEST(XyControl, InputIsRangeCheckedAndEveryRefusalSaysWhy) {
+    XyRig rig;
+    for (int input : {-1, 2049, 99999}) {
+        SCOPED_TRACE(input);
+        EXPECT_FALSE(rig.xy.connectPressed(input, 5));
+        EXPECT_EQ(rig.xy.notice(),
+                  "Input " + std::to_string(input) + " is outside 0..2048: nothing sent");
+        EXPECT_FALSE(rig.xy.burstPressed(input, 5));
+    }
+    EXPECT_FALSE(rig.burst.running());
+    EXPECT_FALSE(rig.xy.connectPressed(1, 3000));
+    EXPECT_EQ(rig.xy.notice(), "Output 3000 is outside 1..2048: nothing sent");
+    EXPECT_THAT(rig.link.take(), IsEmpty());
+
+    // The edges are allowed, and a request that went out clears the notice.
+    EXPECT_TRUE(rig.xy.connectPressed(0, 1));
+    EXPECT_TRUE(rig.xy.connectPressed(2048, 2048));
+    EXPECT_EQ(rig.xy.notice(), "");
+    EXPECT_THAT(rig.link.take(), ElementsAre(scross(1, 0), scross(2048, 2048)));
+
+    rig.questions.answer = true;
+    ASSERT_TRUE(rig.xy.burstPressed(1, 3));
+    EXPECT_FALSE(rig.xy.connectPressed(1, 1));
+    EXPECT_EQ(rig.xy.notice(), "A burst is running: nothing sent");
 }
 
 TEST(XyControl, ResponseFieldsShowTheLastReply) {
@@ -128,10 +156,15 @@ TEST(XyControl, ResponseFieldsShowTheLastReply) {
     EXPECT_EQ(rig.xy.responseOutputText(), "5");
     EXPECT_EQ(rig.xy.responseInputText(), "17");
 
-    rig.feed(":scross,3,6,18,0,0"); // refused: input 0
+    // Refused: the fields wait for what the frame says it routes instead.
+    rig.link.take();
+    rig.feed(":scross,3,6,18,0,0");
+    EXPECT_FALSE(rig.xy.takeResponseChanged());
+    EXPECT_THAT(rig.link.take(), ElementsAre("?gcross,6"));
+    rig.feed(":gcross,0,6,4");
     EXPECT_TRUE(rig.xy.takeResponseChanged());
     EXPECT_EQ(rig.xy.responseOutput(), 6);
-    EXPECT_EQ(rig.xy.responseInput(), 0);
+    EXPECT_EQ(rig.xy.responseInput(), 4);
 
     rig.feed(":gdevid,0,7,'x'"); // other replies leave the fields alone
     EXPECT_FALSE(rig.xy.takeResponseChanged());
