@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Everything CI checks, from a fresh clone: set-up and build, every test inside a
 # private network namespace, the release build and its Debian package (contents,
-# dependencies, the programs run from an unpacked copy), the unit tests again
-# under AddressSanitizer and
+# dependencies, the programs run from an unpacked copy), the whole tree and its
+# tests built with clang, the unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
 #
 #   scripts/test.sh                 all of it
@@ -29,6 +29,11 @@ fi
 cmake --build --preset release --target package
 version=$(sed -n 's/.*kVersion = "\(.*\)";/\1/p' build/release/generated/VelmarVersion.h)
 scripts/check-package.sh "build/release/velmar_${version}_amd64.deb"
+
+echo "== the whole tree and its tests with clang (build/clang)"
+cmake --preset clang >/dev/null
+cmake --build --preset clang
+scripts/in-netns.sh ctest --preset clang -j "$jobs"
 
 echo "== unit tests under ASan/UBSan (build/asan)"
 cmake --preset asan >/dev/null
