@@ -3,6 +3,7 @@
 
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
+#include "VelmarVersion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,10 +29,13 @@ int failWith(const QString& message) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmar-framesim"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(
+        velmar::kVersion.data(), static_cast<qsizetype>(velmar::kVersion.size())));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated Zarvo frames for Velmar."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption presetOpt(QStringLiteral("preset"),
                                        QStringLiteral("Start from a built-in preset."),
                                        QStringLiteral("name"), QStringLiteral("460"));

@@ -39,20 +39,34 @@ export DISPLAY=:57
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 "$build/app/velmar" &
 pids+=($!)
-sleep 3 # the search, the replies and the saved entries take about a second
-import -window root "$shot"
+# The search, the replies and the saved entries take about a second; more on a
+# busy machine (VELMAR_DEMO_WAIT, seconds).
+wait_s=${VELMAR_DEMO_WAIT:-3}
+sleep "$wait_s"
+window=
+if command -v xdotool >/dev/null; then
+  window=$(xdotool search --onlyvisible --name Velmar | head -n 1)
+fi
+# The whole screen, or with VELMAR_DEMO_CAPTURE=window only the main window.
+capture() {
+  if [[ ${VELMAR_DEMO_CAPTURE:-} == window && -n $window ]]; then
+    import -window "$window" "$1"
+  else
+    import -window root "$1"
+  fi
+}
+capture "$shot"
 echo "demo screenshot: $shot"
 
 # Connect to the 460 the way an operator does with the keyboard: focus the
 # list, type the start of the address, press Enter.
 shot2=${shot%.png}-connected.png
-if command -v xdotool >/dev/null; then
-  window=$(xdotool search --name Velmar | head -n 1)
+if [[ -n $window ]]; then
   xdotool mousemove --window "$window" 60 90 click 1
   xdotool type --delay 20 "127.0.0.2"
   xdotool key Return
-  sleep 2
-  import -window root "$shot2"
+  sleep "$wait_s"
+  capture "$shot2"
   echo "demo screenshot, connected: $shot2"
 fi
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Everything CI checks, from a fresh clone: set-up and build, every test inside a
-# private network namespace, the unit tests again under AddressSanitizer and
+# private network namespace, the release build and its Debian package (contents,
+# dependencies, the programs run from an unpacked copy), the whole tree and its
+# tests built with clang, the unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and each fuzz target for a bounded time.
 #
 #   scripts/test.sh                 all of it
@@ -14,6 +16,24 @@ scripts/setup.sh
 
 echo "== tests (build/dev)"
 scripts/in-netns.sh ctest --preset dev -j "$jobs"
+
+echo "== release build and Debian package (build/release)"
+cmake --preset release >/dev/null
+# The release build has no -Werror (for users' newer compilers); on Debian 12's
+# compilers it must still be free of warnings.
+cmake --build --preset release 2>&1 | tee build/release-build.log
+if grep -q 'warning:' build/release-build.log; then
+  echo "the release build has warnings (build/release-build.log)" >&2
+  exit 1
+fi
+cmake --build --preset release --target package
+version=$(sed -n 's/.*kVersion = "\(.*\)";/\1/p' build/release/generated/VelmarVersion.h)
+scripts/check-package.sh "build/release/velmar_${version}_amd64.deb"
+
+echo "== the whole tree and its tests with clang (build/clang)"
+cmake --preset clang >/dev/null
+cmake --build --preset clang
+scripts/in-netns.sh ctest --preset clang -j "$jobs"
 
 echo "== unit tests under ASan/UBSan (build/asan)"
 cmake --preset asan >/dev/null

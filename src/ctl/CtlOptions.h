@@ -1,5 +1,7 @@
 #pragma once
 
+#include "VelmarVersion.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -14,7 +16,7 @@ inline constexpr int kExitFrame = 1;       // the frame refused or did not answe
 inline constexpr int kExitUsage = 2;       // usage error
 inline constexpr int kExitUnreachable = 3; // frame not reachable
 
-inline constexpr std::string_view kCtlVersion = "0.1.0";
+inline constexpr std::string_view kCtlVersion = kVersion;
 
 // Highest output or input number a crosspoint can name.
 inline constexpr int kCtlMaxChannel = 1536;

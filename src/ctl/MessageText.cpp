@@ -392,7 +392,14 @@ std::string messageText(const DeviceMessage& message, const CResponseDecoder& de
     }
     const std::string_view keyword = keywordOf(message.command);
     out += ' ';
-    out += keyword.empty() ? "#" + std::to_string(toIndex(message.command)) : std::string(keyword);
+    // Appended piecewise: GCC 12 at -O3 reports a false -Wrestrict for
+    // "#" + std::string here.
+    if (keyword.empty()) {
+        out += '#';
+        out += std::to_string(toIndex(message.command));
+    } else {
+        out += keyword;
+    }
     if (kind != MessageKind::Request) {
         out += " status " + std::to_string(message.status);
         if (message.status != 0)

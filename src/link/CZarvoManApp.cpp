@@ -1,5 +1,7 @@
 #include "link/CZarvoManApp.h"
 
+#include "VelmarVersion.h"
+#include "link/QtText.h"
 #include "link/StartupOptions.h"
 #include "main/CZarvoDlg.h"
 
@@ -12,7 +14,7 @@ namespace velmar {
 CZarvoManApp::CZarvoManApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Velmar"));
     setApplicationName(QStringLiteral("Velmar"));
-    setApplicationVersion(QStringLiteral("2.0.0.0"));
+    setApplicationVersion(qs(kVersion));
 }
 
 QString CZarvoManApp::commandLine(const QStringList& arguments) {

@@ -1,5 +1,6 @@
 #include "main/CZarvoDlg.h"
 
+#include "VelmarVersion.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
@@ -44,7 +45,7 @@ namespace velmar {
 namespace {
 
 constexpr const char* kAboutTitle = "About Velmar";
-constexpr const char* kAboutText = "Velmar Version 2.0.0.0";
+constexpr const char* kAboutText = "Velmar Version ";
 
 QLineEdit* statusField(const QString& objectName) {
     auto* field = new QLineEdit;
@@ -323,7 +324,8 @@ void CZarvoDlg::showCrosspointSummary() {
 }
 
 void CZarvoDlg::showAbout() {
-    QMessageBox::about(this, QString::fromLatin1(kAboutTitle), QString::fromLatin1(kAboutText));
+    QMessageBox::about(this, QString::fromLatin1(kAboutTitle),
+                       QString::fromLatin1(kAboutText) + qs(kVersion));
 }
 
 // ---- device list ----

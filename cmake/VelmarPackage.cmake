@@ -1,0 +1,23 @@
+# The Debian package, velmar_<version>_amd64.deb, from what packaging/ and the
+# programs install: `cmake --build --preset release --target package`.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmar)
+set(CPACK_PACKAGE_VENDOR "Velmar")
+set(CPACK_PACKAGE_CONTACT "Velmar developers <velmar@localhost>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control program for networked audio I/O frames")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Velmar finds the audio I/O frames on the network, shows their sync, sample rate, \
+power supplies, fans and input signals, and routes their channels through the \
+frame's crosspoint matrix. velmarctl does the same from scripts; velmar-framesim \
+simulates frames for trying the program without hardware.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt 6 runtime packages and the C++ runtime, as dpkg-shlibdeps finds them
+# from the programs' own libraries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+include(CPack)

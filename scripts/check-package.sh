@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks a built Debian package the way a user meets it: what it installs,
+# what it depends on, and that the programs run from an unpacked copy.
+#
+#   scripts/check-package.sh build/release/velmar_<version>_amd64.deb
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [[ $# -ne 1 || ! -f $1 ]]; then
+  echo "usage: $0 PACKAGE.deb" >&2
+  exit 2
+fi
+deb=$1
+fail() {
+  echo "check-package: $*" >&2
+  exit 1
+}
+
+version=$(dpkg-deb -f "$deb" Version)
+echo "== $deb (version $version)"
+dpkg-deb -c "$deb"
+
+listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for path in \
+  ./usr/bin/velmar ./usr/bin/velmarctl ./usr/bin/velmar-framesim \
+  ./usr/share/applications/org.velmar.Velmar.desktop \
+  ./usr/share/icons/hicolor/scalable/apps/org.velmar.Velmar.svg \
+  ./usr/share/metainfo/org.velmar.Velmar.metainfo.xml \
+  ./usr/share/man/man1/velmar.1 ./usr/share/man/man1/velmarctl.1 \
+  ./usr/share/man/man1/velmar-framesim.1 \
+  ./usr/share/bash-completion/completions/velmarctl; do
+  grep -qxF "$path" <<<"$listing" || fail "$path is missing from the package"
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+[[ $depends == *libqt6core6* && $depends == *libqt6widgets6* && $depends == *libqt6network6* ]] ||
+  fail "the dependencies do not name the Qt 6 runtime"
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+# The programs run from the unpacked tree; Qt comes from the system. Inside a
+# private network namespace like everything else that starts them.
+for program in velmarctl velmar-framesim velmar; do
+  out=$(scripts/in-netns.sh "$root/usr/bin/$program" --version)
+  echo "$program --version: $out"
+  [[ $out == "$program $version" ]] || fail "$program --version says '$out', the package is $version"
+done
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$root/usr/share/metainfo/org.velmar.Velmar.metainfo.xml"
+fi
+echo "== package checked"

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# velmarctl's bash completion offers the right words at each place on the line.
+#   completion-test.sh path/to/completion/velmarctl
+set -uo pipefail
+source "$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+touch show.xpt other.XPT notes.txt
+mkdir presets
+
+failures=0
+# expect "WORDS OF THE LINE" "EXPECTED REPLIES (sorted)"; the last word is the
+# one being completed.
+expect() {
+  read -ra COMP_WORDS <<<"$1"
+  [[ $1 == *" " ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _velmarctl
+  local got
+  got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | xargs)
+  if [[ $got != "$2" ]]; then
+    echo "FAIL: '$1' completed to '$got', expected '$2'"
+    failures=$((failures + 1))
+  fi
+}
+
+expect "velmarctl " "discover route routes send status unroute watch xpt"
+expect "velmarctl rou" "route routes"
+expect "velmarctl --json st" "status"
+expect "velmarctl --t" "--telnet --timeout --type"
+expect "velmarctl --timeout " ""          # a number follows, no word fits
+expect "velmarctl --timeout 100 x" "xpt"  # the value is not taken for a command
+expect "velmarctl --type " "450 460 461 465"
+expect "velmarctl xpt " "load save"
+expect "velmarctl --json xpt s" "save"
+expect "velmarctl xpt load 127.0.0.2 " "other.XPT presets show.xpt"
+expect "velmarctl status 127.0.0.2 " ""   # nothing more to say
+expect "velmarctl route 127.0.0.2 5 " ""
+
+if ((failures)); then
+  exit 1
+fi
+echo "completion: all cases passed"
