@@ -62,6 +62,10 @@ void CCtlRunner::print(std::string_view text) {
         m_env.out(text);
 }
 
+void CCtlRunner::printJson(std::string_view document) {
+    print(withVersionStamp(document, kCtlVersion) + "\n");
+}
+
 void CCtlRunner::fail(std::string_view text) {
     // Messages quote file names, frame texts and what was typed: none of it
     // may reach the terminal raw.
@@ -76,7 +80,7 @@ void CCtlRunner::printJsonError(int exitStatus) {
         .field("error", std::string_view(m_lastError.empty() ? "failed" : m_lastError))
         .field("exit", exitStatus)
         .endObject();
-    print(out.text() + "\n");
+    printJson(out.text());
 }
 
 void CCtlRunner::interrupt() {
@@ -225,7 +229,8 @@ int CCtlRunner::waitFailure(CCtlSession::Wait wait, std::string_view timedOut) {
         if (m_session && m_session->linkEnd() == CCtlSession::LinkEnd::Silent) {
             fail("the frame stopped answering; the link was dropped");
         } else {
-            fail("the frame closed the connection");
+            fail(std::string(linkLossText(m_session ? m_session->lossCause() : LinkLoss::Closed)) +
+                 "; the link was dropped");
             code = kExitUnreachable;
         }
         break;
@@ -277,7 +282,7 @@ int CCtlRunner::discover(const CtlOptions& o) {
             out.field("name", d.name).field("type", d.type).field("serial", d.serial).endObject();
         }
         out.endArray().field("dropped", m_searchDropped).endObject();
-        print(out.text() + "\n");
+        printJson(out.text());
     } else if (!rows.empty()) {
         // Every column is the frames' own text: shown escaped, never raw.
         std::vector<std::array<std::string, 5>> cells;
@@ -316,7 +321,7 @@ int CCtlRunner::status(const CtlOptions& o) {
     if (o.json) {
         CJsonWriter out;
         writeStatusJson(out, s, fields, missing);
-        print(out.text() + "\n");
+        printJson(out.text());
     } else {
         print(statusText(s, fields));
     }
@@ -339,7 +344,7 @@ int CCtlRunner::routes(const CtlOptions& o) {
     if (o.json) {
         CJsonWriter out;
         writeRoutesJson(out, m_session->state());
-        print(out.text() + "\n");
+        printJson(out.text());
     } else {
         print(routesText(m_session->state()));
     }
@@ -386,7 +391,7 @@ int CCtlRunner::finishRoutes(const CtlOptions& o, CRouteTracker& tracker) {
     if (o.json) {
         CJsonWriter out;
         writeRouteOutcomeJson(out, tracker);
-        print(out.text() + "\n");
+        printJson(out.text());
     } else {
         print(routeOutcomeText(tracker));
     }
@@ -428,7 +433,7 @@ int CCtlRunner::xptSave(const CtlOptions& o) {
     if (o.json) {
         CJsonWriter out;
         out.beginObject().field("file", o.file).field("saved", saved).endObject();
-        print(out.text() + "\n");
+        printJson(out.text());
     } else {
         print("saved " + std::to_string(saved) + " crosspoints to " + terminalSafe(o.file) + "\n");
     }
@@ -466,7 +471,7 @@ int CCtlRunner::xptLoad(const CtlOptions& o) {
         if (o.json) {
             CJsonWriter out;
             writeLoadPlanJson(out, plan);
-            print(out.text() + "\n");
+            printJson(out.text());
         } else {
             print(loadPlanText(plan));
         }
@@ -501,7 +506,7 @@ int CCtlRunner::watch(const CtlOptions& o) {
         if (json) {
             CJsonWriter out;
             writeMessageJson(out, m, decoder, state);
-            print(out.text() + "\n");
+            printJson(out.text());
         } else {
             std::string line = messageText(m, decoder);
             if (const std::string note = channelNote(m, state); !note.empty())
@@ -537,8 +542,10 @@ int CCtlRunner::send(const CtlOptions& o) {
             return waitFailure(wait, "the frame did not answer after \"" + o.line + "\" within " +
                                          std::to_string(o.timeoutMs) + " ms");
         disconnect();
-        print(o.json ? std::string("{\"sent\":") + jsonQuoted(o.line) + "}\n"
-                     : "sent; frames do not answer \"%\" lines\n");
+        if (o.json)
+            printJson("{\"sent\":" + jsonQuoted(o.line) + "}");
+        else
+            print("sent; frames do not answer \"%\" lines\n");
         return kExitOk;
     }
     const bool ownTag = request.tag == 0;
@@ -600,7 +607,10 @@ int CCtlRunner::send(const CtlOptions& o) {
         return waitFailure(wait, "no reply to \"" + o.line + "\" within " +
                                      std::to_string(o.timeoutMs) + " ms");
     disconnect();
-    print(unsolicitedText + shown + "\n");
+    if (o.json)
+        printJson(shown);
+    else
+        print(unsolicitedText + shown + "\n");
     if (status != 0) {
         fail("the frame answered with status " + std::to_string(status));
         return kExitFrame;

@@ -72,6 +72,8 @@ private:
 
     int runCommand(const CtlOptions& o);
     void print(std::string_view text);
+    // One JSON document and its line end, stamped with the program version.
+    void printJson(std::string_view document);
     // Writes the message to standard error, escaped for the terminal, and
     // keeps it for the JSON error document.
     void fail(std::string_view text);

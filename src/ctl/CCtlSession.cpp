@@ -189,9 +189,10 @@ int CCtlSession::Link::open(std::string_view address, int port, bool probeFirst)
         delete socket;
         return result;
     }
-    QObject::connect(socket, &CZarvoSocket::peerClosed, &m_session, [this] {
+    QObject::connect(socket, &CZarvoSocket::peerClosed, &m_session, [this, socket] {
         const QScopedValueRollback peer(m_session.m_peerClosing, true);
-        m_session.m_engine.onPeerClosed();
+        m_session.m_lossCause = socket->lossCause();
+        m_session.m_engine.onLinkLost(m_session.m_lossCause);
     });
     m_session.m_socket = socket;
     return 0;

@@ -83,6 +83,8 @@ public:
     CXyBurst& burst() { return m_burst; }
     IQuestions& questions() { return *this; }
     LinkEnd linkEnd() const { return m_linkEnd; }
+    // Why the frame's side ended the link (meaningful for LinkEnd::PeerClosed).
+    LinkLoss lossCause() const { return m_lossCause; }
     // The last message the engine wanted to show ("Connect failed, target not responding").
     const std::string& lastMessage() const { return m_lastMessage; }
     // Tags velmarctl puts on requests of its own count up from here.
@@ -157,6 +159,7 @@ private:
     Observer m_observer;
     std::string m_lastMessage;
     LinkEnd m_linkEnd = LinkEnd::Open;
+    LinkLoss m_lossCause = LinkLoss::Closed;
     bool m_peerClosing = false;
     bool m_closing = false;
     bool m_interrupted = false;

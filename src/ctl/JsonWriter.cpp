@@ -140,4 +140,15 @@ CJsonWriter& CJsonWriter::null() {
     return *this;
 }
 
+std::string withVersionStamp(std::string_view document, std::string_view version) {
+    if (document.empty() || document.front() != '{')
+        return std::string(document);
+    std::string out = "{\"velmar\":" + jsonQuoted(version);
+    const std::string_view rest = document.substr(1);
+    if (!rest.empty() && rest.front() != '}')
+        out += ',';
+    out += rest;
+    return out;
+}
+
 } // namespace velmar

@@ -56,4 +56,9 @@ private:
 // The text as a JSON string literal, quotes included.
 std::string jsonQuoted(std::string_view text);
 
+// A document (one JSON object) with a first member naming the program version
+// that wrote it: {"velmar":"2.0.0.0",...}. Anything but an object is returned
+// as it is.
+std::string withVersionStamp(std::string_view document, std::string_view version);
+
 } // namespace velmar

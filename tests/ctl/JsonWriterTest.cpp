@@ -146,5 +146,12 @@ TEST(JsonQuoted, ValidUtf8KeptInvalidBytesReplaced) {
         EXPECT_EQ(jsonQuoted(text), want) << testing::PrintToString(std::string(text));
 }
 
+TEST(JsonWriter, DocumentsNameTheVersionThatWroteThem) {
+    EXPECT_EQ(withVersionStamp("{\"a\":1}", "2.0.0.0"), "{\"velmar\":\"2.0.0.0\",\"a\":1}");
+    EXPECT_EQ(withVersionStamp("{}", "2.0.0.0"), "{\"velmar\":\"2.0.0.0\"}");
+    EXPECT_EQ(withVersionStamp("[1]", "2.0.0.0"), "[1]") << "only an object takes a member";
+    EXPECT_EQ(withVersionStamp("", "2.0.0.0"), "");
+}
+
 } // namespace
 } // namespace velmar

@@ -134,6 +134,7 @@ TEST_F(Ctl, DiscoverListsEveryFrameWithItsMark) {
     EXPECT_NE(out.find(a->profile().serial), std::string::npos) << out;
 
     ASSERT_EQ(run({"discover", "--wait=300", "--json"}), kExitOk) << err;
+    EXPECT_EQ(json()["velmar"].toString().toStdString(), kCtlVersion);
     const QJsonArray frames = json()["frames"].toArray();
     ASSERT_EQ(frames.size(), 2) << out;
     bool sawRecovery = false;
@@ -435,6 +436,7 @@ TEST_F(Ctl, AFrameThatFloodsAndNeverReadsIsALostLink) {
     auto frame = test::startFrame("460", kFrame,
                                   [](FrameProfile& p) { p.faults.floodAliveLines = 4'000'000; });
     EXPECT_EQ(run({"status", kFrame}), kExitUnreachable) << err;
+    EXPECT_NE(err.find("stopped reading"), std::string::npos) << err;
 }
 
 // ---- send ----
