@@ -1,4 +1,5 @@
 #include "IntegrationSupport.h"
+#include "WindowSupport.h"
 #include "main/CZarvoDlg.h"
 
 #include <QAbstractButton>
@@ -50,18 +51,14 @@ private:
     QTimer m_timer;
 };
 
-class CrosspointWindow : public ::testing::Test {
+class CrosspointWindow : public test::WindowProfileTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")),
-                                               QSettings::IniFormat);
+        WindowProfileTest::SetUp();
         frame = test::startFrame("461", "127.0.0.2");
         ASSERT_TRUE(frame);
         window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
-        ASSERT_TRUE(waitUntil([&] { return !window->deviceList().rows().empty(); }));
-        window->connectToRow(0);
-        ASSERT_TRUE(waitUntil([&] { return window->engine().settingsEnabled(); }));
+        ASSERT_TRUE(test::connectToFirstRow(*window));
         inputs = window->findChild<QListView*>(QStringLiteral("inputChannels"));
         outputs = window->findChild<QListView*>(QStringLiteral("outputChannels"));
         list = window->findChild<QTableView*>(QStringLiteral("crosspointList"));
@@ -83,8 +80,6 @@ protected:
         return list->model()->index(row, column).data().toString();
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<QSettings> settings;
     std::unique_ptr<framesim::CSimulatedFrame> frame;
     std::unique_ptr<CZarvoDlg> window;
     QListView* inputs = nullptr;

@@ -3,6 +3,7 @@
 // dialog's word on a mistyped address.
 
 #include "IntegrationSupport.h"
+#include "WindowSupport.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDeviceListView.h"
 #include "link/DiscoveryDatagrams.h"
@@ -28,13 +29,8 @@ namespace {
 
 using test::waitUntil;
 
-class DeviceListWindow : public ::testing::Test {
+class DeviceListWindow : public test::WindowProfileTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")),
-                                               QSettings::IniFormat);
-    }
     std::unique_ptr<CZarvoDlg> openWindow() {
         auto w = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
         w->resize(1000, 640);
@@ -62,8 +58,6 @@ protected:
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<QSettings> settings;
     CDeviceListView* view = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // binary file, a FIFO, lines for channels the frame does not have.
 
 #include "IntegrationSupport.h"
+#include "WindowSupport.h"
 #include "main/CZarvoDlg.h"
 #include "main/Crosspoints.h"
 
@@ -51,12 +52,10 @@ private:
     QTimer m_timer;
 };
 
-class FileWindow : public ::testing::Test {
+class FileWindow : public test::WindowProfileTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")),
-                                               QSettings::IniFormat);
+        WindowProfileTest::SetUp();
         frame = test::startFrame("461", "127.0.0.2");
         ASSERT_TRUE(frame);
         QObject::connect(frame.get(), &framesim::CSimulatedFrame::lineReceived, &context,
@@ -65,9 +64,7 @@ protected:
                                  ++scrossLines;
                          });
         window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
-        ASSERT_TRUE(waitUntil([&] { return !window->deviceList().rows().empty(); }));
-        window->connectToRow(0);
-        ASSERT_TRUE(waitUntil([&] { return window->engine().settingsEnabled(); }));
+        ASSERT_TRUE(test::connectToFirstRow(*window));
     }
     void put(const QString& path, const QByteArray& bytes) {
         QFile file(path);
@@ -81,10 +78,8 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(1000) != before; }));
     }
 
-    QTemporaryDir dir;
     QObject context;
     int scrossLines = 0;
-    std::unique_ptr<QSettings> settings;
     std::unique_ptr<framesim::CSimulatedFrame> frame;
     std::unique_ptr<CZarvoDlg> window;
 };

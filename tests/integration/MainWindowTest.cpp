@@ -1,4 +1,5 @@
 #include "IntegrationSupport.h"
+#include "WindowSupport.h"
 #include "link/DiscoveryDatagrams.h"
 #include "main/CZarvoDlg.h"
 
@@ -48,13 +49,8 @@ private:
     QTimer m_timer;
 };
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public test::WindowProfileTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath(QStringLiteral("profile.ini")),
-                                               QSettings::IniFormat);
-    }
     std::unique_ptr<CZarvoDlg> openWindow(StartupOptions options = {}) {
         auto window = std::make_unique<CZarvoDlg>(options, *settings);
         return window;
@@ -70,8 +66,6 @@ protected:
         return rowOf(w, addressColumn) >= 0;
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<QSettings> settings;
     MessageBoxWatcher boxes;
 };
 
