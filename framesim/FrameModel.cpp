@@ -609,6 +609,13 @@ std::int32_t CFrameModel::checkValues(const DeviceMessage& request) const {
         if (!m_profile.hasPhd())
             return kStatusOutOfRange;
         break;
+    case C::smadiinmode:
+    case C::smadioutmode:
+    case C::smadidsdmode:
+        // MADI ports 2 and 3 are the SFP module's.
+        if (request.i(1) >= 2 && !m_profile.modules[kSfpModule].present)
+            return kStatusOutOfRange;
+        break;
     case C::sbkname:
         if (request.text(1, 32).empty())
             return kStatusOutOfRange;

@@ -244,9 +244,13 @@ TEST(SettingsState, AFrameWithoutTheModulesRefusesTheirSettings) {
     profile.modules[kSfpModule] = {};
     profile.modules[kIpModule] = {};
     SettingsModel frame(profile);
-    for (const char* set : {"&soptmode,1,2", "&soptred,1,0", "&shlinkinmode,1,1", "&sbkname,'X'",
-                            "&sswmodeip,1", "&sperformip,'localhost',8,600"})
+    for (const char* set : {"&soptmode,1,2", "&soptred,1,0", "&shlinkinmode,1,1",
+                            "&smadiinmode,2,1", "&smadioutmode,3,1,1,1", "&smadidsdmode,2,1",
+                            "&sbkname,'X'", "&sswmodeip,1", "&sperformip,'localhost',8,600"})
         EXPECT_NE(frame.status(frame.ask(set)), 0) << set;
+    EXPECT_EQ(frame.ask("?gmadiinmode,2"), ":gmadiinmode,0,2,0");
+    // The coax port is the frame's own.
+    EXPECT_EQ(frame.status(frame.ask("&smadiinmode,1,1")), 0);
 }
 
 TEST(SettingsState, TheProfileSetsTheStartingValues) {
@@ -343,7 +347,9 @@ TEST(SettingsStateWire, TheOtherClientHearsTakenSettingsOnly) {
     EXPECT_EQ(b.askLine("?gsyncprio,16\r").text, ":gsyncprio,0,16,9");
     EXPECT_EQ(b.askLine("?gsystemdelay\r").text, ":gsystemdelay,0,0");
     EXPECT_EQ(a.askLine("?gdevid\r").text, ":gdevid,0,7,'Studio B'");
-    EXPECT_EQ(b.lines().size(), 6u);
+    // The list the program polls the priorities with reads the same state.
+    EXPECT_EQ(b.askLine("?lsyncprio,15,3\r").text, ":lsyncprio,0,15,3,0,9,0");
+    EXPECT_EQ(b.lines().size(), 7u);
 }
 
 } // namespace
