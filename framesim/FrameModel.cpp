@@ -259,6 +259,74 @@ void setIp(DeviceMessage& m, const NetworkSettings& n, int firstText) {
     m.setText(firstText + 8, 16, n.gateway);
 }
 
+// Values a set request carries that a frame checks before taking them: the
+// argument in `slot` must lie in [lo, hi]. Addressing (ports, sources) is
+// checked by the get partner's Addressing row.
+struct ValueRule {
+    CommandId set;
+    std::uint8_t slot;
+    std::int32_t lo;
+    std::int32_t hi;
+};
+
+constexpr ValueRule kValueRules[] = {
+    {C::salivetime, 1, 0, 300},  {C::ssystemdelay, 1, 0, 64}, {C::sgenrate, 1, 1, 10},
+    {C::srateadptsrc, 1, 1, 18}, {C::swclkout, 1, 0, 1},      {C::sdevid, 1, 0, 99},
+    {C::sip, 1, 0, 1},           {C::saeschstat, 1, 0, 1},    {C::ssyncprio, 2, 0, 31},
+    {C::ssyncterm, 1, 0, 1},     {C::smadiinmode, 2, 0, 1},   {C::smadioutmode, 3, 0, 1},
+    {C::smadioutmode, 4, 0, 1},  {C::smadioutmode, 5, 0, 1},  {C::smadidsdmode, 6, 0, 1},
+    {C::sphdmode, 1, 0, 1},      {C::sphdmode, 2, 0, 3},      {C::sphdmode, 3, 0, 3},
+    {C::soptmode, 2, 0, 2},      {C::soptred, 1, 0, 1},       {C::soptred, 2, 0, 2},
+    {C::shlinkinmode, 2, 0, 1},  {C::shlinkoutmode, 2, 0, 1}, {C::sbkip, 1, 0, 1},
+    {C::sbksecip, 1, 0, 1},      {C::sswmodeip, 1, 0, 1},     {C::ssrenaip, 1, 0, 1},
+    {C::sprefmastip, 9, 0, 1},
+};
+
+// Set requests whose texts are network addresses, and the slots they start at.
+struct AddressTexts {
+    CommandId set;
+    std::array<std::uint8_t, 4> slots;
+};
+
+constexpr AddressTexts kAddressTexts[] = {
+    {C::sip, {2, 6, 10, 0}},
+    {C::sbkip, {2, 6, 10, 14}},
+    {C::sbksecip, {2, 6, 10, 14}},
+};
+
+// Settings of the IP audio module that a locked module, or one managed by a
+// domain, does not take from this side.
+constexpr CommandId kIpModuleSettings[] = {
+    C::sbkname, C::sbkip, C::sbksecip, C::sswmodeip, C::ssrenaip, C::sprefmastip, C::sperformip,
+};
+
+// Get commands that address the IP audio module (or another device) by name.
+bool isNamed(CommandId get) {
+    return get == C::gmaxlatencyip || get == C::gprefmastip || get == C::gframeip ||
+           get == C::glatencyip;
+}
+
+bool isDottedQuad(std::string_view text) {
+    int parts = 0;
+    while (true) {
+        std::size_t digits = 0;
+        int value = 0;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+            value = value * 10 + (text[digits] - '0');
+            if (++digits > 3)
+                return false;
+        }
+        if (digits == 0 || value > 255)
+            return false;
+        text.remove_prefix(digits);
+        if (++parts == 4)
+            return text.empty();
+        if (text.empty() || text.front() != '.')
+            return false;
+        text.remove_prefix(1);
+    }
+}
+
 } // namespace
 
 CommandId getPartnerOf(CommandId set) {
@@ -277,12 +345,25 @@ void CFrameModel::reset() {
     m_ppmStreams.clear();
 }
 
+bool CFrameModel::isOwnName(std::string_view name) const {
+    // The module answers to its own name, to "localhost", and to no name at
+    // all (asked before its name is known).
+    if (name.empty() || name == "localhost")
+        return true;
+    const auto it = m_values.find({C::gbkname, {}});
+    const std::string_view own =
+        it != m_values.end() ? it->second.text(1, 32) : std::string_view(m_profile.ipName);
+    return name == own;
+}
+
 CFrameModel::Key CFrameModel::keyOf(CommandId get, const DeviceMessage& address) const {
     std::string key;
     const auto args = layoutOf(get).request.all();
     // A routing request names the channel and its first text; only the channel
     // addresses the value.
     const std::size_t count = get == C::gcrossip ? 1 : args.size();
+    if (isNamed(get) && isOwnName(address.text(1, 32)))
+        return {get, std::string("\x1e")}; // the module itself, whatever it is called
     for (std::size_t k = 0; k < count && k < args.size(); ++k) {
         key += formatItem(address, args[k]);
         key += '\x1f';
@@ -356,7 +437,43 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
     case C::gsyncprio: v.setI(2, p.syncPriority[static_cast<std::size_t>(i1)]); break;
     case C::gmaininpstatus: v.setText(2, 4, p.inputStatus[static_cast<std::size_t>(i1)]); break;
     case C::gmaininprate: v.setI(2, p.sampleRate); break;
-    case C::goptmode: v.setI(2, 1); break;
+    case C::gsystemdelay: v.setI(1, p.systemDelay); break;
+    case C::grateadptsrc: v.setI(1, p.rateAdaptSource); break;
+    case C::gwclkout: v.setI(1, p.wordClockOut); break;
+    case C::gsyncterm: v.setI(1, p.syncTerm); break;
+    case C::gaeschstat: v.setI(1, p.aesChannelStatus); break;
+    case C::gmadiinmode:
+    case C::gmadioutmode:
+    case C::gmadidsdmode: {
+        if (i1 < 1 || i1 > 3)
+            break;
+        const MadiPort& port = p.madi[static_cast<std::size_t>(i1)];
+        if (get == C::gmadiinmode)
+            v.setI(2, port.inMode);
+        else if (get == C::gmadidsdmode)
+            v.setI(6, port.dsdMode);
+        else
+            for (int k = 0; k < 3; ++k)
+                v.setI(3 + k, port.outModes[static_cast<std::size_t>(k)]);
+        break;
+    }
+    case C::gphdmode:
+        for (int k = 0; k < 3; ++k)
+            v.setI(1 + k, p.phdMode[static_cast<std::size_t>(k)]);
+        break;
+    case C::goptmode:
+        if (i1 >= 1 && i1 <= 2)
+            v.setI(2, p.optMode[static_cast<std::size_t>(i1)]);
+        break;
+    case C::goptred:
+        v.setI(1, p.optRedundancy[0]);
+        v.setI(2, p.optRedundancy[1]);
+        break;
+    case C::ghlinkinmode:
+    case C::ghlinkoutmode:
+        if (i1 >= 1 && i1 <= 2)
+            v.setI(2, p.hotlink[static_cast<std::size_t>(i1)][get == C::ghlinkinmode ? 0 : 1]);
+        break;
     case C::gpsuconf: v.setI(2, p.psuConfig); break;
     case C::gfanconf: v.setI(2, p.fanConfig); break;
     case C::gpsustatus:
@@ -368,16 +485,18 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
     case C::gtempstatus: v.setI(1, p.temperature); break;
     case C::gbkip:
         setIp(v, p.ipPrimary, 2);
-        v.setText(14, 16, p.ipPrimary.gateway);
+        v.setText(14, 16, p.ipPrimary.dns);
         v.setText(18, 13, p.ipMac);
         break;
     case C::gbksecip:
         setIp(v, p.ipSecondary, 2);
-        v.setText(14, 16, p.ipSecondary.gateway);
+        v.setText(14, 16, p.ipSecondary.dns);
         v.setText(18, 13, p.ipSecondaryMac);
         break;
     case C::gbkname: v.setText(1, 32, p.ipName); break;
-    case C::gbklock: v.setI(1, 1); break;
+    case C::gbklock: v.setI(1, p.ipLock); break;
+    case C::gbkdomain: v.setI(3, p.ipDomainState); break;
+    case C::gprefmastip: v.setI(9, p.ipPreferredMaster); break;
     case C::gswmodeip: v.setI(1, p.ipSwitchMode); break;
     case C::gsrenaip: v.setI(1, p.ipSampleRateEnable); break;
     case C::guniclkip: v.setI(1, p.ipUnicastClock); break;
@@ -385,9 +504,9 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
         v.setI(1, p.ipUnicastClockState);
         v.setText(2, 32, p.ipUnicastClockText);
         break;
-    case C::gmaxlatencyip:
-    case C::glatencyip: v.setI(9, 1000); break;
-    case C::gframeip: v.setI(9, 16); break;
+    case C::gmaxlatencyip: v.setI(9, p.ipMaxLatency); break;
+    case C::glatencyip: v.setI(9, p.ipLatency); break;
+    case C::gframeip: v.setI(9, p.ipFrameSize); break;
     case C::grxportrng:
         v.setI(1, 5004);
         v.setI(2, 5100);
@@ -404,6 +523,8 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
 DeviceMessage CFrameModel::current(CommandId get, const DeviceMessage& address) const {
     const auto it = m_values.find(keyOf(get, address));
     DeviceMessage v = it != m_values.end() ? it->second : defaultValue(get, address);
+    if (isNamed(get))
+        v.setText(1, 32, address.text(1, 32)); // answered under the name it was asked by
     v.command = get;
     v.status = 0;
     v.tag = 0;
@@ -452,6 +573,59 @@ std::int32_t CFrameModel::checkAddress(CommandId get, const DeviceMessage& reque
         if (value < bound.lo || value > hi)
             return kStatusOutOfRange;
     }
+    return 0;
+}
+
+bool CFrameModel::ipModuleLocked() const {
+    const int domainState = current(C::gbkdomain, {}).i(3);
+    return current(C::gbklock, {}).i(1) != 0 || domainState == 1 || domainState == 2;
+}
+
+std::int32_t CFrameModel::checkValues(const DeviceMessage& request) const {
+    const CommandId id = request.command;
+    for (const ValueRule& rule : kValueRules) {
+        if (rule.set != id)
+            continue;
+        const std::int32_t value = request.i(rule.slot);
+        if (value < rule.lo || value > rule.hi)
+            return kStatusOutOfRange;
+    }
+    for (const AddressTexts& texts : kAddressTexts) {
+        if (texts.set != id)
+            continue;
+        for (const std::uint8_t slot : texts.slots)
+            if (slot != 0 && !isDottedQuad(request.text(slot, 16)))
+                return kStatusOutOfRange;
+    }
+    switch (id) {
+    case C::srateadptsrc: {
+        // Word clock (2) and video (4) only synchronise; PHD needs the PHD ports.
+        const std::int32_t source = request.i(1);
+        if (source == 2 || source == 4 || ((source == 13 || source == 14) && !m_profile.hasPhd()))
+            return kStatusOutOfRange;
+        break;
+    }
+    case C::sphdmode:
+        if (!m_profile.hasPhd())
+            return kStatusOutOfRange;
+        break;
+    case C::smadiinmode:
+    case C::smadioutmode:
+    case C::smadidsdmode:
+        // MADI ports 2 and 3 are the SFP module's.
+        if (request.i(1) >= 2 && !m_profile.modules[kSfpModule].present)
+            return kStatusOutOfRange;
+        break;
+    case C::sbkname:
+        if (request.text(1, 32).empty())
+            return kStatusOutOfRange;
+        break;
+    default: break;
+    }
+    if (std::find(std::begin(kIpModuleSettings), std::end(kIpModuleSettings), id) !=
+            std::end(kIpModuleSettings) &&
+        ipModuleLocked())
+        return kStatusNotInThisMode;
     return 0;
 }
 
@@ -549,7 +723,10 @@ Outcome CFrameModel::handleSet(const DeviceMessage& request, CommandId get) {
     Outcome out;
     const CommandId id = request.command;
     if (get != C::InvalidReply) {
-        if (const std::int32_t status = checkAddress(get, request); status != 0) {
+        std::int32_t status = checkAddress(get, request);
+        if (status == 0)
+            status = checkValues(request);
+        if (status != 0) {
             out.replies.push_back(reply(errorReply(request, status)));
             return out;
         }
@@ -677,17 +854,30 @@ Outcome CFrameModel::handleBoardInfo(const DeviceMessage& request) {
 
 Outcome CFrameModel::handlePerform(const DeviceMessage& request) {
     // One request sets frame size and latency of a named device.
+    // The latency must lie between 250 us and the module's maximum, and the
+    // packet size code be one the module knows.
     Outcome out;
-    if (!m_profile.modules[kIpModule].present) {
-        out.replies.push_back(reply(errorReply(request, kStatusOutOfRange)));
+    std::int32_t status = m_profile.modules[kIpModule].present ? 0 : kStatusOutOfRange;
+    if (status == 0)
+        status = checkValues(request);
+    const std::int32_t frameSize = request.i(10);
+    const std::int32_t latencyUs = request.i(9);
+    const std::int32_t maxLatency = current(C::gmaxlatencyip, request).i(9);
+    if (status == 0 && (latencyUs < 250 || latencyUs > std::max(maxLatency, 250) ||
+                        (frameSize != 4 && frameSize != 8 && frameSize != 16 && frameSize != 32)))
+        status = kStatusOutOfRange;
+    if (status != 0) {
+        out.replies.push_back(reply(errorReply(request, status)));
         return out;
     }
     DeviceMessage frame = current(C::gframeip, request);
-    frame.setI(9, request.i(10));
+    frame.setI(9, frameSize);
     store(C::gframeip, frame);
     DeviceMessage latency = current(C::glatencyip, request);
-    latency.setI(9, request.i(9));
+    latency.setI(9, latencyUs);
     store(C::glatencyip, latency);
+    out.announcements.push_back(messageLine(C::gframeip, request));
+    out.announcements.push_back(messageLine(C::glatencyip, request));
     DeviceMessage r = request;
     r.flags = FlagReply;
     out.replies.push_back(reply(r));
@@ -835,7 +1025,7 @@ std::string CFrameModel::serialNumber() const {
 NetworkSettings CFrameModel::network() const {
     const DeviceMessage v = current(C::gip, {});
     return {v.i(1), std::string(v.text(2, 16)), std::string(v.text(6, 16)),
-            std::string(v.text(10, 16))};
+            std::string(v.text(10, 16)), "0.0.0.0"};
 }
 
 void CFrameModel::setNetwork(const NetworkSettings& n) {

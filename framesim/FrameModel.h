@@ -89,6 +89,9 @@ private:
     using Key = std::pair<CommandId, std::string>;
 
     Key keyOf(CommandId get, const DeviceMessage& address) const;
+    bool isOwnName(std::string_view name) const;
+    std::int32_t checkValues(const DeviceMessage& request) const;
+    bool ipModuleLocked() const;
     DeviceMessage defaultValue(CommandId get, const DeviceMessage& address) const;
     std::int32_t checkAddress(CommandId get, const DeviceMessage& request) const;
     std::string reply(const DeviceMessage& m, std::span<const std::string> items = {}) const;

@@ -204,8 +204,32 @@ bool applyNetwork(NetworkSettings& n, std::string_view field, std::string_view v
         n.mask = unquote(value);
     else if (field == "gateway")
         n.gateway = unquote(value);
+    else if (field == "dns")
+        n.dns = unquote(value);
     else
         return false;
+    return true;
+}
+
+// "a,b,c" into exactly N integers; `out` is left alone unless all of them parse.
+template <std::size_t N>
+bool toInts(std::string_view value, std::array<int, N>& out) {
+    const auto f = splitFields(value);
+    std::array<int, N> v{};
+    if (f.size() != N)
+        return false;
+    for (std::size_t k = 0; k < N; ++k)
+        if (!toInt(f[k], v[k]))
+            return false;
+    out = v;
+    return true;
+}
+
+bool toMadiPort(std::string_view value, MadiPort& port) {
+    std::array<int, 5> v{};
+    if (!toInts(value, v))
+        return false;
+    port = {v[0], {v[1], v[2], v[3]}, v[4]};
     return true;
 }
 
@@ -290,6 +314,11 @@ int FrameProfile::versionNumber() const {
 
 int FrameProfile::crosspointCount() const {
     return versionNumber() >= 2000001 && family() == 0 ? 1536 : 1024;
+}
+
+bool FrameProfile::hasPhd() const {
+    const std::string& board = modules[kMainBoardModule].boardText;
+    return board.size() < 6 || board[5] != '1';
 }
 
 int FrameProfile::cardType(int slot) const {
@@ -380,6 +409,40 @@ bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
         ok = toInt(value, p.ipSwitchMode);
     else if (key == "ip-module.unicast-clock")
         ok = toInt(value, p.ipUnicastClock);
+    else if (key == "ip-module.sample-rate-control")
+        ok = toInt(value, p.ipSampleRateEnable);
+    else if (key == "ip-module.preferred-master")
+        ok = toInt(value, p.ipPreferredMaster);
+    else if (key == "ip-module.latency")
+        ok = toInt(value, p.ipLatency);
+    else if (key == "ip-module.max-latency")
+        ok = toInt(value, p.ipMaxLatency);
+    else if (key == "ip-module.frame-size")
+        ok = toInt(value, p.ipFrameSize);
+    else if (key == "ip-module.lock")
+        ok = toInt(value, p.ipLock);
+    else if (key == "ip-module.domain-state")
+        ok = toInt(value, p.ipDomainState);
+    else if (key == "system-delay")
+        ok = toInt(value, p.systemDelay);
+    else if (key == "rate-adapt-source")
+        ok = toInt(value, p.rateAdaptSource);
+    else if (key == "word-clock-out")
+        ok = toInt(value, p.wordClockOut);
+    else if (key == "sync-term")
+        ok = toInt(value, p.syncTerm);
+    else if (key == "aes-channel-status")
+        ok = toInt(value, p.aesChannelStatus);
+    else if (key == "phd")
+        ok = toInts(value, p.phdMode);
+    else if (key == "opt-redundancy")
+        ok = toInts(value, p.optRedundancy);
+    else if (indexedKey(key, "madi.", 1, 3, index, rest) && rest.empty())
+        ok = toMadiPort(value, p.madi[static_cast<std::size_t>(index)]);
+    else if (indexedKey(key, "opt-mode.", 1, 2, index, rest) && rest.empty())
+        ok = toInt(value, p.optMode[static_cast<std::size_t>(index)]);
+    else if (indexedKey(key, "hotlink.", 1, 2, index, rest) && rest.empty())
+        ok = toInts(value, p.hotlink[static_cast<std::size_t>(index)]);
     else if (key.starts_with("network."))
         ok = applyNetwork(p.network, key.substr(8), value);
     else if (key.starts_with("fault."))

@@ -37,6 +37,15 @@ struct NetworkSettings {
     std::string address;
     std::string mask;
     std::string gateway;
+    std::string dns = "0.0.0.0"; // the IP audio module's interfaces only
+};
+
+// One MADI port: input mode, the three output values in wire order (channel
+// status, legacy frame, channel count) and the DSD mode.
+struct MadiPort {
+    int inMode = 0;
+    std::array<int, 3> outModes{};
+    int dsdMode = 0;
 };
 
 // What frame is being imitated: identity, fitted hardware, the values it starts
@@ -51,7 +60,7 @@ struct FrameProfile {
     std::string serial = "000000000001";
     int runMode = 1; // 0 recovery, 1 application, 2 the "#" state
 
-    NetworkSettings network{0, "127.0.0.2", "255.0.0.0", "0.0.0.0"};
+    NetworkSettings network{0, "127.0.0.2", "255.0.0.0", "0.0.0.0", "0.0.0.0"};
     std::string mac = "0050C2000001";
 
     std::array<ModuleRecord, kModuleCount + 1> modules{}; // [1..20]
@@ -70,8 +79,20 @@ struct FrameProfile {
     std::array<std::string, kMainInputs + 1> inputStatus{}; // [1..14], up to 3 characters
     std::map<int, int> crosspoints; // output -> input the frame starts with; the rest unrouted
 
-    NetworkSettings ipPrimary{0, "192.168.10.2", "255.255.255.0", "0.0.0.0"};
-    NetworkSettings ipSecondary{0, "192.168.11.2", "255.255.255.0", "0.0.0.0"};
+    // Frame-wide settings the settings pages edit.
+    int systemDelay = 0;     // samples, 0..64
+    int rateAdaptSource = 1; // 1 internal, 3 AES11, 5..12 AES, 13/14 PHD, 15..18
+    int wordClockOut = 0;
+    int syncTerm = 0;
+    int aesChannelStatus = 0;
+    std::array<MadiPort, 4> madi{};              // [1] coax, [2..3] the SFP ports
+    std::array<int, 3> phdMode{};                // port configuration, emulation port 1, port 2
+    std::array<int, 3> optMode{0, 1, 1};         // [1..2]: 0 disabled, 1 MADI, 2 Hotlink
+    std::array<int, 2> optRedundancy{};          // enable, mode
+    std::array<std::array<int, 2>, 3> hotlink{}; // [1..2]: input mode, output mode
+
+    NetworkSettings ipPrimary{0, "192.168.10.2", "255.255.255.0", "0.0.0.0", "0.0.0.0"};
+    NetworkSettings ipSecondary{0, "192.168.11.2", "255.255.255.0", "0.0.0.0", "0.0.0.0"};
     std::string ipMac = "001DC1000001";
     std::string ipSecondaryMac = "001DC1000002";
     std::string ipName = "Frame-IP";
@@ -80,6 +101,12 @@ struct FrameProfile {
     int ipUnicastClock = 0;
     int ipUnicastClockState = 0;
     std::string ipUnicastClockText = "Idle";
+    int ipPreferredMaster = 0;
+    int ipLatency = 1000;    // microseconds
+    int ipMaxLatency = 1000; // microseconds
+    int ipFrameSize = 16;    // packet size code
+    int ipLock = 0;          // non-zero: the module takes no settings from here
+    int ipDomainState = 0;   // 1 or 2: the module belongs to a managed domain
 
     std::string bindAddress = "127.0.0.2";
     std::uint16_t tcpPort = 10003;
@@ -97,6 +124,8 @@ struct FrameProfile {
     int crosspointCount() const;
     // The card type of slot 1..8 from its board code; 0 when nothing is fitted.
     int cardType(int slot) const;
+    // The main board's sixth board code character is "1" on frames without PHD.
+    bool hasPhd() const;
     // The TCP port the command server listens on: the telnet port in recovery
     // mode and in the "#" state.
     std::uint16_t commandPort() const { return runMode == 1 ? tcpPort : telnetPort; }
