@@ -167,6 +167,8 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent), m_model(new CLis
     table().setDefaultEditor(m_defaultEditor);
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CListCtrlEx::onHeaderClicked);
+    // The editor follows its cell when columns are resized.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { placeEditor(); });
     // Scrolling moves the cell away from under its editor: the edit ends.
     for (auto* bar : {verticalScrollBar(), horizontalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, this, [this] {
@@ -470,11 +472,20 @@ void CListCtrlEx::onHeaderClicked(int column) {
         endEdit(true);
     const int direction =
         m_model->sort([&](std::vector<int>* order) { return table().headerClick(column, order); });
-    if (direction == 0)
-        return;
-    horizontalHeader()->setSortIndicatorShown(true);
-    horizontalHeader()->setSortIndicator(column,
-                                         direction > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    auto* header = horizontalHeader();
+    if (direction != 0) {
+        m_arrowColumn = column;
+        m_arrowOrder = direction > 0 ? Qt::AscendingOrder : Qt::DescendingOrder;
+    }
+    // The header flips its arrow on every click by itself; put it back where
+    // the rows really are sorted, and nowhere when they never were.
+    header->setSortIndicatorShown(m_arrowColumn >= 0);
+    header->setSortIndicator(m_arrowColumn, m_arrowOrder);
+}
+
+void CListCtrlEx::updateGeometries() {
+    QTableView::updateGeometries();
+    placeEditor();
 }
 
 void CListCtrlEx::applyResort(int column) {

@@ -103,7 +103,7 @@ public:
     void deleteSelectedRows();
     void deleteAllRows();
     // Selects or deselects one row, or every row when `row` is negative.
-    void selectRow(int row, bool select);
+    void selectRow(int row, bool select = true);
 
     void setDeleteKeyRemovesRows(bool on) { m_deleteKey = on; }
     void setTabAppendsRows(bool on) { m_appendRows = on; }
@@ -135,6 +135,7 @@ protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void updateGeometries() override;
 
 private:
     struct Editor {
@@ -177,6 +178,8 @@ private:
     Edit m_edit;
     ListCell m_tabCursor;
     bool m_ending = false;
+    int m_arrowColumn = -1; // where the sort arrow belongs
+    Qt::SortOrder m_arrowOrder = Qt::AscendingOrder;
     bool m_deleteKey = false;
     bool m_appendRows = false;
     AppendRow m_appendHandler;

@@ -1,6 +1,7 @@
 #include "controls/CListCtrlEx.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -150,6 +151,14 @@ TEST_F(ListCtrlWidgetTest, ClickElsewhereCommits) {
     EXPECT_FALSE(list->isEditing());
     EXPECT_EQ(list->text(0, 1), QStringLiteral("9"));
     EXPECT_FALSE(box());
+
+    // A click ends the edit even where it takes no focus, with any button.
+    after->setFocusPolicy(Qt::NoFocus);
+    list->editCell(1, 1);
+    type(QStringLiteral("8"));
+    QTest::mouseClick(after, Qt::RightButton);
+    EXPECT_FALSE(list->isEditing());
+    EXPECT_EQ(list->text(1, 1), QStringLiteral("8"));
 
     // A click on another cell of the same list ends the edit as well.
     list->editCell(0, 2);
@@ -324,6 +333,76 @@ TEST_F(ListCtrlWidgetTest, EditorWiderThanTheListIsCutToIt) {
     list->editCell(0, 2);
     ASSERT_NE(box(), nullptr);
     EXPECT_LE(box()->width(), list->viewport()->width() - 4);
+}
+
+} // namespace
+} // namespace velmar
+
+namespace velmar {
+namespace {
+
+TEST_F(ListCtrlWidgetTest, ClickOnAColumnThatDoesNotSortKeepsOrderAndArrow) {
+    list->setText(0, 2, QStringLiteral("b"));
+    list->setText(1, 2, QStringLiteral("a"));
+    list->setText(2, 2, QStringLiteral("c"));
+    list->setColumnSort(2, static_cast<int>(SortType::Text), kSortAscending);
+    auto* header = list->horizontalHeader();
+    auto clickHeader = [&](int section) {
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + 10, header->height() / 2));
+    };
+    clickHeader(0); // Source has no sort flags
+    EXPECT_FALSE(header->isSortIndicatorShown());
+    EXPECT_EQ(list->text(0, 0), QStringLiteral("src0"));
+
+    clickHeader(2);
+    EXPECT_EQ(list->text(0, 2), QStringLiteral("a"));
+    clickHeader(2); // a fixed direction stays ascending
+    EXPECT_EQ(list->text(0, 2), QStringLiteral("a"));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    clickHeader(0);
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+}
+
+// Enter and Escape in the editor belong to the edit, not to the dialog's
+// default and cancel buttons.
+TEST(ListCtrlInDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
+    QDialog dialog;
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new CListCtrlEx(&dialog);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    layout->addWidget(list);
+    layout->addWidget(ok);
+    list->addColumn(QStringLiteral("Priority"));
+    list->insertRow(0, QStringLiteral("1"));
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+
+    ASSERT_TRUE(list->editCell(0, 0));
+    auto* box = qobject_cast<QLineEdit*>(list->activeEditor());
+    ASSERT_NE(box, nullptr);
+    box->setText(QStringLiteral("4"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(list->text(0, 0), QStringLiteral("4"));
+
+    ASSERT_TRUE(list->editCell(0, 0));
+    QTest::keyClick(list->activeEditor(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(list->isEditing());
+}
+
+TEST_F(ListCtrlWidgetTest, EditorFollowsItsCellWhenAColumnIsResized) {
+    list->editCell(0, 2);
+    list->setColumnWidth(1, 120);
+    EXPECT_EQ(box()->geometry().left(), list->visualRect(list->listModel().index(0, 2)).left());
 }
 
 } // namespace
