@@ -1,6 +1,9 @@
 #include "controls/CListCtrlEx.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDateEdit>
 #include <QDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -9,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -159,6 +163,22 @@ TEST_F(ListCtrlWidgetTest, ClickElsewhereCommits) {
     QTest::mouseClick(after, Qt::RightButton);
     EXPECT_FALSE(list->isEditing());
     EXPECT_EQ(list->text(1, 1), QStringLiteral("8"));
+
+    // So do a wheel turn and a context menu elsewhere.
+    list->editCell(2, 1);
+    type(QStringLiteral("6"));
+    QWheelEvent wheel(QPointF(5, 5), after->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120),
+                      Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(after, &wheel);
+    EXPECT_FALSE(list->isEditing());
+    EXPECT_EQ(list->text(2, 1), QStringLiteral("6"));
+    list->editCell(2, 1);
+    type(QStringLiteral("4"));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5),
+                           after->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(after, &menu);
+    EXPECT_FALSE(list->isEditing());
+    EXPECT_EQ(list->text(2, 1), QStringLiteral("4"));
 
     // A click on another cell of the same list ends the edit as well.
     list->editCell(0, 2);
@@ -397,6 +417,30 @@ TEST(ListCtrlInDialogTest, EnterAndEscapeDoNotCloseTheDialog) {
     QTest::keyClick(list->activeEditor(), Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(list->isEditing());
+}
+
+TEST_F(ListCtrlWidgetTest, DatePickerEditorAndLocaleDateSort) {
+    auto* picker = new QDateEdit;
+    picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    list->setColumnEditor(2, list->addEditor(picker)); // no callbacks: the text travels
+    const QDate dates[] = {QDate(2026, 3, 1), QDate(2025, 12, 31), QDate(2026, 1, 5)};
+    for (int r = 0; r < 3; ++r)
+        list->setText(r, 2, picker->locale().toString(dates[r], picker->displayFormat()));
+
+    list->editCell(0, 2);
+    ASSERT_EQ(list->activeEditor(), picker);
+    EXPECT_EQ(picker->date(), dates[0]);
+    picker->setDate(QDate(2026, 2, 1));
+    QTest::keyClick(picker, Qt::Key_Return);
+    EXPECT_EQ(list->text(0, 2), picker->text());
+
+    list->setColumnSort(2, static_cast<int>(SortType::Date), kSortAscending);
+    auto* header = list->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+    EXPECT_EQ(list->text(0, 0), QStringLiteral("src1")); // 2025-12-31
+    EXPECT_EQ(list->text(1, 0), QStringLiteral("src2")); // 2026-01-05
+    EXPECT_EQ(list->text(2, 0), QStringLiteral("src0")); // 2026-02-01
 }
 
 TEST_F(ListCtrlWidgetTest, EditorFollowsItsCellWhenAColumnIsResized) {
