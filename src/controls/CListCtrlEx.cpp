@@ -404,11 +404,12 @@ void CListCtrlEx::endEdit(bool commit) {
     else if (!widget)
         result = EditResult::Reject; // the owner destroyed its editor mid-edit
 
+    m_lastEdited = {edit.row, edit.column};
     if (result != EditResult::Reject && table().hasCell(edit.row, edit.column)) {
         m_model->setText(edit.row, edit.column, newText);
         Q_EMIT cellEdited(edit.row, edit.column);
         if (result == EditResult::AcceptResort)
-            applyResort(edit.column);
+            m_lastEdited.row = applyResort(edit.column, edit.row);
     }
     m_ending = false;
 }
@@ -416,7 +417,15 @@ void CListCtrlEx::endEdit(bool commit) {
 bool CListCtrlEx::appendRow() { return m_appendHandler ? m_appendHandler(*this) : false; }
 
 bool CListCtrlEx::handleTab(bool backwards) {
-    const ListCell from = isEditing() ? editedCell() : m_tabCursor;
+    ListCell from = m_tabCursor;
+    if (isEditing()) {
+        // Commit before choosing the next cell: an edit that re-sorts moves
+        // its row, and Tab continues from where the row went.
+        endEdit(true);
+        if (m_ending)
+            return true;
+        from = m_lastEdited;
+    }
     const TabStep step = table().tabStep(from, backwards, m_appendRows);
     switch (step.kind) {
     case TabStep::Move: editCell(step.cell.row, step.cell.column); return true;
@@ -488,8 +497,15 @@ void CListCtrlEx::updateGeometries() {
     placeEditor();
 }
 
-void CListCtrlEx::applyResort(int column) {
-    m_model->sort([&](std::vector<int>* order) { return table().resort(column, order); });
+int CListCtrlEx::applyResort(int column, int row) {
+    std::vector<int> moved;
+    m_model->sort([&](std::vector<int>* order) {
+        int direction = table().resort(column, order);
+        moved = *order;
+        return direction;
+    });
+    auto it = std::find(moved.begin(), moved.end(), row);
+    return it == moved.end() ? row : static_cast<int>(it - moved.begin());
 }
 
 bool CListCtrlEx::insideEditor(const QObject* object) const {

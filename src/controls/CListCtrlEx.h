@@ -165,7 +165,8 @@ private:
     bool watchEdit(QObject* watched, QEvent* event);
     bool handleTab(bool backwards);
     void onHeaderClicked(int column);
-    void applyResort(int column);
+    // Sorts again by `column`; returns where `row` went.
+    int applyResort(int column, int row);
     bool insideEditor(const QObject* object) const;
     bool dropDownOpen() const;
     void placeEditor();
@@ -177,6 +178,7 @@ private:
     int m_defaultEditor = kNoEditor;
     Edit m_edit;
     ListCell m_tabCursor;
+    ListCell m_lastEdited; // after its row moved with a re-sort
     bool m_ending = false;
     int m_arrowColumn = -1; // where the sort arrow belongs
     Qt::SortOrder m_arrowOrder = Qt::AscendingOrder;

@@ -311,6 +311,18 @@ TEST_F(ListCtrlWidgetTest, ComboEditorWithResortResult) {
     EXPECT_EQ(list->text(2, 1), QStringLiteral("9"));
 }
 
+TEST_F(ListCtrlWidgetTest, TabAfterAResortContinuesOnTheEditedRow) {
+    list->setColumnEditor(1, list->addEditor(new QLineEdit, {},
+                                             [](QWidget*, int, int, QString&, qint64, CListCtrlEx&,
+                                                bool commit) { return commit ? -1 : 0; }));
+    list->setColumnSort(1, static_cast<int>(SortType::Integer), kSortAscending);
+    list->editCell(0, 1);
+    type(QStringLiteral("9"));
+    QTest::keyClick(box(), Qt::Key_Tab);
+    ASSERT_EQ(list->text(2, 0), QStringLiteral("src0"));
+    EXPECT_EQ(list->editedCell(), (ListCell{2, 2}));
+}
+
 TEST_F(ListCtrlWidgetTest, DeleteKeyRemovesSelectedRowsOnlyWhenSwitchedOn) {
     list->setFocus();
     list->selectRow(1, true);
