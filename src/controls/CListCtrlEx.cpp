@@ -111,6 +111,12 @@ void CListModel::clear() {
     endResetModel();
 }
 
+void CListModel::assignRows(std::vector<std::vector<std::string>> rows) {
+    beginResetModel();
+    m_table.assignRows(std::move(rows));
+    endResetModel();
+}
+
 void CListModel::setText(int row, int column, const QString& text) {
     if (!m_table.hasCell(row, column))
         return;
@@ -203,6 +209,20 @@ int CListCtrlEx::insertRow(int position, const QString& firstText) {
         placeEditor();
     }
     return row;
+}
+
+void CListCtrlEx::setRows(const QList<QStringList>& rows) {
+    if (isEditing())
+        endEdit(false);
+    std::vector<std::vector<std::string>> texts;
+    texts.reserve(static_cast<std::size_t>(rows.size()));
+    for (const auto& row : rows) {
+        auto& out = texts.emplace_back();
+        for (const auto& cell : row)
+            out.push_back(toText(cell));
+    }
+    m_model->assignRows(std::move(texts));
+    m_tabCursor = {};
 }
 
 QString CListCtrlEx::text(int row, int column) const {

@@ -33,6 +33,7 @@ public:
     int insertRow(int position, const QString& firstText);
     void removeRow(int row);
     void clear();
+    void assignRows(std::vector<std::vector<std::string>> rows);
     void setText(int row, int column, const QString& text);
     void cellsChanged(int firstRow, int lastRow); // colours or flags of whole rows
     // Runs a sort of the table and moves the view's persistent indexes along.
@@ -75,6 +76,9 @@ public:
     int addColumn(const QString& title, int width = -1);
     int insertRow(int position, const QString& firstText);
     int rowCount() const { return table().rowCount(); }
+    // Fills the whole list in one go (one reset instead of a change per row),
+    // for lists of thousands of rows. Any edit in progress is cancelled.
+    void setRows(const QList<QStringList>& rows);
     QString text(int row, int column) const;
     void setText(int row, int column, const QString& text);
 

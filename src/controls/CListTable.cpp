@@ -65,6 +65,17 @@ void CListTable::removeRow(int row) {
 
 void CListTable::clear() { m_rows.clear(); }
 
+void CListTable::assignRows(std::vector<std::vector<std::string>> rows) {
+    m_rows.clear();
+    m_rows.reserve(rows.size());
+    for (auto& texts : rows) {
+        texts.resize(std::max<std::size_t>(m_columns.size(), 1));
+        ListRow r;
+        r.texts = std::move(texts);
+        m_rows.push_back(std::move(r));
+    }
+}
+
 bool CListTable::hasCell(int row, int c) const {
     return row >= 0 && row < rowCount() && c >= 0 && c < columnCount();
 }

@@ -92,6 +92,8 @@ public:
     int insertRow(int position, std::string_view firstText);
     void removeRow(int row);
     void clear();
+    // Replaces every row at once; texts beyond the columns are dropped.
+    void assignRows(std::vector<std::vector<std::string>> rows);
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     bool hasCell(int row, int c) const;
     const ListRow& row(int r) const { return m_rows.at(static_cast<std::size_t>(r)); }

@@ -347,6 +347,21 @@ TEST_F(ListCtrlWidgetTest, DeletingTheEditedRowCancelsItsEdit) {
     EXPECT_EQ(list->text(0, 2), QStringLiteral("stays"));
 }
 
+TEST_F(ListCtrlWidgetTest, SetRowsFillsALongListAndCancelsTheEdit) {
+    list->editCell(0, 2);
+    type(QStringLiteral("lost"));
+    QList<QStringList> rows;
+    for (int r = 0; r < 2048; ++r)
+        rows.append({QStringLiteral("ch%1").arg(r + 1), QString::number(r % 32)});
+    list->setRows(rows);
+    EXPECT_FALSE(list->isEditing());
+    ASSERT_EQ(list->rowCount(), 2048);
+    EXPECT_EQ(list->text(2047, 0), QStringLiteral("ch2048"));
+    EXPECT_EQ(list->text(0, 2), QString());
+    EXPECT_EQ(list->listModel().rowCount(), 2048);
+    EXPECT_TRUE(list->editCell(2047, 1));
+}
+
 TEST_F(ListCtrlWidgetTest, ColoursReachTheView) {
     list->setColumnColours(1, Qt::blue, QColor());
     list->setRowColours(0, QColor(), Qt::yellow);

@@ -108,6 +108,21 @@ TEST(ListTableTest, InsertOutsideTheTableAppendsAndTextOutsideIsIgnored) {
     EXPECT_EQ(t.rowCount(), 5);
 }
 
+TEST(ListTableTest, AssignRowsReplacesEverythingAndFitsTheColumns) {
+    CListTable t = makeTable();
+    t.setRowUserData(0, 5);
+    t.setRowReadOnly(0, true);
+    t.assignRows({{"a", "1", "x", "surplus"}, {"b"}});
+    ASSERT_EQ(t.rowCount(), 2);
+    EXPECT_EQ(t.text(0, 2), "x");
+    EXPECT_EQ(t.text(0, 3), "");
+    EXPECT_EQ(t.text(1, 2), "");
+    EXPECT_EQ(t.rowUserData(0), 0); // the old row's descriptor went with it
+    EXPECT_TRUE(t.isEditable(0, 1));
+    t.setText(1, 2, "set");
+    EXPECT_EQ(t.text(1, 2), "set");
+}
+
 TEST(ListTableTest, HeaderClickSortsAndToggles) {
     CListTable t = makeTable(0);
     for (const char* p : {"10", "9", "010", "2"})
