@@ -132,7 +132,7 @@ void CListModel::cellsChanged(int firstRow, int lastRow) {
     Q_EMIT dataChanged(index(firstRow, 0), index(lastRow, m_table.columnCount() - 1));
 }
 
-int CListModel::sort(const std::function<int(std::vector<int>*)>& doSort) {
+int CListModel::sortRows(const std::function<int(std::vector<int>*)>& doSort) {
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> order;
     const int direction = doSort(&order);
@@ -499,8 +499,8 @@ void CListCtrlEx::mouseDoubleClickEvent(QMouseEvent* event) {
 void CListCtrlEx::onHeaderClicked(int column) {
     if (isEditing())
         endEdit(true);
-    const int direction =
-        m_model->sort([&](std::vector<int>* order) { return table().headerClick(column, order); });
+    const int direction = m_model->sortRows(
+        [&](std::vector<int>* order) { return table().headerClick(column, order); });
     auto* header = horizontalHeader();
     if (direction != 0) {
         m_arrowColumn = column;
@@ -519,7 +519,7 @@ void CListCtrlEx::updateGeometries() {
 
 int CListCtrlEx::applyResort(int column, int row) {
     std::vector<int> moved;
-    m_model->sort([&](std::vector<int>* order) {
+    m_model->sortRows([&](std::vector<int>* order) {
         int direction = table().resort(column, order);
         moved = *order;
         return direction;

@@ -37,7 +37,7 @@ public:
     void setText(int row, int column, const QString& text);
     void cellsChanged(int firstRow, int lastRow); // colours or flags of whole rows
     // Runs a sort of the table and moves the view's persistent indexes along.
-    int sort(const std::function<int(std::vector<int>*)>& doSort);
+    int sortRows(const std::function<int(std::vector<int>*)>& doSort);
 
 private:
     CListTable m_table;
