@@ -292,13 +292,24 @@ void CListCtrlEx::setCellEditor(int row, int column, int editor) {
 void CListCtrlEx::deleteRow(int row) {
     if (row < 0 || row >= rowCount())
         return;
-    // An edit on the vanishing row has nowhere to go; any other one is kept.
-    if (isEditing())
+    if (isEditing()) {
+        // An edit on the vanishing row has nowhere to go; any other one is
+        // committed, and if that re-sorts, the row to delete is followed to
+        // its new place.
+        m_lastOrder.clear();
         endEdit(m_edit.row != row);
+        if (m_ending)
+            return;
+        auto it = std::find(m_lastOrder.begin(), m_lastOrder.end(), row);
+        if (it != m_lastOrder.end())
+            row = static_cast<int>(it - m_lastOrder.begin());
+    }
     m_model->removeRow(row);
 }
 
 void CListCtrlEx::deleteSelectedRows() {
+    if (isEditing())
+        endEdit(true); // first, so the selection is read after any re-sort
     QList<int> rows;
     for (const auto& index : selectionModel()->selectedRows())
         rows.append(index.row());
@@ -518,14 +529,14 @@ void CListCtrlEx::updateGeometries() {
 }
 
 int CListCtrlEx::applyResort(int column, int row) {
-    std::vector<int> moved;
+    m_lastOrder.clear();
     m_model->sortRows([&](std::vector<int>* order) {
         int direction = table().resort(column, order);
-        moved = *order;
+        m_lastOrder = *order;
         return direction;
     });
-    auto it = std::find(moved.begin(), moved.end(), row);
-    return it == moved.end() ? row : static_cast<int>(it - moved.begin());
+    auto it = std::find(m_lastOrder.begin(), m_lastOrder.end(), row);
+    return it == m_lastOrder.end() ? row : static_cast<int>(it - m_lastOrder.begin());
 }
 
 bool CListCtrlEx::insideEditor(const QObject* object) const {

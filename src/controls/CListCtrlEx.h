@@ -182,7 +182,8 @@ private:
     int m_defaultEditor = kNoEditor;
     Edit m_edit;
     ListCell m_tabCursor;
-    ListCell m_lastEdited; // after its row moved with a re-sort
+    ListCell m_lastEdited;        // after its row moved with a re-sort
+    std::vector<int> m_lastOrder; // old row of each position after that re-sort
     bool m_ending = false;
     int m_arrowColumn = -1; // where the sort arrow belongs
     Qt::SortOrder m_arrowOrder = Qt::AscendingOrder;

@@ -323,6 +323,20 @@ TEST_F(ListCtrlWidgetTest, TabAfterAResortContinuesOnTheEditedRow) {
     EXPECT_EQ(list->editedCell(), (ListCell{2, 2}));
 }
 
+TEST_F(ListCtrlWidgetTest, DeletingAnotherRowDuringAnEditThatResortsDeletesThatRow) {
+    list->setColumnEditor(1, list->addEditor(new QLineEdit, {},
+                                             [](QWidget*, int, int, QString&, qint64, CListCtrlEx&,
+                                                bool commit) { return commit ? -1 : 0; }));
+    list->setColumnSort(1, static_cast<int>(SortType::Integer), kSortAscending);
+    list->editCell(0, 1);
+    type(QStringLiteral("9")); // src0 will sort to the end
+    list->deleteRow(1);        // src1
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->text(0, 0), QStringLiteral("src2"));
+    EXPECT_EQ(list->text(1, 0), QStringLiteral("src0"));
+    EXPECT_EQ(list->text(1, 1), QStringLiteral("9"));
+}
+
 TEST_F(ListCtrlWidgetTest, DeleteKeyRemovesSelectedRowsOnlyWhenSwitchedOn) {
     list->setFocus();
     list->selectRow(1, true);
