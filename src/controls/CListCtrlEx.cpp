@@ -164,13 +164,13 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent), m_model(new CLis
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     const QPalette pal = palette();
-    table().setDefaultColours(toColour(pal.color(QPalette::Text)),
-                              toColour(pal.color(QPalette::Base)));
+    m_model->table().setDefaultColours(toColour(pal.color(QPalette::Text)),
+                                       toColour(pal.color(QPalette::Base)));
 
     auto* box = new QLineEdit;
     box->setObjectName(QStringLiteral("listEditBox"));
     m_defaultEditor = addEditor(box);
-    table().setDefaultEditor(m_defaultEditor);
+    m_model->table().setDefaultEditor(m_defaultEditor);
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CListCtrlEx::onHeaderClicked);
     // The editor follows its cell when columns are resized.
@@ -226,44 +226,48 @@ void CListCtrlEx::setRows(const QList<QStringList>& rows) {
 }
 
 QString CListCtrlEx::text(int row, int column) const {
-    return QString::fromStdString(table().text(row, column));
+    return QString::fromStdString(m_model->table().text(row, column));
 }
 
 void CListCtrlEx::setText(int row, int column, const QString& text) {
     m_model->setText(row, column, text);
 }
 
-void CListCtrlEx::setRowUserData(int row, qint64 data) { table().setRowUserData(row, data); }
+void CListCtrlEx::setRowUserData(int row, qint64 data) {
+    m_model->table().setRowUserData(row, data);
+}
 
-qint64 CListCtrlEx::rowUserData(int row) const { return table().rowUserData(row); }
+qint64 CListCtrlEx::rowUserData(int row) const { return m_model->table().rowUserData(row); }
 
 void CListCtrlEx::setRowColours(int row, const QColor& text, const QColor& back) {
-    table().setRowColours(row, toColour(text), toColour(back));
+    m_model->table().setRowColours(row, toColour(text), toColour(back));
     m_model->cellsChanged(row, row);
 }
 
 void CListCtrlEx::setColumnColours(int column, const QColor& text, const QColor& back) {
-    table().setColumnColours(column, toColour(text), toColour(back));
+    m_model->table().setColumnColours(column, toColour(text), toColour(back));
     m_model->cellsChanged(0, rowCount() - 1);
 }
 
 void CListCtrlEx::setCellColours(int row, int column, const QColor& text, const QColor& back) {
-    table().setCellColours(row, column, toColour(text), toColour(back));
+    m_model->table().setCellColours(row, column, toColour(text), toColour(back));
     m_model->cellsChanged(row, row);
 }
 
 void CListCtrlEx::setColumnReadOnly(int column, bool readOnly) {
-    table().setColumnReadOnly(column, readOnly);
+    m_model->table().setColumnReadOnly(column, readOnly);
 }
-void CListCtrlEx::setRowReadOnly(int row, bool readOnly) { table().setRowReadOnly(row, readOnly); }
+void CListCtrlEx::setRowReadOnly(int row, bool readOnly) {
+    m_model->table().setRowReadOnly(row, readOnly);
+}
 void CListCtrlEx::setCellReadOnly(int row, int column, bool readOnly) {
-    table().setCellReadOnly(row, column, readOnly);
+    m_model->table().setCellReadOnly(row, column, readOnly);
 }
 void CListCtrlEx::setColumnSort(int column, int sortType, int sortFlags) {
-    table().setColumnSort(column, sortType, sortFlags);
+    m_model->table().setColumnSort(column, sortType, sortFlags);
 }
 void CListCtrlEx::setRowCompare(CListTable::RowCompare compare) {
-    table().setRowCompare(std::move(compare));
+    m_model->table().setRowCompare(std::move(compare));
 }
 
 int CListCtrlEx::addEditor(QWidget* editor, BeginEdit begin, EndEdit end) {
@@ -282,11 +286,11 @@ QWidget* CListCtrlEx::editorWidget(int editor) const {
 }
 
 void CListCtrlEx::setColumnEditor(int column, int editor) {
-    table().setColumnEditor(column, editor);
+    m_model->table().setColumnEditor(column, editor);
 }
-void CListCtrlEx::setRowEditor(int row, int editor) { table().setRowEditor(row, editor); }
+void CListCtrlEx::setRowEditor(int row, int editor) { m_model->table().setRowEditor(row, editor); }
 void CListCtrlEx::setCellEditor(int row, int column, int editor) {
-    table().setCellEditor(row, column, editor);
+    m_model->table().setCellEditor(row, column, editor);
 }
 
 void CListCtrlEx::deleteRow(int row) {
@@ -375,7 +379,7 @@ bool CListCtrlEx::editCell(int row, int column) {
         endEdit(true);
     if (m_ending || isEditing())
         return false; // an end callback is still deciding
-    const int editor = table().editorFor(row, column);
+    const int editor = m_model->table().editorFor(row, column);
     QWidget* widget = editorWidget(editor);
     if (editor == kNoEditor || !widget)
         return false;
@@ -436,7 +440,7 @@ void CListCtrlEx::endEdit(bool commit) {
         result = EditResult::Reject; // the owner destroyed its editor mid-edit
 
     m_lastEdited = {edit.row, edit.column};
-    if (result != EditResult::Reject && table().hasCell(edit.row, edit.column)) {
+    if (result != EditResult::Reject && m_model->table().hasCell(edit.row, edit.column)) {
         m_model->setText(edit.row, edit.column, newText);
         Q_EMIT cellEdited(edit.row, edit.column);
         if (result == EditResult::AcceptResort)
@@ -457,14 +461,14 @@ bool CListCtrlEx::handleTab(bool backwards) {
             return true;
         from = m_lastEdited;
     }
-    const TabStep step = table().tabStep(from, backwards, m_appendRows);
+    const TabStep step = m_model->table().tabStep(from, backwards, m_appendRows);
     switch (step.kind) {
     case TabStep::Move: editCell(step.cell.row, step.cell.column); return true;
     case TabStep::AppendRow: {
         endEdit(true);
         const int before = rowCount();
         if (appendRow() && rowCount() > before) {
-            const ListCell next = table().firstEditable(rowCount() - 1);
+            const ListCell next = m_model->table().firstEditable(rowCount() - 1);
             if (next.row >= 0)
                 editCell(next.row, next.column);
         }
@@ -511,7 +515,7 @@ void CListCtrlEx::onHeaderClicked(int column) {
     if (isEditing())
         endEdit(true);
     const int direction = m_model->sortRows(
-        [&](std::vector<int>* order) { return table().headerClick(column, order); });
+        [&](std::vector<int>* order) { return m_model->table().headerClick(column, order); });
     auto* header = horizontalHeader();
     if (direction != 0) {
         m_arrowColumn = column;
@@ -531,7 +535,7 @@ void CListCtrlEx::updateGeometries() {
 int CListCtrlEx::applyResort(int column, int row) {
     m_lastOrder.clear();
     m_model->sortRows([&](std::vector<int>* order) {
-        int direction = table().resort(column, order);
+        int direction = m_model->table().resort(column, order);
         m_lastOrder = *order;
         return direction;
     });

@@ -70,12 +70,12 @@ public:
     ~CListCtrlEx() override;
 
     CListModel& listModel() { return *m_model; }
-    CListTable& table() { return m_model->table(); }
+    // Read access for owners; changes go through the list so the view hears of them.
     const CListTable& table() const { return m_model->table(); }
 
     int addColumn(const QString& title, int width = -1);
     int insertRow(int position, const QString& firstText);
-    int rowCount() const { return table().rowCount(); }
+    int rowCount() const { return m_model->table().rowCount(); }
     // Fills the whole list in one go (one reset instead of a change per row),
     // for lists of thousands of rows. Any edit in progress is cancelled.
     void setRows(const QList<QStringList>& rows);
