@@ -1,0 +1,7 @@
+# The editable list and the group box with a check box or radio caption.
+target_sources(velmar_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CCheckableGroupBox.h
+  ${CMAKE_CURRENT_LIST_DIR}/CCheckableGroupBox.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CListCtrlEx.h
+  ${CMAKE_CURRENT_LIST_DIR}/CListCtrlEx.cpp
+)
