@@ -2,6 +2,7 @@
 
 #include "main/CodeTables.h"
 #include "protocol/RequestEncoder.h"
+#include "settings/SettingsFile.h"
 
 #include <array>
 #include <functional>
@@ -463,6 +464,28 @@ TEST(SettingsApply, CardsGoOutSlotBySlot) {
     after->cards[3].channels[8].daMute = 1;
     EXPECT_THAT(linesOf(planSettingsApply(*before, *after, kNothingFitted)),
                 ElementsAre("&sembena,1,1,1", "&sdamute,3,8,1", "&sadmute,6,1,1"));
+}
+
+TEST(SettingsApply, AFileFromAnotherFrameRenamesAndReaddressesThisOne) {
+    const auto here = frameSettings();
+    auto other = std::make_unique<DeviceSettings>(*here);
+    other->deviceId = 3;
+    other->deviceName.assign("Truck 2");
+    other->networkSettings.ipAddress.assign("192.168.0.30");
+    other->networkSettings.macAddress.assign("0050C2AB0099");
+    const SettingsFileContent read = readSettingsFile(writeSettingsFile(*other), *here);
+    ASSERT_TRUE(read.accepted());
+    const SettingsApplyPlan plan = planSettingsApply(*here, read.settings, kEverythingFitted);
+    EXPECT_THAT(linesOf(plan), ElementsAre("&sdevid,3,'Truck 2'",
+                                           "&sip,0,'192.168.0.30','255.255.255.0','192.168.0.1'"));
+    EXPECT_EQ(plan.result, ApplyResult::NetworkSent) << "the restart question follows";
+
+    // The same file loaded again changes nothing more.
+    const SettingsApplyPlan again = planSettingsApply(
+        read.settings, readSettingsFile(writeSettingsFile(*other), read.settings).settings,
+        kEverythingFitted);
+    EXPECT_TRUE(again.requests.empty());
+    EXPECT_EQ(again.result, ApplyResult::NothingSent);
 }
 
 TEST(SettingsApply, LatencyAndPacketSize) {
