@@ -9,8 +9,6 @@
 
 namespace velmar {
 
-struct DeviceSettings;
-
 // The numbered timers of the main window. The engine owns 6, 7 and 11; the
 // others belong to the X-Y burst, the firmware transfer, the discovery queue
 // and the device list, and the shell routes them there.
@@ -128,16 +126,6 @@ public:
     virtual void statusMessage(std::string_view text) = 0;
     // The frame at `address` was lost; its row shows it until it answers a search.
     virtual void deviceOffline(std::string_view address) = 0;
-};
-
-// The settings apply step: compares the two blocks group by group and sends
-// the set requests. Returns 0 (nothing sent), 1 (sent) or 2 (a network-related
-// group was sent).
-class ISettingsApplier {
-public:
-    virtual ~ISettingsApplier() = default;
-    virtual int sendChanges(const DeviceSettings& before, const DeviceSettings& after,
-                            IRequestSink& sink) = 0;
 };
 
 } // namespace velmar

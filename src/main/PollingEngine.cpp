@@ -4,6 +4,7 @@
 #include "link/Ipv4.h"
 #include "link/WindowTitle.h"
 #include "main/CodeTables.h"
+#include "settings/SettingsApply.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -460,11 +461,12 @@ void CPollingEngine::pollCards() {
 }
 
 int CPollingEngine::applySettings(const DeviceSettings& edited) {
-    if (m_applier == nullptr)
-        return 0;
-    const DeviceSettings before = m_state.settings;
+    const SettingsApplyPlan plan =
+        planSettingsApply(m_state.settings, edited, settingsApplyContext(m_state));
     m_state.settings = edited;
-    const int result = m_applier->sendChanges(before, m_state.settings, *this);
+    for (const DeviceMessage& request : plan.requests)
+        sendRequest(request);
+    const int result = static_cast<int>(plan.result);
     if (result == 2) {
         if (m_restart)
             m_restart();

@@ -85,11 +85,11 @@ public:
     void stageTwoPoll();
     void pollCards();
 
-    // The settings dialog ended with its "yes" result. Returns 0 (nothing sent),
-    // 1 (sent: new stage-two poll) or 2 (network group sent: restart offered).
-    // Without an applier nothing changes and 0 is returned.
+    // The settings dialog ended with its "yes" result: `edited` becomes the
+    // settings and every changed group is sent (planSettingsApply). Returns 0
+    // (nothing sent), 1 (sent: new stage-two poll) or 2 (network group sent:
+    // restart offered).
     int applySettings(const DeviceSettings& edited);
-    void setSettingsApplier(ISettingsApplier* applier) { m_applier = applier; }
     void setRestartCommand(std::function<void()> restart) { m_restart = std::move(restart); }
     // Connecting and disconnecting end a running X-Y burst through this.
     void setBurstStop(std::function<void()> stop) { m_burstStop = std::move(stop); }
@@ -139,7 +139,6 @@ private:
     CResponseDecoder m_decoder;
     DialogRegistry m_dialogs;
     DispatchContext m_context;
-    ISettingsApplier* m_applier = nullptr;
     std::function<void()> m_restart;
     std::function<void()> m_burstStop;
 

@@ -580,54 +580,35 @@ TEST(PollingEngine, FanStatusIsAskedOnlyForFittedFans) {
                 ElementsAre("?gfanstatus,1", "?gfanstatus,3", "?gpsustatus,1", "?gpsustatus,2"));
 }
 
-class RecordingApplier final : public ISettingsApplier {
-public:
-    int result = 0;
-    int calls = 0;
-    std::int32_t beforeDelay = -1, afterDelay = -1;
-    int sendChanges(const DeviceSettings& before, const DeviceSettings& after,
-                    IRequestSink& sink) override {
-        ++calls;
-        beforeDelay = before.systemDelay;
-        afterDelay = after.systemDelay;
-        if (result != 0)
-            sink.sendRequest(DeviceMessage::request(CommandId::ssystemdelay));
-        return result;
-    }
-};
-
 TEST(PollingEngine, ApplySettings) {
     EngineRig rig;
+    int restarts = 0;
+    rig.engine.setRestartCommand([&] { ++restarts; });
     rig.connect();
     rig.feed(":gsystemdelay,0,10");
-    DeviceSettings edited = rig.engine.state().settings;
-    edited.systemDelay = 20;
-
-    EXPECT_EQ(rig.engine.applySettings(edited), 0) << "no apply step yet: nothing changes";
-    EXPECT_EQ(rig.engine.state().settings.systemDelay, 10);
-
-    RecordingApplier applier;
-    int restarts = 0;
-    rig.engine.setSettingsApplier(&applier);
-    rig.engine.setRestartCommand([&] { ++restarts; });
     rig.timers.advance(1000);
     rig.link.take();
 
-    applier.result = 1;
+    DeviceSettings edited = rig.engine.state().settings;
     const int rebuilds = rig.view.typeListRebuilds;
+    EXPECT_EQ(rig.engine.applySettings(edited), 0) << "nothing changed, nothing sent";
+    EXPECT_TRUE(rig.link.take().empty());
+    EXPECT_EQ(rig.view.typeListRebuilds, rebuilds);
+
+    edited.systemDelay = 20;
     EXPECT_EQ(rig.engine.applySettings(edited), 1);
-    EXPECT_EQ(applier.beforeDelay, 10);
-    EXPECT_EQ(applier.afterDelay, 20);
-    EXPECT_EQ(rig.engine.state().settings.systemDelay, 20);
+    EXPECT_EQ(rig.engine.state().settings.systemDelay, 20) << "the confirmed copy is taken";
     EXPECT_EQ(rig.view.typeListRebuilds, rebuilds + 1);
-    EXPECT_THAT(rig.link.take(), ElementsAre("&ssystemdelay,0"));
+    EXPECT_THAT(rig.link.take(), ElementsAre("&ssystemdelay,20"));
     rig.timers.advance(299);
     EXPECT_THAT(rig.link.take(), testing::Not(testing::Contains("?gactrate")));
     rig.timers.advance(1);
     EXPECT_THAT(rig.link.take(), testing::Contains("?gactrate")) << "a new stage two 300 ms later";
+    EXPECT_EQ(restarts, 0);
 
-    applier.result = 2;
+    edited.networkSettings.mode = 1;
     EXPECT_EQ(rig.engine.applySettings(edited), 2);
+    EXPECT_THAT(rig.link.take(), ElementsAre(testing::StartsWith("&sip,1,")));
     EXPECT_EQ(restarts, 1);
 }
 
