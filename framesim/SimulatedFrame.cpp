@@ -428,7 +428,9 @@ void CSimulatedFrame::sendSearchBurst(const QHostAddress& requester) {
             return;
         // The serial number tells the replies apart: "SN-17" for the 17th.
         std::string line = reply;
-        line.insert(line.size() - 2, "-" + std::to_string(k));
+        std::string suffix = "-";
+        suffix += std::to_string(k); // not "-" + ...: GCC 12 warns falsely at -O3
+        line.insert(line.size() - 2, suffix);
         socket.writeDatagram(line.data(), static_cast<qint64>(line.size()), requester,
                              profile().replyPort);
     }
