@@ -192,6 +192,32 @@ TEST_F(CtlSettings, RefusedSetExitsWithOneAndTheOthersAreStillReported) {
     EXPECT_EQ(value(*frame, CommandId::gwclkout), 1);
 }
 
+TEST_F(CtlSettings, ValueNotTakenIsNamedAndTheRestStillGoesOut) {
+    auto frame = test::startFrame("460", kFrame);
+    const QString path = saved("notes.cfg");
+    std::string bytes = readAll(path);
+    const std::size_t name = bytes.find("\r\nName=");
+    ASSERT_NE(name, std::string::npos);
+    const std::size_t end = bytes.find("\r\n", name + 2);
+    // A comma would split the name on its way to the frame.
+    bytes.replace(name, end - name, "\r\nName=Stage,left");
+    writeAll(path, replaced(bytes, "SystemDelay=0\r\n", "SystemDelay=5\r\n"));
+
+    recordSetsOf(*frame);
+    ASSERT_EQ(run({"settings", "apply", kFrame, path.toStdString(), "--json"}), kExitOk) << err;
+    EXPECT_NE(err.find("(Name)"), std::string::npos) << err;
+    const QJsonObject o = json();
+    const QJsonArray notes = o["notes"].toArray();
+    ASSERT_EQ(notes.size(), 1) << out;
+    EXPECT_EQ(notes[0].toObject()["kind"].toString(), QStringLiteral("refused"));
+    EXPECT_EQ(notes[0].toObject()["field"].toString(), QStringLiteral("Name"));
+    EXPECT_EQ(o["confirmed"].toInt(), 1) << out;
+    EXPECT_FALSE(o["networkChanged"].toBool());
+    ASSERT_EQ(sets->size(), 1U) << "the name is not sent";
+    EXPECT_NE(sets->front().find("ssystemdelay,5"), std::string::npos) << sets->front();
+    EXPECT_EQ(value(*frame, CommandId::gsystemdelay), 5);
+}
+
 TEST_F(CtlSettings, FileErrorsExitWithTwoAndSendNothing) {
     auto frame = test::startFrame("460", kFrame);
     const QString path = saved("short.cfg");
