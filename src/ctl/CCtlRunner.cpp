@@ -15,6 +15,7 @@
 #include "main/Crosspoints.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "protocol/CommandTable.h"
 #include "protocol/TerminalText.h"
 #include "settings/SettingsApply.h"
 #include "settings/SettingsFile.h"
@@ -730,6 +731,17 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         planSettingsApply(s.settings, content.settings, settingsApplyContext(s));
     const std::vector<std::string> lines = requestLines(plan.requests);
     const bool network = plan.result == ApplyResult::NetworkSent;
+    // A locked or domain-managed Dante module gets reads instead of its
+    // changes: the file's values for it do not reach the frame.
+    const auto notSent = static_cast<int>(
+        std::count_if(plan.requests.begin(), plan.requests.end(), [](const DeviceMessage& m) {
+            return keywordOf(m.command).starts_with('g');
+        }));
+    if (notSent > 0)
+        fail(std::to_string(notSent) + " Dante module setting" +
+             (notSent == 1 ? " was" : "s were") +
+             " not sent: the module is locked or managed by a Dante domain; its values are read "
+             "back instead");
 
     if (o.dryRun || plan.requests.empty()) {
         disconnect();
@@ -739,7 +751,7 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
             out.key("requests").beginArray();
             for (const std::string& line : lines)
                 out.value(std::string_view(line));
-            out.endArray().field("networkChanged", network);
+            out.endArray().field("networkChanged", network).field("danteNotSent", notSent);
             writeNotesJson(out, content.notes);
             out.endObject();
             printJson(out.text());
@@ -778,7 +790,7 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         std::string document = out.take();
         // The notes and the network flag inside the one document.
         CJsonWriter extra;
-        extra.beginObject().field("networkChanged", network);
+        extra.beginObject().field("networkChanged", network).field("danteNotSent", notSent);
         writeNotesJson(extra, content.notes);
         extra.endObject();
         document.pop_back();
@@ -800,7 +812,7 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
              std::to_string(tracker.entries().size()) + " settings requests");
         return kExitFrame;
     }
-    return kExitOk;
+    return notSent > 0 ? kExitFrame : kExitOk;
 }
 
 } // namespace velmar

@@ -218,6 +218,23 @@ TEST_F(CtlSettings, ValueNotTakenIsNamedAndTheRestStillGoesOut) {
     EXPECT_EQ(value(*frame, CommandId::gsystemdelay), 5);
 }
 
+TEST_F(CtlSettings, LockedDanteModuleChangesAreNamedNotSent) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) { p.ipLock = 1; });
+    const QString path = saved("dante.cfg");
+    std::string bytes = readAll(path);
+    const std::size_t name = bytes.find("\r\nDanteName=");
+    ASSERT_NE(name, std::string::npos);
+    const std::size_t end = bytes.find("\r\n", name + 2);
+    bytes.replace(name, end - name, "\r\nDanteName=Other");
+    writeAll(path, bytes);
+
+    recordSetsOf(*frame);
+    EXPECT_EQ(run({"settings", "apply", kFrame, path.toStdString(), "--json"}), kExitFrame);
+    EXPECT_NE(err.find("1 Dante module setting was not sent"), std::string::npos) << err;
+    EXPECT_EQ(json()["danteNotSent"].toInt(), 1) << out;
+    EXPECT_TRUE(sets->empty()) << sets->front();
+}
+
 TEST_F(CtlSettings, FileErrorsExitWithTwoAndSendNothing) {
     auto frame = test::startFrame("460", kFrame);
     const QString path = saved("short.cfg");
