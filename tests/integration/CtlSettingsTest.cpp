@@ -235,6 +235,22 @@ TEST_F(CtlSettings, LockedDanteModuleChangesAreNamedNotSent) {
     EXPECT_TRUE(sets->empty()) << sets->front();
 }
 
+TEST_F(CtlSettings, UnansweredSetIsNotCountedDone) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.faults.unanswered.insert(CommandId::ssystemdelay);
+    });
+    const QString path = saved("unanswered.cfg");
+    std::string edited = replaced(readAll(path), "SystemDelay=0\r\n", "SystemDelay=12\r\n");
+    writeAll(path, replaced(edited, "WordClkOutMode=0\r\n", "WordClkOutMode=1\r\n"));
+
+    EXPECT_EQ(run({"settings", "apply", kFrame, path.toStdString(), "--timeout", "400"}),
+              kExitFrame);
+    EXPECT_NE(out.find("ssystemdelay,12: unanswered\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("1 confirmed, 0 refused, 1 unanswered"), std::string::npos) << out;
+    EXPECT_NE(err.find("1 settings request was not answered within 400 ms"), std::string::npos)
+        << err;
+}
+
 TEST_F(CtlSettings, FileErrorsExitWithTwoAndSendNothing) {
     auto frame = test::startFrame("460", kFrame);
     const QString path = saved("short.cfg");
