@@ -4,6 +4,7 @@
 #include "ctl/MessageText.h"
 #include "ctl/Reports.h"
 #include "ctl/RouteTracker.h"
+#include "ctl/SettingsReport.h"
 #include "link/CDiscovery.h"
 #include "link/CReplyQueue.h"
 #include "link/CUDPSocketThread.h"
@@ -14,7 +15,10 @@
 #include "main/Crosspoints.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "protocol/CommandTable.h"
 #include "protocol/TerminalText.h"
+#include "settings/SettingsApply.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <algorithm>
@@ -134,6 +138,9 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::XptLoad: return xptLoad(o);
     case CtlVerb::Watch: return watch(o);
     case CtlVerb::Send: return send(o);
+    case CtlVerb::SettingsShow: return settingsShow(o);
+    case CtlVerb::SettingsSave: return settingsSave(o);
+    case CtlVerb::SettingsApply: return settingsApply(o);
     }
     return kExitUsage;
 }
@@ -253,6 +260,14 @@ bool CCtlRunner::requireCrosspoints() {
         return true;
     fail(s.connectedAddress + " has no crosspoint matrix to work with" +
          (s.runMode != kRunModeApplication ? " in this run mode" : ""));
+    disconnect();
+    return false;
+}
+
+bool CCtlRunner::requireSettings() {
+    if (m_session->engine().settingsEnabled())
+        return true;
+    fail(m_session->state().connectedAddress + " offers no device settings in this run mode");
     disconnect();
     return false;
 }
@@ -616,6 +631,188 @@ int CCtlRunner::send(const CtlOptions& o) {
         return kExitFrame;
     }
     return kExitOk;
+}
+
+// ---- device settings ----
+
+int CCtlRunner::settingsShow(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireSettings())
+        return kExitFrame;
+    const DeviceSettings settings = m_session->state().settings;
+    disconnect();
+    if (o.json) {
+        CJsonWriter out;
+        writeSettingsJson(out, settings);
+        printJson(out.text());
+    } else {
+        print(settingsText(settings));
+    }
+    return kExitOk;
+}
+
+int CCtlRunner::settingsSave(const CtlOptions& o) {
+    // As with crosspoints: a path that cannot be written costs no connection.
+    if (const std::string why = checkWriteTarget(qs(o.file)); !why.empty()) {
+        fail(why);
+        return kExitUsage;
+    }
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireSettings())
+        return kExitFrame;
+    // The settings as the frame reported them: what the dialog's copy holds
+    // right after it opens.
+    const std::string text = writeSettingsFile(m_session->state().settings);
+    disconnect();
+    if (const std::string why = writeFileAtomically(qs(o.file), text); !why.empty()) {
+        fail(why);
+        return kExitUsage;
+    }
+    if (o.json) {
+        CJsonWriter out;
+        out.beginObject()
+            .field("file", std::string_view(o.file))
+            .field("bytes", static_cast<int>(text.size()))
+            .endObject();
+        printJson(out.text());
+    } else {
+        print("saved the device settings to " + terminalSafe(o.file) + "\n");
+    }
+    return kExitOk;
+}
+
+namespace {
+
+void writeNotesJson(CJsonWriter& out, const std::vector<CfgValueNote>& notes) {
+    out.key("notes").beginArray();
+    for (const CfgValueNote& note : notes)
+        out.beginObject()
+            .field("line", note.line)
+            .field("field", note.field)
+            .field("kind",
+                   std::string_view(note.kind == CfgValueNote::Kind::Cut ? "cut" : "refused"))
+            .field("text", std::string_view(settingsFileNotesText({note})))
+            .endObject();
+    out.endArray();
+}
+
+} // namespace
+
+int CCtlRunner::settingsApply(const CtlOptions& o) {
+    // Everything the file alone decides is settled before connecting: a file
+    // the reader refuses whatever the frame holds never costs a connection.
+    const FileReadResult file = readFileBounded(qs(o.file), kMaxSettingsFileBytes);
+    if (!file.ok()) {
+        fail(file.error);
+        return kExitUsage;
+    }
+    if (const SettingsFileContent probe = readSettingsFile(file.bytes, DeviceSettings{});
+        !probe.accepted()) {
+        fail(o.file + ": " + probe.refusal + "; nothing was sent");
+        return kExitUsage;
+    }
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (!requireSettings())
+        return kExitFrame;
+    const DeviceState& s = m_session->state();
+    const SettingsFileContent content = readSettingsFile(file.bytes, s.settings);
+    if (!content.accepted()) {
+        fail(o.file + ": " + content.refusal + "; nothing was sent");
+        disconnect();
+        return kExitUsage;
+    }
+    // Values the reader cut or did not take: the rest of the file still goes out.
+    for (const CfgValueNote& note : content.notes)
+        fail(o.file + ": " + settingsFileNotesText({note}));
+    const SettingsApplyPlan plan =
+        planSettingsApply(s.settings, content.settings, settingsApplyContext(s));
+    const std::vector<std::string> lines = requestLines(plan.requests);
+    const bool network = plan.result == ApplyResult::NetworkSent;
+    // A locked or domain-managed Dante module gets reads instead of its
+    // changes: the file's values for it do not reach the frame.
+    const auto notSent = static_cast<int>(
+        std::count_if(plan.requests.begin(), plan.requests.end(), [](const DeviceMessage& m) {
+            return keywordOf(m.command).starts_with('g');
+        }));
+    if (notSent > 0)
+        fail(std::to_string(notSent) + " Dante module setting" +
+             (notSent == 1 ? " was" : "s were") +
+             " not sent: the module is locked or managed by a Dante domain; its values are read "
+             "back instead");
+
+    if (o.dryRun || plan.requests.empty()) {
+        disconnect();
+        if (o.json) {
+            CJsonWriter out;
+            out.beginObject().field("file", std::string_view(o.file)).field("dryRun", o.dryRun);
+            out.key("requests").beginArray();
+            for (const std::string& line : lines)
+                out.value(std::string_view(line));
+            out.endArray().field("networkChanged", network).field("danteNotSent", notSent);
+            writeNotesJson(out, content.notes);
+            out.endObject();
+            printJson(out.text());
+        } else if (lines.empty()) {
+            print("nothing to send: the frame already holds every setting of " +
+                  terminalSafe(o.file) + "\n");
+        } else {
+            std::string text;
+            for (const std::string& line : lines)
+                text += terminalSafe(line) + "\n";
+            text += std::to_string(lines.size()) + " request" + (lines.size() == 1 ? "" : "s") +
+                    " would be sent; nothing was sent\n";
+            print(text);
+        }
+        return kExitOk;
+    }
+
+    CSettingsReplyTracker tracker;
+    for (const DeviceMessage& request : plan.requests)
+        tracker.expect(request);
+    m_session->setObserver([&tracker](const DeviceMessage& m, bool isReply,
+                                      const CResponseDecoder&) { tracker.onMessage(m, isReply); });
+    // The window's own step: it sends the same plan, from the same state, in
+    // the same order, and takes the edited block as the frame's settings.
+    m_session->engine().applySettings(content.settings);
+    const CCtlSession::Wait wait =
+        m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
+    const int unanswered = static_cast<int>(tracker.entries().size()) -
+                           tracker.count(CSettingsReplyTracker::Outcome::Confirmed) -
+                           tracker.count(CSettingsReplyTracker::Outcome::Refused);
+    tracker.giveUp();
+    m_session->setObserver(nullptr);
+    if (o.json) {
+        CJsonWriter out;
+        writeSettingsOutcomeJson(out, tracker);
+        std::string document = out.take();
+        // The notes and the network flag inside the one document.
+        CJsonWriter extra;
+        extra.beginObject().field("networkChanged", network).field("danteNotSent", notSent);
+        writeNotesJson(extra, content.notes);
+        extra.endObject();
+        document.pop_back();
+        document += "," + extra.text().substr(1);
+        printJson(document);
+    } else {
+        print(settingsOutcomeText(tracker));
+    }
+    if (network)
+        fail("the frame's network settings changed; it may answer at another address now");
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, std::to_string(unanswered) + " settings request" +
+                                     (unanswered == 1 ? " was" : "s were") +
+                                     " not answered within " + std::to_string(o.timeoutMs) + " ms");
+    disconnect();
+    if (!tracker.allConfirmed()) {
+        fail("the frame refused " +
+             std::to_string(tracker.count(CSettingsReplyTracker::Outcome::Refused)) + " of " +
+             std::to_string(tracker.entries().size()) + " settings requests");
+        return kExitFrame;
+    }
+    return notSent > 0 ? kExitFrame : kExitOk;
 }
 
 } // namespace velmar

@@ -48,6 +48,9 @@ private:
     int xptLoad(const CtlOptions& o);
     int watch(const CtlOptions& o);
     int send(const CtlOptions& o);
+    int settingsShow(const CtlOptions& o);
+    int settingsSave(const CtlOptions& o);
+    int settingsApply(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).
@@ -65,6 +68,8 @@ private:
     int connectAndSettle(const CtlOptions& o);
     // Frames with a crosspoint matrix only; the message is written otherwise.
     bool requireCrosspoints();
+    // Frames whose window would offer "Settings" only; the message is written otherwise.
+    bool requireSettings();
     // Waits for the tracker's replies and writes their outcome.
     int finishRoutes(const CtlOptions& o, class CRouteTracker& tracker);
     void disconnect();

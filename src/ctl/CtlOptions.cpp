@@ -31,7 +31,7 @@ enum class Operands { None, Host, HostPairs, HostOutputs, HostFile, HostLine };
 
 struct CommandSpec {
     std::string_view first;  // the command word
-    std::string_view second; // "save"/"load" after "xpt", else empty
+    std::string_view second; // the word after "xpt" or "settings", else empty
     CtlVerb verb;
     Operands operands;
     std::string_view usage; // after "velmarctl "
@@ -47,10 +47,15 @@ constexpr CommandSpec kCommands[] = {
     {"xpt", "load", CtlVerb::XptLoad, Operands::HostFile, "xpt load HOST FILE [--dry-run]"},
     {"watch", "", CtlVerb::Watch, Operands::Host, "watch HOST"},
     {"send", "", CtlVerb::Send, Operands::HostLine, "send HOST LINE"},
+    {"settings", "show", CtlVerb::SettingsShow, Operands::Host, "settings show HOST"},
+    {"settings", "save", CtlVerb::SettingsSave, Operands::HostFile, "settings save HOST FILE"},
+    {"settings", "apply", CtlVerb::SettingsApply, Operands::HostFile,
+     "settings apply HOST FILE [--dry-run]"},
 };
 
 constexpr std::string_view kCommandList =
-    "discover, status, routes, route, unroute, xpt save, xpt load, watch, send";
+    "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
+    "settings save, settings apply";
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -175,10 +180,10 @@ CtlParse CParser::run() {
         return result;
     }
     if (command == nullptr) {
-        // Only "xpt" has a second word.
-        result.error = m_positional.size() > 1
-                           ? "xpt needs save or load, not " + quoted(m_positional[1])
-                           : "xpt needs save or load";
+        // Only "xpt" and "settings" have a second word.
+        const std::string words = first == "xpt" ? "save or load" : "show, save or apply";
+        result.error = std::string(first) + " needs " + words +
+                       (m_positional.size() > 1 ? ", not " + quoted(m_positional[1]) : "");
         return result;
     }
     m_options.verb = command->verb;
@@ -187,8 +192,9 @@ CtlParse CParser::run() {
         result.error = "--wait only goes with discover";
         return result;
     }
-    if (m_sawDryRun && command->verb != CtlVerb::XptLoad) {
-        result.error = "--dry-run only goes with xpt load";
+    if (m_sawDryRun && command->verb != CtlVerb::XptLoad &&
+        command->verb != CtlVerb::SettingsApply) {
+        result.error = "--dry-run only goes with xpt load and settings apply";
         return result;
     }
 
@@ -451,6 +457,23 @@ Commands:
       carries the request's tag; --verbose shows the others too).
       velmarctl send 192.168.1.20 '?gcross,5'
 
+  settings show HOST
+      Show every frame-wide setting, grouped and named as a .cfg file
+      names them.
+      velmarctl settings show 192.168.1.20 --json
+
+  settings save HOST FILE
+      Save the frame's settings to a .cfg file, as the settings dialog's
+      "Save to file..." does.
+      velmarctl settings save 192.168.1.20 show.cfg
+
+  settings apply HOST FILE [--dry-run]
+      Read a .cfg file over the frame's settings and send what differs, as
+      the settings dialog's "Save changes" does; each reply is reported as
+      confirmed, refused or unanswered. With --dry-run, print the request
+      lines that would be sent and send nothing.
+      velmarctl settings apply 192.168.1.20 show.cfg --dry-run
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -462,7 +485,7 @@ Options:
                   for the frame.
   --wait MS       discover only: collect replies for MS milliseconds
                   (default 1000).
-  --dry-run       xpt load only: change nothing.
+  --dry-run       xpt load and settings apply only: change nothing.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.
@@ -474,8 +497,9 @@ written --name=value, as in --timeout=2000.
 Exit status:
   0  success
   1  the frame refused or did not answer
-  2  usage error (also a file that cannot be read or written, or routes
-     beyond the frame's crosspoints; nothing is sent then)
+  2  usage error (also a file that cannot be read or written, a settings
+     file that is refused, or routes beyond the frame's crosspoints;
+     nothing is sent then)
   3  frame not reachable, or it closed the connection
 Errors are written to standard error; with --json, standard output also
 gets {"error": "...", "exit": N} when the command printed no other document.

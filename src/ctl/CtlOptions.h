@@ -35,7 +35,10 @@ enum class CtlVerb {
     XptSave,
     XptLoad,
     Watch,
-    Send
+    Send,
+    SettingsShow,
+    SettingsSave,
+    SettingsApply
 };
 
 struct CtlRoute {
@@ -51,11 +54,11 @@ struct CtlOptions {
     std::string host;
     // route: OUT IN pairs in order; unroute: each OUT with input 0.
     std::vector<CtlRoute> routes;
-    std::string file; // xpt save/load
+    std::string file; // xpt save/load, settings save/apply
     std::string line; // send: the request line as typed
     bool json = false;
     bool verbose = false; // send: show the lines that are not the reply too
-    bool dryRun = false;  // xpt load only
+    bool dryRun = false;  // xpt load and settings apply only
     // Connect to the telnet port, as the window's telnet switch does.
     bool telnet = false;
     // The device list's Type column (e.g. "460"); when given, no search is
