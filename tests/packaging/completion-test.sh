@@ -6,7 +6,7 @@ source "$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-touch show.xpt other.XPT notes.txt
+touch show.xpt other.XPT notes.txt studio.cfg
 mkdir presets
 
 failures=0
@@ -26,16 +26,19 @@ expect() {
   fi
 }
 
-expect "velmarctl " "discover route routes send status unroute watch xpt"
+expect "velmarctl " "discover route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
 expect "velmarctl --timeout " ""          # a number follows, no word fits
 expect "velmarctl --timeout 100 x" "xpt"  # the value is not taken for a command
-expect "velmarctl --type " "450 460 461 465"
+expect "velmarctl --type " "450 460 461 465 GRID QB16 RB16"
 expect "velmarctl xpt " "load save"
 expect "velmarctl --json xpt s" "save"
 expect "velmarctl xpt load 127.0.0.2 " "other.XPT presets show.xpt"
+expect "velmarctl settings " "apply save show"
+expect "velmarctl settings apply 127.0.0.2 " "presets studio.cfg"
+expect "velmarctl settings show 127.0.0.2 " ""
 expect "velmarctl status 127.0.0.2 " ""   # nothing more to say
 expect "velmarctl route 127.0.0.2 5 " ""
 
