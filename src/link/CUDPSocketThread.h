@@ -26,7 +26,7 @@ private:
     CUDPSocketThread& m_owner;
 };
 
-// Receives search replies on UDP port 10004 at idle priority and hands them to
+// Receives search replies on UDP port 10004 at low priority and hands them to
 // the user-interface thread through a locked queue. replyQueued() fires (on
 // the worker thread; connect it queued) whenever the queue stops being empty,
 // not for every reply.
@@ -36,9 +36,11 @@ public:
     explicit CUDPSocketThread(CReplyQueue& queue, quint16 port = 0, QObject* parent = nullptr);
     ~CUDPSocketThread() override;
 
-    // The worker runs at idle priority, as background work beside a window.
-    // A caller that does nothing but wait for the replies may raise it (before
-    // start()), so a busy machine does not hold them back.
+    // The worker runs as background work beside a window: low priority, not
+    // idle. On Linux an idle thread (SCHED_IDLE) gets no time at all while
+    // other programs keep every core busy, so a search on a loaded machine
+    // would list nothing for minutes. A caller that does nothing but wait for
+    // the replies may raise it (before start()).
     void setWorkerPriority(QThread::Priority priority) { m_priority = priority; }
     // Asks the worker to end and waits for it up to the given time.
     void stop(int waitMs = 100);
@@ -69,7 +71,7 @@ private:
 
     CReplyQueue& m_queue;
     quint16 m_port;
-    QThread::Priority m_priority = QThread::IdlePriority;
+    QThread::Priority m_priority = QThread::LowPriority;
     QMutex m_boundMutex;
     QWaitCondition m_boundChanged;
     int m_bound = 0; // 0 not yet, 1 bound, -1 failed

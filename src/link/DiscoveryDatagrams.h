@@ -36,7 +36,7 @@ std::optional<std::string> queuedSearchReply(std::string_view senderAddress,
 // The reply socket's receive buffer. A search on a large network is answered
 // by hundreds of frames within a few milliseconds; the kernel keeps each small
 // datagram in about 1 KB of buffer, so 2 MB (doubled by Linux) holds a burst
-// of well over 1000 replies while the worker, at idle priority, catches up.
+// of well over 1000 replies while the background worker catches up.
 inline constexpr int kSearchReceiveBufferBytes = 2 * 1024 * 1024;
 
 // The kernel's count of datagrams it dropped for the UDP socket with this

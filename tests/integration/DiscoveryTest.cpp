@@ -13,6 +13,7 @@
 #include <QUdpSocket>
 #include <algorithm>
 #include <fstream>
+#include <sched.h>
 #include <set>
 
 namespace velmar {
@@ -126,6 +127,17 @@ TEST_F(Discovery, ABurstOfAThousandRepliesIsListedWhole) {
     EXPECT_GE(list.findRow(*parseIpv4("127.0.0.2")), 0);
     EXPECT_GE(list.findRow(*parseIpv4("127.0.3.239")), 0);
     EXPECT_EQ(list.findRow(*parseIpv4("127.0.3.240")), -1);
+}
+
+TEST_F(Discovery, WorkerIsNotStarvedByABusyMachine) {
+    // An idle-class thread gets no time while other programs keep every core
+    // busy; the search replies would wait for minutes.
+    int policy = -1;
+    QMetaObject::invokeMethod(
+        worker->eventDispatcher(), [&policy] { policy = sched_getscheduler(0); },
+        Qt::BlockingQueuedConnection);
+    EXPECT_NE(policy, -1);
+    EXPECT_NE(policy, SCHED_IDLE);
 }
 
 TEST(CtlDiscover, ABurstOfAThousandIsListedAndTheDropCountReported) {
