@@ -7,53 +7,27 @@
 
 namespace velmar {
 
-void CRouteTracker::expect(int output, int input) {
-    m_waiting[output].push_back(m_entries.size());
-    m_entries.push_back({output, input});
-    ++m_pending;
-}
+void CRouteTracker::expect(int output, int input) { m_book.add(output, {output, input}); }
 
 bool CRouteTracker::onMessage(const DeviceMessage& message, bool isReply) {
     if (!isReply || message.command != CommandId::scross)
         return false;
-    const auto it = m_waiting.find(message.i(1));
-    if (it == m_waiting.end() || it->second.empty())
+    Entry* entry = m_book.answer(message.i(1));
+    if (!entry)
         return false;
-    Entry& entry = m_entries[it->second.front()];
-    it->second.pop_front();
-    --m_pending;
-    entry.status = message.status;
-    entry.reported = message.status == 0 ? message.i(2) : 0;
-    entry.outcome = message.status == 0 && entry.reported == entry.input ? Outcome::Confirmed
-                                                                         : Outcome::Refused;
+    entry->status = message.status;
+    entry->reported = message.status == 0 ? message.i(2) : 0;
+    entry->outcome = message.status == 0 && entry->reported == entry->input ? Outcome::Confirmed
+                                                                            : Outcome::Refused;
     return true;
 }
 
-void CRouteTracker::giveUp() {
-    for (Entry& entry : m_entries)
-        if (entry.outcome == Outcome::Pending)
-            entry.outcome = Outcome::Unanswered;
-    m_waiting.clear();
-    m_pending = 0;
-}
-
-bool CRouteTracker::allConfirmed() const {
-    return std::all_of(m_entries.begin(), m_entries.end(),
-                       [](const Entry& e) { return e.outcome == Outcome::Confirmed; });
-}
-
-int CRouteTracker::count(Outcome outcome) const {
-    return static_cast<int>(
-        std::count_if(m_entries.begin(), m_entries.end(),
-                      [outcome](const Entry& e) { return e.outcome == outcome; }));
-}
-
-std::string_view outcomeName(CRouteTracker::Outcome outcome) {
+std::string_view outcomeName(ReplyOutcome outcome) {
     switch (outcome) {
-    case CRouteTracker::Outcome::Pending: return "pending";
-    case CRouteTracker::Outcome::Confirmed: return "confirmed";
-    case CRouteTracker::Outcome::Refused: return "refused";
-    case CRouteTracker::Outcome::Unanswered: return "unanswered";
+    case ReplyOutcome::Pending: return "pending";
+    case ReplyOutcome::Confirmed: return "confirmed";
+    case ReplyOutcome::Refused: return "refused";
+    case ReplyOutcome::Unanswered: return "unanswered";
     }
     return "unknown";
 }

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "ctl/ReplyBook.h"
 #include "protocol/DeviceMessage.h"
 
-#include <deque>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +17,7 @@ class CJsonWriter;
 // first, so the same output may be asked twice in one run.
 class CRouteTracker {
 public:
-    enum class Outcome { Pending, Confirmed, Refused, Unanswered };
+    using Outcome = ReplyOutcome;
     struct Entry {
         int output = 0;
         int input = 0; // asked for; 0 clears the output
@@ -32,20 +31,16 @@ public:
     // replies to "scross" count: "!gcross" messages report other clients' work.
     bool onMessage(const DeviceMessage& message, bool isReply);
     // Entries still pending become unanswered (time-out or link lost).
-    void giveUp();
+    void giveUp() { m_book.giveUp(); }
 
-    bool allAnswered() const { return m_pending == 0; }
-    bool allConfirmed() const;
-    int count(Outcome outcome) const;
-    const std::vector<Entry>& entries() const { return m_entries; }
+    bool allAnswered() const { return m_book.allAnswered(); }
+    bool allConfirmed() const { return m_book.allConfirmed(); }
+    int count(Outcome outcome) const { return m_book.count(outcome); }
+    const std::vector<Entry>& entries() const { return m_book.entries(); }
 
 private:
-    std::vector<Entry> m_entries;
-    std::map<int, std::deque<std::size_t>> m_waiting; // output -> entry indices, oldest first
-    int m_pending = 0;
+    CReplyBook<int, Entry> m_book; // by output
 };
-
-std::string_view outcomeName(CRouteTracker::Outcome outcome); // "confirmed", "refused" ...
 
 // One line per entry ("output 5 CARD1  05 <- input 17 CARD3  01: confirmed"),
 // then a summary line.

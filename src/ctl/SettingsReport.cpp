@@ -77,52 +77,18 @@ std::vector<std::string> requestLines(const std::vector<DeviceMessage>& requests
 
 void CSettingsReplyTracker::expect(const DeviceMessage& request) {
     const std::vector<std::string> line = requestLines({request});
-    m_waiting[request.command].push_back(m_entries.size());
-    m_entries.push_back({line.front(), request.command});
-    ++m_pending;
+    m_book.add(request.command, {line.front(), request.command});
 }
 
 bool CSettingsReplyTracker::onMessage(const DeviceMessage& message, bool isReply) {
     if (!isReply)
         return false;
-    const auto it = m_waiting.find(message.command);
-    if (it == m_waiting.end() || it->second.empty())
+    Entry* entry = m_book.answer(message.command);
+    if (!entry)
         return false;
-    Entry& entry = m_entries[it->second.front()];
-    it->second.pop_front();
-    --m_pending;
-    entry.status = message.status;
-    entry.outcome = message.status == 0 ? Outcome::Confirmed : Outcome::Refused;
+    entry->status = message.status;
+    entry->outcome = message.status == 0 ? Outcome::Confirmed : Outcome::Refused;
     return true;
-}
-
-void CSettingsReplyTracker::giveUp() {
-    for (Entry& entry : m_entries)
-        if (entry.outcome == Outcome::Pending)
-            entry.outcome = Outcome::Unanswered;
-    m_waiting.clear();
-    m_pending = 0;
-}
-
-bool CSettingsReplyTracker::allConfirmed() const {
-    return std::all_of(m_entries.begin(), m_entries.end(),
-                       [](const Entry& e) { return e.outcome == Outcome::Confirmed; });
-}
-
-int CSettingsReplyTracker::count(Outcome outcome) const {
-    return static_cast<int>(
-        std::count_if(m_entries.begin(), m_entries.end(),
-                      [outcome](const Entry& e) { return e.outcome == outcome; }));
-}
-
-std::string_view outcomeName(CSettingsReplyTracker::Outcome outcome) {
-    switch (outcome) {
-    case CSettingsReplyTracker::Outcome::Pending: return "pending";
-    case CSettingsReplyTracker::Outcome::Confirmed: return "confirmed";
-    case CSettingsReplyTracker::Outcome::Refused: return "refused";
-    case CSettingsReplyTracker::Outcome::Unanswered: return "unanswered";
-    }
-    return "pending";
 }
 
 std::string settingsOutcomeText(const CSettingsReplyTracker& tracker) {

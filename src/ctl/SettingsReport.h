@@ -1,11 +1,10 @@
 #pragma once
 
+#include "ctl/ReplyBook.h"
 #include "main/DeviceState.h"
 #include "protocol/DeviceMessage.h"
 
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +37,7 @@ std::vector<std::string> requestLines(const std::vector<DeviceMessage>& requests
 // port or slot).
 class CSettingsReplyTracker {
 public:
-    enum class Outcome { Pending, Confirmed, Refused, Unanswered };
+    using Outcome = ReplyOutcome;
     struct Entry {
         std::string line; // the request as sent
         CommandId command = CommandId::InvalidReply;
@@ -50,20 +49,16 @@ public:
     // A message from the frame; true when it answered a pending entry.
     bool onMessage(const DeviceMessage& message, bool isReply);
     // Entries still pending become unanswered (time-out or link lost).
-    void giveUp();
+    void giveUp() { m_book.giveUp(); }
 
-    bool allAnswered() const { return m_pending == 0; }
-    bool allConfirmed() const;
-    int count(Outcome outcome) const;
-    const std::vector<Entry>& entries() const { return m_entries; }
+    bool allAnswered() const { return m_book.allAnswered(); }
+    bool allConfirmed() const { return m_book.allConfirmed(); }
+    int count(Outcome outcome) const { return m_book.count(outcome); }
+    const std::vector<Entry>& entries() const { return m_book.entries(); }
 
 private:
-    std::vector<Entry> m_entries;
-    std::map<CommandId, std::deque<std::size_t>> m_waiting;
-    int m_pending = 0;
+    CReplyBook<CommandId, Entry> m_book; // by command
 };
-
-std::string_view outcomeName(CSettingsReplyTracker::Outcome outcome);
 
 // One line per request ("ssystemdelay,12: confirmed"), then a summary line.
 std::string settingsOutcomeText(const CSettingsReplyTracker& tracker);
