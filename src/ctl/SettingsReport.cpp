@@ -45,9 +45,18 @@ std::vector<SettingsGroup> settingsGroups(const DeviceSettings& settings) {
 std::string settingsText(const DeviceSettings& settings) {
     std::string out;
     for (const SettingsGroup& group : settingsGroups(settings)) {
-        out += "[" + terminalSafe(group.name) + "]\n";
-        for (const auto& [key, value] : group.values)
-            out += "  " + terminalSafe(key) + " = " + terminalSafe(value) + "\n";
+        // Piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
+        // "text" + std::string temporaries.
+        out += '[';
+        out += terminalSafe(group.name);
+        out += "]\n";
+        for (const auto& [key, value] : group.values) {
+            out += "  ";
+            out += terminalSafe(key);
+            out += " = ";
+            out += terminalSafe(value);
+            out += '\n';
+        }
     }
     return out;
 }
