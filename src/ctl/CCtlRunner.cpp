@@ -423,28 +423,37 @@ int CCtlRunner::finishRoutes(const CtlOptions& o, CRouteTracker& tracker) {
     return kExitOk;
 }
 
-int CCtlRunner::xptSave(const CtlOptions& o) {
+int CCtlRunner::saveFromFrame(const CtlOptions& o, bool (CCtlRunner::*require)(),
+                              const std::function<std::string(const DeviceState&)>& produce) {
     // The target is looked at first, so a path that cannot be written costs no
-    // connection; it replaces the old file only once it is complete.
+    // connection; it replaces the old file only once the text is complete.
     if (const std::string why = checkWriteTarget(qs(o.file)); !why.empty()) {
         fail(why);
         return kExitUsage;
     }
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
-    if (!requireCrosspoints())
+    if (!(this->*require)())
         return kExitFrame;
-    const DeviceState& s = m_session->state();
-    CCrosspointList list(s, m_session->engine(), m_session->questions(), m_session->burst());
-    const std::string text = writeCrosspointStatus(s, list);
-    int saved = 0;
-    for (int output = 1; output <= s.crosspointCount(); ++output)
-        saved += s.live.crosspoints[static_cast<std::size_t>(output)] > 0 ? 1 : 0;
+    const std::string text = produce(m_session->state());
     disconnect();
     if (const std::string why = writeFileAtomically(qs(o.file), text); !why.empty()) {
         fail(why);
         return kExitUsage;
     }
+    return kExitOk;
+}
+
+int CCtlRunner::xptSave(const CtlOptions& o) {
+    int saved = 0;
+    const int rc = saveFromFrame(o, &CCtlRunner::requireCrosspoints, [&](const DeviceState& s) {
+        CCrosspointList list(s, m_session->engine(), m_session->questions(), m_session->burst());
+        for (int output = 1; output <= s.crosspointCount(); ++output)
+            saved += s.live.crosspoints[static_cast<std::size_t>(output)] > 0 ? 1 : 0;
+        return writeCrosspointStatus(s, list);
+    });
+    if (rc != kExitOk)
+        return rc;
     if (o.json) {
         CJsonWriter out;
         out.beginObject().field("file", o.file).field("saved", saved).endObject();
@@ -653,28 +662,21 @@ int CCtlRunner::settingsShow(const CtlOptions& o) {
 }
 
 int CCtlRunner::settingsSave(const CtlOptions& o) {
-    // As with crosspoints: a path that cannot be written costs no connection.
-    if (const std::string why = checkWriteTarget(qs(o.file)); !why.empty()) {
-        fail(why);
-        return kExitUsage;
-    }
-    if (const int rc = connectAndSettle(o); rc != kExitOk)
-        return rc;
-    if (!requireSettings())
-        return kExitFrame;
     // The settings as the frame reported them: what the dialog's copy holds
     // right after it opens.
-    const std::string text = writeSettingsFile(m_session->state().settings);
-    disconnect();
-    if (const std::string why = writeFileAtomically(qs(o.file), text); !why.empty()) {
-        fail(why);
-        return kExitUsage;
-    }
+    std::size_t bytes = 0;
+    const int rc = saveFromFrame(o, &CCtlRunner::requireSettings, [&bytes](const DeviceState& s) {
+        std::string text = writeSettingsFile(s.settings);
+        bytes = text.size();
+        return text;
+    });
+    if (rc != kExitOk)
+        return rc;
     if (o.json) {
         CJsonWriter out;
         out.beginObject()
             .field("file", std::string_view(o.file))
-            .field("bytes", static_cast<int>(text.size()))
+            .field("bytes", static_cast<int>(bytes))
             .endObject();
         printJson(out.text());
     } else {

@@ -45,6 +45,10 @@ private:
     int routes(const CtlOptions& o);
     int route(const CtlOptions& o);
     int xptSave(const CtlOptions& o);
+    // Writes what `produce` makes of the connected, settled frame to o.file,
+    // once `require` holds; the target is checked before connecting.
+    int saveFromFrame(const CtlOptions& o, bool (CCtlRunner::*require)(),
+                      const std::function<std::string(const DeviceState&)>& produce);
     int xptLoad(const CtlOptions& o);
     int watch(const CtlOptions& o);
     int send(const CtlOptions& o);

@@ -7,12 +7,10 @@
 
 namespace velmar {
 
-void CRouteTracker::expect(int output, int input) { m_book.add(output, {output, input}); }
-
 bool CRouteTracker::onMessage(const DeviceMessage& message, bool isReply) {
     if (!isReply || message.command != CommandId::scross)
         return false;
-    Entry* entry = m_book.answer(message.i(1));
+    Entry* entry = answer(message.i(1));
     if (!entry)
         return false;
     entry->status = message.status;

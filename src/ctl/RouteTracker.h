@@ -15,31 +15,23 @@ class CJsonWriter;
 // each. A route is done only when the frame's "scross" reply says so: status 0
 // and the input asked for. Replies are matched by output, oldest request
 // first, so the same output may be asked twice in one run.
-class CRouteTracker {
+struct RouteRequest {
+    int output = 0;
+    int input = 0; // asked for; 0 clears the output
+    ReplyOutcome outcome = ReplyOutcome::Pending;
+    std::int32_t status = 0; // the reply's status
+    int reported = 0;        // the input the reply reports
+};
+
+class CRouteTracker : public CReplyBook<int, RouteRequest> { // filed by output
 public:
     using Outcome = ReplyOutcome;
-    struct Entry {
-        int output = 0;
-        int input = 0; // asked for; 0 clears the output
-        Outcome outcome = Outcome::Pending;
-        std::int32_t status = 0; // the reply's status
-        int reported = 0;        // the input the reply reports
-    };
+    using Entry = RouteRequest;
 
-    void expect(int output, int input);
+    void expect(int output, int input) { add(output, {output, input}); }
     // A message from the frame; true when it answered a pending entry. Only
     // replies to "scross" count: "!gcross" messages report other clients' work.
     bool onMessage(const DeviceMessage& message, bool isReply);
-    // Entries still pending become unanswered (time-out or link lost).
-    void giveUp() { m_book.giveUp(); }
-
-    bool allAnswered() const { return m_book.allAnswered(); }
-    bool allConfirmed() const { return m_book.allConfirmed(); }
-    int count(Outcome outcome) const { return m_book.count(outcome); }
-    const std::vector<Entry>& entries() const { return m_book.entries(); }
-
-private:
-    CReplyBook<int, Entry> m_book; // by output
 };
 
 // One line per entry ("output 5 CARD1  05 <- input 17 CARD3  01: confirmed"),

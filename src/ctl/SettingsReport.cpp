@@ -86,13 +86,13 @@ std::vector<std::string> requestLines(const std::vector<DeviceMessage>& requests
 
 void CSettingsReplyTracker::expect(const DeviceMessage& request) {
     const std::vector<std::string> line = requestLines({request});
-    m_book.add(request.command, {line.front(), request.command});
+    add(request.command, {line.front(), request.command});
 }
 
 bool CSettingsReplyTracker::onMessage(const DeviceMessage& message, bool isReply) {
     if (!isReply)
         return false;
-    Entry* entry = m_book.answer(message.command);
+    Entry* entry = answer(message.command);
     if (!entry)
         return false;
     entry->status = message.status;

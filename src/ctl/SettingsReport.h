@@ -35,29 +35,21 @@ std::vector<std::string> requestLines(const std::vector<DeviceMessage>& requests
 // to each. Replies are matched by command, oldest request first: a frame
 // answers in order, and one apply may send the same command twice (one per
 // port or slot).
-class CSettingsReplyTracker {
+struct SettingsRequest {
+    std::string line; // the request as sent
+    CommandId command = CommandId::InvalidReply;
+    ReplyOutcome outcome = ReplyOutcome::Pending;
+    std::int32_t status = 0;
+};
+
+class CSettingsReplyTracker : public CReplyBook<CommandId, SettingsRequest> { // by command
 public:
     using Outcome = ReplyOutcome;
-    struct Entry {
-        std::string line; // the request as sent
-        CommandId command = CommandId::InvalidReply;
-        Outcome outcome = Outcome::Pending;
-        std::int32_t status = 0;
-    };
+    using Entry = SettingsRequest;
 
     void expect(const DeviceMessage& request);
     // A message from the frame; true when it answered a pending entry.
     bool onMessage(const DeviceMessage& message, bool isReply);
-    // Entries still pending become unanswered (time-out or link lost).
-    void giveUp() { m_book.giveUp(); }
-
-    bool allAnswered() const { return m_book.allAnswered(); }
-    bool allConfirmed() const { return m_book.allConfirmed(); }
-    int count(Outcome outcome) const { return m_book.count(outcome); }
-    const std::vector<Entry>& entries() const { return m_book.entries(); }
-
-private:
-    CReplyBook<CommandId, Entry> m_book; // by command
 };
 
 // One line per request ("ssystemdelay,12: confirmed"), then a summary line.
