@@ -477,12 +477,6 @@ int CPollingEngine::applySettings(const DeviceSettings& edited) {
     return result;
 }
 
-CPollingEngine::SettingsInputs CPollingEngine::settingsInputs() const {
-    const int version = m_state.versionNumber();
-    return {m_state.family,    m_state.noPhd(),     version > 2000000,
-            version > 2000200, m_state.live.bkLock, m_state.live.bkDomain[2]};
-}
-
 std::string CPollingEngine::title() const {
     return windowTitle(m_state.connected, m_state.deviceTitleName, m_state.port == kPortTelnet);
 }

@@ -94,16 +94,6 @@ public:
     // Connecting and disconnecting end a running X-Y burst through this.
     void setBurstStop(std::function<void()> stop) { m_burstStop = std::move(stop); }
 
-    // What the settings dialog is given besides its copy of the block.
-    struct SettingsInputs {
-        int family = 0;
-        bool noPhd = false;
-        bool versionAbove2000000 = false;
-        bool versionAbove2000200 = false;
-        int bkLock = 0;
-        int bkDomainState = 0;
-    };
-    SettingsInputs settingsInputs() const;
     bool settingsEnabled() const { return m_settingsEnabled; }
 
     // A firmware transfer suspends alive supervision.
