@@ -13,6 +13,7 @@
 #include "main/CrosspointFile.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "settings/CSettingsDlg.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -153,6 +154,7 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
     m_addButton->setObjectName(QStringLiteral("addDeviceButton"));
     connect(m_refreshButton, &QPushButton::clicked, this, &CZarvoDlg::refresh);
     connect(m_addButton, &QPushButton::clicked, this, &CZarvoDlg::addDevice);
+    connect(m_settingsButton, &QPushButton::clicked, this, &CZarvoDlg::openSettingsDialog);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_refreshButton);
@@ -462,6 +464,11 @@ void CZarvoDlg::MenuHost::removeConnectedRow() {
 void CZarvoDlg::MenuHost::openDialog(int commandId) {
     if (commandId == devcmd::kXyControl)
         m_window.openXyDialog();
+}
+
+void CZarvoDlg::openSettingsDialog() {
+    if (m_engine.settingsEnabled())
+        runSettingsDialog(m_engine, this);
 }
 
 void CZarvoDlg::openXyDialog() {

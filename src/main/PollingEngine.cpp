@@ -461,9 +461,10 @@ void CPollingEngine::pollCards() {
 }
 
 int CPollingEngine::applySettings(const DeviceSettings& edited) {
+    const DeviceSettings next = settingsAfterApply(m_state.settings, edited);
     const SettingsApplyPlan plan =
-        planSettingsApply(m_state.settings, edited, settingsApplyContext(m_state));
-    m_state.settings = edited;
+        planSettingsApply(m_state.settings, next, settingsApplyContext(m_state));
+    m_state.settings = next;
     for (const DeviceMessage& request : plan.requests)
         sendRequest(request);
     const int result = static_cast<int>(plan.result);

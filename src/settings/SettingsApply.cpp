@@ -303,6 +303,29 @@ SettingsApplyContext settingsApplyContext(const DeviceState& state) {
             state.live.maxLatency};
 }
 
+DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSettings& edited) {
+    DeviceSettings next = edited;
+    next.psuConfig = current.psuConfig;
+    next.fanConfig = current.fanConfig;
+    next.deviceModel = current.deviceModel;
+    next.deviceModelNumber = current.deviceModelNumber;
+    next.serialNumber = current.serialNumber;
+    next.hwConf = current.hwConf;
+    next.swVersion = current.swVersion;
+    next.inputLabels = current.inputLabels;
+    next.outputLabels = current.outputLabels;
+    next.networkSettings.macAddress = current.networkSettings.macAddress;
+    next.ipAudio.primary.macAddress = current.ipAudio.primary.macAddress;
+    next.ipAudio.secondary.macAddress = current.ipAudio.secondary.macAddress;
+    next.ipAudio.unicastClock = current.ipAudio.unicastClock;
+    next.ipAudio.autoRouting = current.ipAudio.autoRouting;
+    next.ipAudio.frameSize = current.ipAudio.frameSize;
+    // No page edits the card records yet; the card poll may still be
+    // answering while the dialog is open.
+    next.cards = current.cards;
+    return next;
+}
+
 bool danteConfigurable(const SettingsApplyContext& context) {
     return context.bkLock == 0 && context.bkDomainState != 1 && context.bkDomainState != 2;
 }

@@ -48,6 +48,13 @@ struct SettingsApplyPlan {
 SettingsApplyPlan planSettingsApply(const DeviceSettings& before, const DeviceSettings& after,
                                     const SettingsApplyContext& context);
 
+// The settings the window keeps after a confirmed dialog: the edited copy,
+// except for what the dialog only shows and the frame alone reports (hardware
+// and software records, serial number, MAC addresses, labels, card records),
+// which keep their current values. Replies that arrived while the dialog was
+// open are thereby not undone by the copy taken when it opened.
+DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSettings& edited);
+
 // The latency and packet size code that "sperformip" carries for a latency
 // asked for in microseconds, limited by what the frame reported it can do.
 struct PerformValues {

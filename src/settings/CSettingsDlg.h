@@ -1,0 +1,50 @@
+#pragma once
+
+#include "settings/SettingsPages.h"
+
+#include <QDialog>
+#include <array>
+
+class QTabWidget;
+
+namespace velmar {
+
+class CPollingEngine;
+class CSettingsPage;
+
+// The device settings dialog: thirteen pages over a copy of the frame's
+// settings. It never talks to the frame; "Save changes" ends it with the
+// operator's Yes, and its owner then applies the copy.
+class CSettingsDlg : public QDialog {
+    Q_OBJECT
+public:
+    CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent = nullptr);
+
+    // True when the dialog ended through "Save changes" and Yes.
+    bool confirmed() const { return m_confirmed; }
+
+    // The buttons' work, with a path as the file dialogs hand it over.
+    void saveChanges();
+    void saveToFile();
+    void saveToFileAt(const QString& path);
+    void loadFromFile();
+    void loadFromFileAt(const QString& path);
+
+private:
+    void pageChanged(int index);
+    void showPages();
+    bool storeFailed(int page, const PageError& error);
+    void tell(const QString& text, bool warning);
+
+    CSettingsDialogLogic& m_logic;
+    QTabWidget* m_tabs;
+    std::array<CSettingsPage*, CSettingsDialogLogic::kPageCount> m_pages{};
+    int m_current = 0;
+    bool m_switchingBack = false;
+    bool m_confirmed = false;
+};
+
+// Opens the dialog on the engine's settings and applies a confirmed result.
+void runSettingsDialog(CPollingEngine& engine, QWidget* parent);
+
+} // namespace velmar

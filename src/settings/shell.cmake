@@ -1,0 +1,7 @@
+# The settings dialog and its pages.
+target_sources(velmar_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CSettingsDlg.h
+  ${CMAKE_CURRENT_LIST_DIR}/CSettingsDlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CSettingsPageWidgets.h
+  ${CMAKE_CURRENT_LIST_DIR}/CSettingsPageWidgets.cpp
+)

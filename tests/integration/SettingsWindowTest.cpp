@@ -1,0 +1,257 @@
+// The settings dialog opened from the main window on a simulated frame: what
+// the operator edits reaches the frame, and nothing else does.
+
+#include "WindowSupport.h"
+#include "controls/CListCtrlEx.h"
+#include "settings/CSettingsDlg.h"
+#include "settings/SettingsFile.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <set>
+
+namespace velmar {
+namespace {
+
+using framesim::CSimulatedFrame;
+using test::waitUntil;
+
+constexpr const char* kFrame = "127.0.0.2";
+
+// Answers every message box that opens with the button it is told, and keeps
+// what each box said.
+class BoxAnswerer : public QObject {
+public:
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+    QStringList texts;
+    BoxAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            texts << box->text();
+            QAbstractButton* button = box->button(answer);
+            (button ? button : box->buttons().value(0))->click();
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+class SettingsWindow : public test::WindowProfileTest {
+protected:
+    void SetUp() override {
+        WindowProfileTest::SetUp();
+        frame =
+            test::startFrame("460", kFrame, [](framesim::FrameProfile& p) { p.systemDelay = 3; });
+        ASSERT_TRUE(frame);
+        QObject::connect(frame.get(), &CSimulatedFrame::lineReceived, &context,
+                         [this](const QString& line) {
+                             if (line.startsWith(QLatin1Char('&')))
+                                 sets.push_back(line.toStdString());
+                             if (line.contains(QStringLiteral("gsystemdelay")))
+                                 ++delayReads;
+                         });
+        window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
+        ASSERT_TRUE(test::connectToFirstRow(*window));
+        sets.clear();
+    }
+
+    // Opens the dialog from the window's button and runs `script` on it once it shows.
+    void withDialog(const std::function<void(CSettingsDlg&)>& script) {
+        bool ran = false;
+        QTimer::singleShot(0, &context, [&] {
+            auto* dialog = qobject_cast<CSettingsDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            ran = true;
+            script(*dialog);
+            if (dialog->isVisible())
+                dialog->reject(); // a script that failed half-way still ends the dialog
+        });
+        auto* button = window->findChild<QPushButton*>(QStringLiteral("settingsButton"));
+        ASSERT_TRUE(button && button->isEnabled());
+        button->click();
+        EXPECT_TRUE(ran);
+    }
+
+    template <class W>
+    static W* field(CSettingsDlg& dialog, const char* name) {
+        W* w = dialog.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    static void showPage(CSettingsDlg& dialog, int page) {
+        field<QTabWidget>(dialog, "settingsPages")->setCurrentIndex(page);
+    }
+    static void type(CSettingsDlg& dialog, const char* name, const QString& text) {
+        QLineEdit* edit = field<QLineEdit>(dialog, name);
+        edit->setText(text);
+    }
+    static void press(CSettingsDlg& dialog, const char* name) {
+        field<QPushButton>(dialog, name)->click();
+    }
+
+    // Whatever the window sent before this has reached the frame once a
+    // request sent now has: the link keeps its order.
+    bool flushed() {
+        const int before = delayReads;
+        window->engine().sendRequest(DeviceMessage::request(CommandId::gsystemdelay));
+        return waitUntil([&] { return delayReads > before; });
+    }
+
+    std::int32_t value(CommandId get, DeviceMessage address = {}) const {
+        return frame->model().current(get, address).i(1);
+    }
+
+    std::set<std::string> setKeywords() const {
+        std::set<std::string> out;
+        for (const std::string& line : sets)
+            out.insert(line.substr(1, line.find(',') - 1));
+        return out;
+    }
+
+    QObject context;
+    std::unique_ptr<CSimulatedFrame> frame;
+    std::unique_ptr<CZarvoDlg> window;
+    std::vector<std::string> sets;
+    int delayReads = 0;
+};
+
+TEST_F(SettingsWindow, EditsOnThreePagesReachTheFrameAndNothingElseMoves) {
+    BoxAnswerer boxes;
+    boxes.answer = QMessageBox::Yes;
+    withDialog([&](CSettingsDlg& d) {
+        EXPECT_EQ(field<QLineEdit>(d, "systemDelay")->text(), QStringLiteral("3"));
+        type(d, "deviceName", QStringLiteral("Studio Z"));
+        showPage(d, CSettingsDialogLogic::kSampleRatePage);
+        QComboBox* rate = field<QComboBox>(d, "genRate");
+        rate->setCurrentIndex(rate->findData(4)); // 96 kHz
+        showPage(d, CSettingsDialogLogic::kSyncPage);
+        auto* list = field<CListCtrlEx>(d, "syncPriorities");
+        ASSERT_TRUE(list->editCell(0, 1)); // Word clock
+        CListCtrlEx::setEditorText(list->activeEditor(), QStringLiteral("7"));
+        list->endEdit(true);
+        showPage(d, CSettingsDialogLogic::kSystemDelayPage);
+        type(d, "systemDelay", QStringLiteral("12"));
+        press(d, "saveChanges");
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_EQ(boxes.texts, QStringList{QStringLiteral("Save changes")});
+
+    ASSERT_TRUE(waitUntil([&] { return value(CommandId::gsystemdelay) == 12; }));
+    ASSERT_TRUE(waitUntil([&] { return frame->model().deviceName() == "Studio Z"; }));
+    EXPECT_EQ(value(CommandId::ggenrate), 4);
+    DeviceMessage wordClock;
+    wordClock.setI(1, 2);
+    ASSERT_TRUE(waitUntil(
+        [&] { return frame->model().current(CommandId::gsyncprio, wordClock).i(2) == 7; }));
+    // Exactly the changed groups went out: no network settings, so no restart question.
+    EXPECT_EQ(setKeywords(),
+              (std::set<std::string>{"sdevid", "sgenrate", "ssyncprio", "ssystemdelay"}));
+    EXPECT_EQ(window->engine().state().settings.systemDelay, 12);
+}
+
+TEST_F(SettingsWindow, CancelAndNoSendNothing) {
+    BoxAnswerer boxes;
+    withDialog([&](CSettingsDlg& d) {
+        showPage(d, CSettingsDialogLogic::kSystemDelayPage);
+        type(d, "systemDelay", QStringLiteral("40"));
+        press(d, "cancel");
+    });
+    boxes.answer = QMessageBox::No;
+    withDialog([&](CSettingsDlg& d) {
+        showPage(d, CSettingsDialogLogic::kAliveTimePage);
+        type(d, "aliveTime", QStringLiteral("120"));
+        press(d, "saveChanges");
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_FALSE(d.confirmed());
+    });
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Save changes")});
+    ASSERT_TRUE(flushed());
+    EXPECT_TRUE(sets.empty()) << sets.front();
+    EXPECT_EQ(value(CommandId::gsystemdelay), 3);
+}
+
+TEST_F(SettingsWindow, AValueOutOfRangeKeepsTheOperatorOnItsPage) {
+    BoxAnswerer boxes;
+    boxes.answer = QMessageBox::Ok;
+    withDialog([&](CSettingsDlg& d) {
+        auto* tabs = field<QTabWidget>(d, "settingsPages");
+        showPage(d, CSettingsDialogLogic::kAliveTimePage);
+        type(d, "aliveTime", QStringLiteral("400"));
+        showPage(d, CSettingsDialogLogic::kIdPage);
+        EXPECT_EQ(tabs->currentIndex(), CSettingsDialogLogic::kAliveTimePage);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_EQ(boxes.texts[0], QStringLiteral("Please enter an integer between 0 and 300."));
+
+        // "Save changes" refuses the same way and the dialog stays open.
+        showPage(d, CSettingsDialogLogic::kIdPage); // refused again
+        press(d, "saveChanges");
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(tabs->currentIndex(), CSettingsDialogLogic::kAliveTimePage);
+        press(d, "cancel");
+    });
+    ASSERT_TRUE(flushed());
+    EXPECT_TRUE(sets.empty());
+}
+
+TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
+    BoxAnswerer boxes;
+    boxes.answer = QMessageBox::Ok;
+    const QString path = dir.filePath(QStringLiteral("studio.cfg"));
+    const QString shortPath = dir.filePath(QStringLiteral("short.cfg"));
+    withDialog([&](CSettingsDlg& d) {
+        // The file holds the settings as the dialog opened, not page edits.
+        type(d, "deviceName", QStringLiteral("Edited"));
+        d.saveToFileAt(path);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        std::string text = f.readAll().toStdString();
+        f.close();
+        EXPECT_EQ(text, writeSettingsFile(window->engine().state().settings));
+        EXPECT_EQ(text.find("Name=Edited"), std::string::npos);
+
+        // Edit the file as another frame's would read, and load it back.
+        const auto replace = [&text](const std::string& from, const std::string& to) {
+            const std::size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            const std::size_t end = text.find("\r\n", at);
+            text.replace(at, end - at, to);
+        };
+        replace("SystemDelay=", "SystemDelay=33");
+        replace("Name=", "Name=Loaded");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+        f.close();
+        d.loadFromFileAt(path);
+        EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(field<QLineEdit>(d, "systemDelay")->text(), QStringLiteral("33"));
+        EXPECT_EQ(field<QLineEdit>(d, "deviceName")->text(), QStringLiteral("Loaded"));
+
+        // A file cut short is refused with the reason and changes nothing.
+        QFile s(shortPath);
+        ASSERT_TRUE(s.open(QIODevice::WriteOnly));
+        s.write(text.substr(0, text.find("AesChnStMode=")).c_str());
+        s.close();
+        type(d, "systemDelay", QStringLiteral("20"));
+        d.loadFromFileAt(shortPath);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("was not loaded")))
+            << boxes.texts[0].toStdString();
+        EXPECT_EQ(field<QLineEdit>(d, "systemDelay")->text(), QStringLiteral("20"));
+        press(d, "cancel");
+    });
+    ASSERT_TRUE(flushed());
+    EXPECT_TRUE(sets.empty());
+}
+
+} // namespace
+} // namespace velmar
