@@ -95,7 +95,7 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     box->addWidget(m_tabs);
     box->addLayout(buttons);
     m_tabs->setCurrentIndex(L::kIdPage);
-    resize(760, 460);
+    resize(1120, 520);
 }
 
 void CSettingsDlg::showPages() {

@@ -41,6 +41,7 @@ QLineEdit* textField(const QString& name, int maxLength, QWidget* parent) {
     edit->setObjectName(name);
     edit->setMaxLength(maxLength);
     edit->setValidator(new CSendableTextValidator(edit));
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * (maxLength + 4));
     return edit;
 }
 
@@ -60,6 +61,18 @@ QLineEdit* addressField(const QString& name, QWidget* parent) {
         QRegularExpression(QStringLiteral("[0-9]{0,3}(\\.[0-9]{0,3}){0,3}")), edit));
     edit->setMaximumWidth(140);
     return edit;
+}
+
+// Fields keep their natural width instead of stretching across the page.
+QFormLayout* formLayout(QWidget* parent) {
+    auto* form = new QFormLayout(parent);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    return form;
+}
+
+// Lists on the pages show their rows as compactly as the window's own lists.
+void compactRows(CListCtrlEx* list) {
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 8);
 }
 
 QComboBox* comboBox(const QString& name, QWidget* parent) {
@@ -121,7 +134,7 @@ AddressBlockWidgets addressBlock(const QString& prefix, int group, const QString
                                      CCheckableGroupBox::RadioButton, group, parent);
     w.fixed->setObjectName(prefix + QStringLiteral("Fixed"));
     w.fixed->setPartner(w.automatic);
-    auto* form = new QFormLayout(w.fixed);
+    auto* form = formLayout(w.fixed);
     static const char* const kNames[] = {"Ip", "Subnet", "Gateway", "Dns"};
     for (int i = 0; i < labels.size(); ++i) {
         QLineEdit* edit = addressField(prefix + QLatin1String(kNames[i]), w.fixed);
@@ -175,7 +188,7 @@ QWidget* CSettingsPage::controlWidget(int) const { return nullptr; }
 CDevIdTab::CDevIdTab(CDevIdPage& page, QWidget* parent)
     : CSettingsPage(parent), m_page(page), m_id(numberField(QStringLiteral("deviceId"), this)),
       m_name(textField(QStringLiteral("deviceName"), CDevIdPage::kNameLength, this)) {
-    auto* form = new QFormLayout(this);
+    auto* form = formLayout(this);
     form->addRow(QStringLiteral("ID"), m_id);
     form->addRow(QStringLiteral("Name"), m_name);
 }
@@ -216,7 +229,7 @@ CSRateTab::CSRateTab(CSampleRatePage& page, QWidget* parent)
     : CSettingsPage(parent), m_page(page), m_genRate(comboBox(QStringLiteral("genRate"), this)),
       m_adaptSource(comboBox(QStringLiteral("adaptSource"), this)),
       m_wordClock(comboBox(QStringLiteral("wordClockOut"), this)) {
-    auto* form = new QFormLayout(this);
+    auto* form = formLayout(this);
     form->addRow(QStringLiteral("General sample rate"), m_genRate);
     form->addRow(QStringLiteral("Sample rate adaption source"), m_adaptSource);
     form->addRow(QStringLiteral("Word clock output sample rate"), m_wordClock);
@@ -244,6 +257,8 @@ CSyncPrioTab::CSyncPrioTab(CSyncPrioPage& page, QWidget* parent)
     m_list->addColumn(QStringLiteral("External source"));
     m_list->addColumn(QStringLiteral("Priority"));
     m_list->setColumnReadOnly(0, true);
+    m_list->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    compactRows(m_list);
     auto* editor = new QLineEdit;
     editor->setObjectName(QStringLiteral("priorityEditor"));
     editor->setValidator(new QRegularExpressionValidator(
@@ -293,18 +308,11 @@ void CSyncPrioTab::pullState() {
     m_page.termination.checked = m_termination->isChecked();
 }
 
-void CSyncPrioTab::resizeEvent(QResizeEvent* event) {
-    CSettingsPage::resizeEvent(event);
-    const int half = m_list->viewport()->width() / 2;
-    m_list->setColumnWidth(0, half + 30);
-    m_list->setColumnWidth(1, std::max(40, half - 30));
-}
-
 // ---- combo pages ----
 
 CComboTab::CComboTab(std::vector<Field> fields, QWidget* parent)
     : CSettingsPage(parent), m_fields(std::move(fields)) {
-    auto* form = new QFormLayout(this);
+    auto* form = formLayout(this);
     for (const Field& f : m_fields) {
         QComboBox* combo = comboBox(f.objectName, this);
         form->addRow(f.label, combo);
@@ -345,7 +353,8 @@ CDanteTab::CDanteTab(CDantePage& page, QWidget* parent)
     auto* grid = new QGridLayout(this);
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(new QLabel(QStringLiteral("Brooklyn II name"), this));
-    nameRow->addWidget(m_name, 1);
+    nameRow->addWidget(m_name);
+    nameRow->addStretch();
     grid->addLayout(nameRow, 0, 0, 1, 2);
     const auto column = [this](const AddressBlockWidgets& w) {
         auto* box = new QVBoxLayout;
@@ -358,7 +367,8 @@ CDanteTab::CDanteTab(CDantePage& page, QWidget* parent)
     auto* right = column(m_secondary);
     auto* modeRow = new QHBoxLayout;
     modeRow->addWidget(new QLabel(QStringLiteral("Redundancy mode"), this));
-    modeRow->addWidget(m_switchMode, 1);
+    modeRow->addWidget(m_switchMode);
+    modeRow->addStretch();
     right->insertLayout(0, modeRow);
     grid->addLayout(right, 1, 1);
 
@@ -424,6 +434,7 @@ COptModTab::COptModTab(COptModPage& page, QWidget* parent)
       m_redundancy(comboBox(QStringLiteral("sfpRedundancy"), this)),
       m_redundancyMode(comboBox(QStringLiteral("sfpRedundancyMode"), this)) {
     auto* top = new QFormLayout;
+    top->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     top->addRow(QStringLiteral("SFP redundancy"), m_redundancy);
     top->addRow(QStringLiteral("SFP redundancy mode"), m_redundancyMode);
     auto* groups = new QHBoxLayout;
@@ -437,7 +448,7 @@ COptModTab::COptModTab(COptModPage& page, QWidget* parent)
         const QString prefix = QStringLiteral("sfp%1").arg(i + 1);
         w.group = new QGroupBox(this);
         w.group->setObjectName(prefix);
-        auto* form = new QFormLayout(w.group);
+        auto* form = formLayout(w.group);
         w.type = comboBox(prefix + QStringLiteral("Type"), w.group);
         form->addRow(QStringLiteral("Interface type"), w.type);
         for (std::size_t k = 0; k < w.lists.size(); ++k) {
@@ -501,7 +512,7 @@ void COptModTab::pullState() {
 CNumberTab::CNumberTab(CNumberPage& page, const QString& label, const QString& objectName,
                        QWidget* parent)
     : CSettingsPage(parent), m_page(page), m_value(numberField(objectName, this)) {
-    auto* form = new QFormLayout(this);
+    auto* form = formLayout(this);
     form->addRow(label, m_value);
     m_value->setToolTip(QStringLiteral("%1 to %2").arg(page.low()).arg(page.high()));
 }
@@ -517,6 +528,7 @@ void readOnlyList(CListCtrlEx* list, const QString& name) {
     list->setObjectName(name);
     list->setShowGrid(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    compactRows(list);
 }
 const QColor kFittedBackground(0, 255, 0);
 } // namespace

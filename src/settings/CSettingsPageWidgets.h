@@ -85,9 +85,6 @@ public:
     void showState() override;
     void pullState() override;
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     CSyncPrioPage& m_page;
     CListCtrlEx* m_list;
