@@ -19,6 +19,7 @@
 #include "protocol/TerminalText.h"
 #include "settings/SettingsApply.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsPages.h"
 
 #include <QDir>
 #include <algorithm>
@@ -726,11 +727,21 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         disconnect();
         return kExitUsage;
     }
+    // The file goes through the dialog's pages as "Load from file..." and
+    // "Save changes" take it, so both send the same lines.
+    CSettingsDialogLogic dialog(s.settings, settingsDialogInputs(s));
+    dialog.replaceSettings(content.settings);
+    if (const auto refused = dialog.storeAll()) {
+        fail(o.file + ": " + CSettingsDialogLogic::pageName(refused->page) +
+             " does not take it: " + refused->error.message + " Nothing was sent.");
+        disconnect();
+        return kExitUsage;
+    }
     // Values the reader cut or did not take: the rest of the file still goes out.
     for (const CfgValueNote& note : content.notes)
         fail(o.file + ": " + settingsFileNotesText({note}));
-    const SettingsApplyPlan plan =
-        planSettingsApply(s.settings, content.settings, settingsApplyContext(s));
+    const SettingsApplyPlan plan = planSettingsApply(
+        s.settings, settingsAfterApply(s.settings, dialog.settings()), settingsApplyContext(s));
     const std::vector<std::string> lines = requestLines(plan.requests);
     const bool network = plan.result == ApplyResult::NetworkSent;
     // A locked or domain-managed Dante module gets reads instead of its

@@ -835,6 +835,20 @@ void CSettingsDialogLogic::distributeAndLoad() {
     hwRows = hwConfigurationRows(s, cardSlotsShown(m_in.family));
 }
 
+void CSettingsDialogLogic::replaceSettings(const DeviceSettings& settings) {
+    m_settings = settings;
+    distributeAndLoad();
+}
+
+std::string CSettingsDialogLogic::pageName(int page) {
+    std::string_view text = tabText(page);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return "the " + std::string(text) + " page";
+}
+
 std::optional<PageError> CSettingsDialogLogic::storePage(int page) {
     switch (page) {
     case kIdPage: return idPage.store();
@@ -886,8 +900,7 @@ CSettingsDialogLogic::LoadOutcome CSettingsDialogLogic::loadFile(std::string_vie
             .append(". The settings in the dialog are unchanged.");
         return outcome;
     }
-    m_settings = content.settings;
-    distributeAndLoad();
+    replaceSettings(content.settings);
     outcome.loaded = true;
     if (!content.notes.empty()) {
         outcome.message.append(shownPath).append(" was loaded; some values were not taken as "

@@ -353,6 +353,8 @@ public:
         kPageCount
     };
     static std::string_view tabText(int page);
+    // "the Alive time page", for messages about a page.
+    static std::string pageName(int page);
 
     CSettingsDialogLogic(const DeviceSettings& settings, const SettingsDialogInputs& inputs);
 
@@ -364,6 +366,9 @@ public:
 
     // Copies the record into every page and loads the controls.
     void distributeAndLoad();
+    // Takes `settings` as the dialog's copy and reloads every page, as an
+    // accepted file does.
+    void replaceSettings(const DeviceSettings& settings);
     // Reads one page's controls back (when the operator leaves it).
     std::optional<PageError> storePage(int page);
     // Stores every page in tab order and gathers them into the copy; the page

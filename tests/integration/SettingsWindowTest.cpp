@@ -3,12 +3,17 @@
 
 #include "WindowSupport.h"
 #include "controls/CListCtrlEx.h"
+#include "ctl/CCtlRunner.h"
+#include "main/CQtTimerHost.h"
 #include "settings/CSettingsDlg.h"
 #include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -251,6 +256,59 @@ TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
     });
     ASSERT_TRUE(flushed());
     EXPECT_TRUE(sets.empty());
+}
+
+// A file the pages do not take as it stands (a disabled module with MADI
+// values, a second PHD mode under "Primary and expansion"): velmarctl's dry
+// run lists exactly the lines the dialog then sends.
+TEST_F(SettingsWindow, VelmarctlAppliesAFileAsTheDialogDoes) {
+    const QString path = dir.filePath(QStringLiteral("other.cfg"));
+    std::string text = writeSettingsFile(window->engine().state().settings);
+    const auto replace = [&text](const std::string& key, const std::string& value) {
+        const std::size_t at = text.find("\n" + key);
+        ASSERT_NE(at, std::string::npos) << key;
+        const std::size_t end = text.find("\r\n", at + 1);
+        text.replace(at + 1, end - at - 1, key + value);
+    };
+    replace("OptMod1Mode=", "0");
+    replace("MadiMod1InMode=", "1");
+    replace("PortCfg=", "0");
+    replace("EmuMode2=", "2");
+    replace("SystemDelay=", "9");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+    }
+
+    std::string out;
+    CtlEnvironment e;
+    e.out = [&out](std::string_view t) { out += t; };
+    e.err = [](std::string_view) {};
+    e.timers = [](std::function<void(int)> fired) {
+        return std::make_unique<CQtTimerHost>(std::move(fired));
+    };
+    CCtlRunner runner(e);
+    const std::string file = path.toStdString();
+    const std::vector<std::string_view> args{"settings", "apply", kFrame,      file,
+                                             "--type",   "460",   "--dry-run", "--json"};
+    ASSERT_EQ(runner.runArguments(args), kExitOk);
+    std::vector<std::string> planned;
+    for (const auto& line :
+         QJsonDocument::fromJson(QByteArray::fromStdString(out)).object()["requests"].toArray())
+        planned.push_back(line.toString().toStdString());
+    ASSERT_FALSE(planned.empty()) << out;
+
+    BoxAnswerer boxes;
+    withDialog([&](CSettingsDlg& d) {
+        d.loadFromFileAt(path);
+        press(d, "saveChanges");
+    });
+    ASSERT_TRUE(flushed());
+    EXPECT_EQ(sets, planned);
+    // The disabled module's MADI value was not sent as the file had it.
+    for (const std::string& line : sets)
+        EXPECT_NE(line, "&smadiinmode,2,1");
 }
 
 } // namespace
