@@ -605,7 +605,7 @@ TEST(SettingsPhdPage, ValuesOutsideTheListsAreKept) {
 
 // ---- Dante ----
 
-struct DanteFixture : ::testing::Test {
+struct SettingsDantePage : ::testing::Test {
     std::unique_ptr<DeviceSettings> s = sampleSettings();
     SettingsDialogInputs in = fullInputs();
     CDantePage page;
@@ -644,7 +644,7 @@ struct DanteFixture : ::testing::Test {
     }
 };
 
-TEST_F(DanteFixture, ActivePageLoadsTheModule) {
+TEST_F(SettingsDantePage, ActivePageLoadsTheModule) {
     open();
     EXPECT_TRUE(page.active());
     EXPECT_TRUE(page.editable());
@@ -662,7 +662,7 @@ TEST_F(DanteFixture, ActivePageLoadsTheModule) {
     EXPECT_EQ(page.latency.text, "1000");
 }
 
-TEST_F(DanteFixture, StoreTakesEveryControl) {
+TEST_F(SettingsDantePage, StoreTakesEveryControl) {
     open();
     editEverything();
     page.secondary.addresses[1].text = "255.255.255.255";
@@ -685,7 +685,7 @@ TEST_F(DanteFixture, StoreTakesEveryControl) {
     EXPECT_EQ(v.frameSize, 16);
 }
 
-TEST_F(DanteFixture, InactivePageLeavesTheModuleValuesAsDistributed) {
+TEST_F(SettingsDantePage, InactivePageLeavesTheModuleValuesAsDistributed) {
     s->ipAudio.primary.macAddress.assign(""); // fitted, MAC not reported yet
     const IpAudioSettings before = s->ipAudio;
     open();
@@ -699,14 +699,14 @@ TEST_F(DanteFixture, InactivePageLeavesTheModuleValuesAsDistributed) {
     EXPECT_EQ(stored(), before);
 }
 
-TEST_F(DanteFixture, ModuleNotFittedIsInactive) {
+TEST_F(SettingsDantePage, ModuleNotFittedIsInactive) {
     in.ipModulePresent = false;
     open();
     EXPECT_FALSE(page.active());
     expectAllDisabled();
 }
 
-TEST_F(DanteFixture, LockedOrDomainManagedModuleIsReadOnly) {
+TEST_F(SettingsDantePage, LockedOrDomainManagedModuleIsReadOnly) {
     const IpAudioSettings before = s->ipAudio;
     for (const auto& [lock, domain] :
          {std::pair{1, 0}, std::pair{5, 3}, std::pair{0, 1}, std::pair{0, 2}}) {
@@ -722,7 +722,7 @@ TEST_F(DanteFixture, LockedOrDomainManagedModuleIsReadOnly) {
     }
 }
 
-TEST_F(DanteFixture, DomainStateThreeIsEditableOtherStatesLoseClockControls) {
+TEST_F(SettingsDantePage, DomainStateThreeIsEditableOtherStatesLoseClockControls) {
     in.bkDomainState = 3;
     open();
     EXPECT_TRUE(page.editable());
@@ -739,7 +739,7 @@ TEST_F(DanteFixture, DomainStateThreeIsEditableOtherStatesLoseClockControls) {
     EXPECT_EQ(stored().sampleRateEnable, 1);
 }
 
-TEST_F(DanteFixture, SecondaryBlockOnlyUnderRedundant) {
+TEST_F(SettingsDantePage, SecondaryBlockOnlyUnderRedundant) {
     open();
     choose(page.switchMode, "Switched");
     page.switchModeChanged();
@@ -754,7 +754,7 @@ TEST_F(DanteFixture, SecondaryBlockOnlyUnderRedundant) {
     EXPECT_FALSE(page.secondary.enabled);
 }
 
-TEST_F(DanteFixture, OlderFirmwareHasNoPreferredMasterOrLatency) {
+TEST_F(SettingsDantePage, OlderFirmwareHasNoPreferredMasterOrLatency) {
     in.versionAbove2000200 = false;
     open();
     EXPECT_TRUE(page.sampleRateControl.enabled);
@@ -768,7 +768,7 @@ TEST_F(DanteFixture, OlderFirmwareHasNoPreferredMasterOrLatency) {
     EXPECT_EQ(v.latency, 1000);
 }
 
-TEST_F(DanteFixture, RefusalsNameTheirFieldAndTakeNothing) {
+TEST_F(SettingsDantePage, RefusalsNameTheirFieldAndTakeNothing) {
     const IpAudioSettings before = s->ipAudio;
     struct Case {
         const char* what;
@@ -809,7 +809,7 @@ TEST_F(DanteFixture, RefusalsNameTheirFieldAndTakeNothing) {
 
 // ---- Optional module ----
 
-struct OptFixture : ::testing::Test {
+struct SettingsOptionalPage : ::testing::Test {
     std::unique_ptr<DeviceSettings> s = sampleSettings();
     SettingsDialogInputs in = fullInputs();
     COptModPage page;
@@ -828,7 +828,7 @@ struct OptFixture : ::testing::Test {
     }
 };
 
-TEST_F(OptFixture, LoadShowsEachModuleByItsType) {
+TEST_F(SettingsOptionalPage, LoadShowsEachModuleByItsType) {
     open();
     const COptModPage::Sfp& madi = page.sfp[0];
     EXPECT_EQ(madi.title, " SFP 1 ");
@@ -858,7 +858,7 @@ TEST_F(OptFixture, LoadShowsEachModuleByItsType) {
     EXPECT_EQ(page.redundancyMode.selected, -1);
 }
 
-TEST_F(OptFixture, NotFittedDisablesEverythingAndKeepsTheModes) {
+TEST_F(SettingsOptionalPage, NotFittedDisablesEverythingAndKeepsTheModes) {
     in.sfpPresent = false;
     s->optRedundancy = {1, 2};
     open();
@@ -880,7 +880,7 @@ TEST_F(OptFixture, NotFittedDisablesEverythingAndKeepsTheModes) {
     EXPECT_EQ(out->optRedundancy, (std::array<std::int32_t, 2>{1, 2}));
 }
 
-TEST_F(OptFixture, RedundancyEnabledRunsOneSfp) {
+TEST_F(SettingsOptionalPage, RedundancyEnabledRunsOneSfp) {
     s->optRedundancy = {1, 2};
     open();
     EXPECT_EQ(selectedText(page.redundancy), "Enabled");
@@ -894,7 +894,7 @@ TEST_F(OptFixture, RedundancyEnabledRunsOneSfp) {
     EXPECT_EQ(out->optRedundancy, (std::array<std::int32_t, 2>{1, 0}));
 }
 
-TEST_F(OptFixture, RedundancyDisabledRefillsBothSfpsFromThePageValues) {
+TEST_F(SettingsOptionalPage, RedundancyDisabledRefillsBothSfpsFromThePageValues) {
     s->optRedundancy = {1, 1};
     open();
     choose(page.sfp[0].type, "Hotlink");
@@ -920,7 +920,7 @@ TEST_F(OptFixture, RedundancyDisabledRefillsBothSfpsFromThePageValues) {
     EXPECT_TRUE(page.redundancyMode.enabled);
 }
 
-TEST_F(OptFixture, ChangingTheTypeRebuildsTheInputAndOutputs) {
+TEST_F(SettingsOptionalPage, ChangingTheTypeRebuildsTheInputAndOutputs) {
     open();
     COptModPage::Sfp& f = page.sfp[1];
 
@@ -952,7 +952,7 @@ TEST_F(OptFixture, ChangingTheTypeRebuildsTheInputAndOutputs) {
     EXPECT_EQ(f.dsdMode.selected, -1);
 }
 
-TEST_F(OptFixture, StoreMadiWritesTheModulesPort) {
+TEST_F(SettingsOptionalPage, StoreMadiWritesTheModulesPort) {
     open();
     COptModPage::Sfp& f = page.sfp[1]; // module 2: MADI port 3
     choose(f.type, "Madi");
@@ -973,7 +973,7 @@ TEST_F(OptFixture, StoreMadiWritesTheModulesPort) {
     EXPECT_EQ(out->optMode[1].value, 1);
 }
 
-TEST_F(OptFixture, StoreHotlinkSetsInputAndOutputMode) {
+TEST_F(SettingsOptionalPage, StoreHotlinkSetsInputAndOutputMode) {
     open();
     COptModPage::Sfp& f = page.sfp[0]; // module 1, was Madi
     choose(f.type, "Hotlink");
@@ -986,7 +986,7 @@ TEST_F(OptFixture, StoreHotlinkSetsInputAndOutputMode) {
     EXPECT_EQ(out->hotlinkInMode[2].value, 1); // module 2 untouched
 }
 
-TEST_F(OptFixture, StoreDisabledClearsTheModule) {
+TEST_F(SettingsOptionalPage, StoreDisabledClearsTheModule) {
     open();
     choose(page.sfp[1].type, "Disabled"); // module 2, was Hotlink
     page.typeChanged(1);
@@ -1000,7 +1000,7 @@ TEST_F(OptFixture, StoreDisabledClearsTheModule) {
     EXPECT_EQ(out->madiInMode[2].values[0], 1); // module 1 keeps its values
 }
 
-TEST_F(OptFixture, UnknownTypeShowsNoSelectionAndKeepsTheModule) {
+TEST_F(SettingsOptionalPage, UnknownTypeShowsNoSelectionAndKeepsTheModule) {
     s->optMode[1].value = 7;
     open();
     EXPECT_EQ(page.sfp[0].type.selected, -1);
@@ -1011,7 +1011,7 @@ TEST_F(OptFixture, UnknownTypeShowsNoSelectionAndKeepsTheModule) {
     EXPECT_EQ(out->madiOutMode[2], s->madiOutMode[2]);
 }
 
-TEST_F(OptFixture, RedundancyNeedsNewerFirmware) {
+TEST_F(SettingsOptionalPage, RedundancyNeedsNewerFirmware) {
     in.versionAbove2000000 = false;
     s->optRedundancy = {1, 2};
     open();
