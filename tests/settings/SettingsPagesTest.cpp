@@ -1103,6 +1103,8 @@ TEST(SettingsHwViews, CardRowsDescribeFittedBoardsByPrefix) {
     s->hwConf[9].boardCode.assign("460250 X01 extra");
     s->hwConf[16].present = 1;
     s->hwConf[16].boardCode.assign("999999");
+    s->hwConf[10].present = -1; // fitted, as on the hardware page
+    s->hwConf[10].boardCode.assign("460240");
     s->hwConf[12].boardCode.assign("460130"); // not fitted
 
     EXPECT_TRUE(cardSlotRows(*s, false).empty());
@@ -1115,6 +1117,8 @@ TEST(SettingsHwViews, CardRowsDescribeFittedBoardsByPrefix) {
     EXPECT_EQ(rows[0].description, "MADI dual / Hotlink");
     EXPECT_TRUE(rows[7].fitted);
     EXPECT_EQ(rows[7].description, "");
+    EXPECT_TRUE(rows[1].fitted);
+    EXPECT_EQ(rows[1].description, "AES with SRC");
     EXPECT_FALSE(rows[3].fitted);
     EXPECT_EQ(rows[3].type, "");
     EXPECT_EQ(rows[3].description, "");
