@@ -109,6 +109,38 @@ void choose(ComboState& c, std::string_view text) {
     c.selected = i;
 }
 
+TEST(SettingsDialogInputs, TakenFromTheFrameState) {
+    auto state = std::make_unique<DeviceState>();
+    state->family = kFamily460;
+    state->live.bkLock = 1;
+    state->live.bkDomain = {5, 6, 3};
+    state->settings.hwConf[kModuleSfp].present = 1;
+    state->settings.hwConf[kModuleMainBoard].boardCode.assign("460101 A01");
+
+    struct Case {
+        const char* version;
+        bool above2000000, above2000200;
+    };
+    // Both limits are exclusive.
+    for (const Case& c : {Case{"2.0.0.0", false, false}, Case{"2.0.0.1", true, false},
+                          Case{"2.0.2.0", true, false}, Case{"2.0.2.1", true, true}}) {
+        state->settings.swVersion[kModuleMainBoard].second[0].assign(c.version);
+        const SettingsDialogInputs in = settingsDialogInputs(*state);
+        EXPECT_EQ(in.versionAbove2000000, c.above2000000) << c.version;
+        EXPECT_EQ(in.versionAbove2000200, c.above2000200) << c.version;
+    }
+    const SettingsDialogInputs in = settingsDialogInputs(*state);
+    EXPECT_EQ(in.family, kFamily460);
+    EXPECT_EQ(in.bkLock, 1);
+    EXPECT_EQ(in.bkDomainState, 3); // the third value of the domain report
+    EXPECT_TRUE(in.sfpPresent);
+    EXPECT_FALSE(in.ipModulePresent);
+    EXPECT_TRUE(in.noPhd);
+
+    state->settings.hwConf[kModuleMainBoard].boardCode.assign("460100 A01");
+    EXPECT_FALSE(settingsDialogInputs(*state).noPhd);
+}
+
 // ---- control states ----
 
 TEST(SettingsComboState, SelectsByValueOrIndexAndKeepsThePreviousValueWithoutSelection) {
