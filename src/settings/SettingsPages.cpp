@@ -755,7 +755,7 @@ std::vector<CardSlotRow> cardSlotRows(const DeviceSettings& s, bool available) {
         CardSlotRow row;
         row.slot = std::to_string(slot);
         const HwConfRecord& hw = s.hwConf[static_cast<std::size_t>(slot + 8)];
-        row.fitted = hw.present > 0;
+        row.fitted = hw.present != 0;
         if (row.fitted) {
             const std::string_view part = hw.boardCode.view();
             row.type = std::string(part.substr(0, 9));
