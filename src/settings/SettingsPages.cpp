@@ -116,13 +116,25 @@ void loadBlock(AddressBlockState& block, std::int32_t mode,
 }
 
 // Reads an address block back: the fixed addresses when its group box is
-// chosen, "0.0.0.0" for each otherwise.
+// chosen, "0.0.0.0" for each otherwise. What the operator left as it was
+// shown keeps the text the frame reported, so a frame that reported nothing,
+// or an address in DHCP mode, is not sent a changed address (and asked to
+// restart) by a dialog in which nobody touched the block.
 template <std::size_t N>
 std::optional<PageError> storeBlock(const AddressBlockState& block, std::int32_t& mode,
                                     const std::array<FixedText<N>*, 4>& texts, std::size_t count,
                                     int control) {
+    const bool sameChoice = block.automatic.checked == (mode == 1);
     std::array<std::string, 4> values;
     for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view before = texts[i]->view();
+        const bool untouched =
+            block.automatic.checked ||
+            (i < block.addresses.size() && block.addresses[i].text == shownAddress(before));
+        if (sameChoice && untouched) {
+            values[i] = before;
+            continue;
+        }
         if (!block.fixed.checked) {
             values[i] = "0.0.0.0";
             continue;
@@ -136,7 +148,8 @@ std::optional<PageError> storeBlock(const AddressBlockState& block, std::int32_t
     }
     for (std::size_t i = 0; i < count; ++i)
         texts[i]->assign(values[i]);
-    mode = block.automatic.checked ? 1 : 0;
+    if (!sameChoice)
+        mode = block.automatic.checked ? 1 : 0;
     return std::nullopt;
 }
 

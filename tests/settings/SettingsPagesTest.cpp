@@ -350,6 +350,44 @@ TEST(SettingsNetworkPage, AutomaticStoresDhcpAndZerosWhateverTheFieldsShow) {
     EXPECT_EQ(s->networkSettings.gateway.view(), "0.0.0.0");
 }
 
+// A block nobody touched keeps what the frame reported: an empty address
+// (never answered) is not turned into "0.0.0.0", and a DHCP frame's obtained
+// address is not zeroed, so no "sip" (and no restart question) follows.
+TEST(SettingsNetworkPage, AnUntouchedBlockKeepsWhatTheFrameReported) {
+    auto s = sampleSettings();
+    s->networkSettings.ipAddress.assign("");
+    s->networkSettings.gateway.assign("");
+    CDevLanPage page;
+    page.distribute(*s);
+    page.load();
+    ASSERT_EQ(page.block.addresses[0].text, "0.0.0.0");
+    ASSERT_EQ(page.store(), std::nullopt);
+    DeviceSettings after = *s;
+    page.gather(after);
+    EXPECT_EQ(after.networkSettings, s->networkSettings);
+
+    // Typing the address that was shown anew is still no change; another one is.
+    page.block.addresses[1].text = "255.255.0.0";
+    ASSERT_EQ(page.store(), std::nullopt);
+    page.gather(after);
+    EXPECT_EQ(after.networkSettings.ipAddress.view(), "");
+    EXPECT_EQ(after.networkSettings.subnetMask.view(), "255.255.0.0");
+
+    s->networkSettings.mode = 1;
+    s->networkSettings.ipAddress.assign("10.0.0.50");
+    page.distribute(*s);
+    page.load();
+    ASSERT_EQ(page.store(), std::nullopt);
+    after = *s;
+    page.gather(after);
+    EXPECT_EQ(after.networkSettings, s->networkSettings);
+
+    // The same frame through the whole dialog: nothing to send.
+    CSettingsDialogLogic dialog(*s, fullInputs());
+    ASSERT_EQ(dialog.storeAll(), std::nullopt);
+    EXPECT_EQ(dialog.settings().networkSettings, s->networkSettings);
+}
+
 TEST(SettingsNetworkPage, RefusesABadAddressAndTakesNothing) {
     auto s = sampleSettings();
     CDevLanPage page;
