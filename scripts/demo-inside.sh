@@ -68,6 +68,19 @@ if [[ -n $window ]]; then
   sleep "$wait_s"
   capture "$shot2"
   echo "demo screenshot, connected: $shot2"
+  # The settings dialog on its Dante page (Alt+S, then Ctrl+Tab page by page).
+  if [[ -n ${VELMAR_DEMO_SETTINGS_SHOT:-} ]]; then
+    xdotool key alt+s
+    sleep 1
+    dialog=$(xdotool search --onlyvisible --name "Device settings" | head -n 1)
+    if [[ -n $dialog ]]; then
+      for _ in $(seq 7); do xdotool key ctrl+Tab; done
+      sleep 0.5
+      import -window "$dialog" "$VELMAR_DEMO_SETTINGS_SHOT"
+      echo "demo screenshot, settings: $VELMAR_DEMO_SETTINGS_SHOT"
+      xdotool key Escape
+    fi
+  fi
 fi
 
 # The same frames from the command line: what velmarctl sees of Studio A.
