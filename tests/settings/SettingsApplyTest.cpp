@@ -527,3 +527,36 @@ TEST(SettingsApply, ContextFromTheState) {
 
 } // namespace
 } // namespace velmar
+
+namespace velmar {
+namespace {
+
+// Replies that came in while the dialog was open (a card's report, a
+// relabelled channel) are not undone by the copy the dialog was opened with;
+// what the pages edit is taken from the dialog.
+TEST(SettingsAfterApply, KeepsWhatOnlyTheFrameReports) {
+    const auto opened = frameSettings();
+    auto current = std::make_unique<DeviceSettings>(*opened);
+    current->hwConf[11].present = 1;
+    current->hwConf[11].boardCode.assign("460230A   230115");
+    current->inputLabels[5].assign("Vocal");
+    current->cards[2].channels[1].daMute = 1;
+    current->networkSettings.macAddress.assign("0050C2000099");
+    auto edited = std::make_unique<DeviceSettings>(*opened);
+    edited->systemDelay = 21;
+    edited->deviceName.assign("Renamed");
+
+    const auto next = std::make_unique<DeviceSettings>(settingsAfterApply(*current, *edited));
+    EXPECT_EQ(next->systemDelay, 21);
+    EXPECT_EQ(next->deviceName.view(), "Renamed");
+    EXPECT_EQ(next->hwConf, current->hwConf);
+    EXPECT_EQ(next->inputLabels[5].view(), "Vocal");
+    EXPECT_EQ(next->cards, current->cards);
+    EXPECT_EQ(next->networkSettings.macAddress.view(), "0050C2000099");
+    // Only the two edits go out; the card the frame reported is not sent back.
+    EXPECT_THAT(linesOf(planSettingsApply(*current, *next, kEverythingFitted)),
+                ElementsAre("&ssystemdelay,21", "&sdevid,7,'Renamed'"));
+}
+
+} // namespace
+} // namespace velmar
