@@ -1,6 +1,7 @@
 #include "main/CZarvoDlg.h"
 
 #include "VelmarVersion.h"
+#include "controls/FileDialogs.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
@@ -20,7 +21,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -538,17 +538,19 @@ void CZarvoDlg::showCrosspointMenu(const QPoint& pos) {
         saveCrosspoints(true);
 }
 
+namespace {
+const QStringList kCrosspointFilters{QStringLiteral("Crosspoint status (*.xpt)"),
+                                     QStringLiteral("All Files (*)")};
+} // namespace
+
 void CZarvoDlg::saveCrosspoints(bool selectedOnly) {
     if (!crosspointFilesAvailable(m_engine.state()))
         return;
-    QFileDialog dialog(this, qs(selectedOnly ? xpt::kSaveSelectedTitle : xpt::kSaveTitle));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters(
-        {QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("xpt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    saveCrosspointsTo(dialog.selectedFiles().constFirst(), selectedOnly);
+    const QString path = askFilePath(this, FileDialogKind::Save,
+                                     qs(selectedOnly ? xpt::kSaveSelectedTitle : xpt::kSaveTitle),
+                                     kCrosspointFilters, QStringLiteral("xpt"));
+    if (!path.isEmpty())
+        saveCrosspointsTo(path, selectedOnly);
 }
 
 void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
@@ -565,15 +567,10 @@ void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
 void CZarvoDlg::loadCrosspoints() {
     if (!crosspointFilesAvailable(m_engine.state()))
         return;
-    QFileDialog dialog(this, qs(xpt::kOpenTitle));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("Crosspoint status (*.xpt)"), QStringLiteral("All Files (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("xpt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    loadCrosspointsFrom(dialog.selectedFiles().constFirst());
+    const QString path = askFilePath(this, FileDialogKind::Open, qs(xpt::kOpenTitle),
+                                     kCrosspointFilters, QStringLiteral("xpt"));
+    if (!path.isEmpty())
+        loadCrosspointsFrom(path);
 }
 
 void CZarvoDlg::loadCrosspointsFrom(const QString& path) {

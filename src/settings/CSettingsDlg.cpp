@@ -1,5 +1,6 @@
 #include "settings/CSettingsDlg.h"
 
+#include "controls/FileDialogs.h"
 #include "link/QtText.h"
 #include "main/FileAccess.h"
 #include "main/PollingEngine.h"
@@ -7,7 +8,6 @@
 #include "settings/SettingsFile.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -150,13 +150,8 @@ void CSettingsDlg::saveChanges() {
 }
 
 void CSettingsDlg::saveToFile() {
-    QFileDialog dialog(this, qs(cfg::kSaveTitle));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters(kFileFilters);
-    dialog.setDefaultSuffix(QStringLiteral("cfg"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    saveToFileAt(dialog.selectedFiles().constFirst());
+    saveToFileAt(askFilePath(this, FileDialogKind::Save, qs(cfg::kSaveTitle), kFileFilters,
+                             QStringLiteral("cfg")));
 }
 
 void CSettingsDlg::saveToFileAt(const QString& path) {
@@ -167,14 +162,8 @@ void CSettingsDlg::saveToFileAt(const QString& path) {
 }
 
 void CSettingsDlg::loadFromFile() {
-    QFileDialog dialog(this, qs(cfg::kLoadTitle));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(kFileFilters);
-    dialog.setDefaultSuffix(QStringLiteral("cfg"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    loadFromFileAt(dialog.selectedFiles().constFirst());
+    loadFromFileAt(askFilePath(this, FileDialogKind::Open, qs(cfg::kLoadTitle), kFileFilters,
+                               QStringLiteral("cfg")));
 }
 
 void CSettingsDlg::loadFromFileAt(const QString& path) {
