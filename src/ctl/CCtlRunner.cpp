@@ -740,8 +740,9 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
     // Values the reader cut or did not take: the rest of the file still goes out.
     for (const CfgValueNote& note : content.notes)
         fail(o.file + ": " + settingsFileNotesText({note}));
-    const SettingsApplyPlan plan = planSettingsApply(
-        s.settings, settingsAfterApply(s.settings, dialog.settings()), settingsApplyContext(s));
+    const SettingsApplyPlan plan =
+        planSettingsApply(s.settings, settingsAfterApply(s.settings, s.settings, dialog.settings()),
+                          settingsApplyContext(s));
     const std::vector<std::string> lines = requestLines(plan.requests);
     const bool network = plan.result == ApplyResult::NetworkSent;
     // A locked or domain-managed Dante module gets reads instead of its
@@ -789,7 +790,8 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
                                       const CResponseDecoder&) { tracker.onMessage(m, isReply); });
     // The window's own step: it sends the same plan, from the same state, in
     // the same order, and takes the edited block as the frame's settings.
-    m_session->engine().applySettings(content.settings);
+    const DeviceSettings opened = s.settings;
+    m_session->engine().applySettings(dialog.settings(), opened);
     const CCtlSession::Wait wait =
         m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
     const int unanswered = static_cast<int>(tracker.entries().size()) -

@@ -460,8 +460,8 @@ void CPollingEngine::pollCards() {
     }
 }
 
-int CPollingEngine::applySettings(const DeviceSettings& edited) {
-    const DeviceSettings next = settingsAfterApply(m_state.settings, edited);
+int CPollingEngine::applySettings(const DeviceSettings& edited, const DeviceSettings& opened) {
+    const DeviceSettings next = settingsAfterApply(m_state.settings, opened, edited);
     const SettingsApplyPlan plan =
         planSettingsApply(m_state.settings, next, settingsApplyContext(m_state));
     m_state.settings = next;

@@ -86,10 +86,11 @@ public:
     void pollCards();
 
     // The settings dialog ended with its "yes" result: `edited` becomes the
-    // settings and every changed group is sent (planSettingsApply). Returns 0
+    // settings (settingsAfterApply, with `opened` the copy the dialog was
+    // given) and every changed group is sent (planSettingsApply). Returns 0
     // (nothing sent), 1 (sent: new stage-two poll) or 2 (network group sent:
     // restart offered).
-    int applySettings(const DeviceSettings& edited);
+    int applySettings(const DeviceSettings& edited, const DeviceSettings& opened);
     void setRestartCommand(std::function<void()> restart) { m_restart = std::move(restart); }
     // Connecting and disconnecting end a running X-Y burst through this.
     void setBurstStop(std::function<void()> stop) { m_burstStop = std::move(stop); }

@@ -58,7 +58,7 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     });
     m_pages[L::kDantePage] = new CDanteTab(g.dantePage);
     m_pages[L::kOptionalPage] = new COptModTab(g.optPage);
-    m_pages[L::kCardPage] = new CCardConfTab(g.cardRows);
+    m_pages[L::kCardPage] = new CCardConfTab(g.cardPage);
     m_pages[L::kSystemDelayPage] = new CNumberTab(
         g.systemDelayPage, QStringLiteral("System delay (samples)"), QStringLiteral("systemDelay"));
     m_pages[L::kAliveTimePage] = new CNumberTab(g.aliveTimePage, QStringLiteral("Alive time (sec)"),
@@ -190,12 +190,13 @@ void CSettingsDlg::tell(const QString& text, bool warning) {
 
 void runSettingsDialog(CPollingEngine& engine, QWidget* parent) {
     const DeviceState& state = engine.state();
-    CSettingsDialogLogic logic(state.settings, settingsDialogInputs(state));
+    const DeviceSettings opened = state.settings;
+    CSettingsDialogLogic logic(opened, settingsDialogInputs(state));
     CSettingsDlg dialog(logic, parent);
     dialog.exec();
     // The link may have gone while the dialog was open; then nothing is sent.
     if (dialog.confirmed() && engine.state().connected)
-        engine.applySettings(logic.settings());
+        engine.applySettings(logic.settings(), opened);
 }
 
 } // namespace velmar

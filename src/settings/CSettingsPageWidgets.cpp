@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValidator>
 
@@ -356,7 +357,7 @@ CDanteTab::CDanteTab(CDantePage& page, QWidget* parent)
     nameRow->addWidget(m_name);
     nameRow->addStretch();
     grid->addLayout(nameRow, 0, 0, 1, 2);
-    const auto column = [this](const AddressBlockWidgets& w) {
+    const auto column = [](const AddressBlockWidgets& w) {
         auto* box = new QVBoxLayout;
         box->addWidget(w.automatic);
         box->addWidget(w.fixed);
@@ -533,8 +534,8 @@ void readOnlyList(CListCtrlEx* list, const QString& name) {
 const QColor kFittedBackground(0, 255, 0);
 } // namespace
 
-CCardConfTab::CCardConfTab(const std::vector<CardSlotRow>& rows, QWidget* parent)
-    : CSettingsPage(parent), m_rows(rows), m_slots(new CListCtrlEx(this)),
+CCardConfTab::CCardConfTab(CCardConfPage& page, QWidget* parent)
+    : CSettingsPage(parent), m_page(page), m_slots(new CListCtrlEx(this)),
       m_parameters(new CListCtrlEx(this)) {
     readOnlyList(m_slots, QStringLiteral("cardSlots"));
     readOnlyList(m_parameters, QStringLiteral("cardParameters"));
@@ -542,24 +543,76 @@ CCardConfTab::CCardConfTab(const std::vector<CardSlotRow>& rows, QWidget* parent
         m_slots->addColumn(QLatin1String(title));
     for (const char* title : {"Channel", "Parameter", "Value"})
         m_parameters->addColumn(QLatin1String(title));
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
         m_slots->setColumnReadOnly(c, true);
-        m_parameters->setColumnReadOnly(c, true);
-    }
+    m_parameters->setColumnReadOnly(0, true);
+    m_parameters->setColumnReadOnly(1, true);
     m_slots->horizontalHeader()->setStretchLastSection(true);
     m_parameters->horizontalHeader()->setStretchLastSection(true);
-    m_parameters->setEnabled(false);
+
+    auto* values = new QComboBox;
+    values->setObjectName(QStringLiteral("cardValueEditor"));
+    const int editor = m_parameters->addEditor(
+        values,
+        [this](QWidget* w, int row, int, const QString&, qint64, CListCtrlEx&) {
+            auto* combo = static_cast<QComboBox*>(w);
+            const CCardConfPage::Editor e = m_page.editorFor(row);
+            combo->clear();
+            for (const std::string& entry : e.entries)
+                combo->addItem(qs(entry));
+            combo->setCurrentIndex(e.selected);
+            combo->setEnabled(e.enabled);
+        },
+        [this](QWidget* w, int row, int, QString& text, qint64, CListCtrlEx&, bool commit) {
+            auto* combo = static_cast<QComboBox*>(w);
+            if (!commit || !combo->isEnabled() || combo->currentIndex() < 0)
+                return 0;
+            text = combo->currentText();
+            m_page.commitValue(row, text.toStdString());
+            // A new interface type changes which rows can be edited.
+            QTimer::singleShot(0, this, [this] { showParameters(); });
+            return 1;
+        });
+    m_parameters->setColumnEditor(2, editor);
+
+    // A click (left or right) picks the slot; moving with the keys does not.
+    connect(m_slots, &QAbstractItemView::pressed, this, [this](const QModelIndex& index) {
+        m_page.selectSlot(index.row());
+        showState();
+    });
+
     auto* box = new QHBoxLayout(this);
-    box->addWidget(m_slots);
-    box->addWidget(m_parameters);
+    box->addWidget(m_slots, 2);
+    box->addWidget(m_parameters, 3);
 }
 
 void CCardConfTab::showState() {
     QList<QStringList> rows;
-    for (const CardSlotRow& r : m_rows)
+    for (const CardSlotRow& r : m_page.slots)
         rows.append({qs(r.slot), qs(r.type), qs(r.description)});
     m_slots->setRows(rows);
-    m_slots->setEnabled(!m_rows.empty());
+    if (m_page.highlightedRow() >= 0)
+        m_slots->setRowColours(m_page.highlightedRow(), Qt::black, kFittedBackground);
+    m_slots->setEnabled(m_page.slotsEnabled);
+    showParameters();
+}
+
+void CCardConfTab::showParameters() {
+    if (m_parameters->isEditing())
+        return;
+    QList<QStringList> rows;
+    for (const CardParamRow& r : m_page.params)
+        rows.append({qs(r.channel), qs(r.parameter), qs(r.value)});
+    m_parameters->setRows(rows);
+    for (int row = 0; row < static_cast<int>(m_page.params.size()); ++row)
+        m_parameters->setCellReadOnly(row, 2, !m_page.editorFor(row).enabled);
+    m_parameters->setEnabled(m_page.paramsEnabled);
+}
+
+void CCardConfTab::pullState() {
+    // Every accepted choice is already in the page; an edit still open is taken.
+    if (m_parameters->isEditing())
+        m_parameters->endEdit(true);
 }
 
 CHWConfTab::CHWConfTab(const std::vector<HwRow>& rows, QWidget* parent)

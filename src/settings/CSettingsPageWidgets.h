@@ -160,15 +160,18 @@ private:
     QLineEdit* m_value;
 };
 
-// The frame's card slots as the hardware report lists them; the parameters
-// of each card are shown by a later version of this page.
+// The card slots and the selected card's parameters, edited in place with a
+// drop-down list of the values the card takes.
 class CCardConfTab final : public CSettingsPage {
 public:
-    CCardConfTab(const std::vector<CardSlotRow>& rows, QWidget* parent = nullptr);
+    CCardConfTab(CCardConfPage& page, QWidget* parent = nullptr);
     void showState() override;
+    void pullState() override;
 
 private:
-    const std::vector<CardSlotRow>& m_rows;
+    void showParameters();
+
+    CCardConfPage& m_page;
     CListCtrlEx* m_slots;
     CListCtrlEx* m_parameters;
 };

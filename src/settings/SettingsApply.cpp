@@ -303,7 +303,8 @@ SettingsApplyContext settingsApplyContext(const DeviceState& state) {
             state.live.maxLatency};
 }
 
-DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSettings& edited) {
+DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSettings& opened,
+                                  const DeviceSettings& edited) {
     DeviceSettings next = edited;
     next.psuConfig = current.psuConfig;
     next.fanConfig = current.fanConfig;
@@ -320,9 +321,9 @@ DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSet
     next.ipAudio.unicastClock = current.ipAudio.unicastClock;
     next.ipAudio.autoRouting = current.ipAudio.autoRouting;
     next.ipAudio.frameSize = current.ipAudio.frameSize;
-    // No page edits the card records yet; the card poll may still be
-    // answering while the dialog is open.
-    next.cards = current.cards;
+    for (std::size_t slot = 1; slot < next.cards.size(); ++slot)
+        if (edited.cards[slot] == opened.cards[slot])
+            next.cards[slot] = current.cards[slot];
     return next;
 }
 

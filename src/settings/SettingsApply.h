@@ -50,10 +50,13 @@ SettingsApplyPlan planSettingsApply(const DeviceSettings& before, const DeviceSe
 
 // The settings the window keeps after a confirmed dialog: the edited copy,
 // except for what the dialog only shows and the frame alone reports (hardware
-// and software records, serial number, MAC addresses, labels, card records),
-// which keep their current values. Replies that arrived while the dialog was
-// open are thereby not undone by the copy taken when it opened.
-DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSettings& edited);
+// and software records, serial number, MAC addresses, labels), which keep
+// their current values, and the card slots the dialog left as they were when
+// it opened (`opened`), which keep theirs too. Replies that arrived while the
+// dialog was open (the card poll may still be answering) are thereby neither
+// undone nor sent back to the frame as changes.
+DeviceSettings settingsAfterApply(const DeviceSettings& current, const DeviceSettings& opened,
+                                  const DeviceSettings& edited);
 
 // The latency and packet size code that "sperformip" carries for a latency
 // asked for in microseconds, limited by what the frame reported it can do.

@@ -698,8 +698,6 @@ std::optional<PageError> CNumberPage::store() {
 
 // ---- hardware views ----
 
-bool cardSlotsShown(int family) { return family == 0 || family == 3 || family == 5; }
-
 std::string swVersionText(const SwVersionRecord& record) {
     std::string out;
     for (std::size_t k = 0; k < record.first.size(); ++k) {
@@ -736,43 +734,6 @@ std::vector<HwRow> hwConfigurationRows(const DeviceSettings& s, bool slotsShown)
             row.typeAndVersion = std::string(hw.boardCode.view());
             row.serialNumber = std::string(hw.secondText.view());
             row.swVersions = swVersionText(s.swVersion[static_cast<std::size_t>(entry)]);
-        }
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
-std::string_view cardDescription(std::string_view partNumber) {
-    static constexpr std::pair<std::string_view, std::string_view> kBoards[] = {
-        {"460210", "SDI emb-/deembedder with SRC"},
-        {"460130", "AD converter"},
-        {"460132", "AD converter"},
-        {"460230", "DA converter"},
-        {"460240", "AES with SRC"},
-        {"460250", "MADI dual / Hotlink"},
-        {"460260", "Dante IP audio with SRC"},
-        {"460610", "EQ"},
-    };
-    const std::string_view prefix = partNumber.substr(0, 6);
-    for (const auto& [code, text] : kBoards)
-        if (prefix == code)
-            return text;
-    return {};
-}
-
-std::vector<CardSlotRow> cardSlotRows(const DeviceSettings& s, bool available) {
-    std::vector<CardSlotRow> rows;
-    if (!available)
-        return rows;
-    for (int slot = 1; slot <= kCardSlots; ++slot) {
-        CardSlotRow row;
-        row.slot = std::to_string(slot);
-        const HwConfRecord& hw = s.hwConf[static_cast<std::size_t>(slot + 8)];
-        row.fitted = hw.present != 0;
-        if (row.fitted) {
-            const std::string_view part = hw.boardCode.view();
-            row.type = std::string(part.substr(0, 9));
-            row.description = std::string(cardDescription(part));
         }
         rows.push_back(std::move(row));
     }
@@ -844,7 +805,8 @@ void CSettingsDialogLogic::distributeAndLoad() {
     optPage.load();
     systemDelayPage.load();
     aliveTimePage.load();
-    cardRows = cardSlotRows(s, cardSlotsShown(m_in.family));
+    cardPage.distribute(s, m_in);
+    cardPage.load();
     hwRows = hwConfigurationRows(s, cardSlotsShown(m_in.family));
 }
 
@@ -873,9 +835,10 @@ std::optional<PageError> CSettingsDialogLogic::storePage(int page) {
     case kPhdPage: phdPage.store(); break; // does nothing without PHD ports
     case kDantePage: return dantePage.store();
     case kOptionalPage: optPage.store(); break;
+    case kCardPage: cardPage.store(); break;
     case kSystemDelayPage: return systemDelayPage.store();
     case kAliveTimePage: return aliveTimePage.store();
-    default: break; // the card and hardware pages show the frame's data only
+    default: break; // the hardware page only shows the frame's report
     }
     return std::nullopt;
 }
@@ -895,6 +858,7 @@ std::optional<CSettingsDialogLogic::StoreFailure> CSettingsDialogLogic::storeAll
         phdPage.gather(s);
     dantePage.gather(s);
     optPage.gather(s);
+    cardPage.gather(s);
     systemDelayPage.gather(s);
     aliveTimePage.gather(s);
     return std::nullopt;

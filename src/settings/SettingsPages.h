@@ -1,6 +1,7 @@
 #pragma once
 
 #include "main/DeviceState.h"
+#include "settings/CardConfPage.h"
 
 #include <array>
 #include <cstdint>
@@ -318,20 +319,8 @@ struct HwRow {
     int entry = 0;
     bool fitted = false;
 };
-// Whether the frame's family has card slots that can be shown and configured.
-bool cardSlotsShown(int family);
 std::string swVersionText(const SwVersionRecord& record);
 std::vector<HwRow> hwConfigurationRows(const DeviceSettings& s, bool slotsShown);
-
-struct CardSlotRow {
-    std::string slot;
-    std::string type;
-    std::string description;
-    bool fitted = false;
-};
-std::string_view cardDescription(std::string_view partNumber);
-// Empty when the frame's family has no configurable cards.
-std::vector<CardSlotRow> cardSlotRows(const DeviceSettings& s, bool available);
 
 // ---- the dialog ----
 class CSettingsDialogLogic {
@@ -401,7 +390,7 @@ public:
     COptModPage optPage;
     CNumberPage systemDelayPage{&DeviceSettings::systemDelay, 0, 64};
     CNumberPage aliveTimePage{&DeviceSettings::aliveTime, 0, 300};
-    std::vector<CardSlotRow> cardRows;
+    CCardConfPage cardPage;
     std::vector<HwRow> hwRows;
 
 private:

@@ -3,4 +3,5 @@ target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SettingsApply.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsPages.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CardConfPage.cpp
 )

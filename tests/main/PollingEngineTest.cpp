@@ -590,13 +590,14 @@ TEST(PollingEngine, ApplySettings) {
     rig.link.take();
 
     DeviceSettings edited = rig.engine.state().settings;
+    const DeviceSettings opened = edited;
     const int rebuilds = rig.view.typeListRebuilds;
-    EXPECT_EQ(rig.engine.applySettings(edited), 0) << "nothing changed, nothing sent";
+    EXPECT_EQ(rig.engine.applySettings(edited, opened), 0) << "nothing changed, nothing sent";
     EXPECT_TRUE(rig.link.take().empty());
     EXPECT_EQ(rig.view.typeListRebuilds, rebuilds);
 
     edited.systemDelay = 20;
-    EXPECT_EQ(rig.engine.applySettings(edited), 1);
+    EXPECT_EQ(rig.engine.applySettings(edited, opened), 1);
     EXPECT_EQ(rig.engine.state().settings.systemDelay, 20) << "the confirmed copy is taken";
     EXPECT_EQ(rig.view.typeListRebuilds, rebuilds + 1);
     EXPECT_THAT(rig.link.take(), ElementsAre("&ssystemdelay,20"));
@@ -607,7 +608,7 @@ TEST(PollingEngine, ApplySettings) {
     EXPECT_EQ(restarts, 0);
 
     edited.networkSettings.mode = 1;
-    EXPECT_EQ(rig.engine.applySettings(edited), 2);
+    EXPECT_EQ(rig.engine.applySettings(edited, opened), 2);
     EXPECT_THAT(rig.link.take(), ElementsAre(testing::StartsWith("&sip,1,")));
     EXPECT_EQ(restarts, 1);
 }

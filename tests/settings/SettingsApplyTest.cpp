@@ -540,22 +540,25 @@ TEST(SettingsAfterApply, KeepsWhatOnlyTheFrameReports) {
     current->hwConf[11].present = 1;
     current->hwConf[11].boardCode.assign("460230A   230115");
     current->inputLabels[5].assign("Vocal");
-    current->cards[2].channels[1].daMute = 1;
+    current->cards[2].channels[1].daMute = 1; // the card poll answered late
     current->networkSettings.macAddress.assign("0050C2000099");
     auto edited = std::make_unique<DeviceSettings>(*opened);
     edited->systemDelay = 21;
     edited->deviceName.assign("Renamed");
+    edited->cards[6].channels[3].adMute = 1; // edited on the card page
 
-    const auto next = std::make_unique<DeviceSettings>(settingsAfterApply(*current, *edited));
+    const auto next =
+        std::make_unique<DeviceSettings>(settingsAfterApply(*current, *opened, *edited));
     EXPECT_EQ(next->systemDelay, 21);
     EXPECT_EQ(next->deviceName.view(), "Renamed");
     EXPECT_EQ(next->hwConf, current->hwConf);
     EXPECT_EQ(next->inputLabels[5].view(), "Vocal");
-    EXPECT_EQ(next->cards, current->cards);
+    EXPECT_EQ(next->cards[2], current->cards[2]);
+    EXPECT_EQ(next->cards[6], edited->cards[6]);
     EXPECT_EQ(next->networkSettings.macAddress.view(), "0050C2000099");
-    // Only the two edits go out; the card the frame reported is not sent back.
+    // Only the edits go out; the card the frame reported is not sent back.
     EXPECT_THAT(linesOf(planSettingsApply(*current, *next, kEverythingFitted)),
-                ElementsAre("&ssystemdelay,21", "&sdevid,7,'Renamed'"));
+                ElementsAre("&ssystemdelay,21", "&sdevid,7,'Renamed'", "&sadmute,6,3,1"));
 }
 
 } // namespace
