@@ -34,7 +34,6 @@ constexpr int kAdRowsPerChannel = 6;
 constexpr int kDaRowsPerChannel = 3;
 constexpr int kMadiHeadRows = 3;
 constexpr int kMadiRowsPerPort = 6;
-constexpr int kInterfaceDisabled = 0;
 constexpr int kInterfaceMadi = 1;
 constexpr int kInterfaceHotlink = 2;
 
