@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <set>
 
@@ -256,6 +257,36 @@ TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
     });
     ASSERT_TRUE(flushed());
     EXPECT_TRUE(sets.empty());
+}
+
+// A card parameter chosen on the Card configuration page reaches the card.
+TEST_F(SettingsWindow, ACardParameterReachesTheCard) {
+    BoxAnswerer boxes;
+    withDialog([&](CSettingsDlg& d) {
+        showPage(d, CSettingsDialogLogic::kCardPage);
+        auto* slots = field<CListCtrlEx>(d, "cardSlots");
+        auto* params = field<CListCtrlEx>(d, "cardParameters");
+        // Slot 2 holds the AD card; a click picks it.
+        QTest::mousePress(slots->viewport(), Qt::LeftButton, {},
+                          slots->visualRect(slots->model()->index(1, 0)).center());
+        ASSERT_TRUE(params->isEnabled());
+        ASSERT_EQ(params->text(2, 1), QStringLiteral("Phantom power"));
+        EXPECT_EQ(params->text(2, 2), QStringLiteral("off"));
+        ASSERT_TRUE(params->editCell(2, 2));
+        auto* combo = qobject_cast<QComboBox*>(params->activeEditor());
+        ASSERT_NE(combo, nullptr);
+        combo->setCurrentIndex(combo->findText(QStringLiteral("on")));
+        params->endEdit(true);
+        EXPECT_EQ(params->text(2, 2), QStringLiteral("on"));
+        press(d, "saveChanges");
+    });
+    DeviceMessage channel;
+    channel.setI(1, 2);
+    channel.setI(2, 1);
+    ASSERT_TRUE(waitUntil(
+        [&] { return frame->model().current(CommandId::gadphanpow, channel).i(3) == 1; }));
+    ASSERT_TRUE(flushed());
+    EXPECT_EQ(sets, std::vector<std::string>{"&sadphanpow,2,1,1"});
 }
 
 // A file the pages do not take as it stands (a disabled module with MADI
