@@ -594,6 +594,7 @@ void CCardConfTab::showState() {
     if (m_page.highlightedRow() >= 0)
         m_slots->setRowColours(m_page.highlightedRow(), Qt::black, kFittedBackground);
     m_slots->setEnabled(m_page.slotsEnabled);
+    m_slots->resizeColumnToContents(1);
     showParameters();
 }
 
@@ -607,6 +608,10 @@ void CCardConfTab::showParameters() {
     for (int row = 0; row < static_cast<int>(m_page.params.size()); ++row)
         m_parameters->setCellReadOnly(row, 2, !m_page.editorFor(row).enabled);
     m_parameters->setEnabled(m_page.paramsEnabled);
+    if (!rows.isEmpty()) {
+        m_parameters->resizeColumnToContents(0);
+        m_parameters->resizeColumnToContents(1);
+    }
 }
 
 void CCardConfTab::pullState() {
