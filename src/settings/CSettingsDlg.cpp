@@ -142,11 +142,20 @@ void CSettingsDlg::saveChanges() {
     QMessageBox box(QMessageBox::Question, QString::fromLatin1(kCaption),
                     QStringLiteral("Save changes"), QMessageBox::Yes | QMessageBox::No, this);
     box.setObjectName(QStringLiteral("saveChangesQuestion"));
-    m_confirmed = box.exec() == QMessageBox::Yes;
-    if (m_confirmed)
-        accept();
-    else
+    if (box.exec() != QMessageBox::Yes) {
         reject();
+        return;
+    }
+    // The link may have gone while the dialog was open: the edits stay here,
+    // where they can still be saved to a file.
+    if (m_linkUp && !m_linkUp()) {
+        tell(QStringLiteral("The frame is no longer connected, so nothing was sent. Your "
+                            "changes are still here: \"Save to file...\" keeps them."),
+             true);
+        return;
+    }
+    m_confirmed = true;
+    accept();
 }
 
 void CSettingsDlg::saveToFile() {
@@ -193,8 +202,8 @@ void runSettingsDialog(CPollingEngine& engine, QWidget* parent) {
     const DeviceSettings opened = state.settings;
     CSettingsDialogLogic logic(opened, settingsDialogInputs(state));
     CSettingsDlg dialog(logic, parent);
+    dialog.setLinkCheck([&engine] { return engine.state().connected; });
     dialog.exec();
-    // The link may have gone while the dialog was open; then nothing is sent.
     if (dialog.confirmed() && engine.state().connected)
         engine.applySettings(logic.settings(), opened);
 }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 
 class QTabWidget;
 
@@ -22,6 +23,8 @@ public:
 
     // True when the dialog ended through "Save changes" and Yes.
     bool confirmed() const { return m_confirmed; }
+    // Asked before a confirmed end: without a link nothing could be sent.
+    void setLinkCheck(std::function<bool()> linkUp) { m_linkUp = std::move(linkUp); }
 
     // The buttons' work, with a path as the file dialogs hand it over.
     void saveChanges();
@@ -42,6 +45,7 @@ private:
     int m_current = 0;
     bool m_switchingBack = false;
     bool m_confirmed = false;
+    std::function<bool()> m_linkUp;
 };
 
 // Opens the dialog on the engine's settings and applies a confirmed result.

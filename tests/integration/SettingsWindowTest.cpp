@@ -259,6 +259,30 @@ TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
     EXPECT_TRUE(sets.empty());
 }
 
+// A link lost while the dialog is open: "Save changes" cannot send, says so,
+// and keeps the dialog with the edits, which a file can still keep.
+TEST_F(SettingsWindow, ALostLinkKeepsTheEditsInTheDialog) {
+    BoxAnswerer boxes;
+    const QString path = dir.filePath(QStringLiteral("kept.cfg"));
+    withDialog([&](CSettingsDlg& d) {
+        showPage(d, CSettingsDialogLogic::kSystemDelayPage);
+        type(d, "systemDelay", QStringLiteral("17"));
+        frame->stop();
+        ASSERT_TRUE(waitUntil([&] { return !window->engine().state().connected; }));
+        press(d, "saveChanges");
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_FALSE(d.confirmed());
+        ASSERT_EQ(boxes.texts.size(), 2);
+        EXPECT_TRUE(boxes.texts[1].contains(QStringLiteral("nothing was sent")));
+        d.saveToFileAt(path);
+        press(d, "cancel");
+    });
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("SystemDelay=17\r\n"));
+    EXPECT_TRUE(sets.empty());
+}
+
 // A card parameter chosen on the Card configuration page reaches the card.
 TEST_F(SettingsWindow, ACardParameterReachesTheCard) {
     BoxAnswerer boxes;
