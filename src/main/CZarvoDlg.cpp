@@ -14,6 +14,7 @@
 #include "main/CrosspointFile.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "settings/CHWConfDlg.h"
 #include "settings/CSettingsDlg.h"
 
 #include <QButtonGroup>
@@ -464,6 +465,8 @@ void CZarvoDlg::MenuHost::removeConnectedRow() {
 void CZarvoDlg::MenuHost::openDialog(int commandId) {
     if (commandId == devcmd::kXyControl)
         m_window.openXyDialog();
+    else if (commandId == devcmd::kHwConfiguration)
+        runHwConfDialog(m_window.m_engine, m_window, &m_window);
 }
 
 void CZarvoDlg::openSettingsDialog() {
