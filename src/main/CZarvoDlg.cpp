@@ -466,8 +466,10 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
     if (commandId == devcmd::kXyControl)
         m_window.openXyDialog();
     else if (commandId == devcmd::kHwConfiguration)
-        runHwConfDialog(m_window.m_engine, m_window, &m_window);
+        m_window.openHwConfDialog();
 }
+
+void CZarvoDlg::openHwConfDialog() { runHwConfDialog(m_engine, *this, this); }
 
 void CZarvoDlg::openSettingsDialog() {
     if (m_engine.settingsEnabled())
