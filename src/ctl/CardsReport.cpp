@@ -74,13 +74,13 @@ std::string cardsText(const DeviceState& state, bool parametersReported) {
                                terminalSafe(row.serialNumber), terminalSafe(row.swVersions)});
         else
             modules.push_back(
-                {row.module,
-                 std::string(reported(state, row.entry) ? kNotFitted : kNotReported)});
+                {row.module, std::string(reported(state, row.entry) ? kNotFitted : kNotReported)});
     }
     table(out, modules, "");
 
     for (const CardSettings& card : fittedCardSettings(state)) {
-        std::string head = "Card slot " + std::to_string(card.slot) + ": " + terminalSafe(card.type);
+        std::string head =
+            "Card slot " + std::to_string(card.slot) + ": " + terminalSafe(card.type);
         if (!card.description.empty())
             head += "  " + card.description;
         out += "\n" + head + "\n";
@@ -156,7 +156,8 @@ std::string cardChangePlanText(const CardChangePlan& plan, CardMake make) {
     return out;
 }
 
-std::string cardChangeOutcomeText(const CardChangePlan& plan, const CSettingsReplyTracker& tracker) {
+std::string cardChangeOutcomeText(const CardChangePlan& plan,
+                                  const CSettingsReplyTracker& tracker) {
     using Outcome = CSettingsReplyTracker::Outcome;
     std::string out;
     const auto& entries = tracker.entries();
@@ -218,9 +219,8 @@ std::vector<std::string> cardsLeftAlone(const CardChangePlan& plan, const Device
     for (const int slot : plan.tooShort)
         out.push_back(
             "the card in slot " + std::to_string(slot) + " was left alone: its type text " +
-            quotedText(
-                state.settings.hwConf[static_cast<std::size_t>(kModuleFirstCard + slot - 1)]
-                    .boardCode.view()) +
+            quotedText(state.settings.hwConf[static_cast<std::size_t>(kModuleFirstCard + slot - 1)]
+                           .boardCode.view()) +
             " is too short to hold a make letter");
     return out;
 }

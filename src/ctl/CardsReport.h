@@ -18,7 +18,7 @@ namespace velmar {
 
 struct CardSettings {
     int slot = 0;
-    std::string type;             // the slot list's Type: the first nine characters
+    std::string type;        // the slot list's Type: the first nine characters
     std::string description; // the board name, empty for an unknown code
     std::vector<CardParamRow> parameters;
 };

@@ -18,13 +18,12 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--json", OptionId::Json, ""},       {"--timeout", OptionId::Timeout, "MS"},
-    {"--telnet", OptionId::Telnet, ""},   {"--type", OptionId::Type, "MODEL"},
-    {"--wait", OptionId::Wait, "MS"},     {"--dry-run", OptionId::DryRun, ""},
-    {"--make", OptionId::Make, "MAKE"},   {"--verbose", OptionId::Verbose, ""},
-    {"-v", OptionId::Verbose, ""},
-    {"--help", OptionId::Help, ""},       {"-h", OptionId::Help, ""},
-    {"--version", OptionId::Version, ""},
+    {"--json", OptionId::Json, ""},     {"--timeout", OptionId::Timeout, "MS"},
+    {"--telnet", OptionId::Telnet, ""}, {"--type", OptionId::Type, "MODEL"},
+    {"--wait", OptionId::Wait, "MS"},   {"--dry-run", OptionId::DryRun, ""},
+    {"--make", OptionId::Make, "MAKE"}, {"--verbose", OptionId::Verbose, ""},
+    {"-v", OptionId::Verbose, ""},      {"--help", OptionId::Help, ""},
+    {"-h", OptionId::Help, ""},         {"--version", OptionId::Version, ""},
 };
 
 // What follows the command words.
@@ -200,7 +199,8 @@ CtlParse CParser::run() {
         return result;
     }
     if (m_sawDryRun && command->verb != CtlVerb::XptLoad &&
-        command->verb != CtlVerb::SettingsApply && !(command->verb == CtlVerb::Cards && m_sawMake)) {
+        command->verb != CtlVerb::SettingsApply &&
+        !(command->verb == CtlVerb::Cards && m_sawMake)) {
         result.error = "--dry-run only goes with xpt load, settings apply and cards --make";
         return result;
     }

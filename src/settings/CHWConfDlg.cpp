@@ -15,8 +15,7 @@ namespace velmar {
 CHWConfDlg::CHWConfDlg(CHwConfLogic& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic), m_list(new CListCtrlEx(this)),
       m_toX(new QPushButton(qs(CHwConfLogic::kXQuestion), this)),
-      m_toBrix(new QPushButton(qs(CHwConfLogic::kBrixQuestion), this)),
-      m_notice(new QLabel(this)) {
+      m_toBrix(new QPushButton(qs(CHwConfLogic::kBrixQuestion), this)), m_notice(new QLabel(this)) {
     setWindowTitle(qs(CHwConfLogic::kTitle));
     m_list->setObjectName(QStringLiteral("hwConfiguration"));
     m_list->setShowGrid(true);

@@ -134,13 +134,14 @@ std::vector<DeviceMessage> CHwConfLogic::changeCards(CardMake make) {
     m_refusals.clear();
     m_confirmed = 0;
     if (requests.empty())
-        m_notice = "Every fitted card is of " + std::string(cardMakeName(make)) +
-                   " type already: nothing to change.";
+        m_notice = "Nothing to change: the fitted cards are of " + std::string(cardMakeName(make)) +
+                   " type already.";
     else
         m_notice.clear();
     for (const int slot : plan.tooShort)
-        m_notice += (m_notice.empty() ? "" : " ") + std::string("The type text of the card in slot ") +
-                    std::to_string(slot) + " is too short to hold a make letter; it was left as it is.";
+        m_notice += (m_notice.empty() ? "" : " ") +
+                    std::string("The type text of the card in slot ") + std::to_string(slot) +
+                    " is too short to hold a make letter; it was left as it is.";
     m_tooShortNotice = m_notice;
     if (!requests.empty())
         composeNotice();

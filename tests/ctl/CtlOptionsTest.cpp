@@ -356,9 +356,9 @@ TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
           "unroute HOST OUT [OUT ...]", "xpt save HOST FILE", "xpt load HOST FILE [--dry-run]",
           "watch HOST", "send HOST LINE", "cards HOST [--make x|brix [--dry-run]]"})
         EXPECT_NE(help.find(std::string("\n  ") + usage + "\n"), std::string::npos) << usage;
-    for (const char* option : {"--json", "--timeout MS", "--telnet", "--type MODEL", "--wait MS",
-                               "--dry-run", "--make MAKE", "-h, --help", "--version",
-                               "--name=value"})
+    for (const char* option :
+         {"--json", "--timeout MS", "--telnet", "--type MODEL", "--wait MS", "--dry-run",
+          "--make MAKE", "-h, --help", "--version", "--name=value"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 
     // The exit statuses as the caller returns them.

@@ -149,9 +149,8 @@ TEST_F(CtlCards, RefusedOrUnansweredChangesExitWithOne) {
     EXPECT_EQ(typeOf(*frame, 2), "460130A   230115");
 
     frame.reset();
-    frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
-        p.faults.unanswered.insert(CommandId::sboardinfo);
-    });
+    frame = test::startFrame(
+        "460", kFrame, [](FrameProfile& p) { p.faults.unanswered.insert(CommandId::sboardinfo); });
     EXPECT_EQ(run({"cards", kFrame, "--make", "x", "--timeout", "500"}), kExitFrame);
     EXPECT_NE(out.find("0 confirmed, 0 refused, 7 unanswered"), std::string::npos) << out;
     EXPECT_NE(err.find("7 cards were not answered within 500 ms"), std::string::npos) << err;

@@ -114,8 +114,7 @@ TEST_F(HwConfWindow, ChangeToXRewritesTheCardsAndTheListShowsTheFramesAnswer) {
         EXPECT_EQ(cell(d, QStringLiteral("Card slot 2"), 1), QStringLiteral("460130A X 230115"));
         EXPECT_EQ(cell(d, QStringLiteral("Card slot 2"), 2), QStringLiteral("4601302303012"));
     });
-    EXPECT_EQ(boxes.texts,
-              QStringList{QStringLiteral("HW configuration: Change cards to X type")});
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("HW configuration: Change cards to X type")});
     for (int slot = 1; slot <= 7; ++slot)
         EXPECT_EQ(frameType(slot).substr(6, 4), "A X ") << slot;
     EXPECT_EQ(writes.front(), "&sboardinfo,2,0,'460210A X 230115','4602102303011','000000',0");

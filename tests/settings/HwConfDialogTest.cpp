@@ -225,7 +225,8 @@ TEST_F(HwConfDialog, ConfirmationKeepsTheTextAndARefusalRestoresTheFramesRecord)
     EXPECT_EQ(logic->pendingCount(), 0);
     EXPECT_EQ(row(*logic, "Card slot 1").typeAndVersion, "460130A X 230115");
     EXPECT_EQ(row(*logic, "Card slot 5").typeAndVersion, "460210A   230115");
-    EXPECT_THAT(logic->notice(), HasSubstr("refused the new type of the card in slot 5 (status 5)"));
+    EXPECT_THAT(logic->notice(),
+                HasSubstr("refused the new type of the card in slot 5 (status 5)"));
     EXPECT_TRUE(logic->takeChanged());
     EXPECT_FALSE(logic->takeChanged());
 }
@@ -237,7 +238,7 @@ TEST_F(HwConfDialog, CardsOfTheMakeAlreadyOrALostLinkSendNothing) {
     sink.sent.clear();
     EXPECT_FALSE(logic->changeCardsPressed(CardMake::Brix));
     EXPECT_THAT(sink.sent, IsEmpty());
-    EXPECT_THAT(logic->notice(), HasSubstr("nothing to change"));
+    EXPECT_THAT(logic->notice(), HasSubstr("Nothing to change"));
 
     state->connected = false;
     auto offline = open();
