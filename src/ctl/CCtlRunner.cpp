@@ -874,7 +874,7 @@ int CCtlRunner::changeCards(const CtlOptions& o, CardMake make) {
     for (const std::string& note : cardsLeftAlone(plan, s))
         fail(note);
     const auto finish = [&](int status) {
-        return plan.tooShort.empty() ? status : std::max(status, kExitFrame);
+        return plan.leftAlone.empty() ? status : std::max(status, kExitFrame);
     };
 
     if (o.dryRun || plan.changes.empty()) {

@@ -203,9 +203,12 @@ void writeCardChangeJson(CJsonWriter& out, const CardChangePlan& plan, CardMake 
         }
         out.endObject();
     }
-    out.endArray().key("tooShort").beginArray();
-    for (const int slot : plan.tooShort)
-        out.value(slot);
+    out.endArray().key("leftAlone").beginArray();
+    for (const CardLeftAlone& card : plan.leftAlone)
+        out.beginObject()
+            .field("slot", card.slot)
+            .field("reason", std::string_view(card.reason))
+            .endObject();
     out.endArray();
     if (tracker != nullptr)
         out.field("confirmed", tracker->count(Outcome::Confirmed))
@@ -216,12 +219,13 @@ void writeCardChangeJson(CJsonWriter& out, const CardChangePlan& plan, CardMake 
 
 std::vector<std::string> cardsLeftAlone(const CardChangePlan& plan, const DeviceState& state) {
     std::vector<std::string> out;
-    for (const int slot : plan.tooShort)
+    for (const CardLeftAlone& card : plan.leftAlone)
         out.push_back(
-            "the card in slot " + std::to_string(slot) + " was left alone: its type text " +
-            quotedText(state.settings.hwConf[static_cast<std::size_t>(kModuleFirstCard + slot - 1)]
-                           .boardCode.view()) +
-            " is too short to hold a make letter");
+            "the card in slot " + std::to_string(card.slot) + " (" +
+            quotedText(
+                state.settings.hwConf[static_cast<std::size_t>(kModuleFirstCard + card.slot - 1)]
+                    .boardCode.view()) +
+            ") was left alone: " + card.reason);
     return out;
 }
 

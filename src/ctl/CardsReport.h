@@ -49,7 +49,7 @@ std::string cardChangePlanText(const CardChangePlan& plan, CardMake make);
 // The tracker holds the plan's requests in the plan's order.
 std::string cardChangeOutcomeText(const CardChangePlan& plan, const CSettingsReplyTracker& tracker);
 // {"make":"X","dryRun":false,"changes":[{"slot":1,"from":"...","to":"...",
-// "line":"&sboardinfo,...","result":"confirmed","status":0}],"tooShort":[3],
+// "line":"&sboardinfo,...","result":"confirmed","status":0}],"leftAlone":[{"slot":3,"reason":"..."}],
 // "confirmed":N,"refused":N,"unanswered":N}; without a tracker (dry run)
 // the changes carry no result and the counts are left out.
 void writeCardChangeJson(CJsonWriter& out, const CardChangePlan& plan, CardMake make, bool dryRun,

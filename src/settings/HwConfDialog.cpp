@@ -16,6 +16,15 @@ constexpr std::string_view kCardMac = "000000";
 
 int entryOfSlot(int slot) { return kModuleFirstCard + slot - 1; }
 
+// Texts travel quoted and without control characters: anything else would
+// reach the board changed.
+bool travelsIntact(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F || c == '\'' || c == ',';
+    });
+}
+
 std::string cardsText(int count) {
     return std::to_string(count) + (count == 1 ? " card" : " cards");
 }
@@ -67,7 +76,12 @@ CardChangePlan planCardChange(const HwConfTable& hwConf, CardMake make) {
         const std::string_view type = record.boardCode.view();
         const std::optional<std::string> changed = withMakeLetter(type, make);
         if (!changed) {
-            plan.tooShort.push_back(slot);
+            plan.leftAlone.push_back({slot, "its type text is too short to hold a make letter"});
+            continue;
+        }
+        if (!travelsIntact(type) || !travelsIntact(record.secondText.view())) {
+            plan.leftAlone.push_back(
+                {slot, "its type or serial text holds characters a request cannot carry"});
             continue;
         }
         if (*changed == type)
@@ -138,11 +152,13 @@ std::vector<DeviceMessage> CHwConfLogic::changeCards(CardMake make) {
                    " type already.";
     else
         m_notice.clear();
-    for (const int slot : plan.tooShort)
-        m_notice += (m_notice.empty() ? "" : " ") +
-                    std::string("The type text of the card in slot ") + std::to_string(slot) +
-                    " is too short to hold a make letter; it was left as it is.";
-    m_tooShortNotice = m_notice;
+    m_leftAloneNotice.clear();
+    for (const CardLeftAlone& card : plan.leftAlone)
+        m_leftAloneNotice += (m_leftAloneNotice.empty() ? "" : " ") +
+                             std::string("The card in slot ") + std::to_string(card.slot) +
+                             " was left as it is: " + card.reason + ".";
+    if (!m_leftAloneNotice.empty())
+        m_notice += (m_notice.empty() ? "" : " ") + m_leftAloneNotice;
     if (!requests.empty())
         composeNotice();
     refill();
@@ -203,7 +219,7 @@ void CHwConfLogic::onBoardInfoReply(const DeviceMessage& message) {
 }
 
 void CHwConfLogic::composeNotice() {
-    std::string text = m_tooShortNotice;
+    std::string text = m_leftAloneNotice;
     const auto add = [&text](const std::string& sentence) {
         text += (text.empty() ? "" : " ") + sentence;
     };

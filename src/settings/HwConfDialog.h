@@ -42,12 +42,20 @@ struct CardChange {
     DeviceMessage request;
 };
 
+// A fitted card whose letter cannot be changed without writing more than the
+// letter: a type text too short to hold it, or a type or serial text with
+// characters a request line cannot carry (they would be dropped, and every
+// character after them would move).
+struct CardLeftAlone {
+    int slot = 0;
+    std::string reason; // "its type text is too short to hold a make letter"
+};
+
 // What changing every fitted card to a make would write: cards 1..8 in order
-// whose letter differs, and the fitted cards whose type text cannot hold a
-// letter (left alone).
+// whose letter differs, and the cards that have to be left alone.
 struct CardChangePlan {
     std::vector<CardChange> changes;
-    std::vector<int> tooShort;
+    std::vector<CardLeftAlone> leftAlone;
 };
 using HwConfTable = std::array<HwConfRecord, kModuleCount + 1>;
 CardChangePlan planCardChange(const HwConfTable& hwConf, CardMake make);
@@ -113,7 +121,7 @@ private:
     std::array<bool, kCardSlots + 1> m_pending{};
     std::vector<HwRow> m_rows;
     std::string m_notice;
-    std::string m_tooShortNotice; // cards the last change had to leave alone
+    std::string m_leftAloneNotice; // cards the last change had to leave alone
     std::vector<Refusal> m_refusals;
     int m_confirmed = 0;
     bool m_changed = false;

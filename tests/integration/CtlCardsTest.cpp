@@ -156,6 +156,22 @@ TEST_F(CtlCards, RefusedOrUnansweredChangesExitWithOne) {
     EXPECT_NE(err.find("7 cards were not answered within 500 ms"), std::string::npos) << err;
 }
 
+TEST_F(CtlCards, ACardWhoseTypeCannotHoldTheLetterIsLeftAloneAndNamed) {
+    auto frame = test::startFrame("460", kFrame, [](FrameProfile& p) {
+        p.modules[framesim::kFirstSlotModule + 1].boardText = "460130A";
+    });
+    EXPECT_EQ(run({"cards", kFrame, "--make", "x", "--json"}), kExitFrame);
+    const QJsonObject o = json();
+    EXPECT_EQ(o["confirmed"].toInt(), 6) << out;
+    ASSERT_EQ(o["leftAlone"].toArray().size(), 1) << out;
+    EXPECT_EQ(o["leftAlone"].toArray()[0].toObject()["slot"].toInt(), 2);
+    EXPECT_NE(err.find("slot 2 ('460130A') was left alone: its type text is too short"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(typeOf(*frame, 2), "460130A");
+    EXPECT_EQ(typeOf(*frame, 3), "460230A X 230115");
+}
+
 TEST_F(CtlCards, AFrameWithoutCardSlotsOffersNoMakeChange) {
     auto frame = test::startFrame("461", kFrame);
     recordBoardWrites(*frame);

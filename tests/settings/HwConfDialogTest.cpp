@@ -105,7 +105,7 @@ TEST(CardChangePlan, FittedCardsInSlotOrderWhoseLetterDiffers) {
     EXPECT_EQ(toX.changes[1].slot, 8);
     EXPECT_EQ(line(toX.changes[1].request),
               "&sboardinfo,2,7,'460240A X 230115','4602402303018','000000',0");
-    EXPECT_THAT(toX.tooShort, IsEmpty());
+    EXPECT_THAT(toX.leftAlone, IsEmpty());
 
     const CardChangePlan toBrix = planCardChange(s->settings.hwConf, CardMake::Brix);
     ASSERT_EQ(toBrix.changes.size(), 1U);
@@ -114,18 +114,24 @@ TEST(CardChangePlan, FittedCardsInSlotOrderWhoseLetterDiffers) {
     EXPECT_EQ(toBrix.changes[0].newType, "460230B   230115");
 }
 
-TEST(CardChangePlan, CardsOfTheMakeAlreadyAndShortTextsSendNothing) {
+TEST(CardChangePlan, CardsOfTheMakeAlreadyAndTextsThatCannotTravelSendNothing) {
     auto s = frame();
     for (const int module : {9, 13})
         s->settings.hwConf[static_cast<std::size_t>(module)].boardCode.assign("460130A X 230115");
     EXPECT_THAT(planCardChange(s->settings.hwConf, CardMake::X).changes, IsEmpty());
 
+    // A text the request line would carry changed is not written at all.
     s->settings.hwConf[9].boardCode.assign("460130");
+    s->settings.hwConf[11].secondText.assign("46023\x01"
+                                             "2303013");
     const CardChangePlan plan = planCardChange(s->settings.hwConf, CardMake::Brix);
-    EXPECT_THAT(plan.tooShort, ElementsAre(1));
-    ASSERT_EQ(plan.changes.size(), 2U);
-    EXPECT_EQ(plan.changes[0].slot, 3);
-    EXPECT_EQ(plan.changes[1].slot, 5);
+    ASSERT_EQ(plan.leftAlone.size(), 2U);
+    EXPECT_EQ(plan.leftAlone[0].slot, 1);
+    EXPECT_THAT(plan.leftAlone[0].reason, HasSubstr("too short"));
+    EXPECT_EQ(plan.leftAlone[1].slot, 3);
+    EXPECT_THAT(plan.leftAlone[1].reason, HasSubstr("cannot carry"));
+    ASSERT_EQ(plan.changes.size(), 1U);
+    EXPECT_EQ(plan.changes[0].slot, 5);
 }
 
 class HwConfDialog : public ::testing::Test {
