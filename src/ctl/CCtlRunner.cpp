@@ -1,5 +1,6 @@
 #include "ctl/CCtlRunner.h"
 
+#include "ctl/CardsReport.h"
 #include "ctl/JsonWriter.h"
 #include "ctl/MessageText.h"
 #include "ctl/Reports.h"
@@ -142,6 +143,7 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::SettingsShow: return settingsShow(o);
     case CtlVerb::SettingsSave: return settingsSave(o);
     case CtlVerb::SettingsApply: return settingsApply(o);
+    case CtlVerb::Cards: return cards(o);
     }
     return kExitUsage;
 }
@@ -828,6 +830,98 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         return kExitFrame;
     }
     return notSent > 0 ? kExitFrame : kExitOk;
+}
+
+// ---- cards ----
+
+int CCtlRunner::cards(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    if (o.make)
+        return changeCards(o, *o.make);
+    const DeviceState& s = m_session->state();
+    // The card poll runs with the rest of the window's settings reads.
+    const bool parametersReported = m_session->engine().settingsEnabled();
+    const bool cardsListed = !fittedCardSettings(s).empty();
+    if (o.json) {
+        CJsonWriter out;
+        writeCardsJson(out, s, parametersReported);
+        printJson(out.text());
+    } else {
+        print(cardsText(s, parametersReported));
+    }
+    disconnect();
+    if (cardsListed && !parametersReported) {
+        fail(bareHost(o) + " did not report: card settings");
+        return kExitFrame;
+    }
+    return kExitOk;
+}
+
+int CCtlRunner::changeCards(const CtlOptions& o, CardMake make) {
+    const DeviceState& s = m_session->state();
+    if (!cardMakeChangeable(s.family, s.runMode)) {
+        fail(s.connectedAddress + " offers no card make change" +
+             (s.runMode != kRunModeApplication ? " in this run mode"
+                                               : " (its family lists no card slots)"));
+        disconnect();
+        return kExitFrame;
+    }
+    // The dialog's own logic on the window's engine: the same plan, the
+    // same requests, sent in the same order.
+    CHwConfLogic logic(s, m_session->engine(), m_session->questions());
+    const CardChangePlan plan = planCardChange(s.settings.hwConf, make);
+    for (const std::string& note : cardsLeftAlone(plan, s))
+        fail(note);
+    const auto finish = [&](int status) {
+        return plan.leftAlone.empty() ? status : std::max(status, kExitFrame);
+    };
+
+    if (o.dryRun || plan.changes.empty()) {
+        disconnect();
+        if (o.json) {
+            CJsonWriter out;
+            writeCardChangeJson(out, plan, make, o.dryRun, nullptr);
+            printJson(out.text());
+        } else {
+            print(cardChangePlanText(plan, make));
+        }
+        return finish(kExitOk);
+    }
+
+    CSettingsReplyTracker tracker;
+    for (const CardChange& change : plan.changes)
+        tracker.expect(change.request);
+    m_session->setObserver([&tracker](const DeviceMessage& m, bool isReply,
+                                      const CResponseDecoder&) { tracker.onMessage(m, isReply); });
+    for (const DeviceMessage& request : logic.changeCards(make))
+        m_session->engine().sendRequest(request);
+    const CCtlSession::Wait wait =
+        m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
+    const int unanswered = static_cast<int>(tracker.entries().size()) -
+                           tracker.count(CSettingsReplyTracker::Outcome::Confirmed) -
+                           tracker.count(CSettingsReplyTracker::Outcome::Refused);
+    tracker.giveUp();
+    m_session->setObserver(nullptr);
+    if (o.json) {
+        CJsonWriter out;
+        writeCardChangeJson(out, plan, make, false, &tracker);
+        printJson(out.text());
+    } else {
+        print(cardChangeOutcomeText(plan, tracker));
+    }
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, std::to_string(unanswered) + " card" +
+                                     (unanswered == 1 ? " was" : "s were") +
+                                     " not answered within " + std::to_string(o.timeoutMs) + " ms");
+    disconnect();
+    if (!tracker.allConfirmed()) {
+        fail("the frame refused " +
+             std::to_string(tracker.count(CSettingsReplyTracker::Outcome::Refused)) + " of " +
+             std::to_string(tracker.entries().size()) + " card changes");
+        return kExitFrame;
+    }
+    return finish(kExitOk);
 }
 
 } // namespace velmar

@@ -55,6 +55,8 @@ private:
     int settingsShow(const CtlOptions& o);
     int settingsSave(const CtlOptions& o);
     int settingsApply(const CtlOptions& o);
+    int cards(const CtlOptions& o);
+    int changeCards(const CtlOptions& o, CardMake make);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

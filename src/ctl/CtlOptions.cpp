@@ -9,7 +9,7 @@ namespace velmar {
 
 namespace {
 
-enum class OptionId { Json, Timeout, Telnet, Type, Wait, DryRun, Verbose, Help, Version };
+enum class OptionId { Json, Timeout, Telnet, Type, Wait, DryRun, Make, Verbose, Help, Version };
 
 struct OptionSpec {
     std::string_view name;
@@ -18,12 +18,12 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--json", OptionId::Json, ""},       {"--timeout", OptionId::Timeout, "MS"},
-    {"--telnet", OptionId::Telnet, ""},   {"--type", OptionId::Type, "MODEL"},
-    {"--wait", OptionId::Wait, "MS"},     {"--dry-run", OptionId::DryRun, ""},
-    {"--verbose", OptionId::Verbose, ""}, {"-v", OptionId::Verbose, ""},
-    {"--help", OptionId::Help, ""},       {"-h", OptionId::Help, ""},
-    {"--version", OptionId::Version, ""},
+    {"--json", OptionId::Json, ""},     {"--timeout", OptionId::Timeout, "MS"},
+    {"--telnet", OptionId::Telnet, ""}, {"--type", OptionId::Type, "MODEL"},
+    {"--wait", OptionId::Wait, "MS"},   {"--dry-run", OptionId::DryRun, ""},
+    {"--make", OptionId::Make, "MAKE"}, {"--verbose", OptionId::Verbose, ""},
+    {"-v", OptionId::Verbose, ""},      {"--help", OptionId::Help, ""},
+    {"-h", OptionId::Help, ""},         {"--version", OptionId::Version, ""},
 };
 
 // What follows the command words.
@@ -51,11 +51,12 @@ constexpr CommandSpec kCommands[] = {
     {"settings", "save", CtlVerb::SettingsSave, Operands::HostFile, "settings save HOST FILE"},
     {"settings", "apply", CtlVerb::SettingsApply, Operands::HostFile,
      "settings apply HOST FILE [--dry-run]"},
+    {"cards", "", CtlVerb::Cards, Operands::Host, "cards HOST [--make x|brix [--dry-run]]"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply";
+    "settings save, settings apply, cards";
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -130,6 +131,7 @@ private:
     CtlOptions m_options;
     bool m_sawWait = false;
     bool m_sawDryRun = false;
+    bool m_sawMake = false;
     std::string m_error;
 };
 
@@ -192,9 +194,14 @@ CtlParse CParser::run() {
         result.error = "--wait only goes with discover";
         return result;
     }
+    if (m_sawMake && command->verb != CtlVerb::Cards) {
+        result.error = "--make only goes with cards";
+        return result;
+    }
     if (m_sawDryRun && command->verb != CtlVerb::XptLoad &&
-        command->verb != CtlVerb::SettingsApply) {
-        result.error = "--dry-run only goes with xpt load and settings apply";
+        command->verb != CtlVerb::SettingsApply &&
+        !(command->verb == CtlVerb::Cards && m_sawMake)) {
+        result.error = "--dry-run only goes with xpt load, settings apply and cards --make";
         return result;
     }
 
@@ -260,6 +267,11 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_options.dryRun = true;
         m_sawDryRun = true;
         return true;
+    case OptionId::Make:
+        m_sawMake = true;
+        m_options.make = cardMakeFromWord(value);
+        return m_options.make.has_value() ||
+               fail("--make must be x (X type) or brix (Brix type), not " + quoted(value));
     case OptionId::Timeout: return readMs(value, option.name, m_options.timeoutMs);
     case OptionId::Wait: m_sawWait = true; return readMs(value, option.name, m_options.waitMs);
     case OptionId::Type:
@@ -474,6 +486,18 @@ Commands:
       lines that would be sent and send nothing.
       velmarctl settings apply 192.168.1.20 show.cfg --dry-run
 
+  cards HOST [--make x|brix [--dry-run]]
+      Show the frame's modules as the HW configuration dialog lists them
+      (type and version, serial number, software versions) and the settings
+      of each fitted card as the Card configuration page shows them. With
+      --make, rewrite the make letter in the type of every fitted card that
+      has another one, as the dialog's "Change cards to X type" and "Change
+      cards to Brix type" do; each card's reply is reported as confirmed,
+      refused or unanswered. With --dry-run, print the requests that would
+      be sent and send nothing.
+      velmarctl cards 192.168.1.20 --json
+      velmarctl cards 192.168.1.20 --make x --dry-run
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -485,7 +509,10 @@ Options:
                   for the frame.
   --wait MS       discover only: collect replies for MS milliseconds
                   (default 1000).
-  --dry-run       xpt load and settings apply only: change nothing.
+  --make MAKE     cards only: change every fitted card to X type (x) or to
+                  Brix type (brix).
+  --dry-run       xpt load, settings apply and cards --make only: change
+                  nothing.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VelmarVersion.h"
+#include "settings/HwConfDialog.h"
 
 #include <optional>
 #include <span>
@@ -38,7 +39,8 @@ enum class CtlVerb {
     Send,
     SettingsShow,
     SettingsSave,
-    SettingsApply
+    SettingsApply,
+    Cards
 };
 
 struct CtlRoute {
@@ -58,7 +60,9 @@ struct CtlOptions {
     std::string line; // send: the request line as typed
     bool json = false;
     bool verbose = false; // send: show the lines that are not the reply too
-    bool dryRun = false;  // xpt load and settings apply only
+    bool dryRun = false;  // xpt load, settings apply and cards --make only
+    // cards: the make every fitted card is to be changed to; none: only show them.
+    std::optional<CardMake> make;
     // Connect to the telnet port, as the window's telnet switch does.
     bool telnet = false;
     // The device list's Type column (e.g. "460"); when given, no search is

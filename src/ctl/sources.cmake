@@ -6,5 +6,6 @@ target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/Reports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RouteTracker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsReport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CardsReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MessageText.cpp
 )

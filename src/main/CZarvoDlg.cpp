@@ -14,6 +14,7 @@
 #include "main/CrosspointFile.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "settings/CHWConfDlg.h"
 #include "settings/CSettingsDlg.h"
 
 #include <QButtonGroup>
@@ -464,7 +465,11 @@ void CZarvoDlg::MenuHost::removeConnectedRow() {
 void CZarvoDlg::MenuHost::openDialog(int commandId) {
     if (commandId == devcmd::kXyControl)
         m_window.openXyDialog();
+    else if (commandId == devcmd::kHwConfiguration)
+        m_window.openHwConfDialog();
 }
+
+void CZarvoDlg::openHwConfDialog() { runHwConfDialog(m_engine, *this, this); }
 
 void CZarvoDlg::openSettingsDialog() {
     if (m_engine.settingsEnabled())

@@ -71,6 +71,7 @@ public:
     void closeConnection();
     void removeRow(int row);
     void openXyDialog();
+    void openHwConfDialog();
     void openSettingsDialog();
     // Crosspoint files: with a path, as the file dialogs hand it over.
     void saveCrosspoints(bool selectedOnly);

@@ -87,6 +87,7 @@ void onHwConf(const In& in) {
     record.present = in.m.i(2);
     record.boardCode.assign(in.m.text(fields::kHwConfFirst));
     record.secondText.assign(in.m.text(fields::kHwConfSecond));
+    forward(in.c.dialogs.hwConfiguration, in);
 
     if (module == kModuleMainBoard) {
         forward(in.c.dialogs.signalInputStatus, in); // noPhd may have changed
@@ -114,6 +115,7 @@ void onSwVer(const In& in) {
         record.first[at(k)].assign(in.m.text(fields::swVerFirst(k)));
         record.second[at(k)].assign(in.m.text(fields::swVerSecond(k)));
     }
+    forward(in.c.dialogs.hwConfiguration, in);
     if (module == kModuleMainBoard && in.state().receiving)
         in.c.timers.startTimer(kTimerStartPoll, kStageTwoAfterVersionMs);
 }
@@ -743,15 +745,18 @@ void onPanelIndexed(const In& in) {
 // The transfer judges error replies itself, so it hears every one.
 void onProgram(const In& in) { forward(in.c.dialogs.firmwareUpdate, in); }
 
+// A refusal leaves the record as it was; the HW configuration dialog hears of
+// it all the same, so the card it changed stops showing the refused text.
 void onBoardInfo(const In& in) {
     const int position = in.m.i(2);
-    if (in.m.i(1) != 2 || !inRange(position, 0, kCardSlots - 1))
-        return;
-    HwConfRecord& hw = in.settings().hwConf[at(kModuleFirstCard + position)];
-    if (hw.present == 0)
-        return;
-    hw.boardCode.assign(in.m.text(fields::kBoardInfoFirst));
-    hw.secondText.assign(in.m.text(fields::kBoardInfoSecond));
+    if (in.m.status == 0 && in.m.i(1) == 2 && inRange(position, 0, kCardSlots - 1)) {
+        HwConfRecord& hw = in.settings().hwConf[at(kModuleFirstCard + position)];
+        if (hw.present != 0) {
+            hw.boardCode.assign(in.m.text(fields::kBoardInfoFirst));
+            hw.secondText.assign(in.m.text(fields::kBoardInfoSecond));
+        }
+    }
+    forward(in.c.dialogs.hwConfiguration, in);
 }
 
 // ---- the table --------------------------------------------------------------
@@ -921,7 +926,7 @@ constexpr Row kRows[] = {
     {C::sledint, I, onPanelIndexed<3>},
     // maintenance
     {C::sprog, H, onProgram},
-    {C::sboardinfo, I, onBoardInfo},
+    {C::sboardinfo, H, onBoardInfo},
 };
 
 struct Slot {

@@ -4,4 +4,6 @@ target_sources(velmar_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CSettingsDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CSettingsPageWidgets.h
   ${CMAKE_CURRENT_LIST_DIR}/CSettingsPageWidgets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CHWConfDlg.h
+  ${CMAKE_CURRENT_LIST_DIR}/CHWConfDlg.cpp
 )

@@ -4,4 +4,5 @@ target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/SettingsFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsPages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CardConfPage.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HwConfDialog.cpp
 )

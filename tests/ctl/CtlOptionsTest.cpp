@@ -277,7 +277,31 @@ TEST(CtlOptions, OptionMistakes) {
         {{"xpt", "save", kHost, "a.xpt", "--dry-run"}, {"--dry-run only goes with xpt load"}},
         {{"--dry-run", "route", kHost, "1", "2"}, {"--dry-run only goes with xpt load"}},
         {{"discover", "--dry-run"}, {"--dry-run only goes with xpt load"}},
+        // cards: a make it knows, and --dry-run only with a make to try.
+        {{"cards", kHost, "--make", "y"}, {"--make must be x", "brix", "'y'"}},
+        {{"cards", kHost, "--make=", "--dry-run"}, {"--make must be x", "''"}},
+        {{"cards", kHost, "--make"}, {"--make needs a value (MAKE)"}},
+        {{"status", kHost, "--make", "x"}, {"--make only goes with cards"}},
+        {{"cards", kHost, "--dry-run"}, {"--dry-run only goes with", "cards --make"}},
+        {{"cards", kHost, "x"}, {"unexpected 'x'", "cards HOST [--make x|brix [--dry-run]]"}},
     });
+}
+
+TEST(CtlOptions, CardsTakesAMakeInAnyCaseAndADryRunWithIt) {
+    const CtlParse show = parse({"cards", kHost});
+    ASSERT_TRUE(show.options) << show.error;
+    EXPECT_EQ(show.options->verb, CtlVerb::Cards);
+    EXPECT_FALSE(show.options->make.has_value());
+
+    const CtlParse x = parse({"--make=X", "cards", kHost, "--dry-run"});
+    ASSERT_TRUE(x.options) << x.error;
+    EXPECT_EQ(x.options->make, CardMake::X);
+    EXPECT_TRUE(x.options->dryRun);
+
+    const CtlParse brix = parse({"cards", kHost, "--make", "Brix"});
+    ASSERT_TRUE(brix.options) << brix.error;
+    EXPECT_EQ(brix.options->make, CardMake::Brix);
+    EXPECT_FALSE(brix.options->dryRun);
 }
 
 // Splits an example line as a shell would, for the single quotes the help
@@ -324,16 +348,17 @@ TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
     }
     for (const CtlVerb verb :
          {CtlVerb::Discover, CtlVerb::Status, CtlVerb::Routes, CtlVerb::Route, CtlVerb::Unroute,
-          CtlVerb::XptSave, CtlVerb::XptLoad, CtlVerb::Watch, CtlVerb::Send})
+          CtlVerb::XptSave, CtlVerb::XptLoad, CtlVerb::Watch, CtlVerb::Send, CtlVerb::Cards})
         EXPECT_TRUE(exampled.contains(verb)) << "no example for verb " << static_cast<int>(verb);
 
     for (const char* usage :
          {"discover [--wait MS]", "status HOST", "routes HOST", "route HOST OUT IN [OUT IN ...]",
           "unroute HOST OUT [OUT ...]", "xpt save HOST FILE", "xpt load HOST FILE [--dry-run]",
-          "watch HOST", "send HOST LINE"})
+          "watch HOST", "send HOST LINE", "cards HOST [--make x|brix [--dry-run]]"})
         EXPECT_NE(help.find(std::string("\n  ") + usage + "\n"), std::string::npos) << usage;
-    for (const char* option : {"--json", "--timeout MS", "--telnet", "--type MODEL", "--wait MS",
-                               "--dry-run", "-h, --help", "--version", "--name=value"})
+    for (const char* option :
+         {"--json", "--timeout MS", "--telnet", "--type MODEL", "--wait MS", "--dry-run",
+          "--make MAKE", "-h, --help", "--version", "--name=value"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 
     // The exit statuses as the caller returns them.

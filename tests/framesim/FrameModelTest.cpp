@@ -224,6 +224,42 @@ TEST_F(FrameModelTest, BoardInfoRewritesTheCardRecord) {
               1);
 }
 
+// Every set the Card configuration page sends is kept: its get partner
+// answers with the new value (slots of the 460 preset: 1 SDI, 2 AD, 3 DA,
+// 4 AES, 5 MADI, 6 AD with two channels).
+TEST_F(FrameModelTest, CardSetsAreReadBackByTheirGets) {
+    const struct {
+        const char* set;
+        const char* get;
+        const char* after;
+    } cases[] = {
+        {"&sembena,1,2,1", "?gembena,1,2", ":gembena,0,1,2,1"},
+        {"&stxsrcrate,1,1,2", "?gtxsrcrate,1,1", ":gtxsrcrate,0,1,1,2"},
+        {"&sembmode,1,2,3,4", "?gembmode,1,2,3", ":gembmode,0,1,2,3,4"},
+        {"&srxsrcena,1,1,4,1", "?grxsrcena,1,1,4", ":grxsrcena,0,1,1,4,1"},
+        {"&sadinpmode,2,8,1", "?gadinpmode,2,8", ":gadinpmode,0,2,8,1"},
+        {"&sadmute,6,2,1", "?gadmute,6,2", ":gadmute,0,6,2,1"},
+        {"&sadphanpow,2,1,1", "?gadphanpow,2,1", ":gadphanpow,0,2,1,1"},
+        {"&sadphase,2,3,1", "?gadphase,2,3", ":gadphase,0,2,3,1"},
+        {"&sdamute,3,5,1", "?gdamute,3,5", ":gdamute,0,3,5,1"},
+        {"&sdadsdfilter,3,1", "?gdadsdfilter,3", ":gdadsdfilter,0,3,1"},
+        {"&saesrxsrcena,4,8,1", "?gaesrxsrcena,4,8", ":gaesrxsrcena,0,4,8,1"},
+        {"&scifmode,5,1", "?gcifmode,5", ":gcifmode,0,5,1"},
+        {"&scifred,5,1,2", "?gcifred,5", ":gcifred,0,5,1,2"},
+        {"&scmadiinmode,5,2,1", "?gcmadiinmode,5,2", ":gcmadiinmode,0,5,2,1"},
+        {"&scmadioutmode,5,1,1,0,1", "?gcmadioutmode,5,1", ":gcmadioutmode,0,5,1,1,0,1"},
+        {"&scmadidsdmode,5,2,1", "?gcmadidsdmode,5,2", ":gcmadidsdmode,0,5,2,1"},
+        {"&scmadirxsrcena,5,1,1", "?gcmadirxsrcena,5,1", ":gcmadirxsrcena,0,5,1,1"},
+        {"&schlinkinmode,5,1", "?gchlinkinmode,5", ":gchlinkinmode,0,5,1"},
+        {"&schlinkoutmode,5,1", "?gchlinkoutmode,5", ":gchlinkoutmode,0,5,1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set);
+        EXPECT_EQ(decode(ask(c.set)).status, 0);
+        EXPECT_EQ(ask(c.get), c.after);
+    }
+}
+
 TEST_F(FrameModelTest, PpmStreamsLiveFromCreateToDelete) {
     EXPECT_EQ(ask("?gppmid"), ":gppmid,0,1");
     EXPECT_EQ(ask("?gppminfo,1"), ":gppminfo,1,1");

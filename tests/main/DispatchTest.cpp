@@ -620,6 +620,26 @@ TEST(Dispatch, Cards) {
          {},
          ":sboardinfo,0,2,1,'460230-02','new','x',0",
          [](DispatchRig& r) { EXPECT_TRUE(r.s().hwConf[10].boardCode.empty()); }},
+        {"sboardinfo refused: the record stays, the HW configuration dialog hears it",
+         {":ghwconf,0,10,1,'460230','old'"},
+         ":sboardinfo,1,2,1,'460230-02','new','x',0",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.s().hwConf[10].boardCode.view(), "460230");
+             EXPECT_EQ(r.s().hwConf[10].secondText.view(), "old");
+             ASSERT_FALSE(r.dialog.received.empty());
+             EXPECT_EQ(r.dialog.received.back(), ":sboardinfo,1,2,1");
+         },
+         &DialogRegistry::hwConfiguration},
+        {"ghwconf and gswver reach the HW configuration dialog",
+         {":gswver,0,10,'APP','1.0.0.0'"},
+         ":ghwconf,0,10,1,'460230','new'",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.s().hwConf[10].secondText.view(), "new");
+             EXPECT_EQ(r.dialog.received,
+                       (std::vector<std::string>{":gswver,0,10,5263425", ":ghwconf,0,10,1"}))
+                 << "the second value of gswver is its first text's bytes";
+         },
+         &DialogRegistry::hwConfiguration},
     });
 }
 

@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "discover route routes send settings status unroute watch xpt"
+expect "velmarctl " "cards discover route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -41,6 +41,9 @@ expect "velmarctl settings apply 127.0.0.2 " "presets studio.cfg"
 expect "velmarctl settings show 127.0.0.2 " ""
 expect "velmarctl status 127.0.0.2 " ""   # nothing more to say
 expect "velmarctl route 127.0.0.2 5 " ""
+expect "velmarctl cards 127.0.0.2 --make " "brix x"
+expect "velmarctl --make x c" "cards"   # the make is not taken for a command
+expect "velmarctl cards 127.0.0.2 --m" "--make"
 
 if ((failures)); then
   exit 1
