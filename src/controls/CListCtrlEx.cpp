@@ -161,6 +161,8 @@ CListCtrlEx::CListCtrlEx(QWidget* parent) : QTableView(parent), m_model(new CLis
     setEditTriggers(QAbstractItemView::NoEditTriggers); // the list runs its own edits
     setTabKeyNavigation(false);
     verticalHeader()->hide();
+    // Rows as compact as a report list's, with room for an editor's frame.
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 10);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     const QPalette pal = palette();

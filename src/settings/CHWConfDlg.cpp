@@ -25,7 +25,7 @@ CHWConfDlg::CHWConfDlg(CHwConfLogic& logic, QWidget* parent)
     for (int c = 0; c < 4; ++c)
         m_list->setColumnReadOnly(c, true);
     m_list->horizontalHeader()->setStretchLastSection(true);
-    m_list->setMinimumWidth(640);
+    m_list->setMinimumSize(640, 300);
 
     m_toX->setObjectName(QStringLiteral("changeToX"));
     m_toBrix->setObjectName(QStringLiteral("changeToBrix"));

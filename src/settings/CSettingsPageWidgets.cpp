@@ -71,11 +71,6 @@ QFormLayout* formLayout(QWidget* parent) {
     return form;
 }
 
-// Lists on the pages show their rows as compactly as the window's own lists.
-void compactRows(CListCtrlEx* list) {
-    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 8);
-}
-
 QComboBox* comboBox(const QString& name, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
@@ -259,7 +254,6 @@ CSyncPrioTab::CSyncPrioTab(CSyncPrioPage& page, QWidget* parent)
     m_list->addColumn(QStringLiteral("Priority"));
     m_list->setColumnReadOnly(0, true);
     m_list->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    compactRows(m_list);
     auto* editor = new QLineEdit;
     editor->setObjectName(QStringLiteral("priorityEditor"));
     editor->setValidator(new QRegularExpressionValidator(
@@ -529,7 +523,6 @@ void readOnlyList(CListCtrlEx* list, const QString& name) {
     list->setObjectName(name);
     list->setShowGrid(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    compactRows(list);
 }
 const QColor kFittedBackground(0, 255, 0);
 } // namespace
