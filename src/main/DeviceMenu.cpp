@@ -131,6 +131,7 @@ void addRows(std::vector<MenuItem>& out, std::span<const MenuRowSpec> rows, cons
 WiredDialogs wiredDialogsNow() {
     WiredDialogs wired;
     wired.set(devcmd::kXyControl - devcmd::kFirst);
+    wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
     return wired;
 }
 
