@@ -142,6 +142,8 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::SettingsShow: return settingsShow(o);
     case CtlVerb::SettingsSave: return settingsSave(o);
     case CtlVerb::SettingsApply: return settingsApply(o);
+    case CtlVerb::Flash: return flash(o);
+    case CtlVerb::FlashJoin: return flashJoin(o);
     }
     return kExitUsage;
 }

@@ -18,6 +18,7 @@ struct CtlEnvironment {
     std::function<void(std::string_view)> err; // standard error
     quint16 framePort = 10002;                 // search, echo probe
     quint16 replyPort = 10004;                 // search replies
+    bool outIsTerminal = false;                // standard output is a terminal (progress lines)
     CCtlSession::TimerHostFactory timers;
 };
 
@@ -55,6 +56,8 @@ private:
     int settingsShow(const CtlOptions& o);
     int settingsSave(const CtlOptions& o);
     int settingsApply(const CtlOptions& o);
+    int flash(const CtlOptions& o);
+    int flashJoin(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

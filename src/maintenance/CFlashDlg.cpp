@@ -7,6 +7,7 @@
 #include "maintenance/FlashFiles.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -177,7 +178,8 @@ void runFlashJoin(QWidget* parent) {
     if (path.isEmpty())
         return; // cancelled
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string error = joinFlashFilesAt(path, info.type(), release);
+    const std::string error =
+        joinFlashFilesAt(QFileInfo(path).absolutePath(), path, info.type(), release);
     QApplication::restoreOverrideCursor();
     if (!error.empty()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Save all flash file"), qs(error),

@@ -19,20 +19,22 @@ std::optional<std::string> readFlashFile(const QString& path, std::string* error
     return std::move(r.bytes);
 }
 
-std::string joinFlashFilesAt(const QString& outputPath, FlashJoinType type,
-                             std::string_view release) {
+std::string joinFlashFilesAt(const QString& folder, const QString& outputPath, FlashJoinType type,
+                             std::string_view release, int* records) {
     const QFileInfo info(outputPath);
-    if (outputPath.isEmpty() || info.fileName().isEmpty() || info.path().isEmpty())
+    if (outputPath.isEmpty() || info.fileName().isEmpty() || folder.isEmpty())
         return std::string(kJoinFailed);
-    const QDir folder = info.absoluteDir();
+    const QDir dir(folder);
     std::string readError;
     const FlashJoinResult joined = joinFlashComponents(type, release, [&](std::string_view name) {
-        return readFlashFile(folder.filePath(qs(name)), &readError);
+        return readFlashFile(dir.filePath(qs(name)), &readError);
     });
     if (!joined.ok())
         return std::string(kJoinFailed) + ": " + asSentence(readError);
     if (const std::string error = writeFileAtomically(outputPath, joined.text); !error.empty())
         return std::string(kJoinFailed) + ": " + asSentence(error);
+    if (records)
+        *records = parseFlashFile(joined.text).recordCount;
     return {};
 }
 

@@ -242,6 +242,8 @@ bool CFlashRun::prepare(const std::string& path, bool checkHeader) {
         m_display.fileOf =
             "File " + std::to_string(m_fileIndex) + " of " + std::to_string(m_fileCount);
     m_display.bar = 0;
+    m_display.sent = 0;
+    m_display.total = m_total;
     m_display.closeEnabled = false;
     show();
     m_transfer.begin(path, std::move(file.lines));
@@ -250,6 +252,7 @@ bool CFlashRun::prepare(const std::string& path, bool checkHeader) {
 
 void CFlashRun::recordsSent(int n) {
     const int total = m_total;
+    m_display.sent = n;
     if (n % 64 == 0 || total - n < 64)
         m_display.line = std::to_string(n);
     if (m_step == 0 && total > 0)
@@ -267,6 +270,7 @@ void CFlashRun::transferEnded(int sent, bool endAcknowledged) {
     const bool programmed = endAcknowledged && sent == m_total;
     m_outcome = {
         programmed ? FlashOutcome::Programmed : FlashOutcome::Failed, sent, m_total, m_path, {}};
+    m_host.fileEnded(m_outcome);
     bool restart = false;
     if (programmed && m_queue.empty()) {
         std::string text = "Flash successfully programmed.\nRestart device";

@@ -77,6 +77,8 @@ struct FlashDisplay {
     std::string fileOf;                            // "File 1 of 3"
     int bar = 0;                                   // 0..100
     bool closeEnabled = true;
+    int sent = 0;  // records sent of the file being programmed, every one counted
+    int total = 0; // its record count
 };
 
 enum class FlashQuestion { Start, Unverified, Restart };
@@ -103,6 +105,8 @@ public:
     // The run succeeded and the operator wants the frame restarted; the run
     // has sent "srestart" or "sloadapp" already.
     virtual void restartRequested() = 0;
+    // A file's transfer ended (programmed or failed), before the run goes on.
+    virtual void fileEnded(const FlashOutcome&) {}
 };
 
 inline constexpr std::string_view kFlashCaption = "Firmware update";

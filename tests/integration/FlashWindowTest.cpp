@@ -171,13 +171,13 @@ TEST_F(FlashWindow, AFrameFallingSilentEndsAfterTheWatchdog) {
 
 TEST_F(FlashWindow, JoiningWritesTheWholeImageOrNothing) {
     const QString out = dir.filePath(QStringLiteral("dorn_450_2.1_all.flash"));
-    EXPECT_EQ(joinFlashFilesAt(out, FlashJoinType::Panel, "2.1").rfind(kJoinFailed, 0), 0u);
+    EXPECT_EQ(joinFlashFilesAt(dir.path(), out, FlashJoinType::Panel, "2.1").rfind(kJoinFailed, 0), 0u);
     EXPECT_FALSE(QFile::exists(out));
     int n = 0;
     for (const FlashComponent& c : flashComponents(FlashJoinType::Panel))
         writeFile(QString::fromLatin1(c.fileName.data(), static_cast<qsizetype>(c.fileName.size())),
                   {"S1" + std::to_string(++n), "S9" + std::to_string(n)}, "junk");
-    EXPECT_EQ(joinFlashFilesAt(out, FlashJoinType::Panel, "2.1"), "");
+    EXPECT_EQ(joinFlashFilesAt(dir.path(), out, FlashJoinType::Panel, "2.1"), "");
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().toStdString(), ";Type:450,Release:2.1\nS11\nS91\nS12\nS13\nS93\n");

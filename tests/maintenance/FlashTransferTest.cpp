@@ -31,6 +31,7 @@ struct FlashRig final : IRequestSink, IFlashRunHost {
     std::vector<int> bars;              // every change of the bar
     std::vector<bool> programmingSeen;
     int restarts = 0;
+    std::vector<FlashOutcome> ended;
 
     FlashRig() {
         timers.onFire = [this](int id) {
@@ -59,6 +60,7 @@ struct FlashRig final : IRequestSink, IFlashRunHost {
     }
     void programmingChanged(bool on) override { programmingSeen.push_back(on); }
     void restartRequested() override { ++restarts; }
+    void fileEnded(const FlashOutcome& o) override { ended.push_back(o); }
 
     std::vector<DeviceMessage> programRequests() const {
         std::vector<DeviceMessage> out;
@@ -188,6 +190,10 @@ TEST(FlashRun, ThreeFilesRunFromTheLastChosenWithOneQuestionAtTheEnd) {
     EXPECT_EQ(rig.recordsSent().size(), 9u);
     EXPECT_EQ(rig.recordsSent().front(), "S11001");
     EXPECT_EQ(rig.questions.size(), 2u); // the start, and the success once
+    ASSERT_EQ(rig.ended.size(), 3u);
+    EXPECT_EQ(rig.ended[0].path, "three.flash");
+    EXPECT_EQ(rig.ended[2].totalRecords, 2);
+    EXPECT_EQ(rig.ended[2].kind, FlashOutcome::Programmed);
     EXPECT_EQ(rig.questions.back(), "Flash successfully programmed.\nRestart device");
     EXPECT_TRUE(rig.warnings.empty());
     EXPECT_EQ(rig.run.fileIndex(), 0);

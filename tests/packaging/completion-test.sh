@@ -6,7 +6,7 @@ source "$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-touch show.xpt other.XPT notes.txt studio.cfg
+touch show.xpt other.XPT notes.txt studio.cfg frame.flash
 mkdir presets
 
 failures=0
@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "discover route routes send settings status unroute watch xpt"
+expect "velmarctl " "discover flash flash-join route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -41,6 +41,11 @@ expect "velmarctl settings apply 127.0.0.2 " "presets studio.cfg"
 expect "velmarctl settings show 127.0.0.2 " ""
 expect "velmarctl status 127.0.0.2 " ""   # nothing more to say
 expect "velmarctl route 127.0.0.2 5 " ""
+expect "velmarctl flash 127.0.0.2 " "frame.flash presets"
+expect "velmarctl flash 127.0.0.2 frame.flash " "frame.flash presets"
+expect "velmarctl flash-join --type 460 --release 2.1 " "presets"
+expect "velmarctl flash-join --type 460 presets " "frame.flash presets"
+expect "velmarctl --re" "--release --restart"
 
 if ((failures)); then
   exit 1
