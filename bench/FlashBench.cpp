@@ -164,9 +164,10 @@ int main(int argc, char** argv) {
     const std::string bytes = image(records);
     // The lines as the wire carries them: begin, the records, end.
     std::vector<std::string> lines{"&sprog,0\r"};
-    for (const std::string& line : parseFlashFile(bytes).lines)
-        if (!line.empty() && line.front() == 'S')
-            lines.push_back("&sprog,1#" + line + "\r");
+    CFlashLineReader reader(bytes);
+    while (const std::optional<std::string_view> line = reader.next())
+        if (!line->empty() && line->front() == 'S')
+            lines.push_back("&sprog,1#" + std::string(*line) + "\r");
     lines.push_back("&sprog,2\r");
 
     double transfer = 0;

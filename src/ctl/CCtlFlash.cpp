@@ -130,7 +130,7 @@ int CCtlRunner::flash(const CtlOptions& o) {
             fail(error + "; nothing was sent");
             return kExitUsage;
         }
-        const FlashFile parsed = parseFlashFile(*bytes);
+        FlashFile parsed = parseFlashFile(std::move(*bytes));
         if (parsed.recordCount == 0) {
             fail(path + ": holds no records; nothing was sent");
             return kExitUsage;
@@ -145,7 +145,7 @@ int CCtlRunner::flash(const CtlOptions& o) {
                  "? Its header names no type (--yes sends it anyway); nothing was sent");
             return kExitUsage;
         }
-        files[path] = std::move(*bytes);
+        files[path] = std::move(parsed.text);
     }
 
     if (const int rc = connectAndSettle(o); rc != kExitOk)

@@ -35,34 +35,37 @@ bool printable(std::string_view line) {
 
 } // namespace
 
-FlashFile parseFlashFile(std::string_view bytes) {
+std::optional<std::string_view> CFlashLineReader::next() {
+    if (m_pos >= m_text.size())
+        return std::nullopt;
+    std::size_t end = m_text.find('\n', m_pos);
+    if (end == std::string_view::npos)
+        end = m_text.size();
+    std::string_view line = m_text.substr(m_pos, end - m_pos);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    m_pos = end + 1;
+    ++m_number;
+    return line;
+}
+
+FlashFile parseFlashFile(std::string bytes) {
     FlashFile f;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find('\n', pos);
-        const bool last = end == std::string_view::npos;
-        if (last)
-            end = bytes.size();
-        std::string_view line = bytes.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        f.lines.emplace_back(line);
-        pos = last ? bytes.size() : end + 1;
-    }
-    if (!f.lines.empty())
-        f.header = parseFlashHeader(f.lines.front());
-    for (std::size_t i = 0; i < f.lines.size(); ++i) {
-        const std::string& line = f.lines[i];
-        if (!isRecord(line))
+    f.text = std::move(bytes);
+    CFlashLineReader reader(f.text);
+    while (const std::optional<std::string_view> line = reader.next()) {
+        if (reader.lineNumber() == 1)
+            f.header = parseFlashHeader(*line);
+        if (!isRecord(*line))
             continue;
         ++f.recordCount;
         if (!f.refusal.empty())
             continue;
-        const std::string number = std::to_string(i + 1);
-        if (line.size() > kMaxRecordLength)
+        const std::string number = std::to_string(reader.lineNumber());
+        if (line->size() > kMaxRecordLength)
             f.refusal = "Line " + number + " is longer than " + std::to_string(kMaxRecordLength) +
                         " characters and cannot be sent";
-        else if (!printable(line))
+        else if (!printable(*line))
             f.refusal = "Line " + number + " holds characters that cannot be sent";
     }
     return f;
@@ -135,14 +138,16 @@ FlashJoinResult joinFlashComponents(FlashJoinType type, std::string_view release
             out.missing = std::string(c.fileName);
             return out;
         }
-        const FlashFile file = parseFlashFile(*bytes);
+        const FlashFile file = parseFlashFile(std::move(*bytes));
         int left = file.recordCount - (c.dropLastRecord ? 1 : 0);
-        for (const std::string& line : file.lines) {
-            if (left <= 0)
+        CFlashLineReader reader(file.text);
+        while (left > 0) {
+            const std::optional<std::string_view> line = reader.next();
+            if (!line)
                 break;
-            if (line.empty() || line.front() != 'S')
+            if (!isRecord(*line))
                 continue;
-            out.text += line;
+            out.text += *line;
             out.text += '\n';
             --left;
         }

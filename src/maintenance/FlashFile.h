@@ -16,8 +16,25 @@ namespace velmar {
 
 // The longest record one "sprog" request carries (its text field less the NUL).
 inline constexpr std::size_t kMaxRecordLength = fields::kProgramLine.capacity - 1;
-// Images are a few megabytes at most; anything larger is not a flash file.
+// Even a joined image of every component is far smaller; anything larger is
+// not a flash file.
 inline constexpr std::size_t kMaxFlashFileBytes = std::size_t{64} * 1024 * 1024;
+
+// Walks a file's lines in place, without their CR LF or LF ends, so a file
+// of many short lines costs no more memory than its bytes.
+class CFlashLineReader {
+public:
+    explicit CFlashLineReader(std::string_view text) : m_text(text) {}
+    // The next line; nullopt at the end of the text.
+    std::optional<std::string_view> next();
+    // The 1-based number of the line last returned.
+    std::size_t lineNumber() const { return m_number; }
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    std::size_t m_number = 0;
+};
 
 inline constexpr std::string_view kFlashTypeFrame = "460"; // every family but the panel unit
 inline constexpr std::string_view kFlashTypePanel = "450"; // the control panel unit
@@ -32,7 +49,7 @@ struct FlashHeader {
 FlashHeader parseFlashHeader(std::string_view firstLine);
 
 struct FlashFile {
-    std::vector<std::string> lines; // without their CR LF or LF ends
+    std::string text; // the whole file, as read
     FlashHeader header;
     int recordCount = 0; // non-empty lines that begin with "S"
     // Why the file cannot be sent as it stands (a record too long for a
@@ -41,7 +58,7 @@ struct FlashFile {
     std::string refusal;
 };
 
-FlashFile parseFlashFile(std::string_view bytes);
+FlashFile parseFlashFile(std::string bytes);
 
 // Whether an image of `type` fits a frame of `family`: "450" only the panel
 // unit, "460" every other family. nullopt when the type is neither, so the

@@ -28,10 +28,10 @@ bool isRecord(std::string_view line) { return !line.empty() && line.front() == '
 CFlashTransfer::CFlashTransfer(ITimerHost& timers, IRequestSink& sink, IFlashTransferClient& client)
     : m_timers(timers), m_sink(sink), m_client(client) {}
 
-void CFlashTransfer::begin(std::string path, std::vector<std::string> lines) {
+void CFlashTransfer::begin(std::string path, std::string text) {
     m_path = std::move(path);
-    m_lines = std::move(lines);
-    m_next = 0;
+    m_text = std::move(text);
+    m_reader = CFlashLineReader(m_text);
     m_sent = 0;
     m_beginGraceUsed = false;
     m_endAcknowledged = false;
@@ -48,16 +48,14 @@ void CFlashTransfer::setProgramming(bool on) {
 
 // Empty lines are passed over here as the count passes over them, so a blank
 // line inside or at the end of a file never cuts the transfer short.
-std::optional<std::string> CFlashTransfer::nextLine() {
-    while (m_next < m_lines.size()) {
-        const std::string& line = m_lines[m_next++];
-        if (!line.empty())
+std::optional<std::string_view> CFlashTransfer::nextLine() {
+    while (const std::optional<std::string_view> line = m_reader.next())
+        if (!line->empty())
             return line;
-    }
     return std::nullopt;
 }
 
-void CFlashTransfer::sendRecord(const std::string& line) {
+void CFlashTransfer::sendRecord(std::string_view line) {
     DeviceMessage m = programRequest(kPhaseRecord);
     m.setText(fields::kProgramLine, line);
     m_sink.sendRequest(m);
@@ -82,8 +80,8 @@ void CFlashTransfer::onReply(const DeviceMessage& reply) {
             return;
         setProgramming(true);
         m_timers.startTimer(kTimerFirmware, kFlashRecordWaitMs);
-        m_next = 0;
-        std::optional<std::string> line = nextLine();
+        m_reader = CFlashLineReader(m_text);
+        std::optional<std::string_view> line = nextLine();
         // One line of another kind may stand ahead of the records.
         if (line && !isRecord(*line))
             line = nextLine();
@@ -95,7 +93,7 @@ void CFlashTransfer::onReply(const DeviceMessage& reply) {
         if (!m_programming)
             return;
         m_timers.startTimer(kTimerFirmware, kFlashRecordWaitMs);
-        const std::optional<std::string> line = nextLine();
+        const std::optional<std::string_view> line = nextLine();
         if (line && isRecord(*line))
             sendRecord(*line);
         else
@@ -125,7 +123,8 @@ void CFlashTransfer::onTimer() {
     }
     const int sent = m_sent;
     const bool acknowledged = m_endAcknowledged;
-    m_lines.clear();
+    m_reader = CFlashLineReader({});
+    m_text.clear();
     m_path.clear();
     m_sent = 0;
     m_endAcknowledged = false;
@@ -136,7 +135,8 @@ void CFlashTransfer::onTimer() {
 void CFlashTransfer::abandon() {
     if (prepared())
         m_timers.stopTimer(kTimerFirmware);
-    m_lines.clear();
+    m_reader = CFlashLineReader({});
+    m_text.clear();
     m_path.clear();
     m_sent = 0;
     m_endAcknowledged = false;
@@ -205,7 +205,7 @@ bool CFlashRun::prepare(const std::string& path, bool checkHeader) {
         refuse(path, why);
         return false;
     }
-    FlashFile file = parseFlashFile(*bytes);
+    FlashFile file = parseFlashFile(std::move(*bytes));
     std::string release;
     if (checkHeader) {
         const std::optional<bool> fits = flashFitsFamily(file.header.type, m_family);
@@ -246,7 +246,7 @@ bool CFlashRun::prepare(const std::string& path, bool checkHeader) {
     m_display.total = m_total;
     m_display.closeEnabled = false;
     show();
-    m_transfer.begin(path, std::move(file.lines));
+    m_transfer.begin(path, std::move(file.text));
     return true;
 }
 

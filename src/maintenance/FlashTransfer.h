@@ -38,8 +38,8 @@ class CFlashTransfer {
 public:
     CFlashTransfer(ITimerHost& timers, IRequestSink& sink, IFlashTransferClient& client);
 
-    // Sends the begin request for `lines` (the file's lines) and arms the watchdog.
-    void begin(std::string path, std::vector<std::string> lines);
+    // Sends the begin request for the file `text` and arms the watchdog.
+    void begin(std::string path, std::string text);
     void onReply(const DeviceMessage& reply);
     void onTimer();
     // The run was given up (its dialog closed): a late acknowledgement finds
@@ -53,16 +53,16 @@ public:
 
 private:
     void setProgramming(bool on);
-    void sendRecord(const std::string& line);
+    void sendRecord(std::string_view line);
     void sendEnd();
-    std::optional<std::string> nextLine(); // nullopt at the end of the file
+    std::optional<std::string_view> nextLine(); // nullopt at the end of the file
 
     ITimerHost& m_timers;
     IRequestSink& m_sink;
     IFlashTransferClient& m_client;
     std::string m_path;
-    std::vector<std::string> m_lines;
-    std::size_t m_next = 0;
+    std::string m_text;
+    CFlashLineReader m_reader{{}};
     bool m_programming = false;
     bool m_beginGraceUsed = false;
     bool m_endAcknowledged = false;

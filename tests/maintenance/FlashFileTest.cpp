@@ -34,9 +34,15 @@ TEST(FlashFile, TypeFitsFamily) {
 TEST(FlashFile, CountsNonEmptyRecordLinesOfEitherLineEnd) {
     const FlashFile f = parseFlashFile(";Type:460,Release:3\r\nS1AA\r\n\r\nS2BB\nxyz\nS9CC");
     EXPECT_EQ(f.recordCount, 3);
-    ASSERT_EQ(f.lines.size(), 6u);
-    EXPECT_EQ(f.lines[1], "S1AA"); // no CR left behind
-    EXPECT_EQ(f.lines[5], "S9CC");
+    CFlashLineReader reader(f.text);
+    std::vector<std::string_view> lines;
+    while (const auto line = reader.next())
+        lines.push_back(*line);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "S1AA"); // no CR left behind
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[5], "S9CC"); // the last line needs no line end
+    EXPECT_EQ(reader.lineNumber(), 6u);
     EXPECT_EQ(f.header.type, "460");
     EXPECT_TRUE(f.refusal.empty());
 }
