@@ -172,9 +172,12 @@ void runFlashJoin(QWidget* parent) {
     if (info.exec() != QDialog::Accepted)
         return;
     const std::string release = info.release();
+    // Proposed with its suffix, or the dialog takes a release's dot for the
+    // start of one and replaces what follows it.
+    const QString proposed = qs(flashJoinFileName(info.type(), release)) + QStringLiteral(".flash");
     const QString path =
         askFilePath(parent, FileDialogKind::Save, QStringLiteral("Save all flash file"),
-                    flashFilters(), kFlashSuffix, qs(flashJoinFileName(info.type(), release)));
+                    flashFilters(), kFlashSuffix, proposed);
     if (path.isEmpty())
         return; // cancelled
     QApplication::setOverrideCursor(Qt::WaitCursor);

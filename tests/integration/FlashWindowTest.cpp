@@ -6,9 +6,14 @@
 #include "maintenance/CFlashDlg.h"
 #include "maintenance/FlashFiles.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -171,7 +176,8 @@ TEST_F(FlashWindow, AFrameFallingSilentEndsAfterTheWatchdog) {
 
 TEST_F(FlashWindow, JoiningWritesTheWholeImageOrNothing) {
     const QString out = dir.filePath(QStringLiteral("dorn_450_2.1_all.flash"));
-    EXPECT_EQ(joinFlashFilesAt(dir.path(), out, FlashJoinType::Panel, "2.1").rfind(kJoinFailed, 0), 0u);
+    EXPECT_EQ(joinFlashFilesAt(dir.path(), out, FlashJoinType::Panel, "2.1").rfind(kJoinFailed, 0),
+              0u);
     EXPECT_FALSE(QFile::exists(out));
     int n = 0;
     for (const FlashComponent& c : flashComponents(FlashJoinType::Panel))
@@ -181,6 +187,36 @@ TEST_F(FlashWindow, JoiningWritesTheWholeImageOrNothing) {
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll().toStdString(), ";Type:450,Release:2.1\nS11\nS91\nS12\nS13\nS93\n");
+}
+
+TEST_F(FlashWindow, SaveAllFlashFileProposesTheJoinedName) {
+    auto* action = window->findChild<QAction*>(QStringLiteral("saveAllFlashAction"));
+    ASSERT_NE(action, nullptr);
+    QString proposed;
+    bool sawSave = false;
+    // First the type and release, then the save dialog, which is cancelled.
+    QTimer::singleShot(0, &context, [&] {
+        QWidget* info = QApplication::activeModalWidget();
+        ASSERT_NE(info, nullptr);
+        info->findChild<QComboBox*>(QStringLiteral("flashType"))->setCurrentIndex(1);
+        info->findChild<QLineEdit*>(QStringLiteral("flashRelease"))->setText(QStringLiteral("2.1"));
+        QTimer::singleShot(0, &context, [&] {
+            ASSERT_TRUE(waitUntil([] {
+                return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr;
+            }));
+            auto* save = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            sawSave = save->windowTitle() == QStringLiteral("Save all flash file");
+            const QStringList chosen = save->selectedFiles();
+            proposed = chosen.isEmpty() ? QString() : QFileInfo(chosen.first()).fileName();
+            save->reject();
+        });
+        info->findChild<QDialogButtonBox*>(QStringLiteral("flashInfoButtons"))
+            ->button(QDialogButtonBox::Ok)
+            ->click();
+    });
+    action->trigger();
+    EXPECT_TRUE(sawSave);
+    EXPECT_EQ(proposed, QStringLiteral("dorn_450_2.1_all.flash"));
 }
 
 } // namespace
