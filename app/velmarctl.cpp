@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     velmar::CtlEnvironment environment;
     environment.out = [](std::string_view text) { writeAll(stdout, text); };
     environment.err = [](std::string_view text) { writeAll(stderr, text); };
+    environment.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
     velmar::CCtlRunner runner(std::move(environment));
 
     std::unique_ptr<QSocketNotifier> notifier;

@@ -21,6 +21,8 @@ struct FaultPlan {
     bool oneByteChunks = false;         // hand every byte to the socket on its own
     bool refuseEcho = false;            // ignore the UDP echo probe
     int failProgramAtRecord = 0;        // > 0: the firmware record with this number is refused
+    int silentProgramAtRecord = 0; // > 0: the firmware record with this number is never answered
+    int programReplyDelayMs = 0;   // hold every firmware acknowledgement this long
     // link floods
     int floodAliveLines = 0; // > 0: a new client is no longer read and gets this many
                              // "?aliverequest" lines, as fast as its socket takes them

@@ -803,15 +803,22 @@ Outcome CFrameModel::handleService(const DeviceMessage& request, std::string_vie
         const int phase = request.i(1);
         if (phase == 0) {
             m_records.clear();
+            m_transfers.emplace_back();
+            if (m_transfers.size() > kMaxKeptTransfers)
+                m_transfers.erase(m_transfers.begin());
             m_programming = true;
             m_programCompleted = false;
         } else if (phase == 1 && m_programming) {
             m_records.emplace_back(programText);
+            m_transfers.back().emplace_back(programText);
+            const int number = static_cast<int>(m_records.size());
             const int failAt = faults().failProgramAtRecord;
-            if (failAt > 0 && static_cast<int>(m_records.size()) == failAt) {
+            if (failAt > 0 && number == failAt) {
                 r.status = kStatusProgramming;
                 m_programming = false;
             }
+            if (faults().silentProgramAtRecord == number)
+                return out; // kept, and never acknowledged
         } else if (phase == 2 && m_programming) {
             m_programming = false;
             m_programCompleted = true;

@@ -82,6 +82,10 @@ public:
 
     // Firmware transfer: the records of the last transfer, in order.
     const std::vector<std::string>& programRecords() const { return m_records; }
+    // The records of each transfer since the start, oldest first, the running
+    // one last (the last kMaxKeptTransfers only); a begin request starts one.
+    const std::vector<std::vector<std::string>>& programTransfers() const { return m_transfers; }
+    static constexpr std::size_t kMaxKeptTransfers = 16;
     bool programmingActive() const { return m_programming; }
     bool programmingCompleted() const { return m_programCompleted; }
 
@@ -109,6 +113,7 @@ private:
     std::map<Key, DeviceMessage> m_values;
     std::map<std::uint32_t, DeviceMessage> m_ppmStreams; // by stream id, the "gppminfo" value
     std::vector<std::string> m_records;
+    std::vector<std::vector<std::string>> m_transfers;
     bool m_programming = false;
     bool m_programCompleted = false;
 };

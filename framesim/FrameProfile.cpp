@@ -250,6 +250,10 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         return toBool(value, f.refuseEcho);
     if (field == "fail-record")
         return toInt(value, f.failProgramAtRecord);
+    if (field == "silent-record")
+        return toInt(value, f.silentProgramAtRecord);
+    if (field == "program-delay")
+        return toInt(value, f.programReplyDelayMs) && f.programReplyDelayMs >= 0;
     if (field == "no-tags")
         return toBool(value, f.dropTags);
     if (field == "stray-lines")

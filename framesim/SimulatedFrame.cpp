@@ -336,14 +336,21 @@ void CSimulatedFrame::handleRequest(CFrameSession& from, const DeviceMessage& re
         ++m_aliveAnswers;
         Q_EMIT aliveAnswered();
     }
-    for (const std::string& line : out.replies)
-        from.sendLine(line);
+    const int ackDelay = request.command == CommandId::sprog ? faults().programReplyDelayMs : 0;
+    for (const std::string& line : out.replies) {
+        if (ackDelay > 0)
+            QTimer::singleShot(ackDelay, &from, [&from, line]() { from.sendLine(line); });
+        else
+            from.sendLine(line);
+    }
     for (const std::string& line : out.announcements)
         for (CFrameSession* s : m_sessions)
             if (s != &from)
                 s->sendLine(line);
     if (request.command == CommandId::sprog && request.i(1) == 1)
         Q_EMIT programRecordReceived(static_cast<int>(m_model.programRecords().size()));
+    if (request.command == CommandId::sprog && request.i(1) == 2 && m_model.programmingCompleted())
+        Q_EMIT programCompleted(static_cast<int>(m_model.programRecords().size()));
     if (out.closeLink) {
         from.closeWhenSent();
         Q_EMIT restarting(

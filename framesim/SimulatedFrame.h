@@ -94,6 +94,9 @@ public:
     int clientCount() const;
     int aliveAnswers() const { return m_aliveAnswers; }
     const std::vector<std::string>& programRecords() const { return m_model.programRecords(); }
+    const std::vector<std::vector<std::string>>& programTransfers() const {
+        return m_model.programTransfers();
+    }
 
     // Changes the frame makes on its own, reported to every client as "!" lines.
     void setSyncStatus(int state, int source);
@@ -123,6 +126,7 @@ Q_SIGNALS:
     void aliveAnswered();
     void restarting(const QString& keyword);
     void programRecordReceived(int count);
+    void programCompleted(int records); // the end request of a transfer was acknowledged
     void searchAnswered(const QHostAddress& requester);
     void echoAnswered(const QHostAddress& requester);
     void echoRefused(const QHostAddress& requester);

@@ -14,6 +14,12 @@ enum class FileDialogKind { Save, Open };
 // question when saving, an existing file when opening, and the folder that
 // was last used for the same suffix in this run. Empty when cancelled.
 QString askFilePath(QWidget* parent, FileDialogKind kind, const QString& title,
-                    const QStringList& filters, const QString& suffix);
+                    const QStringList& filters, const QString& suffix,
+                    const QString& initialName = {});
+
+// Asks for one or more existing files to open, in the order the dialog
+// returns them. Empty when cancelled.
+QStringList askFilePaths(QWidget* parent, const QString& title, const QStringList& filters,
+                         const QString& suffix);
 
 } // namespace velmar

@@ -144,6 +144,8 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::SettingsSave: return settingsSave(o);
     case CtlVerb::SettingsApply: return settingsApply(o);
     case CtlVerb::Cards: return cards(o);
+    case CtlVerb::Flash: return flash(o);
+    case CtlVerb::FlashJoin: return flashJoin(o);
     }
     return kExitUsage;
 }

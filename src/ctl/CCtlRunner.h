@@ -18,6 +18,7 @@ struct CtlEnvironment {
     std::function<void(std::string_view)> err; // standard error
     quint16 framePort = 10002;                 // search, echo probe
     quint16 replyPort = 10004;                 // search replies
+    bool outIsTerminal = false;                // standard output is a terminal (progress lines)
     CCtlSession::TimerHostFactory timers;
 };
 
@@ -57,6 +58,8 @@ private:
     int settingsApply(const CtlOptions& o);
     int cards(const CtlOptions& o);
     int changeCards(const CtlOptions& o, CardMake make);
+    int flash(const CtlOptions& o);
+    int flashJoin(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

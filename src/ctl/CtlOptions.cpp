@@ -9,7 +9,21 @@ namespace velmar {
 
 namespace {
 
-enum class OptionId { Json, Timeout, Telnet, Type, Wait, DryRun, Make, Verbose, Help, Version };
+enum class OptionId {
+    Json,
+    Timeout,
+    Telnet,
+    Type,
+    Wait,
+    DryRun,
+    Make,
+    Verbose,
+    Help,
+    Version,
+    Yes,
+    Restart,
+    Release
+};
 
 struct OptionSpec {
     std::string_view name;
@@ -18,16 +32,25 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--json", OptionId::Json, ""},     {"--timeout", OptionId::Timeout, "MS"},
-    {"--telnet", OptionId::Telnet, ""}, {"--type", OptionId::Type, "MODEL"},
-    {"--wait", OptionId::Wait, "MS"},   {"--dry-run", OptionId::DryRun, ""},
-    {"--make", OptionId::Make, "MAKE"}, {"--verbose", OptionId::Verbose, ""},
-    {"-v", OptionId::Verbose, ""},      {"--help", OptionId::Help, ""},
-    {"-h", OptionId::Help, ""},         {"--version", OptionId::Version, ""},
+    {"--json", OptionId::Json, ""},
+    {"--timeout", OptionId::Timeout, "MS"},
+    {"--telnet", OptionId::Telnet, ""},
+    {"--type", OptionId::Type, "MODEL"},
+    {"--wait", OptionId::Wait, "MS"},
+    {"--dry-run", OptionId::DryRun, ""},
+    {"--make", OptionId::Make, "MAKE"},
+    {"--verbose", OptionId::Verbose, ""},
+    {"-v", OptionId::Verbose, ""},
+    {"--help", OptionId::Help, ""},
+    {"-h", OptionId::Help, ""},
+    {"--version", OptionId::Version, ""},
+    {"--yes", OptionId::Yes, ""},
+    {"--restart", OptionId::Restart, ""},
+    {"--release", OptionId::Release, "R"},
 };
 
 // What follows the command words.
-enum class Operands { None, Host, HostPairs, HostOutputs, HostFile, HostLine };
+enum class Operands { None, Host, HostPairs, HostOutputs, HostFile, HostLine, HostFiles, DirOut };
 
 struct CommandSpec {
     std::string_view first;  // the command word
@@ -52,11 +75,14 @@ constexpr CommandSpec kCommands[] = {
     {"settings", "apply", CtlVerb::SettingsApply, Operands::HostFile,
      "settings apply HOST FILE [--dry-run]"},
     {"cards", "", CtlVerb::Cards, Operands::Host, "cards HOST [--make x|brix [--dry-run]]"},
+    {"flash", "", CtlVerb::Flash, Operands::HostFiles, "flash HOST FILE... [--yes] [--restart]"},
+    {"flash-join", "", CtlVerb::FlashJoin, Operands::DirOut,
+     "flash-join --type 460|450 [--release R] DIR OUT"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply, cards";
+    "settings save, settings apply, cards, flash, flash-join";
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -132,6 +158,8 @@ private:
     bool m_sawWait = false;
     bool m_sawDryRun = false;
     bool m_sawMake = false;
+    bool m_sawFlashSwitch = false; // --yes or --restart
+    bool m_sawRelease = false;
     std::string m_error;
 };
 
@@ -202,6 +230,20 @@ CtlParse CParser::run() {
         command->verb != CtlVerb::SettingsApply &&
         !(command->verb == CtlVerb::Cards && m_sawMake)) {
         result.error = "--dry-run only goes with xpt load, settings apply and cards --make";
+        return result;
+    }
+
+    if (m_sawFlashSwitch && command->verb != CtlVerb::Flash) {
+        result.error = "--yes and --restart only go with flash";
+        return result;
+    }
+    if (m_sawRelease && command->verb != CtlVerb::FlashJoin) {
+        result.error = "--release only goes with flash-join";
+        return result;
+    }
+    if (command->verb == CtlVerb::FlashJoin && m_options.type != "460" && m_options.type != "450") {
+        result.error = "flash-join needs --type 460 or --type 450" +
+                       (m_options.type.empty() ? std::string() : ", not " + quoted(m_options.type));
         return result;
     }
 
@@ -282,6 +324,18 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
             return fail("--type must be one of " + knownModelList() + ", not " + quoted(value));
         m_options.type = std::string(value);
         return true;
+    case OptionId::Yes:
+        m_options.yes = true;
+        m_sawFlashSwitch = true;
+        return true;
+    case OptionId::Restart:
+        m_options.restart = true;
+        m_sawFlashSwitch = true;
+        return true;
+    case OptionId::Release:
+        m_options.release = std::string(value);
+        m_sawRelease = true;
+        return true;
     case OptionId::Help:
     case OptionId::Version:
         // Only reached as "--help=..." or "--version=...", refused before.
@@ -303,6 +357,17 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
 
     if (command.operands == Operands::None)
         return rest.empty() || unexpected(rest[0]);
+    if (command.operands == Operands::DirOut) {
+        if (rest.size() < 2)
+            return missing(rest.empty() ? "DIR and OUT" : "OUT");
+        if (rest.size() > 2)
+            return unexpected(rest[2]);
+        if (rest[0].empty() || rest[1].empty())
+            return fail("DIR and OUT must not be empty");
+        m_options.folder = std::string(rest[0]);
+        m_options.file = std::string(rest[1]);
+        return true;
+    }
 
     if (rest.empty())
         return missing("HOST");
@@ -311,7 +376,17 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
     rest = rest.subspan(1);
 
     switch (command.operands) {
-    case Operands::None: return true;
+    case Operands::None:
+    case Operands::DirOut: return true;
+    case Operands::HostFiles:
+        if (rest.empty())
+            return missing("FILE");
+        for (const std::string_view word : rest) {
+            if (word.empty())
+                return fail("FILE must not be empty");
+            m_options.files.emplace_back(word);
+        }
+        return true;
     case Operands::Host: return rest.empty() || unexpected(rest[0]);
     case Operands::HostPairs:
         if (rest.empty())
@@ -498,6 +573,21 @@ Commands:
       velmarctl cards 192.168.1.20 --json
       velmarctl cards 192.168.1.20 --make x --dry-run
 
+  flash HOST FILE... [--yes] [--restart]
+      Program flash images (*.flash) into the frame, one record per
+      acknowledgement, in the order named; only the first file's header is
+      checked against the frame. A file whose header names no type is
+      only sent with --yes. With --restart, a frame that took every file
+      is restarted (a frame in recovery mode loads its application).
+      Progress shows on a terminal; otherwise a line per tenth.
+      velmarctl flash 192.168.1.20 frame.flash --restart
+
+  flash-join --type 460|450 [--release R] DIR OUT
+      Join the component images of one release found in DIR into OUT, as
+      the window's "Save all flash file" does; with --release the joined
+      file starts with its header line.
+      velmarctl flash-join --type 460 --release 2.1 images all.flash
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -513,6 +603,9 @@ Options:
                   Brix type (brix).
   --dry-run       xpt load, settings apply and cards --make only: change
                   nothing.
+  --yes           flash only: send a file whose type cannot be verified.
+  --restart       flash only: restart the frame after a successful run.
+  --release R     flash-join only: the release named in the header line.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.
@@ -523,10 +616,11 @@ written --name=value, as in --timeout=2000.
 
 Exit status:
   0  success
-  1  the frame refused or did not answer
+  1  the frame refused or did not answer (flash: a programming error, with
+     the record it stopped at)
   2  usage error (also a file that cannot be read or written, a settings
-     file that is refused, or routes beyond the frame's crosspoints;
-     nothing is sent then)
+     or flash file that is refused, or routes beyond the frame's
+     crosspoints; nothing is sent then)
   3  frame not reachable, or it closed the connection
 Errors are written to standard error; with --json, standard output also
 gets {"error": "...", "exit": N} when the command printed no other document.

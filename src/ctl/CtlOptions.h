@@ -40,7 +40,9 @@ enum class CtlVerb {
     SettingsShow,
     SettingsSave,
     SettingsApply,
-    Cards
+    Cards,
+    Flash,
+    FlashJoin
 };
 
 struct CtlRoute {
@@ -56,8 +58,13 @@ struct CtlOptions {
     std::string host;
     // route: OUT IN pairs in order; unroute: each OUT with input 0.
     std::vector<CtlRoute> routes;
-    std::string file; // xpt save/load, settings save/apply
-    std::string line; // send: the request line as typed
+    std::string file; // xpt save/load, settings save/apply; flash-join: the joined file
+    std::vector<std::string> files; // flash: the images, programmed in the order named
+    std::string folder;             // flash-join: where the component images lie
+    std::string release;            // flash-join: the release for the header line
+    bool yes = false;               // flash: program a file whose header names no type
+    bool restart = false;           // flash: restart the frame after a successful run
+    std::string line;               // send: the request line as typed
     bool json = false;
     bool verbose = false; // send: show the lines that are not the reply too
     bool dryRun = false;  // xpt load, settings apply and cards --make only
@@ -68,8 +75,9 @@ struct CtlOptions {
     // The device list's Type column (e.g. "460"); when given, no search is
     // needed to find the frame's row.
     std::string type;
-    int timeoutMs = 5000; // bound on each wait for the frame (connect, replies)
-    int waitMs = 1000;    // discover only: how long to collect search replies
+    int timeoutMs = 5000;  // bound on each wait for the frame (connect, replies)
+    int waitMs = 1000;     // discover only: how long to collect search replies
+    bool progress = false; // flash: write progress (set by the caller for a terminal)
 };
 
 struct CtlParse {

@@ -14,6 +14,7 @@
 #include "main/CrosspointFile.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "maintenance/CFlashDlg.h"
 #include "settings/CHWConfDlg.h"
 #include "settings/CSettingsDlg.h"
 
@@ -115,6 +116,10 @@ CZarvoDlg::~CZarvoDlg() {
 // ---- widgets ----
 
 void CZarvoDlg::buildWidgets() {
+    auto* maintenance = menuBar()->addMenu(QStringLiteral("&Maintenance"));
+    QAction* join = maintenance->addAction(QStringLiteral("Save all flash file ..."));
+    join->setObjectName(QStringLiteral("saveAllFlashAction"));
+    connect(join, &QAction::triggered, this, [this] { runFlashJoin(this); });
     auto* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = help->addAction(QStringLiteral("&About Velmar..."));
     about->setObjectName(QStringLiteral("aboutAction"));
@@ -467,6 +472,11 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
         m_window.openXyDialog();
     else if (commandId == devcmd::kHwConfiguration)
         m_window.openHwConfDialog();
+    else if (commandId == devcmd::kFirmwareUpdate)
+        runFlashDialog(m_window.m_engine, &m_window, [this] {
+            removeConnectedRow();
+            m_window.closeConnection();
+        });
 }
 
 void CZarvoDlg::openHwConfDialog() { runHwConfDialog(m_engine, *this, this); }

@@ -132,6 +132,7 @@ WiredDialogs wiredDialogsNow() {
     WiredDialogs wired;
     wired.set(devcmd::kXyControl - devcmd::kFirst);
     wired.set(devcmd::kHwConfiguration - devcmd::kFirst);
+    wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
     return wired;
 }
 

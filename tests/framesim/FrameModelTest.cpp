@@ -368,3 +368,45 @@ TEST(FrameModelProfile, StartsWithTheProfilesCrosspoints) {
 
 } // namespace
 } // namespace velmar::framesim
+
+namespace velmar::framesim {
+namespace {
+
+DeviceMessage programStep(int phase) {
+    DeviceMessage m = DeviceMessage::request(CommandId::sprog);
+    m.setI(1, phase);
+    return m;
+}
+
+TEST(FrameModelFaults, FirmwareRecordFallsSilentAtTheChosenRecord) {
+    FrameProfile p = *presetProfile("460");
+    p.faults.silentProgramAtRecord = 3;
+    CFrameModel model(p);
+    model.handle(programStep(0));
+    EXPECT_EQ(model.handle(programStep(1), "S1").replies.size(), 1u);
+    EXPECT_EQ(model.handle(programStep(1), "S2").replies.size(), 1u);
+    EXPECT_TRUE(model.handle(programStep(1), "S3").replies.empty());
+    EXPECT_EQ(model.programRecords(), (std::vector<std::string>{"S1", "S2", "S3"}));
+    EXPECT_TRUE(model.programmingActive());
+}
+
+TEST(FrameModelFaults, EachTransferKeepsItsOwnRecords) {
+    CFrameModel model(*presetProfile("460"));
+    model.handle(programStep(0));
+    model.handle(programStep(1), "S1A");
+    model.handle(programStep(1), "S1B");
+    model.handle(programStep(2));
+    EXPECT_TRUE(model.programmingCompleted());
+    model.handle(programStep(0));
+    model.handle(programStep(1), "S2A");
+    ASSERT_EQ(model.programTransfers().size(), 2u);
+    EXPECT_EQ(model.programTransfers()[0], (std::vector<std::string>{"S1A", "S1B"}));
+    EXPECT_EQ(model.programTransfers()[1], (std::vector<std::string>{"S2A"}));
+    EXPECT_EQ(model.programRecords(), (std::vector<std::string>{"S2A"}));
+    for (int i = 0; i < 40; ++i)
+        model.handle(programStep(0));
+    EXPECT_EQ(model.programTransfers().size(), CFrameModel::kMaxKeptTransfers);
+}
+
+} // namespace
+} // namespace velmar::framesim

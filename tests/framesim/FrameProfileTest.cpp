@@ -51,7 +51,9 @@ TEST(FrameProfile, ParsesSettingsOnTopOfAPreset) {
                                 "module.16 = 1,'460250A   230115','4602502303099'\n"
                                 "module.2.version = 2.0.0.1\n"
                                 "fault.refuse = gcross:7\n"
-                                "fault.close-after = 3\n",
+                                "fault.close-after = 3\n"
+                                "fault.silent-record = 12\n"
+                                "fault.program-delay = 40\n",
                                 error);
     ASSERT_TRUE(p) << error;
     EXPECT_EQ(p->model, "461");
@@ -62,6 +64,8 @@ TEST(FrameProfile, ParsesSettingsOnTopOfAPreset) {
     EXPECT_EQ(p->versionNumber(), 2000001);
     EXPECT_EQ(p->faults.refused.at(CommandId::gcross), 7);
     EXPECT_EQ(p->faults.closeAfterLines, 3);
+    EXPECT_EQ(p->faults.silentProgramAtRecord, 12);
+    EXPECT_EQ(p->faults.programReplyDelayMs, 40);
 }
 
 TEST(FrameProfile, RejectsBadLinesWithTheirNumber) {

@@ -206,6 +206,22 @@ TEST_F(FrameWireTest, FaultDelayHoldsReplies) {
     EXPECT_GE(clock.elapsed(), 250); // a lower bound only: the delay happened
 }
 
+TEST_F(FrameWireTest, FaultProgramDelayHoldsOnlyFirmwareAcknowledgements) {
+    profile.faults.programReplyDelayMs = 300;
+    ASSERT_TRUE(startFrame());
+    CTestClient client;
+    ASSERT_TRUE(connect(client));
+    QElapsedTimer clock;
+    clock.start();
+    client.send(request(CommandId::sprog, {0}));
+    client.send(request(CommandId::gdevid));
+    ASSERT_TRUE(client.waitLines(2));
+    // The plain reply overtakes the held acknowledgement.
+    EXPECT_EQ(client.lines()[0].message.command, CommandId::gdevid);
+    EXPECT_EQ(client.lines()[1].message.command, CommandId::sprog);
+    EXPECT_GE(clock.elapsed(), 250); // a lower bound only: the delay happened
+}
+
 TEST_F(FrameWireTest, FaultRefusedCommandStopsAtTheBar) {
     profile.faults.refused[CommandId::gcross] = 5;
     ASSERT_TRUE(startFrame());

@@ -6,7 +6,7 @@ source "$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-touch show.xpt other.XPT notes.txt studio.cfg
+touch show.xpt other.XPT notes.txt studio.cfg frame.flash
 mkdir presets
 
 failures=0
@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover route routes send settings status unroute watch xpt"
+expect "velmarctl " "cards discover flash flash-join route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -44,6 +44,11 @@ expect "velmarctl route 127.0.0.2 5 " ""
 expect "velmarctl cards 127.0.0.2 --make " "brix x"
 expect "velmarctl --make x c" "cards"   # the make is not taken for a command
 expect "velmarctl cards 127.0.0.2 --m" "--make"
+expect "velmarctl flash 127.0.0.2 " "frame.flash presets"
+expect "velmarctl flash 127.0.0.2 frame.flash " "frame.flash presets"
+expect "velmarctl flash-join --type 460 --release 2.1 " "presets"
+expect "velmarctl flash-join --type 460 presets " "frame.flash presets"
+expect "velmarctl --re" "--release --restart"
 
 if ((failures)); then
   exit 1

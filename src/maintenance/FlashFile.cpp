@@ -1,0 +1,158 @@
+#include "maintenance/FlashFile.h"
+
+#include "main/DeviceState.h"
+
+namespace velmar {
+
+FlashHeader parseFlashHeader(std::string_view firstLine) {
+    FlashHeader h;
+    const std::size_t colon = firstLine.find(':');
+    if (colon == std::string_view::npos)
+        return h;
+    const std::string_view rest = firstLine.substr(colon + 1);
+    const std::size_t comma = rest.find(',');
+    if (comma == std::string_view::npos)
+        return h;
+    h.type = std::string(rest.substr(0, comma));
+    const std::string_view tail = rest.substr(comma + 1);
+    if (const std::size_t c = tail.find(':'); c != std::string_view::npos)
+        h.release = std::string(tail.substr(c + 1));
+    return h;
+}
+
+namespace {
+
+bool isRecord(std::string_view line) { return !line.empty() && line.front() == 'S'; }
+
+// A request carries printable text only; anything else would reach the frame
+// changed or cut short.
+bool printable(std::string_view line) {
+    for (const char c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string_view> CFlashLineReader::next() {
+    if (m_pos >= m_text.size())
+        return std::nullopt;
+    std::size_t end = m_text.find('\n', m_pos);
+    if (end == std::string_view::npos)
+        end = m_text.size();
+    std::string_view line = m_text.substr(m_pos, end - m_pos);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    m_pos = end + 1;
+    ++m_number;
+    return line;
+}
+
+FlashFile parseFlashFile(std::string bytes) {
+    FlashFile f;
+    f.text = std::move(bytes);
+    CFlashLineReader reader(f.text);
+    while (const std::optional<std::string_view> line = reader.next()) {
+        if (reader.lineNumber() == 1)
+            f.header = parseFlashHeader(*line);
+        if (!isRecord(*line))
+            continue;
+        ++f.recordCount;
+        if (!f.refusal.empty())
+            continue;
+        const std::string number = std::to_string(reader.lineNumber());
+        if (line->size() > kMaxRecordLength)
+            f.refusal = "Line " + number + " is longer than " + std::to_string(kMaxRecordLength) +
+                        " characters and cannot be sent";
+        else if (!printable(*line))
+            f.refusal = "Line " + number + " holds characters that cannot be sent";
+    }
+    return f;
+}
+
+std::optional<bool> flashFitsFamily(std::string_view type, int family) {
+    if (type == kFlashTypePanel)
+        return family == kFamily450;
+    if (type == kFlashTypeFrame)
+        return family != kFamily450;
+    return std::nullopt;
+}
+
+std::string flashDisplayName(std::string_view path, std::string_view release) {
+    const std::size_t slash = path.find_last_of("\\/");
+    std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    if (!release.empty())
+        name += "  (release: " + std::string(release) + ")";
+    return name;
+}
+
+// ---- joining ----------------------------------------------------------------
+
+const std::vector<FlashComponent>& flashComponents(FlashJoinType type) {
+    static const std::vector<FlashComponent> frame = {
+        {"cycloneIII_3c25_niosII_application_selector_ext_flash.flash"},
+        {"Nios460core_ext_flash.flash", true},
+        {"Nios460core_ext_flash_1_.flash"},
+        {"470_main_board_fpga_ext_flash.flash"},
+        {"460101MainBoardFpga.flash"},
+        {"AesEbuFpga_ext_flash.flash"},
+        {"QB16AdFpga_ext_flash.flash"},
+        {"QB16DaFpgaB_ext_flash.flash"},
+        {"MadiFpga_ext_flash.flash"},
+        {"SdiAudEmbExt_ext_flash.flash"},
+        {"SdiRxSrc_ext_flash.flash"},
+        {"DspFpgaCard_ext_flash.flash"},
+    };
+    static const std::vector<FlashComponent> panel = {
+        {"cycloneIII_3c25_niosII_application_selector_ext_flash.flash"},
+        {"Nios450_ext_flash.flash", true},
+        {"Nios450_ext_flash_1_.flash"},
+    };
+    return type == FlashJoinType::Panel ? panel : frame;
+}
+
+std::string_view flashJoinTypeText(FlashJoinType type) {
+    return type == FlashJoinType::Panel ? kFlashTypePanel : kFlashTypeFrame;
+}
+
+std::string flashJoinFileName(FlashJoinType type, std::string_view release) {
+    const std::string prefix = type == FlashJoinType::Panel ? "dorn_450_" : "zarvo_460_";
+    if (release.empty())
+        return prefix + "all";
+    constexpr std::string_view suffix = "_all";
+    const std::size_t room = kMaxJoinNameLength - prefix.size() - suffix.size();
+    return prefix + std::string(release.substr(0, room)) + std::string(suffix);
+}
+
+FlashJoinResult joinFlashComponents(FlashJoinType type, std::string_view release,
+                                    const FlashComponentReader& read) {
+    FlashJoinResult out;
+    if (!release.empty())
+        out.text = ";Type:" + std::string(flashJoinTypeText(type)) +
+                   ",Release:" + std::string(release) + "\n";
+    for (const FlashComponent& c : flashComponents(type)) {
+        const std::optional<std::string> bytes = read(c.fileName);
+        if (!bytes) {
+            out.text.clear();
+            out.missing = std::string(c.fileName);
+            return out;
+        }
+        const FlashFile file = parseFlashFile(std::move(*bytes));
+        int left = file.recordCount - (c.dropLastRecord ? 1 : 0);
+        CFlashLineReader reader(file.text);
+        while (left > 0) {
+            const std::optional<std::string_view> line = reader.next();
+            if (!line)
+                break;
+            if (!isRecord(*line))
+                continue;
+            out.text += *line;
+            out.text += '\n';
+            --left;
+        }
+    }
+    return out;
+}
+
+} // namespace velmar
