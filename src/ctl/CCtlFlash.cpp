@@ -61,10 +61,10 @@ public:
             if (d.sent != d.total && m_lastDraw.isValid() && m_lastDraw.elapsed() < 100)
                 return;
             m_lastDraw.start();
-            m_print(
-                "\r" +
-                flashProgressText(m_fileIndex, m_fileCount, d.sent, d.total, m_clock.elapsed()) +
-                "\x1b[K");
+            std::string line = "\r";
+            line += flashProgressText(m_fileIndex, m_fileCount, d.sent, d.total, m_clock.elapsed());
+            line += "\x1b[K";
+            m_print(line);
             m_lineOpen = true;
             return;
         }

@@ -42,7 +42,12 @@ void table(std::string& out, const std::vector<std::vector<std::string>>& rows,
     }
 }
 
-std::string quotedText(std::string_view text) { return "'" + terminalSafe(text, "'") + "'"; }
+std::string quotedText(std::string_view text) {
+    std::string out = "'";
+    out += terminalSafe(text, "'");
+    out += '\'';
+    return out;
+}
 
 std::string plural(std::size_t count, std::string_view word) {
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");

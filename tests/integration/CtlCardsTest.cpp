@@ -1,6 +1,7 @@
 // velmarctl's cards command against simulated frames, run in this process so
 // the frames and the command share one event loop.
 
+#include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
 #include "main/CQtTimerHost.h"
@@ -17,27 +18,8 @@ using framesim::FrameProfile;
 
 constexpr const char* kFrame = "127.0.0.2";
 
-class CtlCards : public ::testing::Test {
+class CtlCards : public test::CtlInProcess {
 protected:
-    int run(std::vector<std::string_view> args) {
-        out.clear();
-        err.clear();
-        CtlEnvironment e;
-        e.out = [this](std::string_view text) { out += text; };
-        e.err = [this](std::string_view text) { err += text; };
-        e.timers = [](std::function<void(int)> fired) {
-            return std::make_unique<CQtTimerHost>(std::move(fired));
-        };
-        runner = std::make_unique<CCtlRunner>(std::move(e));
-        return runner->runArguments(args);
-    }
-
-    QJsonObject json() const {
-        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out));
-        EXPECT_TRUE(doc.isObject()) << out;
-        return doc.object();
-    }
-
     // The type text the frame now reports for a card slot.
     static std::string typeOf(const CSimulatedFrame& frame, int slot) {
         DeviceMessage address;
@@ -54,9 +36,6 @@ protected:
                          });
     }
 
-    std::string out;
-    std::string err;
-    std::unique_ptr<CCtlRunner> runner;
     QObject context;
     std::vector<std::string> writes;
 };

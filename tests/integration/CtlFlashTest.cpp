@@ -1,6 +1,7 @@
 // velmarctl flash and flash-join against simulated frames, run in this
 // process so the frames and the command share one event loop.
 
+#include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
 #include "main/CQtTimerHost.h"
@@ -21,28 +22,8 @@ using framesim::FrameProfile;
 
 constexpr const char* kFrame = "127.0.0.2";
 
-class CtlFlash : public ::testing::Test {
+class CtlFlash : public test::CtlInProcess {
 protected:
-    int run(std::vector<std::string_view> args) {
-        out.clear();
-        err.clear();
-        CtlEnvironment e;
-        e.out = [this](std::string_view text) { out += text; };
-        e.err = [this](std::string_view text) { err += text; };
-        e.timers = [](std::function<void(int)> fired) {
-            return std::make_unique<CQtTimerHost>(std::move(fired));
-        };
-        runner = std::make_unique<CCtlRunner>(std::move(e));
-        return runner->runArguments(args);
-    }
-
-    QJsonObject json() const {
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
-        return doc.object();
-    }
-
     std::string writeImage(const char* name, int count, const std::string& header) {
         records.clear();
         std::string bytes = header.empty() ? "" : header + "\r\n";
@@ -66,9 +47,6 @@ protected:
                          });
     }
 
-    std::string out;
-    std::string err;
-    std::unique_ptr<CCtlRunner> runner;
     std::vector<std::string> records;
     int programLines = 0;
     QObject context;

@@ -1,6 +1,7 @@
 // velmarctl's settings commands against simulated frames, run in this process
 // so the frames and the command share one event loop.
 
+#include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
 #include "main/CQtTimerHost.h"
@@ -20,33 +21,8 @@ using framesim::FrameProfile;
 
 constexpr const char* kFrame = "127.0.0.2";
 
-class CtlSettings : public ::testing::Test {
+class CtlSettings : public test::CtlInProcess {
 protected:
-    CtlEnvironment environment() {
-        CtlEnvironment e;
-        e.out = [this](std::string_view text) { out += text; };
-        e.err = [this](std::string_view text) { err += text; };
-        e.timers = [](std::function<void(int)> fired) {
-            return std::make_unique<CQtTimerHost>(std::move(fired));
-        };
-        return e;
-    }
-
-    int run(std::vector<std::string_view> args) {
-        out.clear();
-        err.clear();
-        runner = std::make_unique<CCtlRunner>(environment());
-        return runner->runArguments(args);
-    }
-
-    QJsonObject json() const {
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
-        EXPECT_TRUE(doc.isObject()) << out;
-        return doc.object();
-    }
-
     // Counts the set requests the frame received from here on.
     void recordSetsOf(CSimulatedFrame& frame) {
         QObject::connect(&frame, &CSimulatedFrame::lineReceived, &context,
@@ -87,9 +63,6 @@ protected:
         return path;
     }
 
-    std::string out;
-    std::string err;
-    std::unique_ptr<CCtlRunner> runner;
     QObject context;
     QTemporaryDir dir;
     std::shared_ptr<std::vector<std::string>> sets = std::make_shared<std::vector<std::string>>();

@@ -1,6 +1,7 @@
 // velmarctl's commands against simulated frames, run in this process so the
 // frames and the command share one event loop.
 
+#include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
 #include "main/CQtTimerHost.h"
@@ -53,9 +54,9 @@ private:
     bool m_aliveRunning = false;
 };
 
-class Ctl : public ::testing::Test {
+class Ctl : public test::CtlInProcess {
 protected:
-    CtlEnvironment environment() {
+    CtlEnvironment environment() override {
         CtlEnvironment e;
         e.out = [this](std::string_view text) { out += text; };
         e.err = [this](std::string_view text) { err += text; };
@@ -65,21 +66,6 @@ protected:
             return timers;
         };
         return e;
-    }
-
-    int run(std::vector<std::string_view> args) {
-        out.clear();
-        err.clear();
-        runner = std::make_unique<CCtlRunner>(environment());
-        return runner->runArguments(args);
-    }
-
-    QJsonObject json() const {
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
-        EXPECT_TRUE(doc.isObject()) << out;
-        return doc.object();
     }
 
     // Runs `action` from inside the command's event loop once `ready` holds.
@@ -114,9 +100,6 @@ protected:
         return n;
     }
 
-    std::string out;
-    std::string err;
-    std::unique_ptr<CCtlRunner> runner;
     ManualAliveTimers* alive = nullptr;
     QObject context;
     std::shared_ptr<std::vector<QString>> receivedLines = std::make_shared<std::vector<QString>>();

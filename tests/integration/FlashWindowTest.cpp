@@ -27,29 +27,6 @@ using test::waitUntil;
 
 constexpr const char* kFrame = "127.0.0.2";
 
-// Answers every message box by its text, and keeps what each said.
-class FlashBoxes : public QObject {
-public:
-    std::function<QMessageBox::StandardButton(const QString&)> answer = [](const QString&) {
-        return QMessageBox::Yes;
-    };
-    QStringList texts;
-    FlashBoxes() {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            texts << box->text();
-            QAbstractButton* button = box->button(answer(box->text()));
-            (button ? button : box->buttons().value(0))->click();
-        });
-        m_timer.start(5);
-    }
-
-private:
-    QTimer m_timer;
-};
-
 // Records of varied length, up to the longest a request carries.
 std::vector<std::string> makeRecords(int count) {
     std::vector<std::string> out;
@@ -114,7 +91,7 @@ protected:
 TEST_F(FlashWindow, TwoThousandRecordsArriveIntactAndTheFrameRestarts) {
     const std::vector<std::string> records = makeRecords(2000);
     const QString path = writeFile(QStringLiteral("frame.flash"), records);
-    FlashBoxes boxes;
+    test::MessageBoxAnswerer boxes;
     QSignalSpy restarting(frame.get(), &CSimulatedFrame::restarting);
     bool sawProgress = false;
     withDialog([&](CFlashDlg& d) {
@@ -142,7 +119,7 @@ TEST_F(FlashWindow, AFrameFailingAtARecordEndsTheRunAndDropsTheQueue) {
     frame->faults().failProgramAtRecord = 300;
     const QString first = writeFile(QStringLiteral("a.flash"), makeRecords(50));
     const QString second = writeFile(QStringLiteral("b.flash"), makeRecords(500));
-    FlashBoxes boxes;
+    test::MessageBoxAnswerer boxes;
     withDialog([&](CFlashDlg& d) {
         d.startWith({first, second}); // b.flash goes first
         ASSERT_TRUE(waitUntil([&] { return !d.run().busy(); }, 20000));
@@ -162,7 +139,7 @@ TEST_F(FlashWindow, AFrameFailingAtARecordEndsTheRunAndDropsTheQueue) {
 TEST_F(FlashWindow, AFrameFallingSilentEndsAfterTheWatchdog) {
     frame->faults().silentProgramAtRecord = 20;
     const QString path = writeFile(QStringLiteral("a.flash"), makeRecords(40));
-    FlashBoxes boxes;
+    test::MessageBoxAnswerer boxes;
     withDialog([&](CFlashDlg& d) {
         d.startWith({path});
         ASSERT_TRUE(waitUntil([&] { return frame->programRecords().size() == 20; }));

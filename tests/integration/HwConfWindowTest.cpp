@@ -20,26 +20,6 @@ using test::waitUntil;
 
 constexpr const char* kFrame = "127.0.0.2";
 
-// Answers every message box that opens and keeps what each one asked.
-class BoxAnswerer : public QObject {
-public:
-    QMessageBox::StandardButton answer = QMessageBox::Yes;
-    QStringList texts;
-    BoxAnswerer() {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            texts << box->windowTitle() + QStringLiteral(": ") + box->text();
-            box->button(answer)->click();
-        });
-        m_timer.start(10);
-    }
-
-private:
-    QTimer m_timer;
-};
-
 class HwConfWindow : public test::WindowProfileTest {
 protected:
     void SetUp() override {
@@ -94,7 +74,7 @@ protected:
 };
 
 TEST_F(HwConfWindow, ChangeToXRewritesTheCardsAndTheListShowsTheFramesAnswer) {
-    BoxAnswerer boxes;
+    test::MessageBoxAnswerer boxes;
     withDialog([&](CHWConfDlg& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("HW configuration"));
         EXPECT_EQ(cell(d, QStringLiteral("Card slot 2"), 1), QStringLiteral("460130A   230115"));
@@ -114,15 +94,16 @@ TEST_F(HwConfWindow, ChangeToXRewritesTheCardsAndTheListShowsTheFramesAnswer) {
         EXPECT_EQ(cell(d, QStringLiteral("Card slot 2"), 1), QStringLiteral("460130A X 230115"));
         EXPECT_EQ(cell(d, QStringLiteral("Card slot 2"), 2), QStringLiteral("4601302303012"));
     });
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("HW configuration: Change cards to X type")});
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Change cards to X type")});
+    EXPECT_EQ(boxes.titles, QStringList{QStringLiteral("HW configuration")});
     for (int slot = 1; slot <= 7; ++slot)
         EXPECT_EQ(frameType(slot).substr(6, 4), "A X ") << slot;
     EXPECT_EQ(writes.front(), "&sboardinfo,2,0,'460210A X 230115','4602102303011','000000',0");
 }
 
 TEST_F(HwConfWindow, NoChangesNothingAndARefusalShowsTheOldType) {
-    BoxAnswerer boxes;
-    boxes.answer = QMessageBox::No;
+    test::MessageBoxAnswerer boxes;
+    boxes.setAnswer(QMessageBox::No);
     withDialog([&](CHWConfDlg& d) {
         d.findChild<QPushButton*>(QStringLiteral("changeToX"))->click();
         EXPECT_EQ(cell(d, QStringLiteral("Card slot 1"), 1), QStringLiteral("460210A   230115"));
@@ -130,7 +111,7 @@ TEST_F(HwConfWindow, NoChangesNothingAndARefusalShowsTheOldType) {
     EXPECT_EQ(boxes.texts.size(), 1);
 
     frame->faults().refused[CommandId::sboardinfo] = 3;
-    boxes.answer = QMessageBox::Yes;
+    boxes.setAnswer(QMessageBox::Yes);
     withDialog([&](CHWConfDlg& d) {
         d.findChild<QPushButton*>(QStringLiteral("changeToX"))->click();
         auto* notice = d.findChild<QLabel*>(QStringLiteral("hwNotice"));

@@ -21,34 +21,6 @@ namespace {
 
 using test::waitUntil;
 
-// Answers every message box that opens and remembers its text, as an
-// operator clicking it away would.
-class MessageBoxWatcher : public QObject {
-public:
-    QStringList texts;
-    QMessageBox::StandardButton answer = QMessageBox::Ok;
-
-    MessageBoxWatcher() {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const auto widgets = QApplication::topLevelWidgets();
-            for (QWidget* w : widgets) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (box && box->isVisible()) {
-                    texts << box->text();
-                    QAbstractButton* button = box->button(answer);
-                    if (!button)
-                        button = box->buttons().value(0);
-                    button->click();
-                }
-            }
-        });
-        m_timer.start(10);
-    }
-
-private:
-    QTimer m_timer;
-};
-
 class MainWindow : public test::WindowProfileTest {
 protected:
     std::unique_ptr<CZarvoDlg> openWindow(StartupOptions options = {}) {
@@ -66,7 +38,7 @@ protected:
         return rowOf(w, addressColumn) >= 0;
     }
 
-    MessageBoxWatcher boxes;
+    test::MessageBoxAnswerer boxes;
 };
 
 TEST_F(MainWindow, SearchListsFramesAndConnectsByRow) {

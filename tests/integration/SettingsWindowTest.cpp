@@ -30,28 +30,6 @@ using test::waitUntil;
 
 constexpr const char* kFrame = "127.0.0.2";
 
-// Answers every message box that opens with the button it is told, and keeps
-// what each box said.
-class BoxAnswerer : public QObject {
-public:
-    QMessageBox::StandardButton answer = QMessageBox::Yes;
-    QStringList texts;
-    BoxAnswerer() {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            texts << box->text();
-            QAbstractButton* button = box->button(answer);
-            (button ? button : box->buttons().value(0))->click();
-        });
-        m_timer.start(10);
-    }
-
-private:
-    QTimer m_timer;
-};
-
 class SettingsWindow : public test::WindowProfileTest {
 protected:
     void SetUp() override {
@@ -132,8 +110,8 @@ protected:
 };
 
 TEST_F(SettingsWindow, EditsOnThreePagesReachTheFrameAndNothingElseMoves) {
-    BoxAnswerer boxes;
-    boxes.answer = QMessageBox::Yes;
+    test::MessageBoxAnswerer boxes;
+    boxes.setAnswer(QMessageBox::Yes);
     withDialog([&](CSettingsDlg& d) {
         EXPECT_EQ(field<QLineEdit>(d, "systemDelay")->text(), QStringLiteral("3"));
         type(d, "deviceName", QStringLiteral("Studio Z"));
@@ -166,13 +144,13 @@ TEST_F(SettingsWindow, EditsOnThreePagesReachTheFrameAndNothingElseMoves) {
 }
 
 TEST_F(SettingsWindow, CancelAndNoSendNothing) {
-    BoxAnswerer boxes;
+    test::MessageBoxAnswerer boxes;
     withDialog([&](CSettingsDlg& d) {
         showPage(d, CSettingsDialogLogic::kSystemDelayPage);
         type(d, "systemDelay", QStringLiteral("40"));
         press(d, "cancel");
     });
-    boxes.answer = QMessageBox::No;
+    boxes.setAnswer(QMessageBox::No);
     withDialog([&](CSettingsDlg& d) {
         showPage(d, CSettingsDialogLogic::kAliveTimePage);
         type(d, "aliveTime", QStringLiteral("120"));
@@ -187,8 +165,8 @@ TEST_F(SettingsWindow, CancelAndNoSendNothing) {
 }
 
 TEST_F(SettingsWindow, AValueOutOfRangeKeepsTheOperatorOnItsPage) {
-    BoxAnswerer boxes;
-    boxes.answer = QMessageBox::Ok;
+    test::MessageBoxAnswerer boxes;
+    boxes.setAnswer(QMessageBox::Ok);
     withDialog([&](CSettingsDlg& d) {
         auto* tabs = field<QTabWidget>(d, "settingsPages");
         showPage(d, CSettingsDialogLogic::kAliveTimePage);
@@ -210,8 +188,8 @@ TEST_F(SettingsWindow, AValueOutOfRangeKeepsTheOperatorOnItsPage) {
 }
 
 TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
-    BoxAnswerer boxes;
-    boxes.answer = QMessageBox::Ok;
+    test::MessageBoxAnswerer boxes;
+    boxes.setAnswer(QMessageBox::Ok);
     const QString path = dir.filePath(QStringLiteral("studio.cfg"));
     const QString shortPath = dir.filePath(QStringLiteral("short.cfg"));
     withDialog([&](CSettingsDlg& d) {
@@ -262,7 +240,7 @@ TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
 // A link lost while the dialog is open: "Save changes" cannot send, says so,
 // and keeps the dialog with the edits, which a file can still keep.
 TEST_F(SettingsWindow, ALostLinkKeepsTheEditsInTheDialog) {
-    BoxAnswerer boxes;
+    test::MessageBoxAnswerer boxes;
     const QString path = dir.filePath(QStringLiteral("kept.cfg"));
     withDialog([&](CSettingsDlg& d) {
         showPage(d, CSettingsDialogLogic::kSystemDelayPage);
@@ -285,7 +263,7 @@ TEST_F(SettingsWindow, ALostLinkKeepsTheEditsInTheDialog) {
 
 // A card parameter chosen on the Card configuration page reaches the card.
 TEST_F(SettingsWindow, ACardParameterReachesTheCard) {
-    BoxAnswerer boxes;
+    test::MessageBoxAnswerer boxes;
     withDialog([&](CSettingsDlg& d) {
         showPage(d, CSettingsDialogLogic::kCardPage);
         auto* slots = field<CListCtrlEx>(d, "cardSlots");
@@ -354,7 +332,7 @@ TEST_F(SettingsWindow, VelmarctlAppliesAFileAsTheDialogDoes) {
         planned.push_back(line.toString().toStdString());
     ASSERT_FALSE(planned.empty()) << out;
 
-    BoxAnswerer boxes;
+    test::MessageBoxAnswerer boxes;
     withDialog([&](CSettingsDlg& d) {
         d.loadFromFileAt(path);
         press(d, "saveChanges");

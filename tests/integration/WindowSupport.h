@@ -3,8 +3,13 @@
 #include "IntegrationSupport.h"
 #include "main/CZarvoDlg.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace velmar::test {
@@ -31,5 +36,42 @@ inline bool connectToFirstRow(CZarvoDlg& window) {
     window.connectToRow(0);
     return waitUntil([&] { return window.engine().settingsEnabled(); });
 }
+
+// Answers every message box that shows, and keeps what each said and under
+// which caption. The button is chosen by the box's text (Yes unless told
+// otherwise); a box without that button gets its first one.
+class MessageBoxAnswerer : public QObject {
+public:
+    QStringList texts;
+    QStringList titles;
+
+    MessageBoxAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const auto widgets = QApplication::topLevelWidgets();
+            for (QWidget* w : widgets) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (!box || !box->isVisible())
+                    continue;
+                texts << box->text();
+                titles << box->windowTitle();
+                QAbstractButton* button = box->button(m_answer(box->text()));
+                (button ? button : box->buttons().value(0))->click();
+            }
+        });
+        m_timer.start(10);
+    }
+    void setAnswer(QMessageBox::StandardButton button) {
+        m_answer = [button](const QString&) { return button; };
+    }
+    void answerBy(std::function<QMessageBox::StandardButton(const QString& text)> choose) {
+        m_answer = std::move(choose);
+    }
+
+private:
+    std::function<QMessageBox::StandardButton(const QString&)> m_answer = [](const QString&) {
+        return QMessageBox::Yes;
+    };
+    QTimer m_timer;
+};
 
 } // namespace velmar::test
