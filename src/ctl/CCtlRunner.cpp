@@ -401,13 +401,7 @@ int CCtlRunner::route(const CtlOptions& o) {
 }
 
 int CCtlRunner::finishRoutes(const CtlOptions& o, CRouteTracker& tracker) {
-    const CCtlSession::Wait wait =
-        m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
-    const int unanswered = static_cast<int>(tracker.entries().size()) -
-                           tracker.count(CRouteTracker::Outcome::Confirmed) -
-                           tracker.count(CRouteTracker::Outcome::Refused);
-    tracker.giveUp();
-    m_session->setObserver(nullptr);
+    const auto [wait, unanswered] = awaitReplies(tracker, o.timeoutMs);
     if (o.json) {
         CJsonWriter out;
         writeRouteOutcomeJson(out, tracker);
@@ -796,13 +790,7 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
     // the same order, and takes the edited block as the frame's settings.
     const DeviceSettings opened = s.settings;
     m_session->engine().applySettings(dialog.settings(), opened);
-    const CCtlSession::Wait wait =
-        m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
-    const int unanswered = static_cast<int>(tracker.entries().size()) -
-                           tracker.count(CSettingsReplyTracker::Outcome::Confirmed) -
-                           tracker.count(CSettingsReplyTracker::Outcome::Refused);
-    tracker.giveUp();
-    m_session->setObserver(nullptr);
+    const auto [wait, unanswered] = awaitReplies(tracker, o.timeoutMs);
     if (o.json) {
         CJsonWriter out;
         writeSettingsOutcomeJson(out, tracker);
@@ -898,13 +886,7 @@ int CCtlRunner::changeCards(const CtlOptions& o, CardMake make) {
                                       const CResponseDecoder&) { tracker.onMessage(m, isReply); });
     for (const DeviceMessage& request : logic.changeCards(make))
         m_session->engine().sendRequest(request);
-    const CCtlSession::Wait wait =
-        m_session->waitFor([&tracker] { return tracker.allAnswered(); }, o.timeoutMs);
-    const int unanswered = static_cast<int>(tracker.entries().size()) -
-                           tracker.count(CSettingsReplyTracker::Outcome::Confirmed) -
-                           tracker.count(CSettingsReplyTracker::Outcome::Refused);
-    tracker.giveUp();
-    m_session->setObserver(nullptr);
+    const auto [wait, unanswered] = awaitReplies(tracker, o.timeoutMs);
     if (o.json) {
         CJsonWriter out;
         writeCardChangeJson(out, plan, make, false, &tracker);

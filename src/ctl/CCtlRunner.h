@@ -2,6 +2,7 @@
 
 #include "ctl/CCtlSession.h"
 #include "ctl/CtlOptions.h"
+#include "ctl/ReplyBook.h"
 #include "link/DeviceList.h"
 
 #include <functional>
@@ -83,6 +84,24 @@ private:
     int finishRoutes(const CtlOptions& o, class CRouteTracker& tracker);
     void disconnect();
     int waitFailure(CCtlSession::Wait wait, std::string_view what);
+    // Waits until every request `book` files is answered or the time is up;
+    // what is still pending then counts as unanswered, and the session stops
+    // reporting to the book.
+    struct RepliesAwaited {
+        CCtlSession::Wait wait;
+        int unanswered = 0;
+    };
+    template <typename Book>
+    RepliesAwaited awaitReplies(Book& book, int timeoutMs) {
+        const CCtlSession::Wait wait =
+            m_session->waitFor([&book] { return book.allAnswered(); }, timeoutMs);
+        const int unanswered = static_cast<int>(book.entries().size()) -
+                               book.count(ReplyOutcome::Confirmed) -
+                               book.count(ReplyOutcome::Refused);
+        book.giveUp();
+        m_session->setObserver(nullptr);
+        return {wait, unanswered};
+    }
 
     int runCommand(const CtlOptions& o);
     void print(std::string_view text);
