@@ -1,6 +1,7 @@
 #include "settings/HwConfDialog.h"
 
 #include "protocol/DeviceMessage.h"
+#include "protocol/WireText.h"
 
 #include <algorithm>
 #include <utility>
@@ -15,15 +16,6 @@ constexpr std::int32_t kBoardKindCard = 2;
 constexpr std::string_view kCardMac = "000000";
 
 int entryOfSlot(int slot) { return kModuleFirstCard + slot - 1; }
-
-// Texts travel quoted and without control characters: anything else would
-// reach the board changed.
-bool travelsIntact(std::string_view text) {
-    return std::none_of(text.begin(), text.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u < 0x20 || u == 0x7F || c == '\'' || c == ',';
-    });
-}
 
 std::string cardsText(int count) {
     return std::to_string(count) + (count == 1 ? " card" : " cards");
@@ -79,7 +71,7 @@ CardChangePlan planCardChange(const HwConfTable& hwConf, CardMake make) {
             plan.leftAlone.push_back({slot, "its type text is too short to hold a make letter"});
             continue;
         }
-        if (!travelsIntact(type) || !travelsIntact(record.secondText.view())) {
+        if (!isSendableText(type) || !isSendableText(record.secondText.view())) {
             plan.leftAlone.push_back(
                 {slot, "its type or serial text holds characters a request cannot carry"});
             continue;

@@ -1,5 +1,7 @@
 #include "settings/SettingsFile.h"
 
+#include "protocol/WireText.h"
+
 #include <algorithm>
 #include <limits>
 #include <span>
@@ -151,10 +153,7 @@ std::string_view fieldName(std::string_view key) { return key.substr(0, key.size
 
 } // namespace
 
-bool isSendableSettingsText(std::string_view text) {
-    return std::none_of(text.begin(), text.end(),
-                        [](char c) { return c == '\'' || c == '"' || c == ',' || isControl(c); });
-}
+bool isSendableSettingsText(std::string_view text) { return isSendableText(text); }
 
 std::int32_t cfgIntegerValue(std::string_view value) {
     std::size_t i = 0;
