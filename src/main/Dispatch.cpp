@@ -736,7 +736,8 @@ void onPanel(const In& in) { forward(in.c.dialogs.controlPanelUnit, in); }
 
 template <int Last>
 void onPanelIndexed(const In& in) {
-    if (inRange(in.m.i(1), 1, Last))
+    // A refusal may not echo the index; the dialog only reports it.
+    if (in.m.status != 0 || inRange(in.m.i(1), 1, Last))
         forward(in.c.dialogs.controlPanelUnit, in);
 }
 
@@ -912,18 +913,20 @@ constexpr Row kRows[] = {
     {C::sppmdelete, I, onPpm},
     {C::lppmid, I, onPpmIdList},
     // control panel unit
+    // (a refused set reaches the dialog too, so it can say so)
     {C::gmaster, I, onPanel},
-    {C::smaster, I, onPanel},
+    {C::smaster, H, onPanel},
     {C::grotcount, I, onPanel},
     {C::gkeymode, I, onPanelIndexed<12>},
-    {C::skeymode, I, onPanelIndexed<12>},
+    {C::skeymode, H, onPanelIndexed<12>},
     {C::gkeystate, I, onPanelIndexed<12>},
-    {C::skeystate, I, onPanelIndexed<12>},
+    {C::skeystate, H, onPanelIndexed<12>},
     {C::gledstate, I, onPanelIndexed<11>},
-    {C::sledstate, I, onPanelIndexed<11>},
+    {C::sledstate, H, onPanelIndexed<11>},
     {C::gringledstate, I, onPanelIndexed<32>},
-    {C::sringledstate, I, onPanelIndexed<32>},
-    {C::sledint, I, onPanelIndexed<3>},
+    {C::sringledstate, H, onPanelIndexed<32>},
+    {C::sledint, H, onPanelIndexed<3>},
+    {C::gledint, I, onPanelIndexed<3>},
     // maintenance
     {C::sprog, H, onProgram},
     {C::sboardinfo, H, onBoardInfo},

@@ -712,6 +712,21 @@ TEST(Dispatch, IpAudio) {
          ":gkeystate,0,12,1",
          [](DispatchRig& r) { EXPECT_EQ(r.dialog.received.size(), 1U); },
          &DialogRegistry::controlPanelUnit},
+        {"gledint goes to the panel dialog, as sledint does",
+         {},
+         ":gledint,0,3",
+         [](DispatchRig& r) { EXPECT_EQ(r.dialog.received.size(), 1U); },
+         &DialogRegistry::controlPanelUnit},
+        {"a refused get stays away from the panel dialog",
+         {},
+         ":gledint,4,2",
+         [](DispatchRig& r) { EXPECT_THAT(r.dialog.received, IsEmpty()); },
+         &DialogRegistry::controlPanelUnit},
+        {"a refused set reaches the panel dialog, index or not",
+         {},
+         ":skeymode,4,0,0,0",
+         [](DispatchRig& r) { EXPECT_THAT(r.dialog.received, ElementsAre(":skeymode,4,0,0")); },
+         &DialogRegistry::controlPanelUnit},
     });
 }
 
