@@ -37,6 +37,9 @@ struct FaultPlan {
     static constexpr char kGarbage[] = "\x01\x7f~zz\r\n\x03";
     static constexpr int kOverlongLength = 1100;
 
+    // input status announcements
+    int announceInputsMs = 0; // > 0: every this many ms one input's status changes ("!" line)
+
     // search bursts
     int searchBurst = 0; // > 1: answer a search with this many replies, each from its own address
     static constexpr int kMaxSearchBurst = 10000;

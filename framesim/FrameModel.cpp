@@ -279,7 +279,9 @@ constexpr ValueRule kValueRules[] = {
     {C::soptmode, 2, 0, 2},      {C::soptred, 1, 0, 1},       {C::soptred, 2, 0, 2},
     {C::shlinkinmode, 2, 0, 1},  {C::shlinkoutmode, 2, 0, 1}, {C::sbkip, 1, 0, 1},
     {C::sbksecip, 1, 0, 1},      {C::sswmodeip, 1, 0, 1},     {C::ssrenaip, 1, 0, 1},
-    {C::sprefmastip, 9, 0, 1},
+    {C::sprefmastip, 9, 0, 1},   {C::smaster, 1, 0, 1},       {C::skeymode, 2, 1, 4},
+    {C::skeymode, 3, 0, 65535},  {C::skeystate, 2, 0, 65535}, {C::sledstate, 2, 0, 1},
+    {C::sringledstate, 2, 0, 3}, {C::sledint, 1, 1, 3},
 };
 
 // Set requests whose texts are network addresses, and the slots they start at.
@@ -513,8 +515,29 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
         break;
     case C::gadbrdtype: v.setI(3, 1); break;
     case C::gcifmode: v.setI(2, 1); break;
-    case C::gmaster: v.setI(1, 1); break;
-    case C::gledint: v.setI(1, 2); break;
+    case C::gmaster: v.setI(1, p.panel.master); break;
+    case C::gledint: v.setI(1, p.panel.ledIntensity); break;
+    case C::grotcount: v.setI(1, p.panel.rotaryCount); break;
+    case C::gkeymode:
+    case C::gkeystate:
+        if (i1 >= 1 && i1 <= kPanelKeys) {
+            const auto& key = p.panel.keys[static_cast<std::size_t>(i1)];
+            if (get == C::gkeymode) {
+                v.setI(2, key[0]);
+                v.setI(3, key[1]);
+            } else {
+                v.setI(2, key[2]);
+            }
+        }
+        break;
+    case C::gledstate:
+        if (i1 >= 1 && i1 <= kPanelKeyLeds)
+            v.setI(2, p.panel.leds[static_cast<std::size_t>(i1)]);
+        break;
+    case C::gringledstate:
+        if (i1 >= 1 && i1 <= kPanelRingLeds)
+            v.setI(2, p.panel.ringLeds[static_cast<std::size_t>(i1)]);
+        break;
     default: break;
     }
     return v;
@@ -985,6 +1008,69 @@ std::string CFrameModel::setInputStatus(int input, std::string_view text) {
     v.setText(2, 4, text);
     store(C::gmaininpstatus, v);
     return messageLine(C::gmaininpstatus, a);
+}
+
+namespace {
+
+// One input whose status the frame can announce: the get command that reports
+// it and its address.
+struct AnnouncedInput {
+    CommandId get;
+    int first;
+    int second;
+};
+
+std::vector<AnnouncedInput> announcedInputs(const FrameProfile& p) {
+    std::vector<AnnouncedInput> inputs;
+    for (int input = 1; input <= kMainInputs; ++input)
+        if (p.hasPhd() || (input != 9 && input != 10))
+            inputs.push_back({C::gmaininpstatus, input, 0});
+    if (p.family() != 0)
+        return inputs; // only 460 frames hold cards
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const int type = p.cardType(slot);
+        const auto add = [&](CommandId get, int count) {
+            for (int k = 1; k <= count; ++k)
+                inputs.push_back({get, slot, k});
+        };
+        if (type == 1)
+            add(C::gsdirxstat, 2);
+        else if (type == 2 || type == 6)
+            add(C::gadsigdet, type == 2 ? 8 : 2);
+        else if (type == 4)
+            add(C::gaesinpstatus, 8);
+        else if (type == 5)
+            add(C::gcifstatus, 2);
+    }
+    return inputs;
+}
+
+} // namespace
+
+std::string CFrameModel::announceInputChange() {
+    const std::vector<AnnouncedInput> inputs = announcedInputs(m_profile);
+    const AnnouncedInput in = inputs[m_inputTurn++ % inputs.size()];
+    const DeviceMessage a =
+        in.get == C::gmaininpstatus ? addressed({in.first}) : addressed({in.first, in.second});
+    DeviceMessage v = current(in.get, a);
+    switch (in.get) {
+    case C::gmaininpstatus:
+        v.setText(2, 4, v.text(2, 4) == kInputGood ? kInputFaulty : kInputGood);
+        break;
+    case C::gsdirxstat: { // locked, format, frame rate: HD SDI at 25 Hz, or lost
+        const bool lock = v.i(3) == 0;
+        v.setI(3, lock ? 1 : 0);
+        v.setI(4, lock ? 2 : 0);
+        v.setI(5, lock ? 2 : 0);
+        break;
+    }
+    case C::gadsigdet: v.setI(3, v.i(3) == 0 ? 1 : 0); break;
+    default: // AES and MADI cards: a status text after the slot and input
+        v.setText(3, 4, v.text(3, 4) == kInputGood ? kInputFaulty : kInputGood);
+        break;
+    }
+    store(in.get, v);
+    return messageLine(in.get, a);
 }
 
 std::string CFrameModel::setPsuStatus(int unit, int status) {

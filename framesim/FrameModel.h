@@ -65,6 +65,13 @@ public:
     std::string setPsuStatus(int unit, int status);
     std::string setFanStatus(int unit, int status);
     std::string setUnicastClockStatus(int state, std::string_view text);
+    // The next input in turn changes between good and faulty and the "!" line
+    // reporting it comes back. The turn runs over the main-board inputs (the
+    // PHD ones only where fitted), then every input of the SDI, AD, AES and
+    // MADI cards in slot order, and starts again.
+    std::string announceInputChange();
+    static constexpr std::string_view kInputGood = "--A";
+    static constexpr std::string_view kInputFaulty = "ESa";
 
     // Convenience reads for tests and the search reply.
     int crosspoint(int output) const;
@@ -114,6 +121,7 @@ private:
     std::map<std::uint32_t, DeviceMessage> m_ppmStreams; // by stream id, the "gppminfo" value
     std::vector<std::string> m_records;
     std::vector<std::vector<std::string>> m_transfers;
+    std::size_t m_inputTurn = 0;
     bool m_programming = false;
     bool m_programCompleted = false;
 };

@@ -155,6 +155,13 @@ FrameProfile frame450() {
     p.modules[kMainBoardModule] = board("450100", "A", 1, "1.2.0.0");
     p.psuConfig = 1;
     p.fanConfig = 0;
+    for (int key = 1; key <= kPanelKeys; ++key)
+        p.panel.keys[static_cast<std::size_t>(key)] = {1 + (key - 1) % 4, 100 + key, key % 2};
+    for (const int led : {1, 4, 7})
+        p.panel.leds[static_cast<std::size_t>(led)] = 1;
+    for (int led = 1; led <= kPanelRingLeds; ++led)
+        p.panel.ringLeds[static_cast<std::size_t>(led)] = led <= 8 ? 3 : led <= 16 ? 1 : 0;
+    p.panel.rotaryCount = 42;
     return p;
 }
 
@@ -268,6 +275,13 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
     if (field == "search-burst")
         return toInt(value, f.searchBurst) && f.searchBurst >= 0 &&
                f.searchBurst <= FaultPlan::kMaxSearchBurst;
+    if (field == "announce-inputs") {
+        int ms = 0;
+        if (!toInt(value, ms) || ms < 0)
+            return false;
+        f.announceInputsMs = ms;
+        return true;
+    }
     if (field == "flood-alive")
         return toInt(value, f.floodAliveLines);
     if (field == "refuse") {
@@ -462,7 +476,20 @@ bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
         ok = toInt(value, input) && input >= 0 && input <= 1536;
         if (ok)
             p.crosspoints[index] = input;
-    } else if (indexedKey(key, "input.", 1, kMainInputs, index, rest) && rest.empty())
+    } else if (indexedKey(key, "panel.key.", 1, kPanelKeys, index, rest) && rest.empty())
+        ok = toInts(value, p.panel.keys[static_cast<std::size_t>(index)]);
+    else if (indexedKey(key, "panel.led.", 1, kPanelKeyLeds, index, rest) && rest.empty())
+        ok = toInt(value, p.panel.leds[static_cast<std::size_t>(index)]);
+    else if (indexedKey(key, "panel.ring.", 1, kPanelRingLeds, index, rest) && rest.empty())
+        ok = toInt(value, p.panel.ringLeds[static_cast<std::size_t>(index)]);
+    else if (key == "panel.rotary")
+        ok = toInt(value, p.panel.rotaryCount);
+    else if (key == "panel.led-intensity")
+        ok = toInt(value, p.panel.ledIntensity) && p.panel.ledIntensity >= 1 &&
+             p.panel.ledIntensity <= 3;
+    else if (key == "panel.master")
+        ok = toInt(value, p.panel.master);
+    else if (indexedKey(key, "input.", 1, kMainInputs, index, rest) && rest.empty())
         p.inputStatus[static_cast<std::size_t>(index)] = std::string(unquote(value).substr(0, 3));
     else if (indexedKey(key, "module.", 1, kModuleCount, index, rest)) {
         ModuleRecord& m = p.modules[static_cast<std::size_t>(index)];

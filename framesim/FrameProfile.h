@@ -48,6 +48,21 @@ struct MadiPort {
     int dsdMode = 0;
 };
 
+// The control panel unit's state (model 450): keys 1..12 with mode, value and
+// state, the LEDs behind keys 1..11, the ring of 32 LEDs (state 0..3), the
+// rotary count, the LED intensity (1..3) and the master role.
+inline constexpr int kPanelKeys = 12;
+inline constexpr int kPanelKeyLeds = 11;
+inline constexpr int kPanelRingLeds = 32;
+struct PanelUnit {
+    std::array<std::array<int, 3>, kPanelKeys + 1> keys{}; // [1..12]: mode, value, state
+    std::array<int, kPanelKeyLeds + 1> leds{};             // [1..11]: 0 off, 1 on
+    std::array<int, kPanelRingLeds + 1> ringLeds{};        // [1..32]
+    int rotaryCount = 0;
+    int ledIntensity = 2;
+    int master = 1;
+};
+
 // What frame is being imitated: identity, fitted hardware, the values it starts
 // with, where it listens and how it misbehaves.
 struct FrameProfile {
@@ -78,6 +93,7 @@ struct FrameProfile {
     std::array<int, 19> syncPriority{};                     // [2..18]
     std::array<std::string, kMainInputs + 1> inputStatus{}; // [1..14], up to 3 characters
     std::map<int, int> crosspoints; // output -> input the frame starts with; the rest unrouted
+    PanelUnit panel;
 
     // Frame-wide settings the settings pages edit.
     int systemDelay = 0;     // samples, 0..64

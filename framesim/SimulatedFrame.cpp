@@ -212,6 +212,7 @@ void CFrameSession::closeNow() {
 CSimulatedFrame::CSimulatedFrame(FrameProfile profile, QObject* parent)
     : QObject(parent), m_model(std::move(profile)) {
     connect(&m_aliveTimer, &QTimer::timeout, this, &CSimulatedFrame::sendAliveRequest);
+    connect(&m_inputTimer, &QTimer::timeout, this, &CSimulatedFrame::announceInputChange);
 }
 
 CSimulatedFrame::~CSimulatedFrame() { stop(); }
@@ -276,11 +277,13 @@ bool CSimulatedFrame::start(QString* error) {
             [this]() { onDatagrams(m_udpBroadcast); });
 
     setAliveInterval(profile().aliveIntervalMs);
+    setInputAnnouncements(faults().announceInputsMs);
     return true;
 }
 
 void CSimulatedFrame::stop() {
     m_aliveTimer.stop();
+    m_inputTimer.stop();
     for (CFrameSession* s : m_sessions) {
         s->disconnect(this);
         delete s;
@@ -299,6 +302,17 @@ void CSimulatedFrame::setAliveInterval(int ms) {
     if (ms > 0) {
         m_aliveTimer.setInterval(ms);
         m_aliveTimer.start();
+    }
+}
+
+void CSimulatedFrame::announceInputChange() { sendToAll(m_model.announceInputChange()); }
+
+void CSimulatedFrame::setInputAnnouncements(int ms) {
+    faults().announceInputsMs = ms > 0 ? ms : 0;
+    m_inputTimer.stop();
+    if (ms > 0 && isRunning()) {
+        m_inputTimer.setInterval(ms);
+        m_inputTimer.start();
     }
 }
 

@@ -104,6 +104,10 @@ public:
     void setPsuStatus(int unit, int status);
     void setFanStatus(int unit, int status);
     void setUnicastClockStatus(int state, const QString& text);
+    // The next input in turn changes its status and every client hears of it.
+    void announceInputChange();
+    // > 0: one input changes every this many ms; 0 stops it.
+    void setInputAnnouncements(int ms);
     void sendToAll(const std::string& line);
 
     void sendAliveRequest();
@@ -146,6 +150,7 @@ private:
     QUdpSocket* m_udp = nullptr;          // the frame's own address
     QUdpSocket* m_udpBroadcast = nullptr; // the limited broadcast
     QTimer m_aliveTimer;
+    QTimer m_inputTimer; // the scheduled input status changes
     std::vector<CFrameSession*> m_sessions;
     QHostAddress m_announceAddress{QHostAddress::Broadcast};
     int m_aliveAnswers = 0;
