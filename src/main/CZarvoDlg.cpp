@@ -15,6 +15,8 @@
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
 #include "maintenance/CFlashDlg.h"
+#include "panel/C450DornDlg.h"
+#include "panel/CInpStDlg.h"
 #include "settings/CHWConfDlg.h"
 #include "settings/CSettingsDlg.h"
 
@@ -105,6 +107,7 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
 }
 
 CZarvoDlg::~CZarvoDlg() {
+    closeLinkDialogs(this); // they use the engine, which goes before its children
     if (m_socket) {
         m_socket->close();
         delete m_socket;
@@ -477,6 +480,10 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
             removeConnectedRow();
             m_window.closeConnection();
         });
+    else if (commandId == devcmd::kKeySettings)
+        runPanelUnitDialog(m_window.m_engine, m_window, &m_window);
+    else if (commandId == devcmd::kInputStatus)
+        showInputStatusDialog(m_window.m_engine, &m_window);
 }
 
 void CZarvoDlg::openHwConfDialog() { runHwConfDialog(m_engine, *this, this); }
@@ -768,7 +775,10 @@ void CZarvoDlg::deviceOffline(std::string_view address) {
 }
 
 // The connect button stays hidden: connecting is done from the list.
-void CZarvoDlg::connectButtonTextChanged(std::string_view) {}
+void CZarvoDlg::connectButtonTextChanged(std::string_view text) {
+    if (text == "Connect")
+        closeLinkDialogs(this); // the link has ended
+}
 
 void CZarvoDlg::deviceListReset() {
     // A frame that could be connected again is reachable, whatever a search said.

@@ -133,6 +133,8 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kXyControl - devcmd::kFirst);
     wired.set(devcmd::kHwConfiguration - devcmd::kFirst);
     wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
+    wired.set(devcmd::kKeySettings - devcmd::kFirst);
+    wired.set(devcmd::kInputStatus - devcmd::kFirst);
     return wired;
 }
 

@@ -1,0 +1,193 @@
+// The input status view and the control panel settings opened from the main
+// window on simulated frames: what the frame announces shows at once, and
+// what the operator sets reaches the frame and comes back.
+
+#include "WindowSupport.h"
+#include "controls/CListCtrlEx.h"
+#include "panel/C450DornDlg.h"
+#include "panel/CInpStDlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace velmar {
+namespace {
+
+using framesim::CSimulatedFrame;
+using test::waitUntil;
+
+constexpr const char* kFrame = "127.0.0.2";
+
+class PanelWindow : public test::WindowProfileTest {
+protected:
+    void open(std::string_view preset) {
+        frame = test::startFrame(preset, kFrame);
+        ASSERT_TRUE(frame);
+        window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
+        if (preset != "450") {
+            ASSERT_TRUE(test::connectToFirstRow(*window));
+            return;
+        }
+        // A control panel has no settings to enable: it is read once its model is in.
+        ASSERT_TRUE(waitUntil([&] { return !window->deviceList().rows().empty(); }));
+        window->connectToRow(0);
+        ASSERT_TRUE(waitUntil([&] {
+            return window->engine().state().connected &&
+                   window->engine().state().family == kFamily450;
+        }));
+    }
+    CInpStDlg* inputStatus() const {
+        return window->findChild<CInpStDlg*>(QLatin1String(CInpStDlg::kObjectName));
+    }
+    static QString cell(QWidget& dialog, const char* list, int row, int column) {
+        auto* l = dialog.findChild<CListCtrlEx*>(QLatin1String(list));
+        if (l == nullptr || row >= l->rowCount())
+            return QStringLiteral("(no row)");
+        return l->text(row, column);
+    }
+    static QStringList row(QWidget& dialog, const char* list, int r, int columns) {
+        QStringList out;
+        for (int c = 0; c < columns; ++c)
+            out << cell(dialog, list, r, c);
+        return out;
+    }
+
+    std::unique_ptr<CSimulatedFrame> frame;
+    std::unique_ptr<CZarvoDlg> window;
+};
+
+TEST_F(PanelWindow, AnnouncedInputStatusChangesTheOpenDialogsRow) {
+    open("460");
+    showInputStatusDialog(window->engine(), window.get());
+    CInpStDlg* dialog = inputStatus();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the window keeps working";
+    EXPECT_EQ(window->engine().dialogs().signalInputStatus, dialog);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Signal input status"));
+    EXPECT_EQ(row(*dialog, "mainInputs", 2, 4), (QStringList{"AES 3", "", "", "yes"}));
+
+    frame->setInputStatus(3, QStringLiteral("ESa"));
+    ASSERT_TRUE(waitUntil([&] { return cell(*dialog, "mainInputs", 2, 3) == "no"; }));
+    EXPECT_EQ(row(*dialog, "mainInputs", 2, 4), (QStringList{"AES 3", "error", "error", "no"}));
+    EXPECT_EQ(row(*dialog, "mainInputs", 3, 4), (QStringList{"AES 4", "", "", "yes"}));
+
+    // The SDI card in slot 1 is first in the card list; the frame's turn
+    // reaches its first port after the 14 main-board inputs.
+    EXPECT_EQ(row(*dialog, "cardInputs", 0, 4),
+              (QStringList{"Slot 1 - 1", "no", "invalid", "23.98 Hz"}));
+    for (int k = 0; k < 15; ++k)
+        frame->announceInputChange();
+    ASSERT_TRUE(waitUntil([&] { return cell(*dialog, "cardInputs", 0, 1) == "yes"; }));
+    EXPECT_EQ(row(*dialog, "cardInputs", 0, 4),
+              (QStringList{"Slot 1 - 1", "yes", "HD SDI", "25 Hz"}));
+    EXPECT_EQ(cell(*dialog, "cardInputs", 1, 1), "no");
+}
+
+TEST_F(PanelWindow, InputStatusKindsOneInstanceAndTheLinksEnd) {
+    open("460");
+    showInputStatusDialog(window->engine(), window.get());
+    CInpStDlg* dialog = inputStatus();
+    ASSERT_NE(dialog, nullptr);
+
+    auto* madi = dialog->findChild<QRadioButton*>(QStringLiteral("kindMadi"));
+    ASSERT_NE(madi, nullptr);
+    madi->click();
+    auto* cards = dialog->findChild<CListCtrlEx*>(QStringLiteral("cardInputs"));
+    ASSERT_NE(cards, nullptr);
+    EXPECT_EQ(cards->model()->columnCount(), 4);
+    EXPECT_EQ(cards->model()->headerData(1, Qt::Horizontal).toString(), "Signal error");
+    EXPECT_EQ(cards->rowCount(), 2);
+    EXPECT_EQ(cell(*dialog, "cardInputs", 1, 0), "Slot 5 - 2");
+    dialog->findChild<QRadioButton*>(QStringLiteral("kindAd"))->click();
+    EXPECT_EQ(dialog->findChild<CListCtrlEx*>(QStringLiteral("cardInputs"))->rowCount(), 8 + 2);
+
+    dialog->close(); // hidden only when asked again: one dialog, refreshed
+    showInputStatusDialog(window->engine(), window.get());
+    EXPECT_EQ(inputStatus(), dialog);
+    EXPECT_EQ(window->findChildren<CInpStDlg*>().size(), 1);
+
+    window->closeConnection();
+    EXPECT_EQ(inputStatus(), nullptr);
+    EXPECT_EQ(window->engine().dialogs().signalInputStatus, nullptr);
+}
+
+TEST_F(PanelWindow, AFrameOfAnotherFamilyShowsOnlyTheMainBoard) {
+    open("461");
+    showInputStatusDialog(window->engine(), window.get());
+    CInpStDlg* dialog = inputStatus();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<CListCtrlEx*>(QStringLiteral("mainInputs"))->rowCount(), 14);
+    auto* cards = dialog->findChild<CListCtrlEx*>(QStringLiteral("cardInputs"));
+    EXPECT_EQ(cards->rowCount(), 0);
+    EXPECT_FALSE(cards->isEnabled());
+    EXPECT_FALSE(dialog->findChild<QRadioButton*>(QStringLiteral("kindSdi"))->isEnabled());
+}
+
+class NoQuestions final : public IQuestions {
+public:
+    bool askYesNo(std::string_view, std::string_view) override { return false; }
+};
+
+TEST_F(PanelWindow, PanelSettingsReachTheUnitAndShowItsAnswer) {
+    open("450");
+    NoQuestions questions;
+    bool ran = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        auto* d = qobject_cast<C450DornDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        ran = true;
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("450 DORN settings"));
+        // The lists fill from the unit's answers.
+        EXPECT_TRUE(waitUntil([&] { return cell(*d, "keyList", 5, 2) == "106"; }));
+        EXPECT_EQ(row(*d, "keyList", 3, 5), (QStringList{"4", "4", "104", "0", "on"}));
+        EXPECT_EQ(row(*d, "keyList", 11, 5), (QStringList{"12", "4", "112", "0", "---"}));
+        EXPECT_TRUE(waitUntil([&] { return cell(*d, "ringList", 0, 1) == "3"; }));
+        EXPECT_TRUE(waitUntil([&] {
+            return d->findChild<QLineEdit*>(QStringLiteral("rotaryCount"))->text() == "42";
+        }));
+        EXPECT_TRUE(d->findChild<QCheckBox*>(QStringLiteral("master"))->isChecked());
+
+        // Key 3 takes mode 4, value 7: the frame changes and the row follows.
+        d->findChild<CListCtrlEx*>(QStringLiteral("keyList"))->selectRow(2);
+        d->findChild<CListCtrlEx*>(QStringLiteral("keyList"))
+            ->setCurrentIndex(
+                d->findChild<CListCtrlEx*>(QStringLiteral("keyList"))->model()->index(2, 0));
+        EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("keyMode"))->text(), "3");
+        d->findChild<QLineEdit*>(QStringLiteral("keyMode"))->setText(QStringLiteral("4"));
+        d->findChild<QLineEdit*>(QStringLiteral("keyValue"))->setText(QStringLiteral("7"));
+        d->findChild<QPushButton*>(QStringLiteral("setKeyMode"))->click();
+        EXPECT_TRUE(waitUntil([&] { return cell(*d, "keyList", 2, 1) == "4"; }));
+        EXPECT_EQ(cell(*d, "keyList", 2, 2), "7");
+
+        // A value out of range is refused in plain words and nothing is sent.
+        d->findChild<QLineEdit*>(QStringLiteral("keyState"))->setText(QStringLiteral("70000"));
+        d->findChild<QPushButton*>(QStringLiteral("setKeyState"))->click();
+        auto* notice = d->findChild<QLabel*>(QStringLiteral("panelNotice"));
+        EXPECT_TRUE(notice->isVisibleTo(d));
+        EXPECT_TRUE(notice->text().contains(QStringLiteral("State")));
+
+        d->findChild<QCheckBox*>(QStringLiteral("master"))->click();
+        EXPECT_TRUE(waitUntil([&] {
+            return frame->model().messageLine(CommandId::gmaster, {}) == "!gmaster,0,0\r";
+        }));
+        d->reject();
+    });
+    runPanelUnitDialog(window->engine(), questions, window.get());
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(window->engine().dialogs().controlPanelUnit, nullptr);
+    DeviceMessage key3;
+    key3.setI(1, 3);
+    EXPECT_EQ(frame->model().messageLine(CommandId::gkeymode, key3), "!gkeymode,0,3,4,7\r");
+    DeviceMessage key3state;
+    key3state.setI(1, 3);
+    EXPECT_EQ(frame->model().messageLine(CommandId::gkeystate, key3state), "!gkeystate,0,3,1\r");
+}
+
+} // namespace
+} // namespace velmar
