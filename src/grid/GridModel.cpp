@@ -192,12 +192,19 @@ void CGridModel::layoutAxis(CGridAxis& axis) {
 }
 
 void CGridModel::rebuild() {
+    m_builtCount = m_state.crosspointCount();
+    m_builtFamily = m_state.family;
     buildAxis(m_inputs, kSideInput);
     buildAxis(m_outputs, kSideOutput);
     routesChanged();
 }
 
 void CGridModel::routesChanged() {
+    // The first list of routes may come with the frame's real size.
+    if (m_state.crosspointCount() != m_builtCount || m_state.family != m_builtFamily) {
+        rebuild();
+        return;
+    }
     std::fill(m_inputUsed.begin(), m_inputUsed.end(), 0);
     const int count = m_state.crosspointCount();
     for (int output = 1; output <= count; ++output) {

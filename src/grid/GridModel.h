@@ -181,7 +181,7 @@ public:
     GridPlan dragPlan(int row0, int column0, int row1, int column1) const;
 
     void setPreview(std::optional<CCrosspointPreview> preview);
-    const std::optional<CCrosspointPreview>& preview() const { return m_preview; }
+    const CCrosspointPreview* preview() const { return m_preview ? &*m_preview : nullptr; }
     CCrosspointPreview* preview() { return m_preview ? &*m_preview : nullptr; }
 
 private:
@@ -204,6 +204,8 @@ private:
     std::set<std::string> m_folded[2];     // group titles folded per side
     std::vector<std::uint8_t> m_inputUsed; // inputs feeding an output, for "routed only"
     std::optional<CCrosspointPreview> m_preview;
+    int m_builtCount = 0;
+    int m_builtFamily = -1;
 };
 
 // ---- inline ----------------------------------------------------------------
