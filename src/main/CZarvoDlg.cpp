@@ -40,6 +40,7 @@
 #include <QScopedValueRollback>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -85,8 +86,11 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
                      QWidget* parent)
     : QMainWindow(parent), m_options(options), m_profile(profile), m_ports(ports),
       m_timerHost([this](int id) { onTimer(id); }), m_engine(*this, *this, *this, *this),
-      m_burst(*this, m_engine), m_panel(m_engine.state(), m_engine, *this, m_burst),
-      m_crosspoints(m_engine.state(), m_engine, *this, m_burst), m_menuHost(*this),
+      m_burst(*this, m_engine),
+      m_grid(m_engine.state(), m_engine, *this, m_burst,
+             [this](const QString& text) { statusBar()->showMessage(text); }),
+      m_panel(m_engine.state(), m_grid.journal(), *this, m_burst),
+      m_crosspoints(m_engine.state(), m_grid.journal(), *this, m_burst), m_menuHost(*this),
       m_commands(m_engine.state(), m_engine, *this, *this, m_burst, m_menuHost) {
     m_engine.setBurstStop([this] { m_burst.stop(); });
     m_engine.setRestartCommand([this] { m_commands.restart(); });
@@ -119,6 +123,7 @@ CZarvoDlg::~CZarvoDlg() {
 // ---- widgets ----
 
 void CZarvoDlg::buildWidgets() {
+    m_grid.addEditMenu(menuBar());
     auto* maintenance = menuBar()->addMenu(QStringLiteral("&Maintenance"));
     QAction* join = maintenance->addAction(QStringLiteral("Save all flash file ..."));
     join->setObjectName(QStringLiteral("saveAllFlashAction"));
@@ -134,11 +139,18 @@ void CZarvoDlg::buildWidgets() {
     auto* left = new QVBoxLayout;
     left->addWidget(buildDeviceGroup(), 1);
     left->addWidget(buildStatusGroup());
-    auto* right = new QVBoxLayout;
+    auto* lists = new QWidget;
+    auto* right = new QVBoxLayout(lists);
+    right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(buildControlGroup(), 3);
     right->addWidget(buildCrosspointGroup(), 2);
+    // The grid is a second view of the same crosspoints, beside the lists.
+    auto* views = new QTabWidget;
+    views->setObjectName(QStringLiteral("crosspointViews"));
+    views->addTab(lists, QStringLiteral("Lists"));
+    m_grid.addTab(views);
     layout->addLayout(left, 1);
-    layout->addLayout(right, 1);
+    layout->addWidget(views, 1);
     setCentralWidget(central);
     setCrosspointControlsEnabled(false);
     resize(1000, 640);
@@ -256,10 +268,15 @@ QGroupBox* CZarvoDlg::buildControlGroup() {
     m_saveButton = new QPushButton(QStringLiteral("Save to &file ..."));
     m_saveButton->setObjectName(QStringLiteral("saveCrosspoints"));
     connect(m_connectButton, &QPushButton::clicked, this, [this] {
-        m_panel.connectSelected(selectedRows(m_channelViews[0]), selectedRows(m_channelViews[1]));
+        m_grid.batch("Connect", [this] {
+            m_panel.connectSelected(selectedRows(m_channelViews[0]),
+                                    selectedRows(m_channelViews[1]));
+        });
     });
-    connect(m_disconnectButton, &QPushButton::clicked, this,
-            [this] { m_panel.disconnectSelected(selectedRows(m_channelViews[1])); });
+    connect(m_disconnectButton, &QPushButton::clicked, this, [this] {
+        m_grid.batch("Disconnect",
+                     [this] { m_panel.disconnectSelected(selectedRows(m_channelViews[1])); });
+    });
     connect(m_loadButton, &QPushButton::clicked, this, &CZarvoDlg::loadCrosspoints);
     connect(m_saveButton, &QPushButton::clicked, this, [this] { saveCrosspoints(false); });
 
@@ -555,7 +572,7 @@ void CZarvoDlg::showCrosspointMenu(const QPoint& pos) {
     QAction* save = menu.addAction(qs(kMenuSaveToFile));
     QAction* chosen = menu.exec(m_crosspointView->viewport()->mapToGlobal(pos));
     if (chosen == disconnect)
-        m_crosspoints.disconnectSelectedRows(rows);
+        m_grid.batch("Disconnect selected", [&] { m_crosspoints.disconnectSelectedRows(rows); });
     else if (chosen == save)
         saveCrosspoints(true);
 }
@@ -611,7 +628,8 @@ void CZarvoDlg::loadCrosspointsFrom(const QString& path) {
     }
     CLoadStDlg dialog(logic, this);
     if (dialog.exec() == QDialog::Accepted)
-        logic.confirm(m_engine.state(), m_burst, m_engine);
+        m_grid.batch("file load",
+                     [&] { logic.confirm(m_engine.state(), m_burst, m_grid.journal()); });
 }
 
 // ---- timers ----
@@ -683,8 +701,10 @@ bool CZarvoDlg::receiving() const { return m_engine.receiving(); }
 void CZarvoDlg::onDataReceived() { m_engine.onDataReceived(); }
 
 void CZarvoDlg::onMessage(const DeviceMessage& message, bool isReply) {
-    if (m_socket)
+    if (m_socket) {
         m_engine.onMessage(message, isReply, m_socket->receiver().decoder());
+        m_grid.onMessage(message, isReply);
+    }
 }
 
 void CZarvoDlg::sendRaw(const DeviceMessage& message) { m_engine.sendRaw(message); }
@@ -745,16 +765,24 @@ void CZarvoDlg::crosspointListCleared() {
     m_crosspointModel->refreshHeader(); // another frame starts with "ALL"
     m_panel.clear();
     reloadPanel();
+    m_grid.cleared();
 }
 
 void CZarvoDlg::rebuildCrosspointTypeLists() {
     m_panel.rebuildTypeLists();
     reloadPanel();
+    m_grid.typesChanged();
 }
 
-void CZarvoDlg::crosspointRowChanged(int output) { m_crosspoints.redrawOutput(output); }
+void CZarvoDlg::crosspointRowChanged(int output) {
+    m_crosspoints.redrawOutput(output);
+    m_grid.crosspointChanged();
+}
 
-void CZarvoDlg::crosspointListChanged() { m_crosspoints.redrawAll(kSortByOutput); }
+void CZarvoDlg::crosspointListChanged() {
+    m_crosspoints.redrawAll(kSortByOutput);
+    m_grid.crosspointChanged();
+}
 
 void CZarvoDlg::ipFlowListChanged(bool outputs) {
     const int side = outputs ? kSideOutput : kSideInput;

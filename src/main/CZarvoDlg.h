@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grid/CRoutingGrid.h"
 #include "link/CDeviceListModel.h"
 #include "link/CDeviceListView.h"
 #include "link/CLineReceiver.h"
@@ -161,6 +162,7 @@ private:
     CQtTimerHost m_timerHost;
     CPollingEngine m_engine;
     CXyBurst m_burst;
+    CRoutingGrid m_grid; // every route of the window goes through its journal
     CCrosspointPanel m_panel;
     CCrosspointList m_crosspoints;
     MenuHost m_menuHost;

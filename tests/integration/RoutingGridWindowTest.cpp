@@ -1,0 +1,258 @@
+#include "IntegrationSupport.h"
+#include "WindowSupport.h"
+#include "grid/CRoutingGridPanel.h"
+#include "grid/CRoutingGridView.h"
+#include "main/CZarvoDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+namespace velmar {
+namespace {
+
+using test::waitUntil;
+
+// Answers the grid's "Disconnect" question with Yes, ticking "Don't ask
+// again this session" when told to, and counts the questions.
+class DisconnectAnswerer : public QObject {
+public:
+    int asked = 0;
+    bool dontAskAgain = false;
+    QStringList titles;
+    DisconnectAnswerer() {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            ++asked;
+            titles << box->windowTitle() + QStringLiteral("|") + box->text();
+            if (dontAskAgain && box->checkBox() != nullptr)
+                box->checkBox()->setChecked(true);
+            box->button(QMessageBox::Yes)->click();
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
+
+// The 461's grid: rows and columns start with AES 01..16 (513..528), then PHD.
+class RoutingGridWindow : public test::WindowProfileTest {
+protected:
+    void SetUp() override {
+        WindowProfileTest::SetUp();
+        frame = test::startFrame("461", "127.0.0.2");
+        ASSERT_TRUE(frame);
+        window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
+        window->resize(1200, 800);
+        window->show();
+        ASSERT_TRUE(test::connectToFirstRow(*window));
+        tabs = window->findChild<QTabWidget*>(QStringLiteral("crosspointViews"));
+        panel = window->findChild<CRoutingGridPanel*>(QStringLiteral("routingGrid"));
+        ASSERT_TRUE(tabs && panel);
+        tabs->setCurrentWidget(panel);
+        view = panel->view();
+        status = window->findChild<QStatusBar*>(QStringLiteral("statusBar"));
+        ASSERT_TRUE(waitUntil([&] { return panel->model().rowCount() > 16; }));
+    }
+    void click(int row, int column) {
+        view->showCell(row, column);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellCentre(row, column));
+    }
+    std::optional<CellMark> mark(int output, int input) const {
+        return panel->model().markAt(output, input);
+    }
+    void trigger(const char* action) {
+        auto* a = window->findChild<QAction*>(QLatin1String(action));
+        ASSERT_TRUE(a);
+        ASSERT_TRUE(waitUntil([&] { return a->isEnabled(); })) << action;
+        a->trigger();
+    }
+
+    std::unique_ptr<framesim::CSimulatedFrame> frame;
+    std::unique_ptr<CZarvoDlg> window;
+    QTabWidget* tabs = nullptr;
+    CRoutingGridPanel* panel = nullptr;
+    CRoutingGridView* view = nullptr;
+    QStatusBar* status = nullptr;
+};
+
+TEST_F(RoutingGridWindow, ClickRoutesAndUnroutesOnTheFrame) {
+    click(4, 0); // OUTPUT AES 05 <- INPUT AES 01
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 513; }));
+    ASSERT_TRUE(waitUntil([&] { return mark(517, 513) == CellMark::Routed; }));
+    EXPECT_EQ(panel->model().hoverText(4, 0), "OUTPUT AES 05 \u2190 INPUT AES 01  (routed)");
+
+    // A click on the routed cell asks as "&Disconnect" asks, until told not to.
+    DisconnectAnswerer answer;
+    answer.dontAskAgain = true;
+    click(4, 0);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 0; }));
+    EXPECT_EQ(answer.asked, 1);
+    EXPECT_EQ(answer.titles.value(0), QStringLiteral("Crosspoint control|Disconnect"));
+    click(4, 0);
+    ASSERT_TRUE(waitUntil([&] { return mark(517, 513) == CellMark::Routed; }));
+    click(4, 0);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 0; }));
+    EXPECT_EQ(answer.asked, 1) << "not asked again this session";
+
+    // A diagonal drag routes a run one to one; Stereo routes pairs.
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, view->cellCentre(0, 2));
+    QTest::mouseMove(view->viewport(), view->cellCentre(1, 3));
+    QTest::mouseMove(view->viewport(), view->cellCentre(2, 4));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, view->cellCentre(2, 4));
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(515) == 517; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 515);
+    EXPECT_EQ(frame->model().crosspoint(514), 516);
+    window->findChild<QCheckBox*>(QStringLiteral("gridStereo"))->setChecked(true);
+    click(7, 9); // the pair AES 07/08 <- AES 09/10
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(520) == 522; }));
+    EXPECT_EQ(frame->model().crosspoint(519), 521);
+}
+
+TEST_F(RoutingGridWindow, RefusedRouteShowsItsMarkAndReason) {
+    frame->faults().refused[CommandId::scross] = 7;
+    click(5, 1);
+    ASSERT_TRUE(waitUntil([&] { return mark(518, 514) == CellMark::Refused; }));
+    EXPECT_EQ(frame->model().crosspoint(518), 0);
+    EXPECT_EQ(panel->model().hoverText(5, 1),
+              "OUTPUT AES 06 \u2190 INPUT AES 02  (refused: the frame refused it (status 7))");
+    EXPECT_EQ(window->findChild<QAction*>(QStringLiteral("undoAction"))->isEnabled(), false)
+        << "a refused route changed nothing to undo";
+}
+
+TEST_F(RoutingGridWindow, AnotherClientsRouteAppearsAtOnce) {
+    QTcpSocket other;
+    other.connectToHost(QStringLiteral("127.0.0.2"), 10003);
+    ASSERT_TRUE(other.waitForConnected(3000));
+    other.write("&scross,520,515,0,0\r");
+    ASSERT_TRUE(waitUntil([&] { return mark(520, 515) == CellMark::Routed; }));
+    // "Show routed only" keeps just that row and column.
+    window->findChild<QCheckBox*>(QStringLiteral("gridRoutedOnly"))->setChecked(true);
+    EXPECT_EQ(panel->model().rowCount(), 1);
+    EXPECT_EQ(panel->model().columnCount(), 1);
+    EXPECT_EQ(panel->model().cellAt(0, 0), (GridRoute{520, 515}));
+}
+
+TEST_F(RoutingGridWindow, UndoAndRedoRestoreTheFramesRoutes) {
+    click(4, 0);
+    ASSERT_TRUE(waitUntil([&] { return mark(517, 513) == CellMark::Routed; }));
+    click(4, 1);
+    ASSERT_TRUE(waitUntil([&] { return mark(517, 514) == CellMark::Routed; }));
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 513; }));
+    trigger("redoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 514; }));
+    // "&Connect" of the lists is one undo step as well, and undone the same way.
+    tabs->setCurrentIndex(0);
+    auto* inputs = window->findChild<QListView*>(QStringLiteral("inputChannels"));
+    auto* outputs = window->findChild<QListView*>(QStringLiteral("outputChannels"));
+    inputs->selectionModel()->select(inputs->model()->index(15, 0), QItemSelectionModel::Select);
+    for (int row : {4, 5})
+        outputs->selectionModel()->select(outputs->model()->index(row, 0),
+                                          QItemSelectionModel::Select);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("crosspointConnect")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(518) == 528; }));
+    EXPECT_EQ(frame->model().crosspoint(517), 528);
+    ASSERT_TRUE(waitUntil([&] {
+        return window->findChild<QAction*>(QStringLiteral("undoAction"))->text() ==
+               QStringLiteral("&Undo Connect (2 routes)");
+    }));
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(518) == 0; }));
+    EXPECT_EQ(frame->model().crosspoint(517), 514);
+    tabs->setCurrentWidget(panel);
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 513; }));
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 0; }));
+
+    // Another client changes the output meanwhile: undo asks, and No keeps it.
+    click(4, 2);
+    ASSERT_TRUE(waitUntil([&] { return mark(517, 515) == CellMark::Routed; }));
+    QTcpSocket other;
+    other.connectToHost(QStringLiteral("127.0.0.2"), 10003);
+    ASSERT_TRUE(other.waitForConnected(3000));
+    other.write("&scross,517,528,0,0\r");
+    ASSERT_TRUE(waitUntil([&] { return mark(517, 528) == CellMark::Routed; }));
+    test::MessageBoxAnswerer answer;
+    answer.setAnswer(QMessageBox::No);
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return !answer.texts.isEmpty(); }));
+    EXPECT_TRUE(answer.texts[0].startsWith(
+        QStringLiteral("1 output was changed by another client since: OUTPUT AES 05 \u2190 "
+                       "INPUT AES 16")))
+        << answer.texts[0].toStdString();
+    EXPECT_EQ(status->currentMessage(), QStringLiteral("Undo cancelled: nothing was sent"));
+    EXPECT_EQ(frame->model().crosspoint(517), 528);
+}
+
+TEST_F(RoutingGridWindow, FilePreviewMarksCountsAndApplies) {
+    click(0, 0); // 513 <- 513: the file moves it
+    click(1, 1); // 514 <- 514: the file keeps it
+    click(2, 2); // 515 <- 515: not in the file
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(515) == 515; }));
+    const QString path = dir.filePath(QStringLiteral("preview.xpt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("1=513,520\r\n2=514,514\r\n3=516,517\r\n");
+    file.close();
+    panel->previewFile(path);
+    auto* counts = window->findChild<QLabel*>(QStringLiteral("gridPreviewCounts"));
+    ASSERT_TRUE(counts && counts->isVisible());
+    EXPECT_TRUE(
+        counts->text().endsWith(QStringLiteral("1 added, 1 replaced, 0 removed, 1 unchanged")))
+        << counts->text().toStdString();
+    EXPECT_EQ(mark(513, 520), CellMark::PreviewReplaced);
+    EXPECT_EQ(mark(516, 517), CellMark::PreviewAdded);
+    window->findChild<QCheckBox*>(QStringLiteral("gridPreviewClear"))->setChecked(true);
+    EXPECT_TRUE(
+        counts->text().endsWith(QStringLiteral("1 added, 1 replaced, 1 removed, 1 unchanged")));
+    EXPECT_EQ(mark(515, 515), CellMark::PreviewRemoved);
+    EXPECT_EQ(frame->model().crosspoint(513), 513) << "nothing is sent before OK";
+
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("gridPreviewOk")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 517; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 520);
+    EXPECT_EQ(frame->model().crosspoint(514), 514);
+    EXPECT_EQ(frame->model().crosspoint(515), 0);
+    EXPECT_FALSE(counts->isVisible());
+    // The whole load is one undo step.
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 0; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 513);
+    EXPECT_EQ(frame->model().crosspoint(515), 515);
+}
+
+TEST_F(RoutingGridWindow, OwnWindowTakesTheGridAndGivesItBack) {
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("gridOwnWindow")),
+                      Qt::LeftButton);
+    QWidget* own = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        own = window->findChild<QWidget*>(QStringLiteral("routingGridWindow"));
+        return own != nullptr && own->isVisible();
+    }));
+    EXPECT_EQ(panel->window(), own);
+    // It still routes from there.
+    click(3, 3);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 516; }));
+    own->close();
+    ASSERT_TRUE(waitUntil([&] { return panel->window() == window.get(); }));
+}
+
+} // namespace
+} // namespace velmar
