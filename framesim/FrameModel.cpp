@@ -280,6 +280,8 @@ constexpr ValueRule kValueRules[] = {
     {C::shlinkinmode, 2, 0, 1},  {C::shlinkoutmode, 2, 0, 1}, {C::sbkip, 1, 0, 1},
     {C::sbksecip, 1, 0, 1},      {C::sswmodeip, 1, 0, 1},     {C::ssrenaip, 1, 0, 1},
     {C::sprefmastip, 9, 0, 1},
+    // bit sets: PSU 1 and 2, FAN 1 to 3
+    {C::spsuconf, 2, 0, 3},      {C::sfanconf, 2, 0, 7},
 };
 
 // Set requests whose texts are network addresses, and the slots they start at.
@@ -476,11 +478,16 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
         break;
     case C::gpsuconf: v.setI(2, p.psuConfig); break;
     case C::gfanconf: v.setI(2, p.fanConfig); break;
+    // A unit that is not fitted (as last configured) reports nothing.
     case C::gpsustatus:
-        v.setI(1, (p.psuConfig >> (i2 - 1)) & 1 ? p.psuStatus[static_cast<std::size_t>(i2)] : 0);
+        v.setI(1, (current(C::gpsuconf, {}).i(2) >> (i2 - 1)) & 1
+                      ? p.psuStatus[static_cast<std::size_t>(i2)]
+                      : 0);
         break;
     case C::gfanstatus:
-        v.setI(1, (p.fanConfig >> (i2 - 1)) & 1 ? p.fanStatus[static_cast<std::size_t>(i2)] : 0);
+        v.setI(1, (current(C::gfanconf, {}).i(2) >> (i2 - 1)) & 1
+                      ? p.fanStatus[static_cast<std::size_t>(i2)]
+                      : 0);
         break;
     case C::gtempstatus: v.setI(1, p.temperature); break;
     case C::gbkip:
