@@ -133,6 +133,9 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kXyControl - devcmd::kFirst);
     wired.set(devcmd::kHwConfiguration - devcmd::kFirst);
     wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
+    wired.set(devcmd::kNetworkSettings - devcmd::kFirst);
+    wired.set(devcmd::kIdSettings - devcmd::kFirst);
+    wired.set(devcmd::kOperationalTime - devcmd::kFirst);
     return wired;
 }
 

@@ -31,9 +31,11 @@ std::optional<NetworkTarget> networkTargetFor(const DeviceState& state,
         if (!state.connected)
             return std::nullopt;
         t.kind = NetworkTarget::Kind::Connected;
-        // The address the frame reported, else the one the link uses.
-        t.address = parseIpv4(state.settings.networkSettings.ipAddress.view())
-                        .value_or(state.deviceAddress);
+        // The address the frame reported, else the one the link uses: a
+        // frame that obtains its address automatically may report 0.0.0.0.
+        t.address = parseIpv4(state.settings.networkSettings.ipAddress.view()).value_or(0);
+        if (t.address == 0)
+            t.address = state.deviceAddress;
         t.name = state.settings.deviceName.view();
     }
     if (t.address == 0)

@@ -18,6 +18,13 @@ namespace velmar {
 // its power supplies and fans, and how long it has run. Each class here holds
 // what its dialog shows and decides what OK sends; the Qt dialogs only forward.
 
+// Commands of the main window that no device menu offers: the window's
+// Maintenance menu does.
+namespace admincmd {
+inline constexpr int kPsuFanConfiguration = 1516;
+inline constexpr int kModuleDump = 1523;
+} // namespace admincmd
+
 // ---- Network settings -------------------------------------------------------
 
 // Whom the network dialog is for: the connected frame (changed with "sip") or

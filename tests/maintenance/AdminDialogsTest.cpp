@@ -79,6 +79,13 @@ TEST(NetworkTargetTest, WithoutARowOnlyTheConnectedFrame) {
     EXPECT_EQ(t->kind, NetworkTarget::Kind::Connected);
     EXPECT_EQ(t->name, "Studio A");
     EXPECT_EQ(formatIpv4(t->address), "10.0.1.20");
+
+    // A frame on automatic addressing reports no address of its own; the
+    // link's address still names it, so its settings can be changed back.
+    s.settings.networkSettings = network(1, "0.0.0.0", "0.0.0.0", "0.0.0.0");
+    const auto automatic = networkTargetFor(s, nullptr, -1);
+    ASSERT_TRUE(automatic);
+    EXPECT_EQ(formatIpv4(automatic->address), "10.0.1.20");
 }
 
 // ---- the dialog ----
