@@ -33,7 +33,6 @@ CDevLANDlg::CDevLANDlg(const CNetworkSettingsLogic& logic, QWidget* parent)
         m_fields[i] = new QLineEdit(qs(logic.addresses()[i]), m_fixed);
         m_fields[i]->setObjectName(QLatin1String(kFieldObjects[i]));
         m_fields[i]->setMaxLength(15);
-        m_fields[i]->setInputMask(QString()); // typed freely, checked on OK
         form->addRow(qs(CNetworkSettingsLogic::kFieldNames[i]), m_fields[i]);
     }
     m_problem->setObjectName(QStringLiteral("problem"));
