@@ -20,6 +20,7 @@ struct FaultPlan {
     bool overlongLineAtConnect = false; // greet a new client with > 1024 bytes and no line end
     bool oneByteChunks = false;         // hand every byte to the socket on its own
     bool refuseEcho = false;            // ignore the UDP echo probe
+    bool ignoreSetAddress = false;      // ignore "%eip" even with the frame's own serial number
     int failProgramAtRecord = 0;        // > 0: the firmware record with this number is refused
     int silentProgramAtRecord = 0; // > 0: the firmware record with this number is never answered
     int programReplyDelayMs = 0;   // hold every firmware acknowledgement this long

@@ -282,6 +282,8 @@ constexpr ValueRule kValueRules[] = {
     {C::sprefmastip, 9, 0, 1},   {C::smaster, 1, 0, 1},       {C::skeymode, 2, 1, 4},
     {C::skeymode, 3, 0, 65535},  {C::skeystate, 2, 0, 65535}, {C::sledstate, 2, 0, 1},
     {C::sringledstate, 2, 0, 3}, {C::sledint, 1, 1, 3},
+    // bit sets: PSU 1 and 2, FAN 1 to 3
+    {C::spsuconf, 2, 0, 3},      {C::sfanconf, 2, 0, 7},
 };
 
 // Set requests whose texts are network addresses, and the slots they start at.
@@ -478,11 +480,16 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
         break;
     case C::gpsuconf: v.setI(2, p.psuConfig); break;
     case C::gfanconf: v.setI(2, p.fanConfig); break;
+    // A unit that is not fitted (as last configured) reports nothing.
     case C::gpsustatus:
-        v.setI(1, (p.psuConfig >> (i2 - 1)) & 1 ? p.psuStatus[static_cast<std::size_t>(i2)] : 0);
+        v.setI(1, (current(C::gpsuconf, {}).i(2) >> (i2 - 1)) & 1
+                      ? p.psuStatus[static_cast<std::size_t>(i2)]
+                      : 0);
         break;
     case C::gfanstatus:
-        v.setI(1, (p.fanConfig >> (i2 - 1)) & 1 ? p.fanStatus[static_cast<std::size_t>(i2)] : 0);
+        v.setI(1, (current(C::gfanconf, {}).i(2) >> (i2 - 1)) & 1
+                      ? p.fanStatus[static_cast<std::size_t>(i2)]
+                      : 0);
         break;
     case C::gtempstatus: v.setI(1, p.temperature); break;
     case C::gbkip:

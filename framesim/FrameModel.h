@@ -38,6 +38,8 @@ public:
 
     const FrameProfile& profile() const { return m_profile; }
     FaultPlan& faults() { return m_profile.faults; }
+    // Where the frame listens; it moves there when readdressed.
+    void setBindAddress(std::string address) { m_profile.bindAddress = std::move(address); }
     const FaultPlan& faults() const { return m_profile.faults; }
 
     // One request from a client; programText is the part after "#" of a

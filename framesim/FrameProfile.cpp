@@ -255,6 +255,8 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         return toBool(value, f.oneByteChunks);
     if (field == "refuse-echo")
         return toBool(value, f.refuseEcho);
+    if (field == "ignore-set-address")
+        return toBool(value, f.ignoreSetAddress);
     if (field == "fail-record")
         return toInt(value, f.failProgramAtRecord);
     if (field == "silent-record")

@@ -5,6 +5,7 @@
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUdpSocket>
 #include <algorithm>
 #include <cstdio>
@@ -457,6 +458,35 @@ void CSimulatedFrame::sendSearchBurst(const QHostAddress& requester) {
     }
 }
 
+void CSimulatedFrame::moveTo(const QString& address) {
+    const QHostAddress to(address);
+    if (to.isNull() || to.protocol() != QAbstractSocket::IPv4Protocol || to.toIPv4Address() == 0 ||
+        to == QHostAddress::Broadcast) {
+        Q_EMIT moveFailed(QStringLiteral("%1 is no address to listen at").arg(address));
+        return;
+    }
+    if (to == this->address() || !isRunning())
+        return;
+    if (!to.isLoopback() && !m_allowLan) {
+        Q_EMIT moveFailed(
+            QStringLiteral("%1 is not a loopback address (use --allow-lan to move there)")
+                .arg(to.toString()));
+        return;
+    }
+    const std::string from = profile().bindAddress;
+    stop();
+    m_model.setBindAddress(to.toString().toStdString());
+    QString error;
+    if (start(&error)) {
+        Q_EMIT moved(to);
+        return;
+    }
+    // Back where it was, so the frame stays reachable.
+    m_model.setBindAddress(from);
+    start();
+    Q_EMIT moveFailed(error);
+}
+
 void CSimulatedFrame::onDatagrams(QUdpSocket* socket) {
     while (socket->hasPendingDatagrams()) {
         const QNetworkDatagram d = socket->receiveDatagram(2048);
@@ -479,9 +509,16 @@ void CSimulatedFrame::handleDatagram(QUdpSocket* socket, const QByteArray& data,
     }
     AddressRequest request;
     if (parseAddressRequest(text, request)) {
-        if (request.serial == m_model.serialNumber()) {
+        if (request.serial == m_model.serialNumber() && !faults().ignoreSetAddress) {
             m_model.setNetwork(request.settings);
             Q_EMIT networkApplied();
+            // A fixed address takes effect at once; automatic addressing has no
+            // server to ask here, so the frame stays where it is. The sockets
+            // are replaced after this handler returns, not under its feet.
+            if (request.settings.mode == 0) {
+                const QString to = QString::fromStdString(request.settings.address);
+                QTimer::singleShot(0, this, [this, to] { moveTo(to); });
+            }
         }
         return;
     }

@@ -135,6 +135,8 @@ Q_SIGNALS:
     void echoAnswered(const QHostAddress& requester);
     void echoRefused(const QHostAddress& requester);
     void networkApplied();
+    void moved(const QHostAddress& address); // listening at a new address after "%eip"
+    void moveFailed(const QString& why);     // stayed where it was
 
 private:
     void onNewConnection();
@@ -144,6 +146,9 @@ private:
     // The further replies of a search burst, each from the next loopback
     // address after the frame's own.
     void sendSearchBurst(const QHostAddress& requester);
+    // Rebinds the command server and the UDP sockets at `address`, as a frame
+    // given a fixed address by the set-address request does. Its links drop.
+    void moveTo(const QString& address);
 
     CFrameModel m_model;
     QTcpServer* m_server = nullptr;

@@ -146,6 +146,10 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::Cards: return cards(o);
     case CtlVerb::Flash: return flash(o);
     case CtlVerb::FlashJoin: return flashJoin(o);
+    case CtlVerb::SetId: return setId(o);
+    case CtlVerb::SetIp: return setIp(o);
+    case CtlVerb::Uptime: return uptime(o);
+    case CtlVerb::Dump: return dump(o);
     }
     return kExitUsage;
 }

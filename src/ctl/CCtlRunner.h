@@ -61,6 +61,17 @@ private:
     int changeCards(const CtlOptions& o, CardMake make);
     int flash(const CtlOptions& o);
     int flashJoin(const CtlOptions& o);
+    int setId(const CtlOptions& o);
+    int setIp(const CtlOptions& o);
+    int setIpBySerial(const CtlOptions& o);
+    int uptime(const CtlOptions& o);
+    int dump(const CtlOptions& o);
+    // Sends the requests of an administration command and reports each reply.
+    int sendAdminRequests(const CtlOptions& o, const std::vector<DeviceMessage>& requests,
+                          std::string_view what);
+    int finishAdminRequests(const CtlOptions& o, class CSettingsReplyTracker& tracker,
+                            std::string_view what);
+    void printUnchanged(const CtlOptions& o, std::string_view text);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

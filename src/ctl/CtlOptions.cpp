@@ -2,6 +2,7 @@
 
 #include "link/Ipv4.h"
 #include "main/DeviceState.h"
+#include "protocol/WireText.h"
 
 #include <algorithm>
 
@@ -22,7 +23,12 @@ enum class OptionId {
     Version,
     Yes,
     Restart,
-    Release
+    Release,
+    Dhcp,
+    Serial,
+    Cards,
+    Mini,
+    Dante
 };
 
 struct OptionSpec {
@@ -47,10 +53,26 @@ constexpr OptionSpec kOptions[] = {
     {"--yes", OptionId::Yes, ""},
     {"--restart", OptionId::Restart, ""},
     {"--release", OptionId::Release, "R"},
+    {"--dhcp", OptionId::Dhcp, ""},
+    {"--serial", OptionId::Serial, "SN"},
+    {"--cards", OptionId::Cards, ""},
+    {"--mini", OptionId::Mini, ""},
+    {"--dante", OptionId::Dante, ""},
 };
 
 // What follows the command words.
-enum class Operands { None, Host, HostPairs, HostOutputs, HostFile, HostLine, HostFiles, DirOut };
+enum class Operands {
+    None,
+    Host,
+    HostPairs,
+    HostOutputs,
+    HostFile,
+    HostLine,
+    HostFiles,
+    DirOut,
+    HostIdName,
+    Addressing // HOST (or --serial SN), then --dhcp or ADDRESS MASK GATEWAY
+};
 
 struct CommandSpec {
     std::string_view first;  // the command word
@@ -78,11 +100,20 @@ constexpr CommandSpec kCommands[] = {
     {"flash", "", CtlVerb::Flash, Operands::HostFiles, "flash HOST FILE... [--yes] [--restart]"},
     {"flash-join", "", CtlVerb::FlashJoin, Operands::DirOut,
      "flash-join --type 460|450 [--release R] DIR OUT"},
+    {"set-id", "", CtlVerb::SetId, Operands::HostIdName, "set-id HOST ID NAME"},
+    {"set-ip", "", CtlVerb::SetIp, Operands::Addressing,
+     "set-ip HOST|--serial SN --dhcp|ADDRESS MASK GATEWAY"},
+    {"uptime", "", CtlVerb::Uptime, Operands::Host, "uptime HOST"},
+    {"dump", "", CtlVerb::Dump, Operands::HostFile, "dump HOST FILE [--cards] [--mini] [--dante]"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply, cards, flash, flash-join";
+    "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump";
+
+// What a frame takes as its ID and name.
+constexpr int kMaxDeviceId = 99;
+constexpr std::size_t kMaxDeviceName = 16;
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -144,6 +175,7 @@ private:
     bool applyOption(const OptionSpec& option, std::string_view value);
     bool readOperands(const CommandSpec& command, std::span<const std::string_view> rest);
     bool readHost(std::string_view word);
+    bool readAddressing(const CommandSpec& command, std::span<const std::string_view> rest);
     bool readChannel(std::string_view word, std::string_view what, int& into);
     bool addRoute(const CtlRoute& route);
     bool readMs(std::string_view word, std::string_view option, int& into);
@@ -160,6 +192,8 @@ private:
     bool m_sawMake = false;
     bool m_sawFlashSwitch = false; // --yes or --restart
     bool m_sawRelease = false;
+    bool m_sawDumpSwitch = false; // --cards, --mini or --dante
+    bool m_sawSerial = false;
     std::string m_error;
 };
 
@@ -239,6 +273,14 @@ CtlParse CParser::run() {
     }
     if (m_sawRelease && command->verb != CtlVerb::FlashJoin) {
         result.error = "--release only goes with flash-join";
+        return result;
+    }
+    if (m_sawDumpSwitch && command->verb != CtlVerb::Dump) {
+        result.error = "--cards, --mini and --dante only go with dump";
+        return result;
+    }
+    if ((m_sawSerial || m_options.dhcp) && command->verb != CtlVerb::SetIp) {
+        result.error = "--serial and --dhcp only go with set-ip";
         return result;
     }
     if (command->verb == CtlVerb::FlashJoin && m_options.type != "460" && m_options.type != "450") {
@@ -336,6 +378,19 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_options.release = std::string(value);
         m_sawRelease = true;
         return true;
+    case OptionId::Dhcp: m_options.dhcp = true; return true;
+    case OptionId::Serial:
+        m_sawSerial = true;
+        // It travels quoted in one datagram line.
+        if (value.empty())
+            return fail("--serial needs the frame's serial number, not an empty word");
+        if (const auto why = sendableTextProblem(value))
+            return fail("--serial " + quoted(value) + " " + *why);
+        m_options.serial = std::string(value);
+        return true;
+    case OptionId::Cards: m_options.dumpCards = m_sawDumpSwitch = true; return true;
+    case OptionId::Mini: m_options.dumpMini = m_sawDumpSwitch = true; return true;
+    case OptionId::Dante: m_options.dumpDante = m_sawDumpSwitch = true; return true;
     case OptionId::Help:
     case OptionId::Version:
         // Only reached as "--help=..." or "--version=...", refused before.
@@ -369,6 +424,8 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
         return true;
     }
 
+    if (command.operands == Operands::Addressing && m_sawSerial)
+        return readAddressing(command, rest);
     if (rest.empty())
         return missing("HOST");
     if (!readHost(rest[0]))
@@ -378,6 +435,22 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
     switch (command.operands) {
     case Operands::None:
     case Operands::DirOut: return true;
+    case Operands::Addressing: return readAddressing(command, rest);
+    case Operands::HostIdName: {
+        if (rest.size() < 2)
+            return missing(rest.empty() ? "ID and NAME" : "NAME");
+        if (rest.size() > 2)
+            return unexpected(rest[2]);
+        const std::optional<int> id = parseBounded(rest[0], 0, kMaxDeviceId);
+        if (!id)
+            return fail("ID must be a whole number from 0 to " + std::to_string(kMaxDeviceId) +
+                        ", not " + quoted(rest[0]));
+        if (const auto why = sendableTextProblem(rest[1], kMaxDeviceName))
+            return fail("NAME " + quoted(rest[1]) + " " + *why);
+        m_options.deviceId = *id;
+        m_options.deviceName = std::string(rest[1]);
+        return true;
+    }
     case Operands::HostFiles:
         if (rest.empty())
             return missing("FILE");
@@ -428,6 +501,36 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
         m_options.line = std::string(rest[0]);
         return true;
     }
+    return true;
+}
+
+bool CParser::readAddressing(const CommandSpec& command, std::span<const std::string_view> rest) {
+    if (m_options.dhcp) {
+        if (!rest.empty())
+            return fail("unexpected " + quoted(rest[0]) + ": --dhcp takes no addresses; " +
+                        usageOf(command));
+        return true;
+    }
+    if (rest.size() < 3)
+        return fail("missing " +
+                    std::string(rest.empty()       ? "--dhcp or ADDRESS MASK GATEWAY"
+                                : rest.size() == 1 ? "MASK GATEWAY"
+                                                   : "GATEWAY") +
+                    ": " + usageOf(command));
+    if (rest.size() > 3)
+        return fail("unexpected " + quoted(rest[3]) + ": " + usageOf(command));
+    constexpr std::string_view kNames[] = {"ADDRESS", "MASK", "GATEWAY"};
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (!parseIpv4(rest[k]))
+            return fail(std::string(kNames[k]) +
+                        " must be a dotted IPv4 address such as 192.168.1.20, not " +
+                        quoted(rest[k]));
+        m_options.addresses.emplace_back(rest[k]);
+    }
+    const Ipv4Address address = *parseIpv4(rest[0]);
+    if (address == 0 || address == 0xFFFFFFFFu)
+        return fail("ADDRESS " + quoted(rest[0]) + " is " + std::string(notAFrameAddress(address)) +
+                    ", not an address a frame can take; nothing was sent");
     return true;
 }
 
@@ -588,6 +691,35 @@ Commands:
       file starts with its header line.
       velmarctl flash-join --type 460 --release 2.1 images all.flash
 
+  set-id HOST ID NAME
+      Give the frame its ID (0 to 99) and name (at most 16 characters, no
+      quote, comma or control character), as "ID settings" does. An
+      unchanged ID and name send nothing.
+      velmarctl set-id 192.168.1.20 7 'Studio A'
+
+  set-ip HOST --dhcp|ADDRESS MASK GATEWAY
+  set-ip --serial SN --dhcp|ADDRESS MASK GATEWAY
+      Give the connected frame automatic addressing (--dhcp) or a fixed
+      address, as "Network settings" does; unchanged settings send nothing.
+      With --serial, no connection is made: the set-address request goes to
+      the frame with that serial number, and a search then confirms that it
+      answers at its new address (exit status 1 if it does not).
+      velmarctl set-ip 192.168.1.20 192.168.1.30 255.255.255.0 192.168.1.1
+      velmarctl set-ip --serial 460000230001 --dhcp
+
+  uptime HOST
+      Show the time since the frame's last restart, the moment of that
+      restart, and its total time in operation.
+      velmarctl uptime 192.168.1.20 --json
+
+  dump HOST FILE [--cards] [--mini] [--dante]
+      Write the module HW/SW dump (board codes, serial numbers, software
+      versions, the Dante module's MAC and the AD cards' input mode) of
+      the cards, the mini (SFP) module and the Dante module, as the
+      window's "Save module HW/SW dump" does. Without any of the three, all
+      of them are written.
+      velmarctl dump 192.168.1.20 Modules.txt --cards --dante
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -606,6 +738,11 @@ Options:
   --yes           flash only: send a file whose type cannot be verified.
   --restart       flash only: restart the frame after a successful run.
   --release R     flash-join only: the release named in the header line.
+  --dhcp          set-ip only: automatic addressing.
+  --serial SN     set-ip only: readdress the frame with this serial number
+                  without connecting to it.
+  --cards, --mini, --dante
+                  dump only: the modules written.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.

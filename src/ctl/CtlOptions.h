@@ -42,7 +42,11 @@ enum class CtlVerb {
     SettingsApply,
     Cards,
     Flash,
-    FlashJoin
+    FlashJoin,
+    SetId,
+    SetIp,
+    Uptime,
+    Dump
 };
 
 struct CtlRoute {
@@ -78,6 +82,18 @@ struct CtlOptions {
     int timeoutMs = 5000;  // bound on each wait for the frame (connect, replies)
     int waitMs = 1000;     // discover only: how long to collect search replies
     bool progress = false; // flash: write progress (set by the caller for a terminal)
+    // set-id
+    int deviceId = 0;
+    std::string deviceName;
+    // set-ip: automatic addressing, or the three dotted addresses; with a
+    // serial number the frame is readdressed without a connection.
+    bool dhcp = false;
+    std::vector<std::string> addresses; // address, mask, gateway
+    std::string serial;
+    // dump: the modules written (none named: all three)
+    bool dumpCards = false;
+    bool dumpMini = false;
+    bool dumpDante = false;
 };
 
 struct CtlParse {

@@ -14,7 +14,12 @@
 #include "main/CrosspointFile.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "maintenance/CCardsDlg.h"
+#include "maintenance/CDevIDDlg.h"
+#include "maintenance/CDevLANDlg.h"
+#include "maintenance/CDevPsuCfgDlg.h"
 #include "maintenance/CFlashDlg.h"
+#include "maintenance/CTimeDlg.h"
 #include "panel/C450DornDlg.h"
 #include "panel/CInpStDlg.h"
 #include "settings/CHWConfDlg.h"
@@ -128,6 +133,18 @@ void CZarvoDlg::buildWidgets() {
     QAction* join = maintenance->addAction(QStringLiteral("Save all flash file ..."));
     join->setObjectName(QStringLiteral("saveAllFlashAction"));
     connect(join, &QAction::triggered, this, [this] { runFlashJoin(this); });
+    QAction* psuFan = maintenance->addAction(QStringLiteral("PSU and FAN configuration ..."));
+    psuFan->setObjectName(QStringLiteral("psuFanAction"));
+    connect(psuFan, &QAction::triggered, this,
+            [this] { openAdminDialog(admincmd::kPsuFanConfiguration); });
+    QAction* dump = maintenance->addAction(QStringLiteral("Save module HW/SW dump ..."));
+    dump->setObjectName(QStringLiteral("moduleDumpAction"));
+    connect(dump, &QAction::triggered, this, [this] { openAdminDialog(admincmd::kModuleDump); });
+    // Both need the connected frame's state.
+    connect(maintenance, &QMenu::aboutToShow, this, [this, psuFan, dump] {
+        psuFan->setEnabled(m_engine.state().connected);
+        dump->setEnabled(CCardsLogic::unavailableReason(m_engine.state()).empty());
+    });
     auto* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = help->addAction(QStringLiteral("&About Velmar..."));
     about->setObjectName(QStringLiteral("aboutAction"));
@@ -475,6 +492,7 @@ void CZarvoDlg::showDeviceMenu(const QPoint& pos) {
     }
     // The popup opens a little to the right of the cursor.
     QAction* chosen = menu.exec(m_deviceView->viewport()->mapToGlobal(pos + QPoint(5, 0)));
+    m_menuRow = row;
     if (chosen)
         m_commands.execute(chosen->data().toInt(), kind, row);
 }
@@ -501,6 +519,47 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
         runPanelUnitDialog(m_window.m_engine, m_window, &m_window);
     else if (commandId == devcmd::kInputStatus)
         showInputStatusDialog(m_window.m_engine, &m_window);
+    else if (commandId == devcmd::kNetworkSettings)
+        m_window.openNetworkSettings(m_window.m_menuRow);
+    else
+        m_window.openAdminDialog(commandId);
+}
+
+void CZarvoDlg::openNetworkSettings(int row) {
+    const bool listed = row >= 0 && row < static_cast<int>(m_devices.rows().size());
+    const std::optional<NetworkTarget> target = networkTargetFor(
+        m_engine.state(), listed ? &m_devices.rows()[static_cast<std::size_t>(row)] : nullptr,
+        listed ? row : -1);
+    if (!target)
+        return;
+    const NetworkDialogResult result = runNetworkDialog(m_engine, *target, this);
+    if (result.setAddress) {
+        // The frame leaves its old address: its row goes, and a search a
+        // moment later finds it at the new one.
+        if (m_devices.deleteRow(m_devices.findRow(target->address)))
+            listChanged();
+        if (CDiscovery::sendSetAddress(*result.setAddress, m_ports.framePort) == 0)
+            statusMessage("The new network settings could not be sent on any adapter.");
+        else
+            statusMessage(result.status);
+        QTimer::singleShot(kSearchAfterReaddressMs, this, &CZarvoDlg::refresh);
+    } else if (!result.status.empty()) {
+        statusMessage(result.status);
+    }
+}
+
+void CZarvoDlg::openAdminDialog(int commandId) {
+    std::string status;
+    if (commandId == devcmd::kIdSettings)
+        status = runIdDialog(m_engine, this);
+    else if (commandId == devcmd::kOperationalTime)
+        runTimeDialog(m_engine, this);
+    else if (commandId == admincmd::kPsuFanConfiguration)
+        status = runPsuFanDialog(m_engine, this);
+    else if (commandId == admincmd::kModuleDump)
+        status = runModuleDump(m_engine, this);
+    if (!status.empty())
+        statusMessage(status);
 }
 
 void CZarvoDlg::openHwConfDialog() { runHwConfDialog(m_engine, *this, this); }

@@ -74,6 +74,10 @@ public:
     void openXyDialog();
     void openHwConfDialog();
     void openSettingsDialog();
+    // Administration: network settings for a list row (-1: the connected
+    // frame), ID and name, PSU and FAN, operational time, the module dump.
+    void openNetworkSettings(int row);
+    void openAdminDialog(int commandId);
     // Crosspoint files: with a path, as the file dialogs hand it over.
     void saveCrosspoints(bool selectedOnly);
     void saveCrosspointsTo(const QString& path, bool selectedOnly);
@@ -199,6 +203,7 @@ private:
     StatusFields m_pendingStatus;
     bool m_statusQueued = false;
 
+    int m_menuRow = -1; // the row the device menu was opened on
     // A connect is waiting for the frame: list updates wait for it.
     bool m_opening = false;
     static constexpr int kDeferWhileOpeningMs = 50;

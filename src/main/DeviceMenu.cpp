@@ -135,6 +135,9 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
     wired.set(devcmd::kKeySettings - devcmd::kFirst);
     wired.set(devcmd::kInputStatus - devcmd::kFirst);
+    wired.set(devcmd::kNetworkSettings - devcmd::kFirst);
+    wired.set(devcmd::kIdSettings - devcmd::kFirst);
+    wired.set(devcmd::kOperationalTime - devcmd::kFirst);
     return wired;
 }
 

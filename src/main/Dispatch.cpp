@@ -77,6 +77,15 @@ void onIp(const In& in) {
     n.macAddress.assign(in.m.text(14, 13));
 }
 
+// The frame's answer to a changed network record: its MAC stays what "gip" said.
+void onSetIp(const In& in) {
+    NetworkSettings& n = in.settings().networkSettings;
+    n.mode = in.m.i(1);
+    n.ipAddress.assign(in.m.text(2, 16));
+    n.subnetMask.assign(in.m.text(6, 16));
+    n.gateway.assign(in.m.text(10, 16));
+}
+
 void onHwConf(const In& in) {
     const int module = in.m.i(1);
     if (!inRange(module, 1, kModuleCount))
@@ -779,6 +788,7 @@ constexpr Row kRows[] = {
     {C::gdevid, I, onDevId},
     {C::sdevid, I, onDevId},
     {C::gip, I, onIp},
+    {C::sip, I, onSetIp},
     {C::ghwconf, I, onHwConf},
     {C::gswver, I, onSwVer},
     {C::gtotopertime, H, onOperatingTime},

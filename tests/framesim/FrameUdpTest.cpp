@@ -2,8 +2,10 @@
 
 #include "SimulatedFrame.h"
 
+#include <QCoreApplication>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
 #include <algorithm>
@@ -122,6 +124,54 @@ TEST_F(FrameUdpTest, SetAddressAppliesToTheMatchingSerialOnly) {
     EXPECT_EQ(b->model().network().mode, 1);
     EXPECT_EQ(appliedA.count(), 0);
     EXPECT_EQ(a->model().network().address, "127.0.0.2");
+}
+
+TEST_F(FrameUdpTest, AFixedAddressMovesTheFrameThere) {
+    auto frame = startFrame("127.0.0.2", 1, "SN-A");
+    QSignalSpy moved(frame.get(), &CSimulatedFrame::moved);
+    sender.writeDatagram("%eip,'SN-A',0,'127.0.0.9','255.0.0.0','127.0.0.1',1\r",
+                         QHostAddress::Broadcast, 10002);
+    ASSERT_TRUE(moved.wait(kWaitMs));
+    EXPECT_EQ(frame->address().toString(), QStringLiteral("127.0.0.9"));
+    EXPECT_EQ(frame->model().network().address, "127.0.0.9");
+
+    // It answers the search from there, and TCP there and no longer at the old place.
+    sender.writeDatagram("?edev\r", QHostAddress::Broadcast, 10002);
+    const auto got = collect(replies, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].senderAddress().toString(), QStringLiteral("127.0.0.9"));
+    QTcpSocket there;
+    there.connectToHost(QStringLiteral("127.0.0.9"), 10003);
+    EXPECT_TRUE(there.waitForConnected(kWaitMs));
+    QTcpSocket old;
+    old.connectToHost(QStringLiteral("127.0.0.2"), 10003);
+    EXPECT_FALSE(old.waitForConnected(kWaitMs));
+}
+
+TEST_F(FrameUdpTest, AutomaticAddressingOrTheIgnoreFaultLeaveTheFrameWhereItIs) {
+    auto frame = startFrame("127.0.0.2", 1, "SN-A");
+    QSignalSpy applied(frame.get(), &CSimulatedFrame::networkApplied);
+    QSignalSpy moved(frame.get(), &CSimulatedFrame::moved);
+    QSignalSpy searched(frame.get(), &CSimulatedFrame::searchAnswered);
+    frame->faults().ignoreSetAddress = true;
+    sender.writeDatagram("%eip,'SN-A',0,'127.0.0.9','255.0.0.0','127.0.0.1',1\r",
+                         QHostAddress::Broadcast, 10002);
+    // Datagrams from one sender arrive in order: once the search is answered
+    // the request before it was handled.
+    sender.writeDatagram("?edev\r", QHostAddress::Broadcast, 10002);
+    ASSERT_TRUE(searched.wait(kWaitMs));
+    EXPECT_EQ(applied.count(), 0);
+    frame->faults().ignoreSetAddress = false;
+
+    sender.writeDatagram("%eip,'SN-A',1,'0.0.0.0','0.0.0.0','0.0.0.0',1\r", QHostAddress::Broadcast,
+                         10002);
+    ASSERT_TRUE(applied.wait(kWaitMs));
+    sender.writeDatagram("?edev\r", QHostAddress::Broadcast, 10002);
+    ASSERT_TRUE(searched.wait(kWaitMs));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(moved.count(), 0);
+    EXPECT_EQ(frame->address().toString(), QStringLiteral("127.0.0.2"));
+    EXPECT_EQ(frame->model().network().mode, 1);
 }
 
 TEST_F(FrameUdpTest, FrameAnnouncesItselfOnItsOwn) {

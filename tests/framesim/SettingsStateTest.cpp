@@ -68,6 +68,8 @@ const SettingCase kSettings[] = {
     {"&sip,1,'0.0.0.0','0.0.0.0','0.0.0.0'", "?gip",
      ":gip,0,1,'0.0.0.0','0.0.0.0','0.0.0.0','0050C2000001'",
      "&sip,2,'0.0.0.0','0.0.0.0','0.0.0.0'"},
+    {"&spsuconf,1", "?gpsuconf", ":gpsuconf,0,1", "&spsuconf,4"},
+    {"&sfanconf,3", "?gfanconf", ":gfanconf,0,3", "&sfanconf,8"},
     {"&saeschstat,1", "?gaeschstat", ":gaeschstat,0,1", "&saeschstat,2"},
     {"&ssyncprio,16,31", "?gsyncprio,16", ":gsyncprio,0,16,31", "&ssyncprio,16,32"},
     {"&ssyncprio,2,0", "?gsyncprio,2", ":gsyncprio,0,2,0", "&ssyncprio,2,-1"},
@@ -132,6 +134,19 @@ TEST(SettingsState, ClearReturnsEverySettingToTheProfile) {
     frame.send("&sclear");
     for (std::size_t k = 0; k < std::size(kSettings); ++k)
         EXPECT_EQ(frame.ask(kSettings[k].get), before[k]) << kSettings[k].get;
+}
+
+TEST(SettingsState, UnitsTakenOutOfTheConfigurationReportNothing) {
+    FrameProfile p = *presetProfile("460");
+    p.psuStatus[2] = 1;
+    p.fanStatus[3] = 1;
+    SettingsModel frame(p);
+    EXPECT_EQ(frame.ask("?gpsustatus,2"), ":gpsustatus,0,2,1");
+    EXPECT_EQ(frame.ask("?gfanstatus,3"), ":gfanstatus,0,3,1");
+    frame.send("&spsuconf,1");
+    frame.send("&sfanconf,3");
+    EXPECT_EQ(frame.ask("?gpsustatus,2"), ":gpsustatus,0,2,0");
+    EXPECT_EQ(frame.ask("?gfanstatus,3"), ":gfanstatus,0,3,0");
 }
 
 TEST(SettingsState, LatencyIsSetWithinTheModulesLimits) {

@@ -99,6 +99,16 @@ TEST(Dispatch, IdentityAndInventory) {
              EXPECT_EQ(n.gateway.view(), "10.0.0.1");
              EXPECT_EQ(n.macAddress.view(), "0011AABBCCDD");
          }},
+        {"sip takes the addresses the frame confirmed and keeps the MAC",
+         {":gip,0,0,'10.0.0.9','255.0.0.0','10.0.0.1','0011AABBCCDD'"},
+         ":sip,0,1,'0.0.0.0','0.0.0.0','0.0.0.0'",
+         [](DispatchRig& r) {
+             const NetworkSettings& n = r.s().networkSettings;
+             EXPECT_EQ(n.mode, 1);
+             EXPECT_EQ(n.ipAddress.view(), "0.0.0.0");
+             EXPECT_EQ(n.gateway.view(), "0.0.0.0");
+             EXPECT_EQ(n.macAddress.view(), "0011AABBCCDD");
+         }},
         {"ghwconf module 2 decides PHD",
          {},
          ":ghwconf,0,2,1,'460101-03','B'",

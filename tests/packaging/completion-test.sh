@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover flash flash-join route routes send settings status unroute watch xpt"
+expect "velmarctl " "cards discover dump flash flash-join route routes send set-id set-ip settings status unroute uptime watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -43,7 +43,10 @@ expect "velmarctl status 127.0.0.2 " ""   # nothing more to say
 expect "velmarctl route 127.0.0.2 5 " ""
 expect "velmarctl cards 127.0.0.2 --make " "brix x"
 expect "velmarctl --make x c" "cards"   # the make is not taken for a command
-expect "velmarctl cards 127.0.0.2 --m" "--make"
+expect "velmarctl cards 127.0.0.2 --m" "--make --mini"
+expect "velmarctl dump 127.0.0.2 " "notes.txt presets"
+expect "velmarctl set-ip --serial " ""    # the frame's serial number follows
+expect "velmarctl set-ip --serial SN1 --d" "--dante --dhcp --dry-run"
 expect "velmarctl flash 127.0.0.2 " "frame.flash presets"
 expect "velmarctl flash 127.0.0.2 frame.flash " "frame.flash presets"
 expect "velmarctl flash-join --type 460 --release 2.1 " "presets"
