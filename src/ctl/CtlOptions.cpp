@@ -22,7 +22,8 @@ enum class OptionId {
     Version,
     Yes,
     Restart,
-    Release
+    Release,
+    Watch
 };
 
 struct OptionSpec {
@@ -47,6 +48,7 @@ constexpr OptionSpec kOptions[] = {
     {"--yes", OptionId::Yes, ""},
     {"--restart", OptionId::Restart, ""},
     {"--release", OptionId::Release, "R"},
+    {"--watch", OptionId::Watch, ""},
 };
 
 // What follows the command words.
@@ -78,11 +80,12 @@ constexpr CommandSpec kCommands[] = {
     {"flash", "", CtlVerb::Flash, Operands::HostFiles, "flash HOST FILE... [--yes] [--restart]"},
     {"flash-join", "", CtlVerb::FlashJoin, Operands::DirOut,
      "flash-join --type 460|450 [--release R] DIR OUT"},
+    {"inputs", "", CtlVerb::Inputs, Operands::Host, "inputs HOST [--watch]"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply, cards, flash, flash-join";
+    "settings save, settings apply, cards, flash, flash-join, inputs";
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -160,6 +163,7 @@ private:
     bool m_sawMake = false;
     bool m_sawFlashSwitch = false; // --yes or --restart
     bool m_sawRelease = false;
+    bool m_sawWatch = false;
     std::string m_error;
 };
 
@@ -235,6 +239,10 @@ CtlParse CParser::run() {
 
     if (m_sawFlashSwitch && command->verb != CtlVerb::Flash) {
         result.error = "--yes and --restart only go with flash";
+        return result;
+    }
+    if (m_sawWatch && command->verb != CtlVerb::Inputs) {
+        result.error = "--watch only goes with inputs (for every message, use the watch command)";
         return result;
     }
     if (m_sawRelease && command->verb != CtlVerb::FlashJoin) {
@@ -335,6 +343,10 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
     case OptionId::Release:
         m_options.release = std::string(value);
         m_sawRelease = true;
+        return true;
+    case OptionId::Watch:
+        m_options.watch = true;
+        m_sawWatch = true;
         return true;
     case OptionId::Help:
     case OptionId::Version:
@@ -588,6 +600,15 @@ Commands:
       file starts with its header line.
       velmarctl flash-join --type 460 --release 2.1 images all.flash
 
+  inputs HOST [--watch]
+      Show the signal status of every main-board input and, on a 460, of
+      the inputs of its SDI, AD, AES and MADI cards, as the Signal input
+      status dialog shows it; "?" marks an input the frame did not report
+      (exit status 1). With --watch, then print one line per input whose
+      status changes until interrupted (Ctrl+C ends it with status 0).
+      velmarctl inputs 192.168.1.20 --json
+      velmarctl inputs 192.168.1.20 --watch
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -606,6 +627,7 @@ Options:
   --yes           flash only: send a file whose type cannot be verified.
   --restart       flash only: restart the frame after a successful run.
   --release R     flash-join only: the release named in the header line.
+  --watch         inputs only: follow the status until interrupted.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.

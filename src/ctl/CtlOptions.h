@@ -42,7 +42,8 @@ enum class CtlVerb {
     SettingsApply,
     Cards,
     Flash,
-    FlashJoin
+    FlashJoin,
+    Inputs
 };
 
 struct CtlRoute {
@@ -64,6 +65,7 @@ struct CtlOptions {
     std::string release;            // flash-join: the release for the header line
     bool yes = false;               // flash: program a file whose header names no type
     bool restart = false;           // flash: restart the frame after a successful run
+    bool watch = false;             // inputs: one line per change until interrupted
     std::string line;               // send: the request line as typed
     bool json = false;
     bool verbose = false; // send: show the lines that are not the reply too
