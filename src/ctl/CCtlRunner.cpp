@@ -921,6 +921,25 @@ int CCtlRunner::inputs(const CtlOptions& o) {
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
     const DeviceState& s = m_session->state();
+    if (s.family == kFamily465 || s.family == kFamily450) {
+        // The window's poll never asks these frames; they only announce a
+        // change. Asked once here, so the table shows their word, not "?".
+        bool answered = false;
+        m_session->setObserver(
+            [&answered](const DeviceMessage& m, bool isReply, const CResponseDecoder&) {
+                answered = answered || (isReply && m.command == CommandId::lmaininpstatus);
+            });
+        DeviceMessage request = DeviceMessage::request(CommandId::lmaininpstatus);
+        request.setI(1, 1);
+        request.setI(2, kMainInputs);
+        m_session->engine().sendRequest(request);
+        const CCtlSession::Wait wait =
+            m_session->waitFor([&answered] { return answered; }, o.timeoutMs);
+        m_session->setObserver(nullptr);
+        // Unanswered in time: the rows stay "?" and say so below.
+        if (wait != CCtlSession::Wait::Done && wait != CCtlSession::Wait::TimedOut)
+            return waitFailure(wait, "");
+    }
     if (o.json) {
         CJsonWriter out;
         writeInputStatusJson(out, s);

@@ -59,6 +59,19 @@ TEST_F(CtlInputs, JsonAndTheFamilyRule) {
     EXPECT_TRUE(o["cards"].toArray().isEmpty()) << "cards are listed for 460 frames only";
 }
 
+TEST_F(CtlInputs, AControlPanelIsAskedForItsInputsSinceNoPollDoes) {
+    auto frame = test::startFrame("450", kFrame, [](FrameProfile& p) { p.inputStatus[2] = "-Sa"; });
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(run({"inputs", kFrame}), kExitOk) << err;
+    EXPECT_TRUE(has("AES 2                error       no\n")) << out;
+    EXPECT_TRUE(has("460 frames only")) << out;
+    EXPECT_FALSE(has("?")) << out;
+
+    frame->faults().refused[CommandId::lmaininpstatus] = 1;
+    EXPECT_EQ(run({"inputs", kFrame}), kExitFrame);
+    EXPECT_NE(err.find("did not report the status of 14 inputs"), std::string::npos) << err;
+}
+
 TEST_F(CtlInputs, AnInputTheFrameDoesNotReportIsNamed) {
     auto frame = test::startFrame(
         "460", kFrame, [](FrameProfile& p) { p.faults.refused[CommandId::gaesinpstatus] = 1; });
