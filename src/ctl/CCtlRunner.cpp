@@ -16,6 +16,7 @@
 #include "main/Crosspoints.h"
 #include "main/FileAccess.h"
 #include "main/LoadStatusLogic.h"
+#include "panel/InputStatusReport.h"
 #include "protocol/CommandTable.h"
 #include "protocol/TerminalText.h"
 #include "settings/SettingsApply.h"
@@ -122,7 +123,8 @@ int CCtlRunner::run(const CtlOptions& o) {
     const int status = runCommand(o);
     // With --json, a failure is a document too; a watch's stream of objects
     // ends with it.
-    if (o.json && status != kExitOk && (!m_printed || o.verb == CtlVerb::Watch))
+    if (o.json && status != kExitOk &&
+        (!m_printed || o.verb == CtlVerb::Watch || (o.verb == CtlVerb::Inputs && o.watch)))
         printJsonError(status);
     return status;
 }
@@ -150,6 +152,7 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::SetIp: return setIp(o);
     case CtlVerb::Uptime: return uptime(o);
     case CtlVerb::Dump: return dump(o);
+    case CtlVerb::Inputs: return inputs(o);
     }
     return kExitUsage;
 }
@@ -910,6 +913,77 @@ int CCtlRunner::changeCards(const CtlOptions& o, CardMake make) {
         return kExitFrame;
     }
     return finish(kExitOk);
+}
+
+} // namespace velmar
+
+namespace velmar {
+
+// ---- inputs ----
+
+int CCtlRunner::inputs(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    const DeviceState& s = m_session->state();
+    if (s.family == kFamily465 || s.family == kFamily450) {
+        // The window's poll never asks these frames; they only announce a
+        // change. Asked once here, so the table shows their word, not "?".
+        bool answered = false;
+        m_session->setObserver(
+            [&answered](const DeviceMessage& m, bool isReply, const CResponseDecoder&) {
+                answered = answered || (isReply && m.command == CommandId::lmaininpstatus);
+            });
+        DeviceMessage request = DeviceMessage::request(CommandId::lmaininpstatus);
+        request.setI(1, 1);
+        request.setI(2, kMainInputs);
+        m_session->engine().sendRequest(request);
+        const CCtlSession::Wait wait =
+            m_session->waitFor([&answered] { return answered; }, o.timeoutMs);
+        m_session->setObserver(nullptr);
+        // Unanswered in time: the rows stay "?" and say so below.
+        if (wait != CCtlSession::Wait::Done && wait != CCtlSession::Wait::TimedOut)
+            return waitFailure(wait, "");
+    }
+    if (o.json) {
+        CJsonWriter out;
+        writeInputStatusJson(out, s);
+        printJson(out.text());
+    } else {
+        print(inputStatusText(s));
+    }
+    const int unreported = unreportedInputs(inputStatusTables(s));
+    if (!o.watch) {
+        disconnect();
+        if (unreported > 0) {
+            fail(bareHost(o) + " did not report the status of " + std::to_string(unreported) +
+                 (unreported == 1 ? " input" : " inputs"));
+            return kExitFrame;
+        }
+        return kExitOk;
+    }
+
+    // Every message the frame sends, its own announcements and the replies
+    // to the engine's polls alike, may change a row; each change is a line.
+    CInputStatusWatch follow(s);
+    const bool json = o.json;
+    m_session->setObserver(
+        [this, &follow, json](const DeviceMessage&, bool, const CResponseDecoder&) {
+            for (const InputStatusChange& change : follow.changes()) {
+                if (json) {
+                    CJsonWriter out;
+                    writeInputStatusChangeJson(out, change);
+                    printJson(out.text());
+                } else {
+                    print(inputStatusChangeText(change) + "\n");
+                }
+            }
+        });
+    const CCtlSession::Wait wait = m_session->waitFor([] { return false; }, -1);
+    if (wait == CCtlSession::Wait::Interrupted) {
+        disconnect();
+        return kExitOk; // Ctrl+C is how a watch ends
+    }
+    return waitFailure(wait, "");
 }
 
 } // namespace velmar

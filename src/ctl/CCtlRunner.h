@@ -72,6 +72,7 @@ private:
     int finishAdminRequests(const CtlOptions& o, class CSettingsReplyTracker& tracker,
                             std::string_view what);
     void printUnchanged(const CtlOptions& o, std::string_view text);
+    int inputs(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

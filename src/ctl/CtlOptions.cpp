@@ -28,7 +28,8 @@ enum class OptionId {
     Serial,
     Cards,
     Mini,
-    Dante
+    Dante,
+    Watch
 };
 
 struct OptionSpec {
@@ -58,6 +59,7 @@ constexpr OptionSpec kOptions[] = {
     {"--cards", OptionId::Cards, ""},
     {"--mini", OptionId::Mini, ""},
     {"--dante", OptionId::Dante, ""},
+    {"--watch", OptionId::Watch, ""},
 };
 
 // What follows the command words.
@@ -105,11 +107,13 @@ constexpr CommandSpec kCommands[] = {
      "set-ip HOST|--serial SN --dhcp|ADDRESS MASK GATEWAY"},
     {"uptime", "", CtlVerb::Uptime, Operands::Host, "uptime HOST"},
     {"dump", "", CtlVerb::Dump, Operands::HostFile, "dump HOST FILE [--cards] [--mini] [--dante]"},
+    {"inputs", "", CtlVerb::Inputs, Operands::Host, "inputs HOST [--watch]"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump";
+    "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump, "
+    "inputs";
 
 // What a frame takes as its ID and name.
 constexpr int kMaxDeviceId = 99;
@@ -194,6 +198,7 @@ private:
     bool m_sawRelease = false;
     bool m_sawDumpSwitch = false; // --cards, --mini or --dante
     bool m_sawSerial = false;
+    bool m_sawWatch = false;
     std::string m_error;
 };
 
@@ -269,6 +274,10 @@ CtlParse CParser::run() {
 
     if (m_sawFlashSwitch && command->verb != CtlVerb::Flash) {
         result.error = "--yes and --restart only go with flash";
+        return result;
+    }
+    if (m_sawWatch && command->verb != CtlVerb::Inputs) {
+        result.error = "--watch only goes with inputs (for every message, use the watch command)";
         return result;
     }
     if (m_sawRelease && command->verb != CtlVerb::FlashJoin) {
@@ -391,6 +400,10 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
     case OptionId::Cards: m_options.dumpCards = m_sawDumpSwitch = true; return true;
     case OptionId::Mini: m_options.dumpMini = m_sawDumpSwitch = true; return true;
     case OptionId::Dante: m_options.dumpDante = m_sawDumpSwitch = true; return true;
+    case OptionId::Watch:
+        m_options.watch = true;
+        m_sawWatch = true;
+        return true;
     case OptionId::Help:
     case OptionId::Version:
         // Only reached as "--help=..." or "--version=...", refused before.
@@ -719,6 +732,14 @@ Commands:
       window's "Save module HW/SW dump" does. Without any of the three, all
       of them are written.
       velmarctl dump 192.168.1.20 Modules.txt --cards --dante
+  inputs HOST [--watch]
+      Show the signal status of every main-board input and, on a 460, of
+      the inputs of its SDI, AD, AES and MADI cards, as the Signal input
+      status dialog shows it; "?" marks an input the frame did not report
+      (exit status 1). With --watch, then print one line per input whose
+      status changes until interrupted (Ctrl+C ends it with status 0).
+      velmarctl inputs 192.168.1.20 --json
+      velmarctl inputs 192.168.1.20 --watch
 
 Options:
   --json          Print JSON instead of text.
@@ -743,6 +764,7 @@ Options:
                   without connecting to it.
   --cards, --mini, --dante
                   dump only: the modules written.
+  --watch         inputs only: follow the status until interrupted.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.

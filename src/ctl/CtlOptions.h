@@ -46,7 +46,8 @@ enum class CtlVerb {
     SetId,
     SetIp,
     Uptime,
-    Dump
+    Dump,
+    Inputs
 };
 
 struct CtlRoute {
@@ -68,6 +69,7 @@ struct CtlOptions {
     std::string release;            // flash-join: the release for the header line
     bool yes = false;               // flash: program a file whose header names no type
     bool restart = false;           // flash: restart the frame after a successful run
+    bool watch = false;             // inputs: one line per change until interrupted
     std::string line;               // send: the request line as typed
     bool json = false;
     bool verbose = false; // send: show the lines that are not the reply too

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace velmar {
 
@@ -64,9 +65,9 @@ CInpStDlg::CInpStDlg(CPollingEngine& engine, QWidget* parent)
       m_main(statusList(this, "mainInputs", mainInputColumns())), m_cardBox(new QVBoxLayout) {
     setObjectName(QLatin1String(kObjectName));
     setWindowTitle(qs(CInputStatusLogic::kTitle));
+    // "Close" only hides it: the next command shows the same dialog again.
     setModal(false);
-    setAttribute(Qt::WA_DeleteOnClose);
-    m_main->setMinimumSize(320, 300);
+    m_main->setMinimumSize(320, 380);
 
     auto* kindRow = new QHBoxLayout;
     kindRow->addWidget(new QLabel(QStringLiteral("Cards :"), this));
@@ -141,6 +142,10 @@ void CInpStDlg::buildCardList() {
     m_cards->setMinimumSize(320, 300);
     m_cardBox->addWidget(m_cards);
     showRows(m_cards, m_logic.cardRows());
+    // "Slot 8 - 2" must stay readable in whatever font the desktop uses.
+    const int given = m_cards->columnWidth(0);
+    m_cards->resizeColumnToContents(0);
+    m_cards->setColumnWidth(0, std::max(given, m_cards->columnWidth(0)));
     const bool enabled = m_logic.cardsEnabled();
     m_cards->setEnabled(enabled);
     for (QRadioButton* radio : m_kinds)

@@ -173,7 +173,8 @@ void CPanelUnitLogic::ringLedChosen(int state) {
 }
 
 void CPanelUnitLogic::masterToggled(bool ticked) {
-    m_master = ticked;
+    // The box shows the operator's click until the unit answers; the answer
+    // (or a refusal, which puts the box back) decides.
     send(CommandId::smaster, {ticked ? 1 : 0});
 }
 
@@ -201,6 +202,9 @@ void CPanelUnitLogic::onDeviceMessage(const DeviceMessage& m, bool, const CRespo
         if (isSetCommand(m.command)) {
             m_notice = "The unit refused \"" + std::string(keywordOf(m.command)) + "\" (status " +
                        std::to_string(m.status) + ").";
+            // The LED buttons go back to what the unit has.
+            if (m.command == CommandId::sledstate && ledRadioEnabled())
+                m_ledChoice = key(m_selectedKey).ledOn ? LedChoice::On : LedChoice::Off;
             m_changed = true;
         }
         return;

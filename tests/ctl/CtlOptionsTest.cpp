@@ -375,5 +375,23 @@ TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
     EXPECT_EQ(ctlVersionText(), "velmarctl " + std::string(kCtlVersion));
 }
 
+TEST(CtlOptions, InputsTakesAHostAndWatch) {
+    const CtlParse plain = parse({"inputs", kHost});
+    ASSERT_TRUE(plain.options) << plain.error;
+    EXPECT_EQ(plain.options->verb, CtlVerb::Inputs);
+    EXPECT_FALSE(plain.options->watch);
+    const CtlParse watched = parse({"--watch", "inputs", kHost, "--json"});
+    ASSERT_TRUE(watched.options) << watched.error;
+    EXPECT_TRUE(watched.options->watch);
+    EXPECT_TRUE(watched.options->json);
+    expectRefused({
+        {{"inputs"}, {"missing HOST", "inputs HOST [--watch]"}},
+        {{"inputs", kHost, "3"}, {"unexpected '3'"}},
+        {{"watch", kHost, "--watch"}, {"--watch only goes with inputs"}},
+        {{"inputs", kHost, "--watch=yes"}, {"--watch", "'yes'"}},
+    });
+    EXPECT_NE(ctlHelpText().find("inputs HOST [--watch]"), std::string::npos);
+}
+
 } // namespace
 } // namespace velmar

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <csignal>
+#include <sys/types.h>
 
 namespace velmar {
 namespace {
@@ -94,6 +96,33 @@ TEST(CtlProgram, InterruptEndsAWatchCleanly) {
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_TRUE(process.readAllStandardOutput().contains("gsyncstat"));
+    EXPECT_TRUE(test::waitUntil([&] { return frame->clientCount() == 0; }));
+}
+
+TEST(CtlProgram, CtrlCEndsAnInputsWatchCleanly) {
+    auto frame = test::startFrame("460", "127.0.0.2");
+    QProcess process;
+    process.start(
+        QStringLiteral(VELMARCTL_PATH),
+        {QStringLiteral("inputs"), QStringLiteral("127.0.0.2"), QStringLiteral("--watch")});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    QByteArray out;
+    const auto printed = [&](const char* text) {
+        return test::waitUntil(
+            [&] {
+                out += process.readAllStandardOutput();
+                return out.contains(text) || process.state() != QProcess::Running;
+            },
+            10000);
+    };
+    ASSERT_TRUE(printed("MADI cards"));
+    frame->setInputStatus(3, QStringLiteral("ESa"));
+    ASSERT_TRUE(printed("AES 3: Signal error \"error\""));
+    ASSERT_EQ(process.state(), QProcess::Running) << out.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(test::waitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     EXPECT_TRUE(test::waitUntil([&] { return frame->clientCount() == 0; }));
 }
 

@@ -107,9 +107,17 @@ TEST_F(PanelWindow, InputStatusKindsOneInstanceAndTheLinksEnd) {
     dialog->findChild<QRadioButton*>(QStringLiteral("kindAd"))->click();
     EXPECT_EQ(dialog->findChild<CListCtrlEx*>(QStringLiteral("cardInputs"))->rowCount(), 8 + 2);
 
-    dialog->close(); // hidden only when asked again: one dialog, refreshed
+    dialog->close(); // hidden; the next command shows the same dialog, refreshed
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(inputStatus(), dialog);
+    EXPECT_FALSE(dialog->isVisible());
+    frame->setInputStatus(2, QStringLiteral("E-A"));
+    ASSERT_TRUE(waitUntil([&] { return cell(*dialog, "mainInputs", 1, 1) == "error"; }))
+        << "kept current while hidden";
     showInputStatusDialog(window->engine(), window.get());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(inputStatus(), dialog);
+    EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(window->findChildren<CInpStDlg*>().size(), 1);
 
     window->closeConnection();

@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover dump flash flash-join route routes send set-id set-ip settings status unroute uptime watch xpt"
+expect "velmarctl " "cards discover dump flash flash-join inputs route routes send set-id set-ip settings status unroute uptime watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -52,6 +52,7 @@ expect "velmarctl flash 127.0.0.2 frame.flash " "frame.flash presets"
 expect "velmarctl flash-join --type 460 --release 2.1 " "presets"
 expect "velmarctl flash-join --type 460 presets " "frame.flash presets"
 expect "velmarctl --re" "--release --restart"
+expect "velmarctl inputs 127.0.0.2 --wa" "--wait --watch"
 
 if ((failures)); then
   exit 1

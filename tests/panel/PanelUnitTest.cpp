@@ -87,6 +87,20 @@ TEST(PanelUnit, ARefusedSetIsReported) {
     EXPECT_THAT(rig.logic.keyRow(2), ElementsAre("2", "1", "10", "0", "off"));
     EXPECT_NE(rig.logic.notice().find("skeymode"), std::string::npos);
     EXPECT_NE(rig.logic.notice().find("status 5"), std::string::npos);
+
+    // The master box and the LED buttons go back to what the unit has.
+    rig.logic.masterToggled(true);
+    EXPECT_FALSE(rig.logic.master()) << "not before the unit says so";
+    rig.reply(":smaster,1,1");
+    EXPECT_FALSE(rig.logic.master());
+    EXPECT_TRUE(rig.logic.takeChanged()) << "the box is redrawn from the unit's value";
+    rig.logic.selectKey(2);
+    rig.logic.ledChosen(LedChoice::On);
+    EXPECT_EQ(rig.logic.ledChoice(), LedChoice::On);
+    rig.reply(":sledstate,1,2,1");
+    EXPECT_EQ(rig.logic.ledChoice(), LedChoice::Off);
+    rig.reply(":sledstate,0,2,1");
+    EXPECT_THAT(rig.logic.keyRow(2)[4], "on");
 }
 
 TEST(PanelUnit, SelectingAKeyCopiesItIntoTheFields) {
