@@ -403,6 +403,11 @@ void CRoutingGridView::mouseReleaseEvent(QMouseEvent* event) {
     m_pressed.reset();
     m_dragEnd.reset();
     viewport()->update();
+    if (m_cell < kMinRoutableCell) {
+        m_hover = start;
+        fitGroup();
+        return;
+    }
     if (end == start)
         Q_EMIT cellClicked(start.first, start.second);
     else
