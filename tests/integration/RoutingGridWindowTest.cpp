@@ -135,6 +135,20 @@ TEST_F(RoutingGridWindow, RefusedRouteShowsItsMarkAndReason) {
         << "a refused route changed nothing to undo";
 }
 
+TEST_F(RoutingGridWindow, UnansweredRouteIsPendingThenGivenUpAndSaysSo) {
+    frame->faults().unanswered.insert(CommandId::scross);
+    click(6, 2);
+    ASSERT_TRUE(waitUntil([&] { return mark(519, 515) == CellMark::Pending; }));
+    EXPECT_EQ(panel->model().hoverText(6, 2),
+              "OUTPUT AES 07 \u2190 INPUT AES 03  (sent, waiting for the frame)");
+    // The journal's own timer gives it up after 5 seconds.
+    ASSERT_TRUE(waitUntil([&] { return !mark(519, 515).has_value(); }, 10000));
+    EXPECT_EQ(status->currentMessage(),
+              QStringLiteral("No answer from the frame for 1 route (OUTPUT AES 07 \u2190 INPUT "
+                             "AES 03): the grid shows what the frame last reported"));
+    EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("undoAction"))->isEnabled());
+}
+
 TEST_F(RoutingGridWindow, AnotherClientsRouteAppearsAtOnce) {
     QTcpSocket other;
     other.connectToHost(QStringLiteral("127.0.0.2"), 10003);
