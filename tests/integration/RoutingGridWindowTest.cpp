@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -252,6 +253,33 @@ TEST_F(RoutingGridWindow, FilePreviewMarksCountsAndApplies) {
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 0; }));
     EXPECT_EQ(frame->model().crosspoint(513), 513);
     EXPECT_EQ(frame->model().crosspoint(515), 515);
+}
+
+TEST_F(RoutingGridWindow, ListFileLoadIsOneUndoStep) {
+    click(0, 0); // 513 <- 513
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(513) == 513; }));
+    const QString path = dir.filePath(QStringLiteral("load.xpt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("1=513,520\r\n2=600,521\r\n");
+    file.close();
+    // "Load crosspoint status" is confirmed with OK as soon as it shows.
+    QTimer accept;
+    QObject::connect(&accept, &QTimer::timeout, &accept, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    accept.start(10);
+    window->loadCrosspointsFrom(path);
+    accept.stop();
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(600) == 521; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return window->findChild<QAction*>(QStringLiteral("undoAction"))->text() ==
+               QStringLiteral("&Undo file load (2 routes)");
+    }));
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(600) == 0; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 513);
 }
 
 TEST_F(RoutingGridWindow, OwnWindowTakesTheGridAndGivesItBack) {
