@@ -81,6 +81,33 @@ if [[ -n $window ]]; then
       xdotool key Escape
     fi
   fi
+  # The routing grid (Alt+G) in a larger window, the pointer on a routed cell.
+  if [[ -n ${VELMAR_DEMO_GRID_SHOT:-} ]]; then
+    sleep 0.5
+    xdotool windowsize "$window" 1270 790
+    sleep 0.5
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+    xdotool key --window "$window" alt+g
+    sleep 1
+    # "Show routed only" (Alt+O), two steps of zoom, the pointer on AES 15 <- IP 01.
+    # (A mnemonic clicks its box after a short animation: wait for it.)
+    xdotool key --window "$window" alt+o
+    sleep 0.5
+    xdotool key --window "$window" ctrl+plus ctrl+plus
+    sleep 0.5
+    xdotool mousemove --window "$window" ${VELMAR_DEMO_GRID_POINTER:-909 208}
+    sleep 0.5
+    import -window "$window" "$VELMAR_DEMO_GRID_SHOT"
+    echo "demo screenshot, grid: $VELMAR_DEMO_GRID_SHOT"
+    # Everything at once (Ctrl+0 fits all lines), for a look at the whole frame.
+    if [[ -n ${VELMAR_DEMO_GRID_ALL_SHOT:-} ]]; then
+      xdotool key --window "$window" alt+o
+      sleep 0.5
+      xdotool key --window "$window" ctrl+0
+      sleep 0.5
+      import -window "$window" "$VELMAR_DEMO_GRID_ALL_SHOT"
+    fi
+  fi
 fi
 
 # The same frames from the command line: what velmarctl sees of Studio A.

@@ -48,7 +48,7 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     m_find->setObjectName(QStringLiteral("gridFind"));
     m_find->setPlaceholderText(tr("Find channel ..."));
     m_find->setClearButtonEnabled(true);
-    m_routedOnly = new QCheckBox(tr("Show routed only"));
+    m_routedOnly = new QCheckBox(tr("Show routed &only"));
     m_routedOnly->setObjectName(QStringLiteral("gridRoutedOnly"));
     m_swap = new QCheckBox(tr("Inputs as rows"));
     m_swap->setObjectName(QStringLiteral("gridSwap"));
@@ -59,23 +59,25 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     auto* zoomIn = toolButton(QStringLiteral("+"), "gridZoomIn", tr("Zoom in (Ctrl++)"));
     auto* fitGroup =
         toolButton(tr("Fit group"), "gridFitGroup", tr("Zoom to the groups under the pointer"));
-    auto* fitAll = toolButton(tr("Fit all"), "gridFitAll");
+    auto* fitAll = toolButton(tr("Fit all"), "gridFitAll", tr("Every line in view (Ctrl+0)"));
     auto* preview = toolButton(tr("&Load from file ..."), "gridLoadFile",
                                tr("Show what a crosspoint file changes before loading it"));
     auto* own = toolButton(tr("Open in own window"), "gridOwnWindow");
     for (QPushButton* b : {zoomOut, zoomIn})
         b->setFixedWidth(b->sizeHint().height() + 4);
 
+    // Two rows, so the tab beside the device list still shows every control.
+    auto* finding = new QHBoxLayout;
+    finding->addWidget(m_find, 1);
+    finding->addWidget(m_routedOnly);
+    finding->addWidget(m_swap);
+    finding->addWidget(m_stereo);
     auto* tools = new QHBoxLayout;
-    tools->addWidget(m_find, 2);
-    tools->addWidget(m_routedOnly);
-    tools->addWidget(m_swap);
-    tools->addWidget(m_stereo);
-    tools->addStretch(1);
     tools->addWidget(zoomOut);
     tools->addWidget(zoomIn);
     tools->addWidget(fitGroup);
     tools->addWidget(fitAll);
+    tools->addStretch(1);
     tools->addWidget(preview);
     tools->addWidget(own);
 
@@ -98,6 +100,7 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(finding);
     layout->addLayout(tools);
     layout->addWidget(m_previewBar);
     layout->addWidget(m_view, 1);
@@ -162,6 +165,7 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     shortcut(QKeySequence::ZoomIn, [this] { m_view->zoomBy(1.25); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { m_view->zoomBy(1.25); });
     shortcut(QKeySequence::ZoomOut, [this] { m_view->zoomBy(0.8); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { m_view->fitAll(); });
     shortcut(QKeySequence::Find, [this] {
         m_find->setFocus();
         m_find->selectAll();

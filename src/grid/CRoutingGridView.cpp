@@ -208,12 +208,15 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
     const auto yOf = [&](double row) { return ch - sy + row * m_cell; };
 
     p.save();
-    p.setClipRect(rh, ch, w - rh, h - ch);
+    // Cells end where the lines end; the rest of the view stays blank.
+    const double gridRight = std::min<double>(w, xOf(columns));
+    const double gridBottom = std::min<double>(h, yOf(rows));
+    p.setClipRect(QRectF(rh, ch, gridRight - rh + 1, gridBottom - ch + 1));
     // Crosshair: the hovered row and column.
     if (m_hover) {
         const QColor hi = pal.color(QPalette::Highlight).lighter(170);
-        p.fillRect(QRectF(rh, yOf(m_hover->first), w - rh, std::max(1.0, m_cell)), hi);
-        p.fillRect(QRectF(xOf(m_hover->second), ch, std::max(1.0, m_cell), h - ch), hi);
+        p.fillRect(QRectF(rh, yOf(m_hover->first), gridRight - rh, std::max(1.0, m_cell)), hi);
+        p.fillRect(QRectF(xOf(m_hover->second), ch, std::max(1.0, m_cell), gridBottom - ch), hi);
     }
     // Cell lines only where cells are big enough to tell apart.
     if (m_cell >= 5) {
@@ -235,7 +238,8 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing, m_cell >= 6);
     const bool swapped = m_model.swapped();
     const double inset = m_cell >= 6 ? m_cell * 0.2 : 0.0;
-    const double size = std::max(1.0, m_cell - 2 * inset);
+    // Below a pixel a route still shows as a dot of two.
+    const double size = std::max(2.0, m_cell - 2 * inset);
     m_model.forEachMark(firstRow, lastRow, firstCol, lastCol, [&](const GridMark& m) {
         const int row = swapped ? m.inputLine : m.outputLine;
         const int column = swapped ? m.outputLine : m.inputLine;
@@ -399,6 +403,11 @@ void CRoutingGridView::mouseReleaseEvent(QMouseEvent* event) {
     m_pressed.reset();
     m_dragEnd.reset();
     viewport()->update();
+    if (m_cell < kMinRoutableCell) {
+        m_hover = start;
+        fitGroup();
+        return;
+    }
     if (end == start)
         Q_EMIT cellClicked(start.first, start.second);
     else

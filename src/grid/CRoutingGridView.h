@@ -15,6 +15,9 @@ class CRoutingGridView : public QAbstractScrollArea {
 public:
     static constexpr double kMinCell = 0.2;
     static constexpr double kMaxCell = 48.0;
+    // Below this a pixel may cover more than one cell: a click there zooms to
+    // the groups under it instead of routing a cell nobody can tell apart.
+    static constexpr double kMinRoutableCell = 4.0;
 
     explicit CRoutingGridView(CGridModel& model, QWidget* parent = nullptr);
 

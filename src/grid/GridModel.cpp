@@ -319,7 +319,7 @@ std::string CGridModel::hoverText(int row, int column) const {
     const GridLine* out = m_swapped ? c : r;
     const GridLine* in = m_swapped ? r : c;
     if (out->channel == 0 || in->channel == 0) {
-        const auto part = [this](const CGridAxis& axis, const GridLine& l) {
+        const auto part = [](const CGridAxis& axis, const GridLine& l) {
             return l.channel != 0 ? edgeText(l.channel)
                                   : axis.groups[at(l.group)].title + " (folded)";
         };

@@ -7,8 +7,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -51,9 +53,10 @@ private:
 // The 461's grid: rows and columns start with AES 01..16 (513..528), then PHD.
 class RoutingGridWindow : public test::WindowProfileTest {
 protected:
+    virtual const char* preset() const { return "461"; }
     void SetUp() override {
         WindowProfileTest::SetUp();
-        frame = test::startFrame("461", "127.0.0.2");
+        frame = test::startFrame(preset(), "127.0.0.2");
         ASSERT_TRUE(frame);
         window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
         window->resize(1200, 800);
@@ -131,6 +134,20 @@ TEST_F(RoutingGridWindow, RefusedRouteShowsItsMarkAndReason) {
               "OUTPUT AES 06 \u2190 INPUT AES 02  (refused: the frame refused it (status 7))");
     EXPECT_EQ(window->findChild<QAction*>(QStringLiteral("undoAction"))->isEnabled(), false)
         << "a refused route changed nothing to undo";
+}
+
+TEST_F(RoutingGridWindow, UnansweredRouteIsPendingThenGivenUpAndSaysSo) {
+    frame->faults().unanswered.insert(CommandId::scross);
+    click(6, 2);
+    ASSERT_TRUE(waitUntil([&] { return mark(519, 515) == CellMark::Pending; }));
+    EXPECT_EQ(panel->model().hoverText(6, 2),
+              "OUTPUT AES 07 \u2190 INPUT AES 03  (sent, waiting for the frame)");
+    // The journal's own timer gives it up after 5 seconds.
+    ASSERT_TRUE(waitUntil([&] { return !mark(519, 515).has_value(); }, 10000));
+    EXPECT_EQ(status->currentMessage(),
+              QStringLiteral("No answer from the frame for 1 route (OUTPUT AES 07 \u2190 INPUT "
+                             "AES 03): the grid shows what the frame last reported"));
+    EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("undoAction"))->isEnabled());
 }
 
 TEST_F(RoutingGridWindow, AnotherClientsRouteAppearsAtOnce) {
@@ -238,6 +255,33 @@ TEST_F(RoutingGridWindow, FilePreviewMarksCountsAndApplies) {
     EXPECT_EQ(frame->model().crosspoint(515), 515);
 }
 
+TEST_F(RoutingGridWindow, ListFileLoadIsOneUndoStep) {
+    click(0, 0); // 513 <- 513
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(513) == 513; }));
+    const QString path = dir.filePath(QStringLiteral("load.xpt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("1=513,520\r\n2=600,521\r\n");
+    file.close();
+    // "Load crosspoint status" is confirmed with OK as soon as it shows.
+    QTimer accept;
+    QObject::connect(&accept, &QTimer::timeout, &accept, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->accept();
+    });
+    accept.start(10);
+    window->loadCrosspointsFrom(path);
+    accept.stop();
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(600) == 521; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return window->findChild<QAction*>(QStringLiteral("undoAction"))->text() ==
+               QStringLiteral("&Undo file load (2 routes)");
+    }));
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(600) == 0; }));
+    EXPECT_EQ(frame->model().crosspoint(513), 513);
+}
+
 TEST_F(RoutingGridWindow, OwnWindowTakesTheGridAndGivesItBack) {
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("gridOwnWindow")),
                       Qt::LeftButton);
@@ -252,6 +296,45 @@ TEST_F(RoutingGridWindow, OwnWindowTakesTheGridAndGivesItBack) {
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 516; }));
     own->close();
     ASSERT_TRUE(waitUntil([&] { return panel->window() == window.get(); }));
+}
+
+// A 1536-output 460 with seven cards: the grid reaches the second bank.
+class RoutingGridWindow1536 : public RoutingGridWindow {
+protected:
+    const char* preset() const override { return "460"; }
+};
+
+TEST_F(RoutingGridWindow1536, SecondBankChannelsRouteFromTheGridAtAnyZoom) {
+    EXPECT_GE(panel->model().outputs().lineOf(1409), 0);
+    EXPECT_GE(panel->model().inputs().lineOf(1472), 0); // CARD7 128
+    // Every line in view: cells are too small to tell apart, so a click zooms
+    // to the groups under it and routes nothing.
+    view->fitAll();
+    const int rows = panel->model().rowCount();
+    EXPECT_LE(view->cellSize() * rows, view->viewport()->height());
+    ASSERT_LT(view->cellSize(), CRoutingGridView::kMinRoutableCell);
+    const int before = frame->model().crosspoint(1);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellCentre(0, 0));
+    EXPECT_GE(view->cellSize(), CRoutingGridView::kMinRoutableCell);
+    // At a routable zoom every cell in view answers for the pair it shows.
+    for (int row = 0; row < 20; row += 3)
+        for (int column = 0; column < 20; column += 7)
+            EXPECT_EQ(view->cellAtPoint(view->cellCentre(row, column)), (std::pair{row, column}));
+    EXPECT_EQ(frame->model().crosspoint(1), before);
+
+    // The EQ card in slot 7 has a second block from 1409 on ("CARD7 65").
+    auto* find = window->findChild<QLineEdit*>(QStringLiteral("gridFind"));
+    ASSERT_TRUE(find);
+    find->setText(QStringLiteral("card7 65"));
+    ASSERT_EQ(panel->model().rowCount(), 1);
+    ASSERT_EQ(panel->model().columnCount(), 1);
+    view->setCellSize(20);
+    click(0, 0);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(1409) == 1409; }));
+    ASSERT_TRUE(waitUntil([&] { return mark(1409, 1409) == CellMark::Routed; }));
+    EXPECT_EQ(panel->model().hoverText(0, 0), "OUTPUT CARD7 65 ← INPUT CARD7 65  (routed)");
+    trigger("undoAction");
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(1409) == 0; }));
 }
 
 } // namespace
