@@ -697,6 +697,10 @@ TEST(Dispatch, IpAudio) {
          [](DispatchRig& r) {
              EXPECT_THAT(r.link.take(), ElementsAre("?gppminfo,5", "?gppminfo,4294967295"));
          }},
+        {"lppmid without ids asks for nothing after a list with ids",
+         {":lppmid,0,5,6"},
+         ":lppmid,0",
+         [](DispatchRig& r) { EXPECT_THAT(r.link.take(), IsEmpty()); }},
         {"gppminfo goes to the PPM dialog",
          {},
          ":gppminfo,0,5,'S',1,2,3,4,1",
