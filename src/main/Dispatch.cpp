@@ -696,8 +696,9 @@ void onRxFlow(const In& in) {
         r = RxFlow{};
     else
         r = {flow, in.m.i(2), in.m.i(3), in.m.i(4)};
-    if (!setForm)
-        forward(in.c.dialogs.manualIpRouting, in);
+    // The set form too: the open dialog lists (or drops) the flow it just
+    // created or deleted, as it does for Tx flows.
+    forward(in.c.dialogs.manualIpRouting, in);
     if (in.m.i(2) == 0)
         in.c.view.ipFlowListChanged(false);
 }
