@@ -179,7 +179,10 @@ TEST(Dispatch, ErrorStatusIsIgnoredExceptWhereListed) {
         CommandId::gtotopertime, CommandId::gcuropertime, CommandId::gmaininpstatus,
         CommandId::gcross,       CommandId::glabel,       CommandId::ggain,
         CommandId::gsdirxstat,   CommandId::scrtxflow,    CommandId::scrrxflow,
-        CommandId::stxflowslot,  CommandId::srxflowslot};
+        CommandId::stxflowslot,  CommandId::srxflowslot,
+        // refusals of routing and PPM changes reach their open dialog, which says so
+        CommandId::scrossip, CommandId::sperformip, CommandId::sppmcreate, CommandId::sppmdelete,
+        CommandId::sppmchn, CommandId::sppmextchn, CommandId::sppmenable};
     for (const CommandId id : handled)
         EXPECT_EQ(dispatchErrorRule(id), OnError::Handle) << toIndex(id);
     for (const CommandId id : {CommandId::aliverequest, CommandId::error, CommandId::srestart,
@@ -679,6 +682,15 @@ TEST(Dispatch, IpAudio) {
          {},
          ":srxflowslot,2,1,0,5",
          [](DispatchRig& r) { EXPECT_EQ(r.live().rxFlowSlots[1][0].channel, 5); }},
+        {"sperformip refused keeps the stored values and reaches the dialog",
+         {":sperformip,0,'M',64,1000"},
+         ":sperformip,2,'M',32,5000",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.s().ipAudio.latency, 1000);
+             EXPECT_EQ(r.s().ipAudio.frameSize, 64);
+             EXPECT_EQ(r.dialog.received.size(), 2U);
+         },
+         &DialogRegistry::autoIpRouting},
         {"sperformip",
          {},
          ":sperformip,0,'M',64,1000",
