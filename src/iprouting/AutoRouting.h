@@ -65,6 +65,7 @@ public:
 
     void opened();
     void refresh();
+    const DeviceState& state() const { return m_state; }
 
     // "Connect": routes destination channel `x` on `destinationHost` to source
     // channel `y` of `sourceHost`; y 0 removes the route of x.

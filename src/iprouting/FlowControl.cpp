@@ -304,28 +304,43 @@ void CFlowLogic::onDeviceMessage(const DeviceMessage& m, bool isReply, const CRe
             onFlow(m.command == CommandId::gcrtxflow ? FlowDirection::Tx : FlowDirection::Rx, m);
         break;
     case CommandId::scrtxflow:
-    case CommandId::scrrxflow:
-        if (error) {
-            m_notice =
-                "The frame refused the flow change (status " + std::to_string(m.status) + ")";
-            m_changed = true;
+    case CommandId::scrrxflow: {
+        const bool tx = m.command == CommandId::scrtxflow;
+        if (!error) {
+            onFlow(tx ? FlowDirection::Tx : FlowDirection::Rx, m);
+            break;
         }
-        onFlow(m.command == CommandId::scrtxflow ? FlowDirection::Tx : FlowDirection::Rx, m);
+        // A refusal echoes what was asked for, which the frame did not do:
+        // the list keeps its rows, and the flow is read again so that the
+        // window's tables hold what the frame has.
+        m_notice = "The frame refused the flow change (status " + std::to_string(m.status) + ")";
+        m_changed = true;
+        if (inRange(m.i(1), 1, kFlowCount))
+            send(flowRequest(tx ? CommandId::gcrtxflow : CommandId::gcrrxflow, m.i(1)));
         break;
+    }
     case CommandId::gtxflowslot:
     case CommandId::grxflowslot:
         if (!error)
             onSlot(m.command == CommandId::gtxflowslot ? FlowDirection::Tx : FlowDirection::Rx, m);
         break;
     case CommandId::stxflowslot:
-    case CommandId::srxflowslot:
-        if (error) {
-            m_notice =
-                "The frame refused a slot assignment (status " + std::to_string(m.status) + ")";
-            m_changed = true;
+    case CommandId::srxflowslot: {
+        const bool tx = m.command == CommandId::stxflowslot;
+        if (!error) {
+            onSlot(tx ? FlowDirection::Tx : FlowDirection::Rx, m);
+            break;
         }
-        onSlot(m.command == CommandId::stxflowslot ? FlowDirection::Tx : FlowDirection::Rx, m);
+        m_notice = "The frame refused a slot assignment (status " + std::to_string(m.status) + ")";
+        m_changed = true;
+        if (inRange(m.i(1), 1, kFlowCount) && inRange(m.i(2), 0, kFlowSlots - 1)) {
+            DeviceMessage g =
+                flowRequest(tx ? CommandId::gtxflowslot : CommandId::grxflowslot, m.i(1));
+            g.setI(2, m.i(2));
+            send(g);
+        }
         break;
+    }
     case CommandId::guniclkip:
         m_unicastClock = !error && m.i(1) != 0;
         m_changed = true;

@@ -83,6 +83,7 @@ public:
     // Empties both lists and asks for every flow of both directions.
     void refresh();
 
+    const DeviceState& state() const { return m_state; }
     FlowFields& fields() { return m_fields; }
     const FlowFields& fields() const { return m_fields; }
 

@@ -80,6 +80,7 @@ public:
     CPpmLogic(const DeviceState& state, IRequestSink& sink, IQuestions& questions);
 
     void opened() { refresh(); }
+    const DeviceState& state() const { return m_state; }
     void refresh(); // empties the list and asks for the stream ids
 
     PpmQuickSettings& quick() { return m_quick; }

@@ -72,6 +72,8 @@ public:
     void removeRow(int row);
     void openXyDialog();
     void openHwConfDialog();
+    // "Manual IP routing control", "Automatic IP routing control", "PPM streams".
+    void openIpRoutingDialog(int commandId);
     void openSettingsDialog();
     // Crosspoint files: with a path, as the file dialogs hand it over.
     void saveCrosspoints(bool selectedOnly);

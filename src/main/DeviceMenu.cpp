@@ -133,6 +133,9 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kXyControl - devcmd::kFirst);
     wired.set(devcmd::kHwConfiguration - devcmd::kFirst);
     wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
+    wired.set(devcmd::kManualIpRouting - devcmd::kFirst);
+    wired.set(devcmd::kAutoIpRouting - devcmd::kFirst);
+    wired.set(devcmd::kPpmStreams - devcmd::kFirst);
     return wired;
 }
 

@@ -294,5 +294,22 @@ TEST(FlowControl, UnicastClockingAndRefusals) {
     EXPECT_EQ(r.logic.notice(), "The frame refused the flow change (status 1)");
 }
 
+TEST(FlowControl, ARefusedChangeListsNothingAndRereadsTheFlow) {
+    FlowRig r;
+    r.feed(":scrrxflow,5,4,2,14528,1000");
+    EXPECT_THAT(r.logic.rows(FlowDirection::Rx), IsEmpty()) << "the echo of a refused flow";
+    EXPECT_FALSE(r.logic.record(FlowDirection::Rx, 4).exists());
+    EXPECT_EQ(r.logic.fields().rxId, 1) << "nothing advanced";
+    EXPECT_EQ(r.logic.notice(), "The frame refused the flow change (status 5)");
+    EXPECT_THAT(r.sink.take(), ElementsAre("?gcrrxflow,4"));
+
+    r.feed(":gcrtxflow,0,2,2,'10.0.9.1',14530");
+    r.feed(":gtxflowslot,0,2,1,4");
+    r.sink.take();
+    r.feed(":stxflowslot,1,2,1,60");
+    EXPECT_EQ(r.logic.rows(FlowDirection::Tx)[0].channels, "0, 4");
+    EXPECT_THAT(r.sink.take(), ElementsAre("?gtxflowslot,2,1"));
+}
+
 } // namespace
 } // namespace velmar
