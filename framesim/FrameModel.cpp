@@ -1070,6 +1070,27 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
                 request.i(3) > 2048)
                 return fail(kStatusOutOfRange);
         }
+        if (id == C::sppmextchn || id == C::gppmextchn) {
+            // One slot table: the extended form reads and writes it in two
+            // banks of 2048 channels.
+            if (const std::int32_t status = checkAddress(C::gppmchn, request); status != 0)
+                return fail(status);
+            DeviceMessage v = current(C::gppmchn, request);
+            DeviceMessage r = request;
+            r.flags = FlagReply;
+            r.status = 0;
+            if (id == C::sppmextchn) {
+                v.setI(3, request.i(3) + (request.u(4) != 0 ? 2048 : 0));
+                store(C::gppmchn, v);
+                out.announcements.push_back(messageLine(C::gppmchn, request));
+            } else {
+                const std::int32_t channel = v.i(3);
+                r.setI(3, channel > 2048 ? channel - 2048 : channel);
+                r.setI(4, channel > 2048 ? 1 : 0);
+            }
+            out.replies.push_back(reply(r));
+            return out;
+        }
         return keywordOf(id).front() == 'g' ? handleGet(request)
                                             : handleSet(request, getPartnerOf(id));
     }

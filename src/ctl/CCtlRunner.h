@@ -61,6 +61,8 @@ private:
     int changeCards(const CtlOptions& o, CardMake make);
     int flash(const CtlOptions& o);
     int flashJoin(const CtlOptions& o);
+    // flows, flow create/delete, dante routes/route/unroute, ppm and its changes
+    int ipRouting(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

@@ -1,5 +1,6 @@
 #include "ctl/CtlOptions.h"
 
+#include "ctl/CtlIpRouting.h"
 #include "link/Ipv4.h"
 #include "main/DeviceState.h"
 
@@ -50,7 +51,17 @@ constexpr OptionSpec kOptions[] = {
 };
 
 // What follows the command words.
-enum class Operands { None, Host, HostPairs, HostOutputs, HostFile, HostLine, HostFiles, DirOut };
+enum class Operands {
+    None,
+    Host,
+    HostPairs,
+    HostOutputs,
+    HostFile,
+    HostLine,
+    HostFiles,
+    DirOut,
+    HostWords // checked by ipRoutingOperandProblem
+};
 
 struct CommandSpec {
     std::string_view first;  // the command word
@@ -78,11 +89,25 @@ constexpr CommandSpec kCommands[] = {
     {"flash", "", CtlVerb::Flash, Operands::HostFiles, "flash HOST FILE... [--yes] [--restart]"},
     {"flash-join", "", CtlVerb::FlashJoin, Operands::DirOut,
      "flash-join --type 460|450 [--release R] DIR OUT"},
+    {"flows", "", CtlVerb::Flows, Operands::Host, "flows HOST"},
+    {"flow", "create", CtlVerb::FlowCreate, Operands::HostWords,
+     "flow create HOST tx ID SLOTS ADDRESS PORT | rx ID SLOTS PORT LATENCY"},
+    {"flow", "delete", CtlVerb::FlowDelete, Operands::HostWords, "flow delete HOST tx|rx ID|all"},
+    {"dante", "routes", CtlVerb::DanteRoutes, Operands::Host, "dante routes HOST"},
+    {"dante", "route", CtlVerb::DanteRoute, Operands::HostWords,
+     "dante route HOST X SOURCE-HOST Y"},
+    {"dante", "unroute", CtlVerb::DanteUnroute, Operands::HostWords, "dante unroute HOST X"},
+    {"ppm", "create", CtlVerb::PpmCreate, Operands::HostWords,
+     "ppm create HOST ID ADDRESS PORT [CHANNELS [RATE]]"},
+    {"ppm", "remove", CtlVerb::PpmRemove, Operands::HostWords, "ppm remove HOST ID"},
+    {"ppm", "assign", CtlVerb::PpmAssign, Operands::HostWords, "ppm assign HOST ID FIRST"},
+    {"ppm", "", CtlVerb::Ppm, Operands::Host, "ppm HOST"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply, cards, flash, flash-join";
+    "settings save, settings apply, cards, flash, flash-join, flows, flow create, flow delete, "
+    "dante routes, dante route, dante unroute, ppm, ppm create, ppm remove, ppm assign";
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -210,8 +235,10 @@ CtlParse CParser::run() {
         return result;
     }
     if (command == nullptr) {
-        // Only "xpt" and "settings" have a second word.
-        const std::string words = first == "xpt" ? "save or load" : "show, save or apply";
+        const std::string words = first == "xpt"     ? "save or load"
+                                  : first == "flow"  ? "create or delete"
+                                  : first == "dante" ? "routes, route or unroute"
+                                                     : "show, save or apply";
         result.error = std::string(first) + " needs " + words +
                        (m_positional.size() > 1 ? ", not " + quoted(m_positional[1]) : "");
         return result;
@@ -427,6 +454,12 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
             return fail("LINE must not be empty");
         m_options.line = std::string(rest[0]);
         return true;
+    case Operands::HostWords:
+        for (const std::string_view word : rest)
+            m_options.words.emplace_back(word);
+        if (auto problem = ipRoutingOperandProblem(command.verb, m_options.words))
+            return fail(*problem + ": " + usageOf(command));
+        return true;
     }
     return true;
 }
@@ -587,6 +620,44 @@ Commands:
       the window's "Save all flash file" does; with --release the joined
       file starts with its header line.
       velmarctl flash-join --type 460 --release 2.1 images all.flash
+
+  flows HOST
+      List the Tx and Rx flows of the frame's Dante module with their slot
+      channels, as "Manual IP routing control" lists them.
+      velmarctl flows 192.168.1.20 --json
+
+  flow create HOST tx ID SLOTS ADDRESS PORT
+  flow create HOST rx ID SLOTS PORT LATENCY
+      Create a flow (ID 1..32, 1..8 slots, port 14528..14591, latency in
+      us), checked and sent as the dialog's "Create" does; even slot counts
+      get their channels at once. Each reply is reported as confirmed,
+      refused or unanswered.
+      velmarctl flow create 192.168.1.20 tx 3 8 192.168.1.50 14530
+
+  flow delete HOST tx|rx ID|all
+      Delete one flow, or every flow of that direction.
+      velmarctl flow delete 192.168.1.20 rx all
+
+  dante routes HOST
+      List the automatic routes of the 64 destination channels.
+  dante route HOST X SOURCE-HOST Y
+      Route destination channel X (1..64) to channel Y (1..64) of the Dante
+      device SOURCE-HOST; automatic routing must be on.
+  dante unroute HOST X
+      Remove the route of destination channel X.
+      velmarctl dante route 192.168.1.20 3 studio-b 5
+
+  ppm HOST
+      List the PPM streams with their slot channels.
+  ppm create HOST ID ADDRESS PORT [CHANNELS [RATE]]
+      Create a stream (ID 1..65535, port 1000..65535, 2..255 channels,
+      default 64, rate 10..60000 ms, default 50).
+  ppm remove HOST ID
+      Remove a stream.
+  ppm assign HOST ID FIRST
+      Put channels FIRST, FIRST+1 ... on the stream's slots; FIRST 0
+      clears them.
+      velmarctl ppm assign 192.168.1.20 7 33
 
 Options:
   --json          Print JSON instead of text.

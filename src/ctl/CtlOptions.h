@@ -42,7 +42,18 @@ enum class CtlVerb {
     SettingsApply,
     Cards,
     Flash,
-    FlashJoin
+    FlashJoin,
+    // IP audio routing
+    Flows,
+    FlowCreate,
+    FlowDelete,
+    DanteRoutes,
+    DanteRoute,
+    DanteUnroute,
+    Ppm,
+    PpmCreate,
+    PpmRemove,
+    PpmAssign
 };
 
 struct CtlRoute {
@@ -78,6 +89,8 @@ struct CtlOptions {
     int timeoutMs = 5000;  // bound on each wait for the frame (connect, replies)
     int waitMs = 1000;     // discover only: how long to collect search replies
     bool progress = false; // flash: write progress (set by the caller for a terminal)
+    // flow, dante and ppm changes: the operands after HOST, checked when parsed
+    std::vector<std::string> words;
 };
 
 struct CtlParse {

@@ -285,6 +285,10 @@ TEST_F(FrameModelTest, PpmStreamsRefuseATakenPortAndForeignSlots) {
         << "the stream has 4 slots";
     EXPECT_EQ(decode(ask("&sppmchn,1,0,7")).status, CFrameModel::kStatusOutOfRange);
     EXPECT_EQ(decode(ask("&sppmchn,1,1,2049")).status, CFrameModel::kStatusOutOfRange);
+    EXPECT_EQ(ask("?gppmextchn,1,4"), ":gppmextchn,0,1,4,2048,0") << "one slot table";
+    EXPECT_EQ(ask("&sppmextchn,1,3,5,1"), ":sppmextchn,0,1,3,5,1");
+    EXPECT_EQ(ask("?gppmchn,1,3"), ":gppmchn,0,1,3,2053");
+    EXPECT_EQ(ask("?gppmextchn,1,3"), ":gppmextchn,0,1,3,5,1");
     EXPECT_EQ(ask("&sppmenable,1,1"), ":sppmenable,0,1,1");
     EXPECT_EQ(ask("?gppminfo,1"), ":gppminfo,0,1,'10.0.0.152',10100,4,50,0,1")
         << "the info carries the enable flag as switched";

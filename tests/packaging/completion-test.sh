@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover flash flash-join route routes send settings status unroute watch xpt"
+expect "velmarctl " "cards dante discover flash flash-join flow flows ppm route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -37,6 +37,9 @@ expect "velmarctl xpt " "load save"
 expect "velmarctl --json xpt s" "save"
 expect "velmarctl xpt load 127.0.0.2 " "other.XPT presets show.xpt"
 expect "velmarctl settings " "apply save show"
+expect "velmarctl flow " "create delete"
+expect "velmarctl dante r" "route routes"
+expect "velmarctl ppm " "assign create remove"
 expect "velmarctl settings apply 127.0.0.2 " "presets studio.cfg"
 expect "velmarctl settings show 127.0.0.2 " ""
 expect "velmarctl status 127.0.0.2 " ""   # nothing more to say
