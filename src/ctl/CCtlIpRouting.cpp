@@ -170,28 +170,28 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
             return rc;
         if (o.verb == CtlVerb::Flows)
             return listed(flowsText(logic), [&](CJsonWriter& out) { writeFlowsJson(out, logic); });
-        const CtlFlowSpec spec = flowSpecOf(o.verb, o.words);
-        const bool tx = spec.direction == FlowDirection::Tx;
+        const CtlFlowArgs args = flowArgsOf(o.verb, o.words);
+        const bool tx = args.direction == FlowDirection::Tx;
         if (o.verb == CtlVerb::FlowCreate) {
             FlowFields& f = logic.fields();
-            (tx ? f.txId : f.rxId) = spec.id;
-            (tx ? f.txSlots : f.rxSlots) = spec.slots;
-            (tx ? f.txPort : f.rxPort) = spec.port;
-            f.txDestination = spec.address;
-            f.rxLatency = spec.latency;
+            (tx ? f.txId : f.rxId) = args.id;
+            (tx ? f.txSlots : f.rxSlots) = args.slots;
+            (tx ? f.txPort : f.rxPort) = args.port;
+            f.txDestination = args.address;
+            f.rxLatency = args.latency;
             return changeAndReport(
                 [&] { return (tx ? logic.createTx() : logic.createRx()).message; });
         }
         std::vector<int> ids;
-        for (const FlowRow& r : logic.rows(spec.direction))
-            if (spec.all || r.id == spec.id)
+        for (const FlowRow& r : logic.rows(args.direction))
+            if (args.all || r.id == args.id)
                 ids.push_back(r.id);
-        if (ids.empty() && !spec.all)
+        if (ids.empty() && !args.all)
             return refused("there is no " + std::string(tx ? "Tx" : "Rx") + " flow " +
-                           std::to_string(spec.id));
+                           std::to_string(args.id));
         return changeAndReport([&]() -> std::string {
             for (const int id : ids) {
-                const auto& rows = logic.rows(spec.direction);
+                const auto& rows = logic.rows(args.direction);
                 for (std::size_t i = 0; i < rows.size(); ++i)
                     if (rows[i].id == id) {
                         const int row = static_cast<int>(i);
@@ -207,9 +207,9 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
         CAutoRoutingLogic logic(s, sink, questions);
         logicSink = &logic;
         if (o.verb == CtlVerb::DanteRoute) {
-            const CtlDanteSpec spec = danteSpecOf(o.verb, o.words);
+            const CtlDanteArgs args = danteArgsOf(o.verb, o.words);
             return changeAndReport(
-                [&] { return logic.connect(spec.y, spec.sourceHost, spec.x, "").message; });
+                [&] { return logic.connect(args.y, args.sourceHost, args.x, "").message; });
         }
         logic.opened();
         if (const int rc = settle(); rc != kExitOk)
@@ -217,13 +217,13 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
         if (o.verb == CtlVerb::DanteRoutes)
             return listed(danteRoutesText(logic),
                           [&](CJsonWriter& out) { writeDanteRoutesJson(out, logic); });
-        const CtlDanteSpec spec = danteSpecOf(o.verb, o.words);
+        const CtlDanteArgs args = danteArgsOf(o.verb, o.words);
         int row = -1;
         for (std::size_t i = 0; i < logic.rows().size(); ++i)
-            if (logic.rows()[i].channel == spec.x)
+            if (logic.rows()[i].channel == args.x)
                 row = static_cast<int>(i);
         if (row < 0)
-            return refused("destination channel " + std::to_string(spec.x) + " is not routed");
+            return refused("destination channel " + std::to_string(args.x) + " is not routed");
         return changeAndReport([&] { return logic.deleteRoutes({row}).message; });
     }
     case CtlVerb::Ppm:
@@ -233,8 +233,8 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
         CPpmLogic logic(s, sink, questions);
         logicSink = &logic;
         if (o.verb == CtlVerb::PpmCreate) {
-            const CtlPpmSpec spec = ppmSpecOf(o.verb, o.words);
-            return changeAndReport([&] { return logic.createWith(spec.create).message; });
+            const CtlPpmArgs args = ppmArgsOf(o.verb, o.words);
+            return changeAndReport([&] { return logic.createWith(args.create).message; });
         }
         logic.opened();
         if (const int rc = settle(); rc != kExitOk)
@@ -246,16 +246,16 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
                 return rc;
             return listed(ppmText(logic), [&](CJsonWriter& out) { writePpmJson(out, logic); });
         }
-        const CtlPpmSpec spec = ppmSpecOf(o.verb, o.words);
-        const int row = rowOf(logic.rows(), spec.id);
+        const CtlPpmArgs args = ppmArgsOf(o.verb, o.words);
+        const int row = rowOf(logic.rows(), args.id);
         if (row < 0)
-            return refused("there is no PPM stream " + std::to_string(spec.id));
+            return refused("there is no PPM stream " + std::to_string(args.id));
         if (o.verb == CtlVerb::PpmRemove)
             return changeAndReport([&] { return logic.removeSelected({row}).message; });
-        logic.quick().firstChannel = spec.firstChannel;
+        logic.quick().firstChannel = args.firstChannel;
         logic.quick().channels = kPpmSlots; // every slot of the stream
         return changeAndReport([&] {
-            return (spec.firstChannel == 0 ? logic.deassignChannels({row})
+            return (args.firstChannel == 0 ? logic.deassignChannels({row})
                                            : logic.assignChannels({row}))
                 .message;
         });

@@ -140,8 +140,8 @@ std::optional<std::string> ipRoutingOperandProblem(CtlVerb verb,
     }
 }
 
-CtlFlowSpec flowSpecOf(CtlVerb verb, const std::vector<std::string>& w) {
-    CtlFlowSpec s;
+CtlFlowArgs flowArgsOf(CtlVerb verb, const std::vector<std::string>& w) {
+    CtlFlowArgs s;
     s.direction = w.at(0) == "tx" ? FlowDirection::Tx : FlowDirection::Rx;
     if (verb == CtlVerb::FlowDelete) {
         s.all = w.at(1) == "all";
@@ -160,8 +160,8 @@ CtlFlowSpec flowSpecOf(CtlVerb verb, const std::vector<std::string>& w) {
     return s;
 }
 
-CtlDanteSpec danteSpecOf(CtlVerb verb, const std::vector<std::string>& w) {
-    CtlDanteSpec s;
+CtlDanteArgs danteArgsOf(CtlVerb verb, const std::vector<std::string>& w) {
+    CtlDanteArgs s;
     s.x = numberOf(w.at(0));
     if (verb == CtlVerb::DanteRoute) {
         s.sourceHost = w.at(1);
@@ -170,8 +170,8 @@ CtlDanteSpec danteSpecOf(CtlVerb verb, const std::vector<std::string>& w) {
     return s;
 }
 
-CtlPpmSpec ppmSpecOf(CtlVerb verb, const std::vector<std::string>& w) {
-    CtlPpmSpec s;
+CtlPpmArgs ppmArgsOf(CtlVerb verb, const std::vector<std::string>& w) {
+    CtlPpmArgs s;
     s.id = static_cast<std::uint32_t>(numberOf(w.at(0)));
     if (verb == CtlVerb::PpmAssign)
         s.firstChannel = numberOf(w.at(1));

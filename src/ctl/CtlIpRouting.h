@@ -19,7 +19,7 @@ std::optional<std::string> ipRoutingOperandProblem(CtlVerb verb,
                                                    const std::vector<std::string>& words);
 
 // The operands once they read.
-struct CtlFlowSpec {
+struct CtlFlowArgs {
     FlowDirection direction = FlowDirection::Tx;
     int id = 0; // delete: 0 with `all`
     bool all = false;
@@ -28,21 +28,21 @@ struct CtlFlowSpec {
     int port = 0;
     int latency = 0;
 };
-CtlFlowSpec flowSpecOf(CtlVerb verb, const std::vector<std::string>& words);
+CtlFlowArgs flowArgsOf(CtlVerb verb, const std::vector<std::string>& words);
 
-struct CtlDanteSpec {
+struct CtlDanteArgs {
     int x = 0;
     std::string sourceHost;
     int y = 0;
 };
-CtlDanteSpec danteSpecOf(CtlVerb verb, const std::vector<std::string>& words);
+CtlDanteArgs danteArgsOf(CtlVerb verb, const std::vector<std::string>& words);
 
-struct CtlPpmSpec {
+struct CtlPpmArgs {
     std::uint32_t id = 0;
     PpmCreateSettings create;
     int firstChannel = 0; // assign: 0 clears every slot
 };
-CtlPpmSpec ppmSpecOf(CtlVerb verb, const std::vector<std::string>& words);
+CtlPpmArgs ppmArgsOf(CtlVerb verb, const std::vector<std::string>& words);
 
 // What `flows`, `dante routes` and `ppm` print.
 std::string flowsText(const CFlowLogic& flows);

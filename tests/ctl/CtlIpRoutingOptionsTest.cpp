@@ -37,13 +37,13 @@ TEST(CtlIpRoutingOptions, CommandsAndTheirOperands) {
     }
 
     const CtlParse create = parse({"flow", "create", "10.0.1.20", "rx", "4", "2", "14529", "700"});
-    const CtlFlowSpec flow = flowSpecOf(CtlVerb::FlowCreate, create.options->words);
+    const CtlFlowArgs flow = flowArgsOf(CtlVerb::FlowCreate, create.options->words);
     EXPECT_EQ(flow.direction, FlowDirection::Rx);
     EXPECT_EQ(flow.id, 4);
     EXPECT_EQ(flow.port, 14529);
     EXPECT_EQ(flow.latency, 700);
     const CtlParse ppm = parse({"ppm", "create", "10.0.1.20", "7", "10.0.0.152", "10100", "16"});
-    const CtlPpmSpec stream = ppmSpecOf(CtlVerb::PpmCreate, ppm.options->words);
+    const CtlPpmArgs stream = ppmArgsOf(CtlVerb::PpmCreate, ppm.options->words);
     EXPECT_EQ(stream.create.channels, 16);
     EXPECT_EQ(stream.create.rate, 50) << "the default rate";
 }
