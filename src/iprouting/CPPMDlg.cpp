@@ -93,6 +93,7 @@ CPPMDlg::CPPMDlg(CPpmLogic& logic, QWidget* parent)
     for (int c = 0; c < 7; ++c)
         m_streams->setColumnReadOnly(c, true);
     m_streams->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_streams->horizontalHeader()->setStretchLastSection(true);
     m_streams->setMinimumSize(560, 160);
     m_assignment->setObjectName(QStringLiteral("assignment"));
     m_assignment->addColumn(QStringLiteral("Stream ID"));

@@ -28,6 +28,7 @@ void refillList(CListCtrlEx* list, const QList<QStringList>& rows,
         if (selected.count(userData[static_cast<std::size_t>(i)]) != 0)
             list->selectRow(i);
     }
+    list->resizeColumnsToContents();
 }
 
 QSpinBox* rangedField(QWidget* parent, const char* objectName, int lo, int hi, int value) {
