@@ -101,8 +101,8 @@ constexpr Addressing kAddressing[] = {
     plain(C::glevdetthres, b(1, 0, 1), b(2, 1, kXpc)),
     plain(C::glevdetstate, b(1, 0, 1), b(2, 1, kXpc)),
     plain(C::glevdetstatus, b(1, 0, 1), b(2, 1, kXpc)),
-    plain(C::gppmchn, b(2, 1, 64)),
-    plain(C::gppmextchn, b(2, 1, 64)),
+    plain(C::gppmchn, b(2, 1, 255)),
+    plain(C::gppmextchn, b(2, 1, 255)),
     onCard(kAd, C::gadbrdtype),
     onCard(kAd, C::gadinpmode, b(2, 1, 8)),
     onCard(kAd, C::gadmiclevel, b(2, 1, 8)),
@@ -517,9 +517,10 @@ DeviceMessage CFrameModel::defaultValue(CommandId get, const DeviceMessage& addr
     case C::glatencyip: v.setI(9, p.ipLatency); break;
     case C::gframeip: v.setI(9, p.ipFrameSize); break;
     case C::grxportrng:
-        v.setI(1, 5004);
-        v.setI(2, 5100);
+        v.setI(1, p.ipRxPortFirst);
+        v.setI(2, p.ipRxPortLast);
         break;
+    case C::gautorouteip: v.setI(1, p.ipAutoRouting); break;
     case C::gadbrdtype: v.setI(3, 1); break;
     case C::gcifmode: v.setI(2, 1); break;
     case C::gmaster: v.setI(1, p.panel.master); break;
@@ -729,6 +730,11 @@ Outcome CFrameModel::handle(const DeviceMessage& request, std::string_view progr
     case C::error: return handleService(request, programText);
     case C::sboardinfo: return handleBoardInfo(request);
     case C::sperformip: return handlePerform(request);
+    case C::scrtxflow:
+    case C::scrrxflow: return handleFlow(request);
+    case C::stxflowslot:
+    case C::srxflowslot: return handleFlowSlot(request);
+    case C::scrossip: return handleRoute(request);
     default: break;
     }
     const std::string_view keyword = keywordOf(id);
@@ -921,6 +927,92 @@ Outcome CFrameModel::handlePerform(const DeviceMessage& request) {
     return out;
 }
 
+Outcome CFrameModel::refuse(const DeviceMessage& request, std::int32_t status) const {
+    Outcome out;
+    out.replies.push_back(reply(errorReply(request, status)));
+    return out;
+}
+
+// Why the module would not make the flow a "scrtxflow"/"scrrxflow" with
+// slots asks for, or 0.
+std::int32_t CFrameModel::flowProblem(const DeviceMessage& request) const {
+    const bool tx = request.command == C::scrtxflow;
+    const CommandId get = tx ? C::gcrtxflow : C::gcrrxflow;
+    const std::int32_t id = request.i(1);
+    const std::int32_t port = tx ? request.i(7) : request.i(3);
+    if (request.i(2) > 8 || port < 1 || port > 65535)
+        return kStatusOutOfRange;
+    if (tx && !isDottedQuad(request.text(3, 16)))
+        return kStatusOutOfRange;
+    if (!tx) {
+        const DeviceMessage range = current(C::grxportrng, {});
+        if (port < range.i(1) || port > range.i(2))
+            return kStatusOutOfRange;
+        if (request.i(4) < 0 || request.i(4) > current(C::gmaxlatencyip, {}).i(9))
+            return kStatusOutOfRange;
+    }
+    for (std::int32_t other = 1; other <= 32; ++other) {
+        const DeviceMessage flow = current(get, addressed({other}));
+        if (flow.i(2) <= 0)
+            continue;
+        if (other == id || (tx ? flow.i(7) : flow.i(3)) == port)
+            return kStatusInUse;
+    }
+    return 0;
+}
+
+// A flow is made once and deleted with 0 slots; a deleted flow forgets its slots.
+Outcome CFrameModel::handleFlow(const DeviceMessage& request) {
+    const bool tx = request.command == C::scrtxflow;
+    const CommandId get = tx ? C::gcrtxflow : C::gcrrxflow;
+    const CommandId slotGet = tx ? C::gtxflowslot : C::grxflowslot;
+    std::int32_t status = checkAddress(get, request);
+    if (status == 0 && request.i(2) > 0)
+        status = flowProblem(request);
+    if (status != 0)
+        return refuse(request, status);
+    if (request.i(2) > 0)
+        return handleSet(request, get);
+
+    Outcome out;
+    m_values.erase(keyOf(get, request));
+    for (std::int32_t slot = 0; slot < 8; ++slot)
+        m_values.erase(keyOf(slotGet, addressed({request.i(1), slot})));
+    out.announcements.push_back(messageLine(get, request));
+    DeviceMessage r = request;
+    r.flags = FlagReply;
+    r.status = 0;
+    out.replies.push_back(reply(r));
+    return out;
+}
+
+Outcome CFrameModel::handleFlowSlot(const DeviceMessage& request) {
+    const bool tx = request.command == C::stxflowslot;
+    const DeviceMessage flow = current(tx ? C::gcrtxflow : C::gcrrxflow, addressed({request.i(1)}));
+    const std::int32_t channel = request.i(3);
+    if (request.i(2) >= flow.i(2) || channel < 0 || channel > m_profile.crosspointCount())
+        return refuse(request, kStatusOutOfRange);
+    return handleSet(request, tx ? C::gtxflowslot : C::grxflowslot);
+}
+
+// Routes are the module's own business only while automatic routing is on.
+// The source channel travels as two digits; an empty one removes the route.
+Outcome CFrameModel::handleRoute(const DeviceMessage& request) {
+    if (const std::int32_t status = checkAddress(C::gcrossip, request); status != 0)
+        return refuse(request, status);
+    if (current(C::gautorouteip, {}).i(1) == 0)
+        return refuse(request, kStatusNotInThisMode);
+    const std::string_view source = request.text(10, 32);
+    if (!source.empty()) {
+        const bool digits = source.size() == 2 && source[0] >= '0' && source[0] <= '9' &&
+                            source[1] >= '0' && source[1] <= '9';
+        const int channel = digits ? (source[0] - '0') * 10 + (source[1] - '0') : 0;
+        if (channel < 1 || channel > 64 || request.text(18, 32).empty())
+            return refuse(request, kStatusOutOfRange);
+    }
+    return handleSet(request, C::gcrossip);
+}
+
 Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
     Outcome out;
     const CommandId id = request.command;
@@ -956,8 +1048,12 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
         return out;
     }
     case C::sppmcreate: {
-        if (stream == 0 || exists || m_ppmStreams.size() >= 32)
+        if (stream == 0 || exists || m_ppmStreams.size() >= 32 || request.i(2) < 1 ||
+            request.i(2) > 255)
             return fail(kStatusOutOfRange);
+        for (const auto& [other, info] : m_ppmStreams)
+            if (info.i(5) == request.i(5))
+                return fail(kStatusInUse); // one stream per port
         DeviceMessage info = request;
         info.command = C::gppminfo;
         m_ppmStreams[stream] = info;
@@ -970,6 +1066,7 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
         if (!exists)
             return fail(kStatusOutOfRange);
         DeviceMessage r = m_ppmStreams[stream];
+        r.setI(10, current(C::gppmenable, request).i(2)); // as switched since
         r.command = C::gppminfo;
         r.flags = FlagReply;
         r.status = 0;
@@ -996,6 +1093,34 @@ Outcome CFrameModel::handlePpm(const DeviceMessage& request) {
     default:
         if (!exists)
             return fail(kStatusOutOfRange);
+        if (id == C::sppmchn || id == C::sppmextchn) {
+            // Only the stream's own slots, and channels of one bank.
+            const std::int32_t slot = request.i(2);
+            if (slot < 1 || slot > m_ppmStreams[stream].i(2) || request.i(3) < 0 ||
+                request.i(3) > 2048)
+                return fail(kStatusOutOfRange);
+        }
+        if (id == C::sppmextchn || id == C::gppmextchn) {
+            // One slot table: the extended form reads and writes it in two
+            // banks of 2048 channels.
+            if (const std::int32_t status = checkAddress(C::gppmchn, request); status != 0)
+                return fail(status);
+            DeviceMessage v = current(C::gppmchn, request);
+            DeviceMessage r = request;
+            r.flags = FlagReply;
+            r.status = 0;
+            if (id == C::sppmextchn) {
+                v.setI(3, request.i(3) + (request.u(4) != 0 ? 2048 : 0));
+                store(C::gppmchn, v);
+                out.announcements.push_back(messageLine(C::gppmchn, request));
+            } else {
+                const std::int32_t channel = v.i(3);
+                r.setI(3, channel > 2048 ? channel - 2048 : channel);
+                r.setI(4, channel > 2048 ? 1 : 0);
+            }
+            out.replies.push_back(reply(r));
+            return out;
+        }
         return keywordOf(id).front() == 'g' ? handleGet(request)
                                             : handleSet(request, getPartnerOf(id));
     }

@@ -33,6 +33,8 @@ public:
     static constexpr std::int32_t kStatusNotInThisMode = 2;
     static constexpr std::int32_t kStatusProgramming = 3;
     static constexpr std::int32_t kStatusUnknown = 4;
+    static constexpr std::int32_t kStatusInUse =
+        5; // a flow ID or port another flow or stream holds
 
     explicit CFrameModel(FrameProfile profile);
 
@@ -117,6 +119,11 @@ private:
     Outcome handlePpm(const DeviceMessage& request);
     Outcome handleBoardInfo(const DeviceMessage& request);
     Outcome handlePerform(const DeviceMessage& request);
+    Outcome handleFlow(const DeviceMessage& request);
+    Outcome handleFlowSlot(const DeviceMessage& request);
+    Outcome handleRoute(const DeviceMessage& request);
+    std::int32_t flowProblem(const DeviceMessage& request) const;
+    Outcome refuse(const DeviceMessage& request, std::int32_t status) const;
 
     FrameProfile m_profile;
     std::map<Key, DeviceMessage> m_values;

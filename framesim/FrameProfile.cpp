@@ -443,6 +443,12 @@ bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
         ok = toInt(value, p.ipLock);
     else if (key == "ip-module.domain-state")
         ok = toInt(value, p.ipDomainState);
+    else if (key == "ip-module.auto-routing")
+        ok = toInt(value, p.ipAutoRouting);
+    else if (key == "ip-module.rx-port-first")
+        ok = toInt(value, p.ipRxPortFirst);
+    else if (key == "ip-module.rx-port-last")
+        ok = toInt(value, p.ipRxPortLast);
     else if (key == "system-delay")
         ok = toInt(value, p.systemDelay);
     else if (key == "rate-adapt-source")

@@ -124,6 +124,12 @@ struct FrameProfile {
     int ipLock = 0;          // non-zero: the module takes no settings from here
     int ipDomainState = 0;   // 1 or 2: the module belongs to a managed domain
 
+    // IP audio routing
+    int ipAutoRouting = 0; // "gautorouteip"
+    // "grxportrng": the ports Rx flows may listen on
+    int ipRxPortFirst = 14528;
+    int ipRxPortLast = 14591;
+
     std::string bindAddress = "127.0.0.2";
     std::uint16_t tcpPort = 10003;
     std::uint16_t telnetPort = 23;

@@ -146,6 +146,16 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::SettingsSave: return settingsSave(o);
     case CtlVerb::SettingsApply: return settingsApply(o);
     case CtlVerb::Cards: return cards(o);
+    case CtlVerb::Flows:
+    case CtlVerb::FlowCreate:
+    case CtlVerb::FlowDelete:
+    case CtlVerb::DanteRoutes:
+    case CtlVerb::DanteRoute:
+    case CtlVerb::DanteUnroute:
+    case CtlVerb::Ppm:
+    case CtlVerb::PpmCreate:
+    case CtlVerb::PpmRemove:
+    case CtlVerb::PpmAssign: return ipRouting(o);
     case CtlVerb::Flash: return flash(o);
     case CtlVerb::FlashJoin: return flashJoin(o);
     case CtlVerb::SetId: return setId(o);

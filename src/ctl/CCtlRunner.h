@@ -73,6 +73,8 @@ private:
                             std::string_view what);
     void printUnchanged(const CtlOptions& o, std::string_view text);
     int inputs(const CtlOptions& o);
+    // flows, flow create/delete, dante routes/route/unroute, ppm and its changes
+    int ipRouting(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

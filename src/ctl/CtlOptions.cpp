@@ -1,5 +1,6 @@
 #include "ctl/CtlOptions.h"
 
+#include "ctl/CtlIpRouting.h"
 #include "link/Ipv4.h"
 #include "main/DeviceState.h"
 #include "protocol/WireText.h"
@@ -73,7 +74,8 @@ enum class Operands {
     HostFiles,
     DirOut,
     HostIdName,
-    Addressing // HOST (or --serial SN), then --dhcp or ADDRESS MASK GATEWAY
+    Addressing, // HOST (or --serial SN), then --dhcp or ADDRESS MASK GATEWAY
+    HostWords // checked by ipRoutingOperandProblem
 };
 
 struct CommandSpec {
@@ -108,12 +110,26 @@ constexpr CommandSpec kCommands[] = {
     {"uptime", "", CtlVerb::Uptime, Operands::Host, "uptime HOST"},
     {"dump", "", CtlVerb::Dump, Operands::HostFile, "dump HOST FILE [--cards] [--mini] [--dante]"},
     {"inputs", "", CtlVerb::Inputs, Operands::Host, "inputs HOST [--watch]"},
+    {"flows", "", CtlVerb::Flows, Operands::Host, "flows HOST"},
+    {"flow", "create", CtlVerb::FlowCreate, Operands::HostWords,
+     "flow create HOST tx ID SLOTS ADDRESS PORT | rx ID SLOTS PORT LATENCY"},
+    {"flow", "delete", CtlVerb::FlowDelete, Operands::HostWords, "flow delete HOST tx|rx ID|all"},
+    {"dante", "routes", CtlVerb::DanteRoutes, Operands::Host, "dante routes HOST"},
+    {"dante", "route", CtlVerb::DanteRoute, Operands::HostWords,
+     "dante route HOST X SOURCE-HOST Y"},
+    {"dante", "unroute", CtlVerb::DanteUnroute, Operands::HostWords, "dante unroute HOST X"},
+    {"ppm", "create", CtlVerb::PpmCreate, Operands::HostWords,
+     "ppm create HOST ID ADDRESS PORT [CHANNELS [RATE]]"},
+    {"ppm", "remove", CtlVerb::PpmRemove, Operands::HostWords, "ppm remove HOST ID"},
+    {"ppm", "assign", CtlVerb::PpmAssign, Operands::HostWords, "ppm assign HOST ID FIRST"},
+    {"ppm", "", CtlVerb::Ppm, Operands::Host, "ppm HOST"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
     "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump, "
-    "inputs";
+    "inputs, flows, flow create, flow delete, dante routes, dante route, dante unroute, ppm, "
+    "ppm create, ppm remove, ppm assign";
 
 // What a frame takes as its ID and name.
 constexpr int kMaxDeviceId = 99;
@@ -249,8 +265,10 @@ CtlParse CParser::run() {
         return result;
     }
     if (command == nullptr) {
-        // Only "xpt" and "settings" have a second word.
-        const std::string words = first == "xpt" ? "save or load" : "show, save or apply";
+        const std::string words = first == "xpt"     ? "save or load"
+                                  : first == "flow"  ? "create or delete"
+                                  : first == "dante" ? "routes, route or unroute"
+                                                     : "show, save or apply";
         result.error = std::string(first) + " needs " + words +
                        (m_positional.size() > 1 ? ", not " + quoted(m_positional[1]) : "");
         return result;
@@ -513,6 +531,12 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
             return fail("LINE must not be empty");
         m_options.line = std::string(rest[0]);
         return true;
+    case Operands::HostWords:
+        for (const std::string_view word : rest)
+            m_options.words.emplace_back(word);
+        if (auto problem = ipRoutingOperandProblem(command.verb, m_options.words))
+            return fail(*problem + ": " + usageOf(command));
+        return true;
     }
     return true;
 }
@@ -732,6 +756,7 @@ Commands:
       window's "Save module HW/SW dump" does. Without any of the three, all
       of them are written.
       velmarctl dump 192.168.1.20 Modules.txt --cards --dante
+
   inputs HOST [--watch]
       Show the signal status of every main-board input and, on a 460, of
       the inputs of its SDI, AD, AES and MADI cards, as the Signal input
@@ -740,6 +765,44 @@ Commands:
       status changes until interrupted (Ctrl+C ends it with status 0).
       velmarctl inputs 192.168.1.20 --json
       velmarctl inputs 192.168.1.20 --watch
+
+  flows HOST
+      List the Tx and Rx flows of the frame's Dante module with their slot
+      channels, as "Manual IP routing control" lists them.
+      velmarctl flows 192.168.1.20 --json
+
+  flow create HOST tx ID SLOTS ADDRESS PORT
+  flow create HOST rx ID SLOTS PORT LATENCY
+      Create a flow (ID 1..32, 1..8 slots, port 14528..14591, latency in
+      us), checked and sent as the dialog's "Create" does; even slot counts
+      get their channels at once. Each reply is reported as confirmed,
+      refused or unanswered.
+      velmarctl flow create 192.168.1.20 tx 3 8 192.168.1.50 14530
+
+  flow delete HOST tx|rx ID|all
+      Delete one flow, or every flow of that direction.
+      velmarctl flow delete 192.168.1.20 rx all
+
+  dante routes HOST
+      List the automatic routes of the 64 destination channels.
+  dante route HOST X SOURCE-HOST Y
+      Route destination channel X (1..64) to channel Y (1..64) of the Dante
+      device SOURCE-HOST; automatic routing must be on.
+  dante unroute HOST X
+      Remove the route of destination channel X.
+      velmarctl dante route 192.168.1.20 3 studio-b 5
+
+  ppm HOST
+      List the PPM streams with their slot channels.
+  ppm create HOST ID ADDRESS PORT [CHANNELS [RATE]]
+      Create a stream (ID 1..65535, port 1000..65535, 2..255 channels,
+      default 64, rate 10..60000 ms, default 50).
+  ppm remove HOST ID
+      Remove a stream.
+  ppm assign HOST ID FIRST
+      Put channels FIRST, FIRST+1 ... on the stream's slots; FIRST 0
+      clears them.
+      velmarctl ppm assign 192.168.1.20 7 33
 
 Options:
   --json          Print JSON instead of text.

@@ -47,7 +47,18 @@ enum class CtlVerb {
     SetIp,
     Uptime,
     Dump,
-    Inputs
+    Inputs,
+    // IP audio routing
+    Flows,
+    FlowCreate,
+    FlowDelete,
+    DanteRoutes,
+    DanteRoute,
+    DanteUnroute,
+    Ppm,
+    PpmCreate,
+    PpmRemove,
+    PpmAssign
 };
 
 struct CtlRoute {
@@ -96,6 +107,8 @@ struct CtlOptions {
     bool dumpCards = false;
     bool dumpMini = false;
     bool dumpDante = false;
+    // flow, dante and ppm changes: the operands after HOST, checked when parsed
+    std::vector<std::string> words;
 };
 
 struct CtlParse {

@@ -9,4 +9,5 @@ target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CardsReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MessageText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FlashProgress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlIpRouting.cpp
 )

@@ -2,6 +2,9 @@
 
 #include "VelmarVersion.h"
 #include "controls/FileDialogs.h"
+#include "iprouting/CAutoIPDlg.h"
+#include "iprouting/CFlowDlg.h"
+#include "iprouting/CPPMDlg.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
@@ -510,6 +513,9 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
         m_window.openXyDialog();
     else if (commandId == devcmd::kHwConfiguration)
         m_window.openHwConfDialog();
+    else if (commandId == devcmd::kManualIpRouting || commandId == devcmd::kAutoIpRouting ||
+             commandId == devcmd::kPpmStreams)
+        m_window.openIpRoutingDialog(commandId);
     else if (commandId == devcmd::kFirmwareUpdate)
         runFlashDialog(m_window.m_engine, &m_window, [this] {
             removeConnectedRow();
@@ -560,6 +566,19 @@ void CZarvoDlg::openAdminDialog(int commandId) {
         status = runModuleDump(m_engine, this);
     if (!status.empty())
         statusMessage(status);
+}
+
+void CZarvoDlg::openIpRoutingDialog(int commandId) {
+    // The flow dialog refuses destinations that are frames of the device list.
+    std::vector<std::string> listed;
+    for (const KnownDevice& row : m_devices.rows())
+        listed.emplace_back(bareAddress(row.address));
+    if (commandId == devcmd::kManualIpRouting)
+        runFlowDialog(m_engine, *this, std::move(listed), this);
+    else if (commandId == devcmd::kAutoIpRouting)
+        runAutoIpDialog(m_engine, *this, this);
+    else if (commandId == devcmd::kPpmStreams)
+        runPpmDialog(m_engine, *this, this);
 }
 
 void CZarvoDlg::openHwConfDialog() { runHwConfDialog(m_engine, *this, this); }

@@ -73,6 +73,8 @@ public:
     void removeRow(int row);
     void openXyDialog();
     void openHwConfDialog();
+    // "Manual IP routing control", "Automatic IP routing control", "PPM streams".
+    void openIpRoutingDialog(int commandId);
     void openSettingsDialog();
     // Administration: network settings for a list row (-1: the connected
     // frame), ID and name, PSU and FAN, operational time, the module dump.

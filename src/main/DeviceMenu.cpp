@@ -138,6 +138,9 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kNetworkSettings - devcmd::kFirst);
     wired.set(devcmd::kIdSettings - devcmd::kFirst);
     wired.set(devcmd::kOperationalTime - devcmd::kFirst);
+    wired.set(devcmd::kManualIpRouting - devcmd::kFirst);
+    wired.set(devcmd::kAutoIpRouting - devcmd::kFirst);
+    wired.set(devcmd::kPpmStreams - devcmd::kFirst);
     return wired;
 }
 

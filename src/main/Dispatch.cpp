@@ -671,6 +671,11 @@ void storeIpAudioP9(const In& in) {
 }
 
 void onPerform(const In& in) {
+    // A refusal reaches the open dialog, which says so; the stored values stay.
+    if (in.m.status != 0) {
+        forward(in.c.dialogs.autoIpRouting, in);
+        return;
+    }
     in.settings().ipAudio.latency = in.m.i(9);
     in.settings().ipAudio.frameSize = in.m.i(10);
     forward(in.c.dialogs.autoIpRouting, in);
@@ -705,8 +710,9 @@ void onRxFlow(const In& in) {
         r = RxFlow{};
     else
         r = {flow, in.m.i(2), in.m.i(3), in.m.i(4)};
-    if (!setForm)
-        forward(in.c.dialogs.manualIpRouting, in);
+    // The set form too: the open dialog lists (or drops) the flow it just
+    // created or deleted, as it does for Tx flows.
+    forward(in.c.dialogs.manualIpRouting, in);
     if (in.m.i(2) == 0)
         in.c.view.ipFlowListChanged(false);
 }
@@ -900,9 +906,9 @@ constexpr Row kRows[] = {
     {C::sautorouteip, H, onAutoRoute},
     {C::gframeip, H, storeIpAudioP9<&IpAudioSettings::frameSize>},
     {C::glatencyip, H, storeIpAudioP9<&IpAudioSettings::latency>},
-    {C::sperformip, I, onPerform},
+    {C::sperformip, H, onPerform},
     {C::gcrossip, I, onCrossIp},
-    {C::scrossip, I, onCrossIp},
+    {C::scrossip, H, onCrossIp},
     {C::gcrtxflow, I, onTxFlow},
     {C::scrtxflow, H, onTxFlow},
     {C::gcrrxflow, I, onRxFlow},
@@ -913,14 +919,14 @@ constexpr Row kRows[] = {
     {C::srxflowslot, H, onFlowSlot<false>},
     {C::grxportrng, H, onRxPortRange},
     {C::gppmchn, I, onPpm},
-    {C::sppmchn, I, onPpm},
+    {C::sppmchn, H, onPpm},
     {C::gppmextchn, I, onPpm},
-    {C::sppmextchn, I, onPpm},
+    {C::sppmextchn, H, onPpm},
     {C::gppmenable, I, onPpm},
-    {C::sppmenable, I, onPpm},
+    {C::sppmenable, H, onPpm},
     {C::gppminfo, I, onPpm},
-    {C::sppmcreate, I, onPpm},
-    {C::sppmdelete, I, onPpm},
+    {C::sppmcreate, H, onPpm},
+    {C::sppmdelete, H, onPpm},
     {C::lppmid, I, onPpmIdList},
     // control panel unit
     // (a refused set reaches the dialog too, so it can say so)

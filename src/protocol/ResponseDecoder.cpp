@@ -294,15 +294,20 @@ bool CResponseDecoder::readList(DeviceMessage& m, int fixedCount) {
     };
 
     if (spec->table == ListTable::PpmIds) {
-        if (m_argCount < 1 || m_argCount > kPpmIdEntries + 1)
-            return true;
+        // Every reply replaces the whole table: an empty list means the frame
+        // has no streams left, and a list that does not read leaves no ids
+        // behind that somebody could still ask about.
         m_ppmIds.fill(0);
+        if (m_argCount > kPpmIdEntries + 1)
+            return false;
         for (int i = 0; i < m_argCount && i < kPpmIdEntries; ++i) {
             const std::string_view token = m_args[static_cast<std::size_t>(i)];
-            if (token.front() == '*')
+            if (!token.empty() && token.front() == '*')
                 break;
-            if (!parseUnsignedToken(token, m_ppmIds[static_cast<std::size_t>(i)]))
+            if (!parseUnsignedToken(token, m_ppmIds[static_cast<std::size_t>(i)])) {
+                m_ppmIds.fill(0);
                 return false;
+            }
         }
         return true;
     }

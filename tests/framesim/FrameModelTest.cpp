@@ -273,6 +273,81 @@ TEST_F(FrameModelTest, PpmStreamsLiveFromCreateToDelete) {
     EXPECT_EQ(ask("?gppmenable,1"), ":gppmenable,1,1");
 }
 
+TEST_F(FrameModelTest, PpmStreamsRefuseATakenPortAndForeignSlots) {
+    ASSERT_EQ(decode(ask("&sppmcreate,'10.0.0.152',10100,1,4,50,0")).status, 0);
+    EXPECT_EQ(decode(ask("&sppmcreate,'10.0.0.152',10100,2,4,50,0")).status,
+              CFrameModel::kStatusInUse);
+    EXPECT_EQ(decode(ask("&sppmcreate,'10.0.0.152',10101,2,256,50,0")).status,
+              CFrameModel::kStatusOutOfRange);
+    EXPECT_EQ(ask("&sppmchn,1,4,2048"), ":sppmchn,0,1,4,2048");
+    EXPECT_EQ(ask("?gppmchn,1,4"), ":gppmchn,0,1,4,2048");
+    EXPECT_EQ(decode(ask("&sppmchn,1,5,7")).status, CFrameModel::kStatusOutOfRange)
+        << "the stream has 4 slots";
+    EXPECT_EQ(decode(ask("&sppmchn,1,0,7")).status, CFrameModel::kStatusOutOfRange);
+    EXPECT_EQ(decode(ask("&sppmchn,1,1,2049")).status, CFrameModel::kStatusOutOfRange);
+    EXPECT_EQ(ask("?gppmextchn,1,4"), ":gppmextchn,0,1,4,2048,0") << "one slot table";
+    EXPECT_EQ(ask("&sppmextchn,1,3,5,1"), ":sppmextchn,0,1,3,5,1");
+    EXPECT_EQ(ask("?gppmchn,1,3"), ":gppmchn,0,1,3,2053");
+    EXPECT_EQ(ask("?gppmextchn,1,3"), ":gppmextchn,0,1,3,5,1");
+    EXPECT_EQ(ask("&sppmenable,1,1"), ":sppmenable,0,1,1");
+    EXPECT_EQ(ask("?gppminfo,1"), ":gppminfo,0,1,'10.0.0.152',10100,4,50,0,1")
+        << "the info carries the enable flag as switched";
+}
+
+TEST_F(FrameModelTest, FlowsLiveFromCreateToDeleteAndRefuseWhatIsTaken) {
+    EXPECT_EQ(ask("?grxportrng"), ":grxportrng,0,14528,14591");
+    EXPECT_EQ(ask("?gcrtxflow,3"), ":gcrtxflow,0,3,0,'',0");
+    EXPECT_EQ(ask("&scrtxflow,3,2,'10.0.9.1',14528"), ":scrtxflow,0,3,2,'10.0.9.1',14528");
+    EXPECT_EQ(ask("?gcrtxflow,3"), ":gcrtxflow,0,3,2,'10.0.9.1',14528");
+    EXPECT_EQ(ask("&stxflowslot,3,1,18"), ":stxflowslot,0,3,1,18");
+    EXPECT_EQ(ask("?gtxflowslot,3,1"), ":gtxflowslot,0,3,1,18");
+
+    struct Refusal {
+        const char* request;
+        std::int32_t status;
+    };
+    const Refusal refusals[] = {
+        {"&scrtxflow,3,2,'10.0.9.2',14530", CFrameModel::kStatusInUse}, // the ID
+        {"&scrtxflow,4,2,'10.0.9.2',14528", CFrameModel::kStatusInUse}, // the port
+        {"&scrtxflow,4,9,'10.0.9.2',14530", CFrameModel::kStatusOutOfRange},
+        {"&scrtxflow,4,2,'10.0.9',14530", CFrameModel::kStatusOutOfRange},
+        {"&scrtxflow,33,2,'10.0.9.2',14530", CFrameModel::kStatusOutOfRange},
+        {"&stxflowslot,3,2,5", CFrameModel::kStatusOutOfRange},        // slot 2 of 2
+        {"&stxflowslot,4,0,5", CFrameModel::kStatusOutOfRange},        // no flow 4
+        {"&scrrxflow,1,2,14600,500", CFrameModel::kStatusOutOfRange},  // outside the range
+        {"&scrrxflow,1,2,14528,1001", CFrameModel::kStatusOutOfRange}, // above the maximum
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.request);
+        EXPECT_EQ(decode(ask(r.request)).status, r.status);
+    }
+    EXPECT_EQ(ask("?gcrtxflow,3"), ":gcrtxflow,0,3,2,'10.0.9.1',14528") << "nothing changed";
+
+    EXPECT_EQ(ask("&scrrxflow,1,2,14528,1000"), ":scrrxflow,0,1,2,14528,1000")
+        << "a Tx flow's port does not hold an Rx flow back";
+    const Outcome deleted = send("&scrtxflow,3,0,'10.0.9.1',14528");
+    ASSERT_EQ(deleted.replies.size(), 1u);
+    EXPECT_EQ(deleted.announcements.at(0), "!gcrtxflow,0,3,0,'',0\r");
+    EXPECT_EQ(ask("?gtxflowslot,3,1"), ":gtxflowslot,0,3,1,0") << "its slots went with it";
+    EXPECT_EQ(ask("&scrtxflow,4,2,'10.0.9.2',14528"), ":scrtxflow,0,4,2,'10.0.9.2',14528");
+}
+
+TEST_F(FrameModelTest, AutomaticRoutesNeedAutomaticRouting) {
+    EXPECT_EQ(decode(ask("&scrossip,3,'localhost','05','studio-b'")).status,
+              CFrameModel::kStatusNotInThisMode);
+    EXPECT_EQ(ask("&sautorouteip,1"), ":sautorouteip,0,1");
+    EXPECT_EQ(ask("&scrossip,3,'localhost','05','studio-b'"),
+              ":scrossip,0,3,'localhost','05','studio-b'");
+    EXPECT_EQ(ask("?gcrossip,3,'localhost'"), ":gcrossip,0,3,'localhost','05','studio-b'");
+    EXPECT_EQ(decode(ask("&scrossip,3,'localhost','65','studio-b'")).status,
+              CFrameModel::kStatusOutOfRange);
+    EXPECT_EQ(decode(ask("&scrossip,3,'localhost','5','studio-b'")).status,
+              CFrameModel::kStatusOutOfRange);
+    EXPECT_EQ(ask("&scrossip,3,'localhost','','studio-b'"),
+              ":scrossip,0,3,'localhost','','studio-b'");
+    EXPECT_EQ(ask("?gcrossip,3,'localhost'"), ":gcrossip,0,3,'localhost','','studio-b'");
+}
+
 TEST_F(FrameModelTest, FirmwareRecordsAreKeptAndAcknowledgedWithThePhase) {
     EXPECT_EQ(ask("&sprog,0"), ":sprog,0,0");
     EXPECT_EQ(send("&sprog,1", "S00F0000").replies.at(0), ":sprog,0,1\r");

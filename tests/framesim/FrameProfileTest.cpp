@@ -68,6 +68,22 @@ TEST(FrameProfile, ParsesSettingsOnTopOfAPreset) {
     EXPECT_EQ(p->faults.programReplyDelayMs, 40);
 }
 
+TEST(FrameProfile, IpRoutingKeys) {
+    std::string error;
+    const auto p = parseProfile("preset = 460\n"
+                                "module.2.version = 2.1.0.2\n"
+                                "ip-module.auto-routing = 1\n"
+                                "ip-module.rx-port-first = 14530\n"
+                                "ip-module.rx-port-last = 14540\n",
+                                error);
+    ASSERT_TRUE(p) << error;
+    EXPECT_EQ(p->versionNumber(), 2010002) << "offers manual IP routing";
+    EXPECT_EQ(p->ipAutoRouting, 1);
+    EXPECT_EQ(p->ipRxPortFirst, 14530);
+    EXPECT_EQ(p->ipRxPortLast, 14540);
+    EXPECT_FALSE(parseProfile("ip-module.rx-port-first = low\n", error));
+}
+
 TEST(FrameProfile, RejectsBadLinesWithTheirNumber) {
     std::string error;
     EXPECT_FALSE(parseProfile("name = A\nbogus = 1\n", error));

@@ -106,10 +106,10 @@ TEST(DeviceMenu, EntriesPerRowAndState) {
           "X-Y control ...",
           "---",
           "~Level detectors ...",
-          "~PPM streams ...",
+          "PPM streams ...",
           "---",
-          "~Manual IP routing control ...",
-          "~Automatic IP routing control ...",
+          "Manual IP routing control ...",
+          "Automatic IP routing control ...",
           "---",
           "Operational time ...",
           "---",
@@ -121,7 +121,7 @@ TEST(DeviceMenu, EntriesPerRowAndState) {
         {"version 2010003 offers only automatic IP routing",
          newIp,
          {"Close", "---", "Input status ...", "---", "~Channel labels ...", "~Gain settings ...",
-          "---", "~Automatic IP routing control ...", "---", "Operational time ...", "---",
+          "---", "Automatic IP routing control ...", "---", "Operational time ...", "---",
           "Firmware update ...", "Load recovery mode", "Clear settings", "---", "Restart"}},
     };
     for (const MenuRowCase& r : rows) {

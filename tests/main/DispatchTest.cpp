@@ -189,7 +189,10 @@ TEST(Dispatch, ErrorStatusIsIgnoredExceptWhereListed) {
         CommandId::gtotopertime, CommandId::gcuropertime, CommandId::gmaininpstatus,
         CommandId::gcross,       CommandId::glabel,       CommandId::ggain,
         CommandId::gsdirxstat,   CommandId::scrtxflow,    CommandId::scrrxflow,
-        CommandId::stxflowslot,  CommandId::srxflowslot};
+        CommandId::stxflowslot,  CommandId::srxflowslot,
+        // refusals of routing and PPM changes reach their open dialog, which says so
+        CommandId::scrossip, CommandId::sperformip, CommandId::sppmcreate, CommandId::sppmdelete,
+        CommandId::sppmchn, CommandId::sppmextchn, CommandId::sppmenable};
     for (const CommandId id : handled)
         EXPECT_EQ(dispatchErrorRule(id), OnError::Handle) << toIndex(id);
     for (const CommandId id : {CommandId::aliverequest, CommandId::error, CommandId::srestart,
@@ -672,12 +675,12 @@ TEST(Dispatch, IpAudio) {
              EXPECT_EQ(r.live().txFlows[3], TxFlow{});
              EXPECT_THAT(r.view.ipFlowRefills, ElementsAre(true));
          }},
-        {"scrrxflow with no channels clears and is not forwarded",
+        {"scrrxflow with no channels clears and reaches the flow dialog",
          {":gcrrxflow,0,4,2,1,1"},
          ":scrrxflow,0,4,0,0,0",
          [](DispatchRig& r) {
              EXPECT_EQ(r.live().rxFlows[4], RxFlow{});
-             EXPECT_EQ(r.dialog.received.size(), 1U);
+             EXPECT_EQ(r.dialog.received.size(), 2U) << "the dialog's list drops the flow too";
              EXPECT_THAT(r.view.ipFlowRefills, ElementsAre(false));
          },
          &DialogRegistry::manualIpRouting},
@@ -689,6 +692,15 @@ TEST(Dispatch, IpAudio) {
          {},
          ":srxflowslot,2,1,0,5",
          [](DispatchRig& r) { EXPECT_EQ(r.live().rxFlowSlots[1][0].channel, 5); }},
+        {"sperformip refused keeps the stored values and reaches the dialog",
+         {":sperformip,0,'M',64,1000"},
+         ":sperformip,2,'M',32,5000",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.s().ipAudio.latency, 1000);
+             EXPECT_EQ(r.s().ipAudio.frameSize, 64);
+             EXPECT_EQ(r.dialog.received.size(), 2U);
+         },
+         &DialogRegistry::autoIpRouting},
         {"sperformip",
          {},
          ":sperformip,0,'M',64,1000",
@@ -707,6 +719,10 @@ TEST(Dispatch, IpAudio) {
          [](DispatchRig& r) {
              EXPECT_THAT(r.link.take(), ElementsAre("?gppminfo,5", "?gppminfo,4294967295"));
          }},
+        {"lppmid without ids asks for nothing after a list with ids",
+         {":lppmid,0,5,6"},
+         ":lppmid,0",
+         [](DispatchRig& r) { EXPECT_THAT(r.link.take(), IsEmpty()); }},
         {"gppminfo goes to the PPM dialog",
          {},
          ":gppminfo,0,5,'S',1,2,3,4,1",

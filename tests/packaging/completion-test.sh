@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover dump flash flash-join inputs route routes send set-id set-ip settings status unroute uptime watch xpt"
+expect "velmarctl " "cards dante discover dump flash flash-join flow flows inputs ppm route routes send set-id set-ip settings status unroute uptime watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -37,6 +37,10 @@ expect "velmarctl xpt " "load save"
 expect "velmarctl --json xpt s" "save"
 expect "velmarctl xpt load 127.0.0.2 " "other.XPT presets show.xpt"
 expect "velmarctl settings " "apply save show"
+expect "velmarctl flow " "create delete"
+expect "velmarctl flow delete 127.0.0.2 " "rx tx"
+expect "velmarctl dante r" "route routes"
+expect "velmarctl ppm " "assign create remove"
 expect "velmarctl settings apply 127.0.0.2 " "presets studio.cfg"
 expect "velmarctl settings show 127.0.0.2 " ""
 expect "velmarctl status 127.0.0.2 " ""   # nothing more to say

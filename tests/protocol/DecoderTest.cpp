@@ -1,6 +1,7 @@
 #include "CodecTestSupport.h"
 #include "protocol/CommandTable.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -8,6 +9,7 @@ namespace velmar {
 namespace {
 
 using Column = CResponseDecoder::Column;
+using ::testing::Each;
 
 class Decoder : public ::testing::Test {
 protected:
@@ -362,8 +364,20 @@ TEST_F(Decoder, PpmIdList) {
     m = line(":lppmid,0,1\r");
     EXPECT_EQ(m_decoder.ppmIdList()[0], 1U);
     m = line(many + ",34\r");
-    EXPECT_EQ(m_decoder.ppmIdList()[0], 1U);
-    EXPECT_EQ(m_decoder.ppmIdList()[1], 0U) << "more than 33 tokens store nothing";
+    EXPECT_EQ(m.command, CommandId::InvalidReply) << "more ids than the table holds";
+    EXPECT_THAT(m_decoder.ppmIdList(), Each(0U)) << "no half stale table";
+}
+
+TEST_F(Decoder, PpmIdListThatEmptiesOrFailsLeavesNoStaleIds) {
+    line(":lppmid,0,5,6\r");
+    DeviceMessage m = line(":lppmid,0\r");
+    EXPECT_EQ(m.command, CommandId::lppmid);
+    EXPECT_THAT(m_decoder.ppmIdList(), Each(0U)) << "no ids: the frame has no streams";
+
+    line(":lppmid,0,5,6\r");
+    m = line(":lppmid,0,7,x\r");
+    EXPECT_EQ(m.command, CommandId::InvalidReply);
+    EXPECT_THAT(m_decoder.ppmIdList(), Each(0U));
 }
 
 TEST_F(Decoder, CopyOutHonoursTheLimits) {
