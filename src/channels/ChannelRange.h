@@ -1,0 +1,38 @@
+#pragma once
+
+#include "main/DeviceState.h"
+#include "protocol/DeviceMessage.h"
+
+#include <string>
+
+namespace velmar {
+
+// The channels the label, gain and level detector dialogs list: offset + 1 ..
+// count. A 461 outside service mode hides its first 512 channels (its card
+// bank is not routed there), so its lists start at 513.
+struct ChannelRange {
+    int offset = 0;
+    int count = 0;
+    bool noPhd = false;
+
+    int rows() const { return count > offset ? count - offset : 0; }
+    int channelOfRow(int row) const { return offset + row + 1; }
+    int rowOfChannel(int channel) const { return channel - offset - 1; }
+    bool listed(int channel) const { return channel > offset && channel <= count; }
+    // The PHD channels 529..592 cannot be set when the frame has no PHD ports.
+    bool blocked(int channel) const { return noPhd && channel >= 529 && channel <= 592; }
+};
+
+ChannelRange channelRangeOf(const DeviceState& state);
+
+// "CARD 1" .. "CARD 8", "AES", "PHD 1" ... for a 0-based channel index.
+std::string channelTypeName(int index);
+// The Type column: the type name, or "----" for a blocked PHD channel.
+std::string channelTypeCell(const ChannelRange& range, int channel);
+
+// "-3.05": sign, whole part and always two digits of hundredths.
+std::string gainText(DecimalValue value);
+// "-6.50", "-20": hundredths only when there are any.
+std::string levelText(DecimalValue value);
+
+} // namespace velmar
