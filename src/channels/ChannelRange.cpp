@@ -1,5 +1,6 @@
 #include "channels/ChannelRange.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <string_view>
@@ -48,6 +49,22 @@ ChannelRange channelRangeOf(const DeviceState& state) {
     range.offset = (state.family == kFamily461 && !state.serviceMode) ? 512 : 0;
     range.noPhd = state.noPhd();
     return range;
+}
+
+int keyMovedRow(int current, ListKey key, int rowCount) {
+    if (rowCount <= 0)
+        return -1;
+    const int last = rowCount - 1;
+    current = std::clamp(current, 0, last);
+    switch (key) {
+    case ListKey::Up: return std::max(0, current - 1);
+    case ListKey::Down: return std::min(last, current + 1);
+    case ListKey::PageUp: return std::max(0, current - kPageRows);
+    case ListKey::PageDown: return std::min(last, current + kPageRows);
+    case ListKey::Home: return 0;
+    case ListKey::End: return last;
+    }
+    return current;
 }
 
 std::string channelTypeName(int index) {

@@ -25,6 +25,13 @@ struct ChannelRange {
 
 ChannelRange channelRangeOf(const DeviceState& state);
 
+// The keys that move the selection in the channel lists. Page keys move 31
+// rows (one screen of the original list) and stop at the ends.
+enum class ListKey { Up, Down, PageUp, PageDown, Home, End };
+inline constexpr int kPageRows = 31;
+// The row a key moves to from `current`; -1 for an empty list.
+int keyMovedRow(int current, ListKey key, int rowCount);
+
 // "CARD 1" .. "CARD 8", "AES", "PHD 1" ... for a 0-based channel index.
 std::string channelTypeName(int index);
 // The Type column: the type name, or "----" for a blocked PHD channel.

@@ -1,6 +1,9 @@
 #include "main/CZarvoDlg.h"
 
 #include "VelmarVersion.h"
+#include "channels/CChnLabelDlg.h"
+#include "channels/CIOGainDlg.h"
+#include "channels/CLevDetDlg.h"
 #include "controls/FileDialogs.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
@@ -472,6 +475,12 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
         m_window.openXyDialog();
     else if (commandId == devcmd::kHwConfiguration)
         m_window.openHwConfDialog();
+    else if (commandId == devcmd::kChannelLabels)
+        runChannelLabelsDialog(m_window.m_engine, m_window, &m_window);
+    else if (commandId == devcmd::kGainSettings)
+        runGainDialog(m_window.m_engine, m_window, &m_window);
+    else if (commandId == devcmd::kLevelDetectors)
+        runLevelDetectorDialog(m_window.m_engine, m_window, &m_window);
     else if (commandId == devcmd::kFirmwareUpdate)
         runFlashDialog(m_window.m_engine, &m_window, [this] {
             removeConnectedRow();

@@ -133,6 +133,9 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kXyControl - devcmd::kFirst);
     wired.set(devcmd::kHwConfiguration - devcmd::kFirst);
     wired.set(devcmd::kFirmwareUpdate - devcmd::kFirst);
+    wired.set(devcmd::kChannelLabels - devcmd::kFirst);
+    wired.set(devcmd::kGainSettings - devcmd::kFirst);
+    wired.set(devcmd::kLevelDetectors - devcmd::kFirst);
     return wired;
 }
 
