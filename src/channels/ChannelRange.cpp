@@ -1,5 +1,7 @@
 #include "channels/ChannelRange.h"
 
+#include "protocol/ChannelNames.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -80,6 +82,15 @@ std::string channelTypeName(int index) {
 
 std::string channelTypeCell(const ChannelRange& range, int channel) {
     return range.blocked(channel) ? "----" : channelTypeName(channel - 1);
+}
+
+std::string labelledChannelName(int channel, std::string_view label) {
+    std::string name = channelDisplayName(channel);
+    if (!label.empty()) {
+        name += "  ";
+        name += label;
+    }
+    return name;
 }
 
 std::string gainText(DecimalValue value) { return decimalText(value, true); }

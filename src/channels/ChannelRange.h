@@ -4,6 +4,7 @@
 #include "protocol/DeviceMessage.h"
 
 #include <string>
+#include <string_view>
 
 namespace velmar {
 
@@ -36,6 +37,9 @@ int keyMovedRow(int current, ListKey key, int rowCount);
 std::string channelTypeName(int index);
 // The Type column: the type name, or "----" for a blocked PHD channel.
 std::string channelTypeCell(const ChannelRange& range, int channel);
+
+// A channel's name with its label beside it when it has one: "AES  01  Kick".
+std::string labelledChannelName(int channel, std::string_view label);
 
 // "-3.05": sign, whole part and always two digits of hundredths.
 std::string gainText(DecimalValue value);

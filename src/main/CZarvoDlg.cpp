@@ -475,9 +475,10 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
         m_window.openXyDialog();
     else if (commandId == devcmd::kHwConfiguration)
         m_window.openHwConfDialog();
-    else if (commandId == devcmd::kChannelLabels)
+    else if (commandId == devcmd::kChannelLabels) {
         runChannelLabelsDialog(m_window.m_engine, m_window, &m_window);
-    else if (commandId == devcmd::kGainSettings)
+        m_window.crosspointListChanged(); // the lists show the new labels
+    } else if (commandId == devcmd::kGainSettings)
         runGainDialog(m_window.m_engine, m_window, &m_window);
     else if (commandId == devcmd::kLevelDetectors)
         runLevelDetectorDialog(m_window.m_engine, m_window, &m_window);

@@ -390,6 +390,10 @@ void onLabel(const In& in) {
         return;
     label->assign(in.m.text(3, 17));
     forward(in.c.dialogs.channelLabels, in);
+    // An output's label shows in its crosspoint row; input labels show when
+    // the labels dialog closes, rather than redrawing every row per label.
+    if (in.m.i(1) != 0)
+        in.c.view.crosspointRowChanged(in.m.i(2));
 }
 
 void onLabelList(const In& in) {
