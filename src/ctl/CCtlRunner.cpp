@@ -146,6 +146,10 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::Cards: return cards(o);
     case CtlVerb::Flash: return flash(o);
     case CtlVerb::FlashJoin: return flashJoin(o);
+    case CtlVerb::LabelsGet:
+    case CtlVerb::LabelsSet:
+    case CtlVerb::LabelsImport:
+    case CtlVerb::LabelsExport: return labels(o);
     }
     return kExitUsage;
 }

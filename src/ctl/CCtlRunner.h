@@ -61,6 +61,17 @@ private:
     int changeCards(const CtlOptions& o, CardMake make);
     int flash(const CtlOptions& o);
     int flashJoin(const CtlOptions& o);
+    int labels(const CtlOptions& o);
+    int labelsGet(const CtlOptions& o);
+    int labelsSet(const CtlOptions& o);
+    int labelsImport(const CtlOptions& o);
+    int labelsExport(const CtlOptions& o);
+    // Connects and reads every listed channel's labels into the session's state.
+    int readLabels(const CtlOptions& o);
+    // Sends a run of requests with a bounded number in flight; each wait for
+    // the next answer is bounded by timeoutMs. Done, or why the run stopped.
+    CCtlSession::Wait runRequests(class CRequestRun& run, std::vector<DeviceMessage> requests,
+                                  int timeoutMs);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

@@ -42,7 +42,11 @@ enum class CtlVerb {
     SettingsApply,
     Cards,
     Flash,
-    FlashJoin
+    FlashJoin,
+    LabelsGet,
+    LabelsSet,
+    LabelsImport,
+    LabelsExport
 };
 
 struct CtlRoute {
@@ -78,6 +82,12 @@ struct CtlOptions {
     int timeoutMs = 5000;  // bound on each wait for the frame (connect, replies)
     int waitMs = 1000;     // discover only: how long to collect search replies
     bool progress = false; // flash: write progress (set by the caller for a terminal)
+    // labels
+    bool csv = false;                       // get: CSV on standard output
+    int channel = 0;                        // set: the channel
+    std::optional<std::string> inputLabel;  // set: --input TEXT
+    std::optional<std::string> outputLabel; // set: --output TEXT
+    bool skipInvalid = false; // import: send the valid rows of a file with refused rows
 };
 
 struct CtlParse {
