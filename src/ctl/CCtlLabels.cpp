@@ -79,6 +79,13 @@ int CCtlRunner::readLabels(const CtlOptions& o) {
     return kExitOk;
 }
 
+bool CCtlRunner::readLabelsQuietly(const CtlOptions& o) {
+    CRequestRun run(m_session->engine());
+    const CCtlSession::Wait wait =
+        runRequests(run, labelOpeningRequests(channelRangeOf(m_session->state())), o.timeoutMs);
+    return wait == CCtlSession::Wait::Done && run.confirmed() == run.total();
+}
+
 int CCtlRunner::labels(const CtlOptions& o) {
     switch (o.verb) {
     case CtlVerb::LabelsGet: return labelsGet(o);

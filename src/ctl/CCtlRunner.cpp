@@ -365,6 +365,9 @@ int CCtlRunner::routes(const CtlOptions& o) {
         return rc;
     if (!requireCrosspoints())
         return kExitFrame;
+    // The labels stand beside the channel names, as in the window's list.
+    if (!readLabelsQuietly(o))
+        fail(bareHost(o) + " did not report its labels; the routes are shown without them");
     if (o.json) {
         CJsonWriter out;
         writeRoutesJson(out, m_session->state());

@@ -68,6 +68,9 @@ private:
     int labelsExport(const CtlOptions& o);
     // Connects and reads every listed channel's labels into the session's state.
     int readLabels(const CtlOptions& o);
+    // On a connected session: reads the labels; false when the frame did not
+    // report them all (the link stays up either way).
+    bool readLabelsQuietly(const CtlOptions& o);
     // Sends a run of requests with a bounded number in flight; each wait for
     // the next answer is bounded by timeoutMs. Done, or why the run stopped.
     CCtlSession::Wait runRequests(class CRequestRun& run, std::vector<DeviceMessage> requests,
