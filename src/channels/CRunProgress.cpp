@@ -51,6 +51,8 @@ std::string runRequestsWithProgress(CPollingEngine& engine, std::vector<DeviceMe
         if (!run.running())
             loop.quit();
     });
+    // The loop ends as soon as the last answer is in, not at the next tick.
+    run.setOnFinished([&loop] { loop.quit(); });
     quiet.start();
     run.start(std::move(requests));
     if (run.running()) {

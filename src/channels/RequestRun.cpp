@@ -45,6 +45,8 @@ void CRequestRun::finishIfDone() {
     if (m_running && m_inFlight == 0 && (m_cancelled || m_next >= m_requests.size())) {
         m_running = false;
         m_progress = true;
+        if (m_onFinished)
+            m_onFinished();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "main/EngineInterfaces.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -49,6 +50,8 @@ public:
 
     // True once after a reply moved the run on; the shell redraws its progress.
     bool takeProgress();
+    // Called once when a run ends (all answered, cancelled and drained, or stalled).
+    void setOnFinished(std::function<void()> onFinished) { m_onFinished = std::move(onFinished); }
 
     void onDeviceMessage(const DeviceMessage& message, bool isReply,
                          const CResponseDecoder& decoder) override;
@@ -72,6 +75,7 @@ private:
     bool m_cancelled = false;
     bool m_progress = false;
     std::vector<std::string> m_refusalNotes;
+    std::function<void()> m_onFinished;
 };
 
 } // namespace velmar

@@ -78,6 +78,13 @@ TEST_F(Run, AStalledFrameEndsTheRun) {
 }
 
 TEST_F(Run, EmptyRunEndsAtOnce) {
+    int finished = 0;
+    run.setOnFinished([&finished] { ++finished; });
+    run.start({});
+    EXPECT_EQ(finished, 1);
+    run.start(labels(1));
+    confirm(1);
+    EXPECT_EQ(finished, 2) << "told once per run, when the last answer is in";
     run.start({});
     EXPECT_FALSE(run.running());
     EXPECT_TRUE(run.takeProgress());
