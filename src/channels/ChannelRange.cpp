@@ -95,6 +95,6 @@ std::string labelledChannelName(int channel, std::string_view label) {
 
 std::string gainText(DecimalValue value) { return decimalText(value, true); }
 
-std::string levelText(DecimalValue value) { return decimalText(value, false); }
+std::string detectorLevelText(DecimalValue value) { return decimalText(value, false); }
 
 } // namespace velmar

@@ -44,6 +44,6 @@ std::string labelledChannelName(int channel, std::string_view label);
 // "-3.05": sign, whole part and always two digits of hundredths.
 std::string gainText(DecimalValue value);
 // "-6.50", "-20": hundredths only when there are any.
-std::string levelText(DecimalValue value);
+std::string detectorLevelText(DecimalValue value);
 
 } // namespace velmar

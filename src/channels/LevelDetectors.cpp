@@ -126,9 +126,9 @@ const LevelDetector& CLevelDetectors::detector(DetectorSide side, int channel) c
 
 std::string CLevelDetectors::cellText(DetectorSide side, int channel) const {
     const LevelDetector& d = detector(side, channel);
-    return std::to_string(d.time1) + ", " + levelText(d.level1) + ", " + std::to_string(d.time2) +
-           ", " + levelText(d.level2) + ", " + std::to_string(d.state) + ", " +
-           std::to_string(d.status);
+    return std::to_string(d.time1) + ", " + detectorLevelText(d.level1) + ", " +
+           std::to_string(d.time2) + ", " + detectorLevelText(d.level2) + ", " +
+           std::to_string(d.state) + ", " + std::to_string(d.status);
 }
 
 void CLevelDetectors::rebuildRows() {

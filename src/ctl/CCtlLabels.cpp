@@ -1,7 +1,9 @@
-// velmarctl labels: the Channel labels dialog's reads and writes, and the
-// label file, without the window.
+// velmarctl labels, gains and levels: the channel dialogs' reads and writes,
+// and the label file, without the window.
 
+#include "channels/GainSettings.h"
 #include "channels/LabelCsv.h"
+#include "channels/LevelDetectors.h"
 #include "channels/RequestRun.h"
 #include "ctl/CCtlRunner.h"
 #include "ctl/JsonWriter.h"
@@ -296,6 +298,124 @@ int CCtlRunner::labelsImport(const CtlOptions& o) {
                                      std::to_string(o.timeoutMs) + " ms");
     disconnect();
     return run.refused() > 0 ? kExitFrame : kExitOk;
+}
+
+int CCtlRunner::gains(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    CGainSettings logic(m_session->state(), m_session->engine(), m_session->questions());
+    const ChannelRange range = logic.range();
+    // "lgain" is answered with its echo and then one "ggain" per channel.
+    std::vector<char> seen(static_cast<std::size_t>(2 * (kLabelChannels + 1)), 0);
+    int reported = 0;
+    m_session->setObserver([&](const DeviceMessage& m, bool isReply, const CResponseDecoder& d) {
+        logic.onDeviceMessage(m, isReply, d);
+        if (m.command == CommandId::ggain && m.status == 0 && range.listed(m.i(2))) {
+            char& flag =
+                seen[static_cast<std::size_t>((m.i(1) != 0 ? kLabelChannels + 1 : 0) + m.i(2))];
+            reported += flag == 0 ? 1 : 0;
+            flag = 1;
+        }
+    });
+    for (const DeviceMessage& m : gainOpeningRequests(range))
+        m_session->engine().sendRequest(m);
+    const int expected = 2 * range.rows();
+    const CCtlSession::Wait wait =
+        m_session->waitFor([&] { return reported == expected; }, o.timeoutMs);
+    m_session->setObserver(nullptr);
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, bareHost(o) + " reported " + std::to_string(reported) + " of " +
+                                     std::to_string(expected) + " gain settings within " +
+                                     std::to_string(o.timeoutMs) + " ms");
+    disconnect();
+    if (o.json) {
+        CJsonWriter out;
+        out.beginObject().key("gains").beginArray();
+        for (int row = 0; row < range.rows(); ++row) {
+            const int n = range.channelOfRow(row);
+            out.beginObject()
+                .field("channel", n)
+                .field("type", std::string_view(channelTypeCell(range, n)));
+            for (GainSide side : {GainSide::Input, GainSide::Output}) {
+                const GainSetting& g = logic.setting(side, n);
+                out.key(side == GainSide::Input ? "input" : "output")
+                    .beginObject()
+                    .field("gain", std::string_view(gainText(g.gain)))
+                    .field("phaseInverted", g.phase != 0)
+                    .field("muted", g.mute != 0)
+                    .endObject();
+            }
+            out.endObject();
+        }
+        out.endArray().endObject();
+        printJson(out.text());
+        return kExitOk;
+    }
+    std::string text = padded("CHANNEL", 9) + padded("TYPE", 8) + padded("INPUT", 9) +
+                       padded("PHASE", 10) + padded("MUTE", 6) + padded("OUTPUT", 9) +
+                       padded("PHASE", 10) + "MUTE\n";
+    for (int row = 0; row < range.rows(); ++row) {
+        const std::vector<std::string> cells = logic.rowTexts(row);
+        text += padded(cells[0], 9) + padded(cells[1], 8) + padded(cells[2], 9) +
+                padded(cells[3], 10) + padded(cells[4], 6) + padded(cells[5], 9) +
+                padded(cells[6], 10) + cells[7] + "\n";
+    }
+    print(text);
+    return kExitOk;
+}
+
+int CCtlRunner::levels(const CtlOptions& o) {
+    if (const int rc = connectAndSettle(o); rc != kExitOk)
+        return rc;
+    CLevelDetectors logic(m_session->state(), m_session->questions());
+    m_session->engine().dialogs().levelDetectors = &logic;
+    CRequestRun run(m_session->engine());
+    const CCtlSession::Wait wait =
+        runRequests(run, levelDetectorOpeningRequests(logic.range()), o.timeoutMs);
+    m_session->engine().dialogs().levelDetectors = nullptr;
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, bareHost(o) +
+                                     " did not answer the level detector requests within " +
+                                     std::to_string(o.timeoutMs) + " ms");
+    disconnect();
+    if (run.refused() > 0) {
+        fail(bareHost(o) + " refused " + std::to_string(run.refused()) + " of " +
+             std::to_string(run.total()) + " level detector requests; their values are not shown");
+        return kExitFrame;
+    }
+    const ChannelRange range = logic.range();
+    if (o.json) {
+        CJsonWriter out;
+        out.beginObject().key("levels").beginArray();
+        for (int n : logic.rows()) {
+            out.beginObject()
+                .field("channel", n)
+                .field("type", std::string_view(channelTypeCell(range, n)));
+            for (DetectorSide side : {DetectorSide::Input, DetectorSide::Output}) {
+                const LevelDetector& d = logic.detector(side, n);
+                out.key(side == DetectorSide::Input ? "input" : "output")
+                    .beginObject()
+                    .field("time1", d.time1)
+                    .field("level1", std::string_view(detectorLevelText(d.level1)))
+                    .field("time2", d.time2)
+                    .field("level2", std::string_view(detectorLevelText(d.level2)))
+                    .field("enabled", d.state != 0)
+                    .field("status", d.status)
+                    .endObject();
+            }
+            out.endObject();
+        }
+        out.endArray().endObject();
+        printJson(out.text());
+        return kExitOk;
+    }
+    std::string text = padded("CHANNEL", 9) + padded("TYPE", 8) + padded("INPUT", 34) + "OUTPUT\n";
+    for (int row = 0; row < static_cast<int>(logic.rows().size()); ++row) {
+        const std::vector<std::string> cells = logic.rowTexts(row);
+        text += padded(cells[0], 9) + padded(cells[1], 8) + padded(cells[2], 34) + cells[3] + "\n";
+    }
+    print(text);
+    return kExitOk;
 }
 
 } // namespace velmar

@@ -150,6 +150,8 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::LabelsSet:
     case CtlVerb::LabelsImport:
     case CtlVerb::LabelsExport: return labels(o);
+    case CtlVerb::Gains: return gains(o);
+    case CtlVerb::Levels: return levels(o);
     }
     return kExitUsage;
 }

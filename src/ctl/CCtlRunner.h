@@ -66,6 +66,8 @@ private:
     int labelsSet(const CtlOptions& o);
     int labelsImport(const CtlOptions& o);
     int labelsExport(const CtlOptions& o);
+    int gains(const CtlOptions& o);
+    int levels(const CtlOptions& o);
     // Connects and reads every listed channel's labels into the session's state.
     int readLabels(const CtlOptions& o);
     // On a connected session: reads the labels; false when the frame did not

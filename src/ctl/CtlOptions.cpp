@@ -103,12 +103,14 @@ constexpr CommandSpec kCommands[] = {
     {"labels", "import", CtlVerb::LabelsImport, Operands::HostFile,
      "labels import HOST FILE.csv [--dry-run] [--skip-invalid]"},
     {"labels", "export", CtlVerb::LabelsExport, Operands::HostFile, "labels export HOST FILE.csv"},
+    {"gains", "", CtlVerb::Gains, Operands::Host, "gains HOST"},
+    {"levels", "", CtlVerb::Levels, Operands::Host, "levels HOST"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
     "settings save, settings apply, cards, flash, flash-join, labels get, labels set, labels "
-    "import, labels export";
+    "import, labels export, gains, levels";
 
 std::string quoted(std::string_view word) {
     std::string out = "'";
@@ -688,6 +690,17 @@ Commands:
   labels export HOST FILE.csv
       Save every channel's labels as a label file.
       velmarctl labels export 192.168.1.20 labels.csv
+
+  gains HOST
+      List every channel's input and output gain, phase and mute, as the
+      Gain settings dialog does.
+      velmarctl gains 192.168.1.20 --json
+
+  levels HOST
+      List every channel's input and output level detector: time 1,
+      level 1, time 2, level 2, enable and status, as the Level detectors
+      dialog does.
+      velmarctl levels 192.168.1.20
 
 Options:
   --json          Print JSON instead of text.

@@ -46,7 +46,9 @@ enum class CtlVerb {
     LabelsGet,
     LabelsSet,
     LabelsImport,
-    LabelsExport
+    LabelsExport,
+    Gains,
+    Levels
 };
 
 struct CtlRoute {

@@ -18,8 +18,8 @@ TEST(GainTexts, SignWholeAndTwoDigitsOfHundredths) {
     EXPECT_EQ(gainText({false, 0, 0}), "0.00");
     EXPECT_EQ(gainText({false, 12, 99}), "12.99");
     EXPECT_EQ(gainText({false, 1, -7}), "1.07") << "a hostile frame's hundredths stay digits";
-    EXPECT_EQ(levelText({true, 6, 50}), "-6.50");
-    EXPECT_EQ(levelText({true, 20, 0}), "-20");
+    EXPECT_EQ(detectorLevelText({true, 6, 50}), "-6.50");
+    EXPECT_EQ(detectorLevelText({true, 20, 0}), "-20");
 }
 
 TEST(Gains, OpeningListsInputsThenOutputsOverTheListedChannels) {

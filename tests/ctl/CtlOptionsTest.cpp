@@ -383,7 +383,8 @@ TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
     for (const CtlVerb verb :
          {CtlVerb::Discover, CtlVerb::Status, CtlVerb::Routes, CtlVerb::Route, CtlVerb::Unroute,
           CtlVerb::XptSave, CtlVerb::XptLoad, CtlVerb::Watch, CtlVerb::Send, CtlVerb::Cards,
-          CtlVerb::LabelsGet, CtlVerb::LabelsSet, CtlVerb::LabelsImport, CtlVerb::LabelsExport})
+          CtlVerb::LabelsGet, CtlVerb::LabelsSet, CtlVerb::LabelsImport, CtlVerb::LabelsExport,
+          CtlVerb::Gains, CtlVerb::Levels})
         EXPECT_TRUE(exampled.contains(verb)) << "no example for verb " << static_cast<int>(verb);
 
     for (const char* usage :

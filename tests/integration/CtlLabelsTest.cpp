@@ -123,5 +123,47 @@ TEST_F(CtlLabels, SetSendsOnlyWhatDiffersAndReportsRefusals) {
     EXPECT_EQ(frame->model().label(0, 17), "Kick");
 }
 
+TEST_F(CtlLabels, GainsAndLevelsAreListedInTextAndJson) {
+    DeviceMessage gain;
+    gain.setI(1, 0);
+    gain.setI(2, 2);
+    gain.setDecimal(3, {true, 3, 5});
+    gain.setI(5, 1);
+    frame->model().store(CommandId::ggain, gain);
+    DeviceMessage thresholds;
+    thresholds.setI(1, 1);
+    thresholds.setI(2, 5);
+    thresholds.setDecimal(3, {true, 20, 0});
+    thresholds.setI(5, 10);
+    thresholds.setDecimal(6, {true, 6, 50});
+    thresholds.setI(8, 500);
+    frame->model().store(CommandId::glevdetthres, thresholds);
+
+    ASSERT_EQ(run({"gains", kFrame}), kExitOk) << err;
+    EXPECT_NE(out.find("\n2        CARD 1  -3.05    inverted  no    0.00     0         no\n"),
+              std::string::npos)
+        << out.substr(0, 400);
+    ASSERT_EQ(run({"gains", kFrame, "--json"}), kExitOk) << err;
+    const QJsonArray gains = json()["gains"].toArray();
+    ASSERT_EQ(gains.size(), 1536);
+    EXPECT_EQ(gains[1].toObject()["input"].toObject()["gain"].toString(), QStringLiteral("-3.05"));
+    EXPECT_TRUE(gains[1].toObject()["input"].toObject()["phaseInverted"].toBool());
+
+    ASSERT_EQ(run({"levels", kFrame}), kExitOk) << err;
+    EXPECT_NE(
+        out.find(
+            "\n5        CARD 1  0, 0, 0, 0, 0, 0                  10, -20, 500, -6.50, 0, 0\n"),
+        std::string::npos)
+        << out.substr(0, 600);
+    ASSERT_EQ(run({"levels", kFrame, "--json"}), kExitOk) << err;
+    const QJsonObject five = json()["levels"].toArray()[4].toObject();
+    EXPECT_EQ(five["output"].toObject()["level2"].toString(), QStringLiteral("-6.50"));
+    EXPECT_EQ(five["output"].toObject()["time2"].toInt(), 500);
+
+    frame->faults().unanswered.insert(CommandId::llevdetstatus);
+    EXPECT_EQ(run({"levels", kFrame, "--timeout", "300"}), kExitFrame);
+    EXPECT_NE(err.find("did not answer the level detector requests"), std::string::npos) << err;
+}
+
 } // namespace
 } // namespace velmar

@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover flash flash-join labels route routes send settings status unroute watch xpt"
+expect "velmarctl " "cards discover flash flash-join gains labels levels route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
