@@ -141,6 +141,24 @@ TEST_F(ChannelWindow, DefaultAllLabelsEveryChannelOnTheFrame) {
     EXPECT_EQ(window->engine().dialogs().requestRun, nullptr);
 }
 
+TEST_F(ChannelWindow, ARefusingFrameIsReportedAndKeepsItsLabels) {
+    store(CommandId::glabel, 0, 3, [](DeviceMessage& v) { v.setText(3, 17, "Kick"); });
+    frame->faults().refused[CommandId::slabel] = 2;
+    withDialog<CChnLabelDlg>(&runChannelLabelsDialog, [&](CChnLabelDlg& d) {
+        auto* list = d.findChild<CListCtrlEx*>(QStringLiteral("channelLabels"));
+        ASSERT_TRUE(waitUntil([&] { return list->text(2, 2) == QStringLiteral("Kick"); }));
+        d.findChild<QPushButton*>(QStringLiteral("clearAll"))->click();
+        const QString notice = d.findChild<QLabel*>(QStringLiteral("labelNotice"))->text();
+        EXPECT_TRUE(notice.startsWith(QStringLiteral(
+            "The frame confirmed 0 of 3072 labels. It refused 3072: channel 1 (status 2), ")))
+            << notice.toStdString();
+        EXPECT_EQ(list->text(2, 2), QStringLiteral("Kick")) << "the list shows the frame's word";
+    });
+    EXPECT_EQ(questions.asked, QStringList{QStringLiteral("Clear all labels")});
+    EXPECT_EQ(frame->model().label(0, 3), "Kick");
+    EXPECT_EQ(window->engine().dialogs().requestRun, nullptr);
+}
+
 TEST_F(ChannelWindow, GainPhaseAndMuteToggleOnThreeRows) {
     store(CommandId::ggain, 0, 1, [](DeviceMessage& v) { v.setI(6, 1); });
     store(CommandId::ggain, 0, 2, [](DeviceMessage& v) {
