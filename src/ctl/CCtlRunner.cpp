@@ -163,6 +163,12 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::Uptime: return uptime(o);
     case CtlVerb::Dump: return dump(o);
     case CtlVerb::Inputs: return inputs(o);
+    case CtlVerb::LabelsGet:
+    case CtlVerb::LabelsSet:
+    case CtlVerb::LabelsImport:
+    case CtlVerb::LabelsExport: return labels(o);
+    case CtlVerb::Gains: return gains(o);
+    case CtlVerb::Levels: return levels(o);
     }
     return kExitUsage;
 }
@@ -378,6 +384,9 @@ int CCtlRunner::routes(const CtlOptions& o) {
         return rc;
     if (!requireCrosspoints())
         return kExitFrame;
+    // The labels stand beside the channel names, as in the window's list.
+    if (!readLabelsQuietly(o))
+        fail(bareHost(o) + " did not report its labels; the routes are shown without them");
     if (o.json) {
         CJsonWriter out;
         writeRoutesJson(out, m_session->state());

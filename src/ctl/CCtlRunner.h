@@ -75,6 +75,22 @@ private:
     int inputs(const CtlOptions& o);
     // flows, flow create/delete, dante routes/route/unroute, ppm and its changes
     int ipRouting(const CtlOptions& o);
+    int labels(const CtlOptions& o);
+    int labelsGet(const CtlOptions& o);
+    int labelsSet(const CtlOptions& o);
+    int labelsImport(const CtlOptions& o);
+    int labelsExport(const CtlOptions& o);
+    int gains(const CtlOptions& o);
+    int levels(const CtlOptions& o);
+    // Connects and reads every listed channel's labels into the session's state.
+    int readLabels(const CtlOptions& o);
+    // On a connected session: reads the labels; false when the frame did not
+    // report them all (the link stays up either way).
+    bool readLabelsQuietly(const CtlOptions& o);
+    // Sends a run of requests with a bounded number in flight; each wait for
+    // the next answer is bounded by timeoutMs. Done, or why the run stopped.
+    CCtlSession::Wait runRequests(class CRequestRun& run, std::vector<DeviceMessage> requests,
+                                  int timeoutMs);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).

@@ -30,7 +30,11 @@ enum class OptionId {
     Cards,
     Mini,
     Dante,
-    Watch
+    Watch,
+    Csv,
+    InputLabel,
+    OutputLabel,
+    SkipInvalid
 };
 
 struct OptionSpec {
@@ -61,6 +65,10 @@ constexpr OptionSpec kOptions[] = {
     {"--mini", OptionId::Mini, ""},
     {"--dante", OptionId::Dante, ""},
     {"--watch", OptionId::Watch, ""},
+    {"--csv", OptionId::Csv, ""},
+    {"--input", OptionId::InputLabel, "TEXT"},
+    {"--output", OptionId::OutputLabel, "TEXT"},
+    {"--skip-invalid", OptionId::SkipInvalid, ""},
 };
 
 // What follows the command words.
@@ -75,7 +83,8 @@ enum class Operands {
     DirOut,
     HostIdName,
     Addressing, // HOST (or --serial SN), then --dhcp or ADDRESS MASK GATEWAY
-    HostWords // checked by ipRoutingOperandProblem
+    HostWords, // checked by ipRoutingOperandProblem
+    HostChannel
 };
 
 struct CommandSpec {
@@ -123,13 +132,22 @@ constexpr CommandSpec kCommands[] = {
     {"ppm", "remove", CtlVerb::PpmRemove, Operands::HostWords, "ppm remove HOST ID"},
     {"ppm", "assign", CtlVerb::PpmAssign, Operands::HostWords, "ppm assign HOST ID FIRST"},
     {"ppm", "", CtlVerb::Ppm, Operands::Host, "ppm HOST"},
+    {"labels", "get", CtlVerb::LabelsGet, Operands::Host, "labels get HOST [--csv]"},
+    {"labels", "set", CtlVerb::LabelsSet, Operands::HostChannel,
+     "labels set HOST CHANNEL [--input TEXT] [--output TEXT]"},
+    {"labels", "import", CtlVerb::LabelsImport, Operands::HostFile,
+     "labels import HOST FILE.csv [--dry-run] [--skip-invalid]"},
+    {"labels", "export", CtlVerb::LabelsExport, Operands::HostFile, "labels export HOST FILE.csv"},
+    {"gains", "", CtlVerb::Gains, Operands::Host, "gains HOST"},
+    {"levels", "", CtlVerb::Levels, Operands::Host, "levels HOST"},
 };
 
 constexpr std::string_view kCommandList =
     "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
     "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump, "
     "inputs, flows, flow create, flow delete, dante routes, dante route, dante unroute, ppm, "
-    "ppm create, ppm remove, ppm assign";
+    "ppm create, ppm remove, ppm assign, labels get, labels set, labels import, labels export, "
+    "gains, levels";
 
 // What a frame takes as its ID and name.
 constexpr int kMaxDeviceId = 99;
@@ -215,6 +233,9 @@ private:
     bool m_sawDumpSwitch = false; // --cards, --mini or --dante
     bool m_sawSerial = false;
     bool m_sawWatch = false;
+    bool m_sawCsv = false;
+    bool m_sawLabelText = false; // --input or --output
+    bool m_sawSkipInvalid = false;
     std::string m_error;
 };
 
@@ -265,10 +286,11 @@ CtlParse CParser::run() {
         return result;
     }
     if (command == nullptr) {
-        const std::string words = first == "xpt"     ? "save or load"
-                                  : first == "flow"  ? "create or delete"
-                                  : first == "dante" ? "routes, route or unroute"
-                                                     : "show, save or apply";
+        const std::string words = first == "xpt"      ? "save or load"
+                                  : first == "flow"   ? "create or delete"
+                                  : first == "dante"  ? "routes, route or unroute"
+                                  : first == "labels" ? "get, set, import or export"
+                                                      : "show, save or apply";
         result.error = std::string(first) + " needs " + words +
                        (m_positional.size() > 1 ? ", not " + quoted(m_positional[1]) : "");
         return result;
@@ -284,9 +306,26 @@ CtlParse CParser::run() {
         return result;
     }
     if (m_sawDryRun && command->verb != CtlVerb::XptLoad &&
-        command->verb != CtlVerb::SettingsApply &&
+        command->verb != CtlVerb::SettingsApply && command->verb != CtlVerb::LabelsImport &&
         !(command->verb == CtlVerb::Cards && m_sawMake)) {
-        result.error = "--dry-run only goes with xpt load, settings apply and cards --make";
+        result.error =
+            "--dry-run only goes with xpt load, settings apply, cards --make and labels import";
+        return result;
+    }
+    if (m_sawCsv && command->verb != CtlVerb::LabelsGet) {
+        result.error = "--csv only goes with labels get";
+        return result;
+    }
+    if (m_sawLabelText && command->verb != CtlVerb::LabelsSet) {
+        result.error = "--input and --output only go with labels set";
+        return result;
+    }
+    if (command->verb == CtlVerb::LabelsSet && !m_sawLabelText) {
+        result.error = "labels set needs --input TEXT, --output TEXT or both";
+        return result;
+    }
+    if (m_sawSkipInvalid && command->verb != CtlVerb::LabelsImport) {
+        result.error = "--skip-invalid only goes with labels import";
         return result;
     }
 
@@ -422,6 +461,24 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_options.watch = true;
         m_sawWatch = true;
         return true;
+    case OptionId::Csv:
+        m_options.csv = true;
+        m_sawCsv = true;
+        return true;
+    case OptionId::InputLabel:
+    case OptionId::OutputLabel: {
+        // The frame's tokenizer would split or cut such a label; refuse it here.
+        const bool input = option.id == OptionId::InputLabel;
+        if (auto problem = sendableTextProblem(value, 16))
+            return fail(std::string(option.name) + " " + quoted(value) + ": the label " + *problem);
+        (input ? m_options.inputLabel : m_options.outputLabel) = std::string(value);
+        m_sawLabelText = true;
+        return true;
+    }
+    case OptionId::SkipInvalid:
+        m_options.skipInvalid = true;
+        m_sawSkipInvalid = true;
+        return true;
     case OptionId::Help:
     case OptionId::Version:
         // Only reached as "--help=..." or "--version=...", refused before.
@@ -480,6 +537,17 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
             return fail("NAME " + quoted(rest[1]) + " " + *why);
         m_options.deviceId = *id;
         m_options.deviceName = std::string(rest[1]);
+        return true;
+    }
+    case Operands::HostChannel: {
+        if (rest.empty())
+            return missing("CHANNEL");
+        if (rest.size() > 1)
+            return unexpected(rest[1]);
+        const std::optional<int> channel = parseBounded(rest[0], 1, 2048);
+        if (!channel)
+            return fail("CHANNEL must be a number from 1 to 2048, not " + quoted(rest[0]));
+        m_options.channel = *channel;
         return true;
     }
     case Operands::HostFiles:
@@ -804,6 +872,41 @@ Commands:
       clears them.
       velmarctl ppm assign 192.168.1.20 7 33
 
+  labels get HOST [--csv]
+      Read every channel's input and output label, as the Channel labels
+      dialog lists them; with --csv as a label file on standard output.
+      velmarctl labels get 192.168.1.20 --csv
+
+  labels set HOST CHANNEL [--input TEXT] [--output TEXT]
+      Set one channel's labels (at most 16 characters, no quote, comma or
+      control character; an empty TEXT clears); only a label that differs
+      from the frame's is sent.
+      velmarctl labels set 192.168.1.20 17 --input Kick --output Desk-1
+
+  labels import HOST FILE.csv [--dry-run] [--skip-invalid]
+      Write the labels of a label file (header channel,type,input,output,
+      as a spreadsheet saves CSV); only labels that differ from the frame's
+      are sent, and the frame's confirmations and refusals are counted.
+      Refused rows are reported with their line numbers; then nothing is
+      sent unless --skip-invalid is given. With --dry-run, print what
+      would be sent and send nothing.
+      velmarctl labels import 192.168.1.20 labels.csv --dry-run
+
+  labels export HOST FILE.csv
+      Save every channel's labels as a label file.
+      velmarctl labels export 192.168.1.20 labels.csv
+
+  gains HOST
+      List every channel's input and output gain, phase and mute, as the
+      Gain settings dialog does.
+      velmarctl gains 192.168.1.20 --json
+
+  levels HOST
+      List every channel's input and output level detector: time 1,
+      level 1, time 2, level 2, enable and status, as the Level detectors
+      dialog does.
+      velmarctl levels 192.168.1.20
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -817,8 +920,12 @@ Options:
                   (default 1000).
   --make MAKE     cards only: change every fitted card to X type (x) or to
                   Brix type (brix).
-  --dry-run       xpt load, settings apply and cards --make only: change
-                  nothing.
+  --dry-run       xpt load, settings apply, cards --make and labels import
+                  only: change nothing.
+  --csv           labels get only: print a label file.
+  --input TEXT    labels set only: the channel's input label.
+  --output TEXT   labels set only: the channel's output label.
+  --skip-invalid  labels import only: send the rows that are not refused.
   --yes           flash only: send a file whose type cannot be verified.
   --restart       flash only: restart the frame after a successful run.
   --release R     flash-join only: the release named in the header line.

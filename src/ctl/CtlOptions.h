@@ -58,7 +58,13 @@ enum class CtlVerb {
     Ppm,
     PpmCreate,
     PpmRemove,
-    PpmAssign
+    PpmAssign,
+    LabelsGet,
+    LabelsSet,
+    LabelsImport,
+    LabelsExport,
+    Gains,
+    Levels
 };
 
 struct CtlRoute {
@@ -109,6 +115,12 @@ struct CtlOptions {
     bool dumpDante = false;
     // flow, dante and ppm changes: the operands after HOST, checked when parsed
     std::vector<std::string> words;
+    // labels
+    bool csv = false;                       // get: CSV on standard output
+    int channel = 0;                        // set: the channel
+    std::optional<std::string> inputLabel;  // set: --input TEXT
+    std::optional<std::string> outputLabel; // set: --output TEXT
+    bool skipInvalid = false; // import: send the valid rows of a file with refused rows
 };
 
 struct CtlParse {

@@ -1,5 +1,6 @@
 #include "ctl/Reports.h"
 
+#include "channels/ChannelRange.h"
 #include "main/CodeTables.h"
 #include "protocol/ChannelNames.h"
 #include "protocol/TerminalText.h"
@@ -514,6 +515,13 @@ std::vector<std::string> notReportedStatus(const DeviceState& state, const Statu
 
 namespace {
 
+std::string_view labelOf(const DeviceState& state, int outputs, int channel) {
+    if (channel < 1 || channel > kLabelChannels)
+        return {};
+    const auto& table = outputs != 0 ? state.settings.outputLabels : state.settings.inputLabels;
+    return table[at(channel)].view();
+}
+
 template <typename Visit>
 void forEachRoute(const DeviceState& state, Visit visit) {
     const int count = std::clamp(state.crosspointCount(), 0, kMaxCrosspoints);
@@ -529,9 +537,13 @@ std::string routesText(const DeviceState& state) {
     forEachRoute(state, [&](int output, int input) {
         if (out.empty())
             rightTrimmedLine(out, padRight("OUTPUT", kNumberWidth + 2 + kNameWidth + 6) + "INPUT");
-        rightTrimmedLine(out, number(output) + "  " +
-                                  padRight(channelDisplayName(output), kNameWidth) + "  <-  " +
-                                  number(input) + "  " + channelDisplayName(input));
+        // Labels come from the frame: escaped before they reach a terminal.
+        rightTrimmedLine(
+            out, number(output) + "  " +
+                     padRight(labelledChannelName(output, terminalSafe(labelOf(state, 1, output))),
+                              kNameWidth) +
+                     "  <-  " + number(input) + "  " +
+                     labelledChannelName(input, terminalSafe(labelOf(state, 0, input))));
     });
     if (out.empty())
         out = "no crosspoints connected\n";
@@ -542,12 +554,16 @@ void writeRoutesJson(CJsonWriter& out, const DeviceState& state) {
     out.beginObject().field("crosspoints", state.crosspointCount());
     out.key("routes").beginArray();
     forEachRoute(state, [&](int output, int input) {
+        // The labels appear only where the frame has one.
         out.beginObject()
             .field("output", output)
-            .field("outputName", std::string_view(channelDisplayName(output)))
-            .field("input", input)
-            .field("inputName", std::string_view(channelDisplayName(input)))
-            .endObject();
+            .field("outputName", std::string_view(channelDisplayName(output)));
+        if (const std::string_view label = labelOf(state, 1, output); !label.empty())
+            out.field("outputLabel", label);
+        out.field("input", input).field("inputName", std::string_view(channelDisplayName(input)));
+        if (const std::string_view label = labelOf(state, 0, input); !label.empty())
+            out.field("inputLabel", label);
+        out.endObject();
     });
     out.endArray().endObject();
 }

@@ -5,6 +5,7 @@ target_sources(velmar_net PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCtlFlash.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlAdmin.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlIpRouting.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CCtlLabels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.h
   ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.cpp
 )

@@ -1,6 +1,9 @@
 #include "main/CZarvoDlg.h"
 
 #include "VelmarVersion.h"
+#include "channels/CChnLabelDlg.h"
+#include "channels/CIOGainDlg.h"
+#include "channels/CLevDetDlg.h"
 #include "controls/FileDialogs.h"
 #include "iprouting/CAutoIPDlg.h"
 #include "iprouting/CFlowDlg.h"
@@ -516,6 +519,13 @@ void CZarvoDlg::MenuHost::openDialog(int commandId) {
     else if (commandId == devcmd::kManualIpRouting || commandId == devcmd::kAutoIpRouting ||
              commandId == devcmd::kPpmStreams)
         m_window.openIpRoutingDialog(commandId);
+    else if (commandId == devcmd::kChannelLabels) {
+        runChannelLabelsDialog(m_window.m_engine, m_window, &m_window);
+        m_window.crosspointListChanged(); // the lists show the new labels
+    } else if (commandId == devcmd::kGainSettings)
+        runGainDialog(m_window.m_engine, m_window, &m_window);
+    else if (commandId == devcmd::kLevelDetectors)
+        runLevelDetectorDialog(m_window.m_engine, m_window, &m_window);
     else if (commandId == devcmd::kFirmwareUpdate)
         runFlashDialog(m_window.m_engine, &m_window, [this] {
             removeConnectedRow();

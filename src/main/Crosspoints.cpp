@@ -1,5 +1,6 @@
 #include "main/Crosspoints.h"
 
+#include "channels/ChannelRange.h"
 #include "main/CodeTables.h"
 #include "main/XyBurst.h"
 #include "protocol/ChannelNames.h"
@@ -355,8 +356,19 @@ std::string CCrosspointList::text(int row, int column) const {
     if (row < 0 || row >= rowCount())
         return {};
     switch (column) {
-    case 1: return channelDisplayName(m_rows[at(row)].input);
-    case 2: return channelDisplayName(m_rows[at(row)].output);
+    // The frame's labels stand beside the channel names once they are known.
+    case 1: {
+        const int input = m_rows[at(row)].input;
+        return input >= 1 && input <= kLabelChannels
+                   ? labelledChannelName(input, m_state.settings.inputLabels[at(input)].view())
+                   : channelDisplayName(input);
+    }
+    case 2: {
+        const int output = m_rows[at(row)].output;
+        return output >= 1 && output <= kLabelChannels
+                   ? labelledChannelName(output, m_state.settings.outputLabels[at(output)].view())
+                   : channelDisplayName(output);
+    }
     default: return {};
     }
 }

@@ -141,6 +141,9 @@ WiredDialogs wiredDialogsNow() {
     wired.set(devcmd::kManualIpRouting - devcmd::kFirst);
     wired.set(devcmd::kAutoIpRouting - devcmd::kFirst);
     wired.set(devcmd::kPpmStreams - devcmd::kFirst);
+    wired.set(devcmd::kChannelLabels - devcmd::kFirst);
+    wired.set(devcmd::kGainSettings - devcmd::kFirst);
+    wired.set(devcmd::kLevelDetectors - devcmd::kFirst);
     return wired;
 }
 

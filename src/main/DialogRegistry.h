@@ -38,6 +38,8 @@ struct DialogRegistry {
     IDialogSink* levelDetectors = nullptr;
     IDialogSink* hwConfiguration = nullptr;
     IDialogSink* controlPanelUnit = nullptr;
+    // A long run of requests in progress: hears every reply, refused ones too.
+    IDialogSink* requestRun = nullptr;
 };
 
 } // namespace velmar

@@ -390,18 +390,22 @@ FixedText<17>* labelOf(const In& in, int outputs, int channel) {
 }
 
 void onLabel(const In& in) {
-    if (in.c.dialogs.channelLabels == nullptr)
+    // A label the operator set is kept for the crosspoint lists too; a read
+    // label arrives only because the labels dialog asked for it.
+    if (in.m.command == CommandId::glabel && in.c.dialogs.channelLabels == nullptr)
         return;
     FixedText<17>* label = labelOf(in, in.m.i(1), in.m.i(2));
     if (label == nullptr)
         return;
     label->assign(in.m.text(3, 17));
     forward(in.c.dialogs.channelLabels, in);
+    // An output's label shows in its crosspoint row; input labels show when
+    // the labels dialog closes, rather than redrawing every row per label.
+    if (in.m.i(1) != 0)
+        in.c.view.crosspointRowChanged(in.m.i(2));
 }
 
 void onLabelList(const In& in) {
-    if (in.c.dialogs.channelLabels == nullptr)
-        return;
     const int outputs = in.m.i(1);
     const int first = in.m.i(2);
     const int count = in.m.i(3);
@@ -414,6 +418,8 @@ void onLabelList(const In& in) {
     for (int k = 0; k < count; ++k)
         labelOf(in, outputs, first + k)->assign(items[at(k)].view());
     forward(in.c.dialogs.channelLabels, in);
+    if (labelBlockEndsTables(first, count, in.state().crosspointCount()))
+        in.c.view.crosspointListChanged(); // the lists show labels beside the channels
 }
 
 void onGain(const In& in) {
@@ -964,6 +970,10 @@ constexpr std::array<Slot, kCommandCount> kTable = buildTable();
 
 } // namespace
 
+bool labelBlockEndsTables(int first, int count, int channelCount) {
+    return first + count == channelCount + 1;
+}
+
 OnError dispatchErrorRule(CommandId command) {
     const int index = toIndex(command);
     return (index >= 0 && index < kCommandCount) ? kTable[at(index)].onError : OnError::NoRow;
@@ -974,6 +984,9 @@ void dispatch(DispatchContext& context, const DeviceMessage& message, bool isRep
     const int index = toIndex(message.command);
     if (index < 0 || index >= kCommandCount)
         return; // InvalidReply
+    // A long run of set requests counts every answer, refusals included.
+    if (isReply)
+        forward(context.dialogs.requestRun, In{context, message, isReply, decoder});
     const Slot& slot = kTable[at(index)];
     if (slot.handler == nullptr)
         return;

@@ -32,6 +32,11 @@ struct DispatchContext {
 void dispatch(DispatchContext& context, const DeviceMessage& message, bool isReply,
               const CResponseDecoder& decoder);
 
+// An "llabel" block that ends at the frame's last channel completes both label
+// tables: the labels dialog then copies them whole and redraws every row;
+// other blocks redraw only their own rows.
+bool labelBlockEndsTables(int first, int count, int channelCount);
+
 // How a command's replies with a non-zero status are treated.
 enum class OnError : unsigned char {
     NoRow,  // the command has no handler: every message is ignored

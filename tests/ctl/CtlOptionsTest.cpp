@@ -330,6 +330,40 @@ std::vector<std::string> shellWords(std::string_view line) {
     return words;
 }
 
+TEST(CtlOptions, LabelCommands) {
+    const auto parse = [](std::vector<std::string_view> args) { return parseCtlArguments(args); };
+    CtlParse r = parse({"labels", "set", "10.0.0.1", "17", "--input", "Kick", "--output="});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->verb, CtlVerb::LabelsSet);
+    EXPECT_EQ(r.options->channel, 17);
+    EXPECT_EQ(r.options->inputLabel, "Kick");
+    EXPECT_EQ(r.options->outputLabel, "") << "an empty label clears";
+    r = parse({"labels", "import", "10.0.0.1", "a.csv", "--skip-invalid", "--dry-run"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_TRUE(r.options->skipInvalid && r.options->dryRun);
+
+    const std::vector<std::pair<std::vector<std::string_view>, std::string>> refused{
+        {{"labels", "set", "10.0.0.1", "17"},
+         "labels set needs --input TEXT, --output TEXT or both"},
+        {{"labels", "set", "10.0.0.1", "2049", "--input", "x"},
+         "CHANNEL must be a number from 1 to 2048, not '2049'"},
+        {{"labels", "set", "10.0.0.1", "1", "--input", "a,b"},
+         "--input 'a,b': the label holds a quote, comma or control character"},
+        {{"labels", "set", "10.0.0.1", "1", "--output", "SEVENTEEN-CHARS-X"},
+         "--output 'SEVENTEEN-CHARS-X': the label is longer than 16 characters"},
+        {{"labels", "get", "10.0.0.1", "--skip-invalid"},
+         "--skip-invalid only goes with labels import"},
+        {{"labels", "export", "10.0.0.1", "a.csv", "--csv"}, "--csv only goes with labels get"},
+        {{"routes", "10.0.0.1", "--input", "x"}, "--input and --output only go with labels set"},
+        {{"labels", "show", "10.0.0.1"}, "labels needs get, set, import or export, not 'show'"},
+    };
+    for (const auto& [args, error] : refused) {
+        r = parse(args);
+        EXPECT_FALSE(r.options);
+        EXPECT_EQ(r.error, error);
+    }
+}
+
 TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
     const std::string help = ctlHelpText();
     std::set<CtlVerb> exampled;
@@ -348,7 +382,9 @@ TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
     }
     for (const CtlVerb verb :
          {CtlVerb::Discover, CtlVerb::Status, CtlVerb::Routes, CtlVerb::Route, CtlVerb::Unroute,
-          CtlVerb::XptSave, CtlVerb::XptLoad, CtlVerb::Watch, CtlVerb::Send, CtlVerb::Cards})
+          CtlVerb::XptSave, CtlVerb::XptLoad, CtlVerb::Watch, CtlVerb::Send, CtlVerb::Cards,
+          CtlVerb::LabelsGet, CtlVerb::LabelsSet, CtlVerb::LabelsImport, CtlVerb::LabelsExport,
+          CtlVerb::Gains, CtlVerb::Levels})
         EXPECT_TRUE(exampled.contains(verb)) << "no example for verb " << static_cast<int>(verb);
 
     for (const char* usage :

@@ -515,6 +515,21 @@ TEST(RoutesReport, NamesAtTheChannelBoundaries) {
     }
 }
 
+TEST(RoutesReport, LabelsStandBesideTheNamesAndAreEscaped) {
+    DeviceState s = frameWith(kFamily460, "2.0.0.1");
+    s.live.crosspoints[1] = 513;
+    s.settings.outputLabels[1].assign("Desk 1");
+    s.settings.inputLabels[513].assign("Kick\x1b[2J");
+    const std::string text = routesText(s);
+    expectCleanText(text);
+    EXPECT_THAT(linesOf(text)[1],
+                ::testing::HasSubstr("CARD1  01  Desk 1  <-   513  AES  01  Kick"));
+    EXPECT_EQ(routesJson(s),
+              R"({"crosspoints":1536,"routes":[{"output":1,"outputName":"CARD1  01",)"
+              R"("outputLabel":"Desk 1","input":513,"inputName":"AES  01",)"
+              R"("inputLabel":"Kick\u001b[2J"}]})");
+}
+
 // ---- xpt load --dry-run -----------------------------------------------------------
 
 TEST(LoadPlan, WhatLoadingAFileWouldChange) {

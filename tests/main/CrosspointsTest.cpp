@@ -551,6 +551,19 @@ TEST(CrosspointList, RangeFilterSkipsRangesTheFrameLacks) {
     EXPECT_EQ(rig.list.headerTitle(2), "OUTPUT");
 }
 
+TEST(CrosspointList, LabelsStandBesideTheChannelNames) {
+    ListRig rig;
+    rig.f.route(1, 513);
+    rig.f.route(2, 0);
+    rig.f.s.settings.inputLabels[513].assign("Kick");
+    rig.f.s.settings.outputLabels[1].assign("Desk 1");
+    rig.f.s.settings.inputLabels[1].assign("Not this side");
+    rig.list.redrawAll(kSortByOutput);
+    ASSERT_EQ(rig.list.rowCount(), 1);
+    EXPECT_EQ(rig.list.text(0, 1), "AES  01  Kick");
+    EXPECT_EQ(rig.list.text(0, 2), "CARD1  01  Desk 1");
+}
+
 TEST(CrosspointList, RowsOfTheRangeInOutputOrder) {
     ListRig rig;
     rig.f.make1536();

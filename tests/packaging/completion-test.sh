@@ -6,7 +6,7 @@ source "$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-touch show.xpt other.XPT notes.txt studio.cfg frame.flash
+touch show.xpt other.XPT notes.txt studio.cfg frame.flash labels.csv
 mkdir presets
 
 failures=0
@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards dante discover dump flash flash-join flow flows inputs ppm route routes send set-id set-ip settings status unroute uptime watch xpt"
+expect "velmarctl " "cards dante discover dump flash flash-join flow flows gains inputs labels levels ppm route routes send set-id set-ip settings status unroute uptime watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -57,6 +57,10 @@ expect "velmarctl flash-join --type 460 --release 2.1 " "presets"
 expect "velmarctl flash-join --type 460 presets " "frame.flash presets"
 expect "velmarctl --re" "--release --restart"
 expect "velmarctl inputs 127.0.0.2 --wa" "--wait --watch"
+expect "velmarctl labels " "export get import set"
+expect "velmarctl labels import 127.0.0.2 " "labels.csv presets"
+expect "velmarctl labels set 127.0.0.2 5 --input " ""   # free text follows
+expect "velmarctl --sk" "--skip-invalid"
 
 if ((failures)); then
   exit 1

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "channels/ChannelRange.h"
+#include "main/DeviceState.h"
+#include "main/DialogRegistry.h"
+#include "main/Questions.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmar {
+
+inline constexpr int kLabelBlock = 32;
+inline constexpr std::size_t kLabelLength = 16;
+
+enum class LabelKind : int { Input = 0, Output = 1 };
+
+DeviceMessage labelRequest(LabelKind kind, int channel, std::string_view text);
+// "llabel" for every block of 32 listed channels, inputs then outputs per block.
+std::vector<DeviceMessage> labelOpeningRequests(const ChannelRange& range);
+// "SOURCE-0001" / "DESTINATION-1536": four digits at least.
+std::string defaultLabel(LabelKind kind, int channel);
+// Every listed, unblocked channel's input label, then every output label.
+std::vector<DeviceMessage> defaultLabelRequests(const ChannelRange& range);
+// Empty labels for every listed channel, inputs then outputs.
+std::vector<DeviceMessage> clearLabelRequests(const ChannelRange& range);
+
+// The logic of `CChnLabelDlg` ("Channel labels"): its copy of the two label
+// tables, the rows it lists and its buttons. The copy changes only when the
+// frame answers; Apply sends what differs from it and nothing else.
+class CChannelLabels final : public IDialogSink {
+public:
+    static constexpr std::string_view kTitle = "Channel labels";
+    static constexpr std::string_view kClearQuestion = "Clear all labels";
+    static constexpr std::string_view kDefaultQuestion = "Generate default labels on all channels";
+    static constexpr std::string_view kRequestsWhat = "labels";
+
+    CChannelLabels(const DeviceState& state, IRequestSink& sink, IQuestions& questions);
+
+    const ChannelRange& range() const { return m_range; }
+    bool serviceMode() const { return m_state.serviceMode; }
+    int rowCount() const { return m_range.rows(); }
+    // Channel, Type, Input, Output of a row.
+    std::vector<std::string> rowTexts(int row) const;
+    std::string_view label(LabelKind kind, int channel) const;
+
+    // "Apply" on the row of `channel` with the two edit boxes' texts: sends
+    // "slabel" for each label that differs, inputs first. A text the frame
+    // cannot carry sends nothing at all (notice() says why). Returns the count sent.
+    int apply(int channel, std::string_view input, std::string_view output);
+    // "Clear all" / "Default all": ask, and on Yes give the requests to run.
+    std::vector<DeviceMessage> clearAllPressed();
+    std::vector<DeviceMessage> defaultAllPressed();
+
+    const std::string& notice() const { return m_notice; }
+
+    // What changed since the last call: everything, or these channels.
+    bool takeFullRefresh();
+    std::vector<int> takeChangedChannels();
+
+    void onDeviceMessage(const DeviceMessage& message, bool isReply,
+                         const CResponseDecoder& decoder) override;
+
+private:
+    void copyLabel(LabelKind kind, int channel);
+
+    const DeviceState& m_state;
+    IRequestSink& m_sink;
+    IQuestions& m_questions;
+    ChannelRange m_range;
+    std::vector<std::string> m_inputs;  // [1..2048]
+    std::vector<std::string> m_outputs; // [1..2048]
+    bool m_full = true;
+    std::vector<int> m_changed;
+    std::string m_notice;
+};
+
+} // namespace velmar
