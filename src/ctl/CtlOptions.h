@@ -42,7 +42,8 @@ enum class CtlVerb {
     SettingsApply,
     Cards,
     Flash,
-    FlashJoin
+    FlashJoin,
+    Health
 };
 
 struct CtlRoute {
@@ -78,6 +79,10 @@ struct CtlOptions {
     int timeoutMs = 5000;  // bound on each wait for the frame (connect, replies)
     int waitMs = 1000;     // discover only: how long to collect search replies
     bool progress = false; // flash: write progress (set by the caller for a terminal)
+    // health: the frames named (HOST...), or every frame that answers a search.
+    std::vector<std::string> hosts;
+    bool all = false;
+    std::string logFolder; // watch: also append the events to the event log here
 };
 
 struct CtlParse {

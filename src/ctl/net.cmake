@@ -3,6 +3,7 @@ target_sources(velmar_net PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCtlRunner.h
   ${CMAKE_CURRENT_LIST_DIR}/CCtlRunner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlFlash.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CCtlHealth.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.h
   ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.cpp
 )

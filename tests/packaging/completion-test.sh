@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards discover flash flash-join route routes send settings status unroute watch xpt"
+expect "velmarctl " "cards discover flash flash-join health route routes send settings status unroute watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -49,6 +49,9 @@ expect "velmarctl flash 127.0.0.2 frame.flash " "frame.flash presets"
 expect "velmarctl flash-join --type 460 --release 2.1 " "presets"
 expect "velmarctl flash-join --type 460 presets " "frame.flash presets"
 expect "velmarctl --re" "--release --restart"
+expect "velmarctl watch 127.0.0.2 --log " "presets"
+expect "velmarctl --log presets h" "health"  # the folder is not taken for a command
+expect "velmarctl health --a" "--all"
 
 if ((failures)); then
   exit 1
