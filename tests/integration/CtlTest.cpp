@@ -5,8 +5,8 @@
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
 #include "events/EventLogFile.h"
-#include "main/FileAccess.h"
 #include "main/CQtTimerHost.h"
+#include "main/FileAccess.h"
 
 #include <QDir>
 #include <QFile>
@@ -427,9 +427,39 @@ TEST_F(Ctl, WatchLogWritesTheFramesEventsToTheEventLog) {
     for (const Event& e : log.events)
         texts.push_back(e.text);
     EXPECT_EQ(texts, (std::vector<std::string>{"Connected", "PSU 2 failed", "PSU 2 recovered",
-                                                "Disconnected"}))
+                                               "Disconnected"}))
         << read.bytes;
     EXPECT_EQ(log.events[1].frame.address, kFrame);
+}
+
+TEST_F(Ctl, ScenarioRunFillsTheEventLogInOrder) {
+    auto frame = test::startFrame("460", kFrame);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = QDir(dir.path()).filePath("events.jsonl");
+    const std::optional<framesim::Scenario> show = framesim::scenarioByName("show");
+    ASSERT_TRUE(show);
+    whenReady([this] { return sessionSettled(); },
+              [&frame, &show] { frame->startScenario(*show, 20, false); });
+    whenReady([&frame] { return !frame->scenarioRunning() && frame->scenarioStepsDone() > 0; },
+              [this] { runner->interrupt(); });
+    const std::string folder = dir.path().toStdString();
+    EXPECT_EQ(run({"watch", kFrame, "--log", folder}), kExitOk) << err;
+
+    const FileReadResult read = readFileBounded(path, kEventLogMaxBytes);
+    ASSERT_TRUE(read.ok()) << read.error;
+    EventLogContents log;
+    readEventLog(read.bytes, log);
+    std::vector<std::string> got;
+    for (const Event& e : log.events)
+        got.push_back(std::string(severityName(e.severity)) + " " + e.text);
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "info Connected", "alarm PSU 2 failed", "info PSU 2 recovered",
+                       "alarm Sync lost (Internal)", "info Sync locked again (Internal)",
+                       "alarm FAN 1 failed", "info FAN 1 recovered",
+                       "info Input 1 status changed from \"OK\" to \"ERR\"",
+                       "info Input 1 status changed from \"ERR\" to \"LCK\"", "info Disconnected"}))
+        << read.bytes;
 }
 
 TEST_F(Ctl, WatchEndsWhenTheFrameFallsSilent) {
