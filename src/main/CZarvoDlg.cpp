@@ -2,6 +2,7 @@
 
 #include "VelmarVersion.h"
 #include "controls/FileDialogs.h"
+#include "events/CEventLogPanel.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
@@ -37,6 +38,7 @@
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -90,6 +92,7 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
     m_engine.setRestartCommand([this] { m_commands.restart(); });
     buildWidgets();
     buildStatusBar();
+    buildEventLog();
     m_engine.setStartupFlags(options.telnet, options.xy, options.service);
     m_engine.initialise();
 
@@ -323,6 +326,35 @@ QGroupBox* CZarvoDlg::buildCrosspointGroup() {
 void CZarvoDlg::buildStatusBar() {
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(true);
+}
+
+void CZarvoDlg::buildEventLog() {
+    m_eventLog =
+        new CEventLogPanel(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_eventLog);
+    auto* view = new QMenu(QStringLiteral("&View"), this);
+    view->addAction(m_eventLog->toggleViewAction());
+    menuBar()->insertMenu(menuBar()->actions().value(menuBar()->actions().size() - 1), view);
+    m_engine.setStateObserver(&m_eventLog->deriver());
+
+    m_alarmStatus = new QLabel(this);
+    m_alarmStatus->setObjectName(QStringLiteral("alarmStatus"));
+    m_alarmStatus->setStyleSheet(
+        QStringLiteral("QLabel { background: #c00000; color: white; padding: 0 4px; }"));
+    m_alarmStatus->hide();
+    statusBar()->addPermanentWidget(m_alarmStatus);
+    connect(m_eventLog, &CEventLogPanel::alarmChanged, this, [this](const QString& text) {
+        m_alarm = text;
+        m_alarmStatus->setText(text);
+        m_alarmStatus->setVisible(!text.isEmpty());
+        showTitle();
+    });
+    connect(m_eventLog, &CEventLogPanel::logProblem, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
+}
+
+void CZarvoDlg::showTitle() {
+    setWindowTitle(m_alarm.isEmpty() ? m_title : m_title + QStringLiteral(" - ") + m_alarm);
 }
 
 void CZarvoDlg::showCrosspointSummary() {
@@ -705,7 +737,10 @@ bool CZarvoDlg::askYesNo(std::string_view title, std::string_view text) {
 
 // ---- view ----
 
-void CZarvoDlg::titleChanged(std::string_view title) { setWindowTitle(qs(title)); }
+void CZarvoDlg::titleChanged(std::string_view title) {
+    m_title = qs(title);
+    showTitle();
+}
 
 void CZarvoDlg::statusFieldsChanged(const StatusFields& fields) {
     // A burst of status messages is drawn once, when the burst has been read.

@@ -33,6 +33,7 @@ class QTimer;
 namespace velmar {
 
 class CChannelListModel;
+class CEventLogPanel;
 class CCrosspointModel;
 class CUDPSocketThread;
 class CZarvoSocket;
@@ -62,6 +63,7 @@ public:
     ~CZarvoDlg() override;
 
     CPollingEngine& engine() { return m_engine; }
+    CEventLogPanel* eventLog() { return m_eventLog; }
     const CDeviceList& deviceList() const { return m_devices; }
 
     // Actions the window offers (also reached from its buttons and menus).
@@ -203,6 +205,15 @@ private:
     QPointer<CZarvoSocket> m_socket;
     CReplyQueue m_replies;
     std::unique_ptr<CUDPSocketThread> m_worker;
+
+    // The event log dock; an alarm shows in the title and status bar until
+    // acknowledged there.
+    void buildEventLog();
+    void showTitle();
+    CEventLogPanel* m_eventLog = nullptr;
+    QLabel* m_alarmStatus = nullptr;
+    QString m_title;
+    QString m_alarm;
 };
 
 } // namespace velmar
