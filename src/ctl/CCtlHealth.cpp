@@ -1,11 +1,11 @@
 // velmarctl health: every frame checked at the same time, one verdict each.
 
 #include "ctl/CCtlRunner.h"
+#include "ctl/CHealthCheck.h"
 #include "ctl/JsonWriter.h"
 #include "events/Health.h"
 #include "link/Ipv4.h"
 
-#include <QThread>
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -16,34 +16,6 @@ namespace {
 
 // How long a search may take to find the named frames' rows (as for one frame).
 constexpr int kHealthLookupMs = 1000;
-
-// One frame's check, run on a thread of its own with its own session and
-// event loop, so a slow or silent frame holds up nobody else.
-HealthReport checkFrame(const CtlTarget& target, const CtlOptions& o, quint16 framePort) {
-    const std::string address(bareAddress(target.addressColumn));
-    CCtlSession session(framePort);
-    if (!session.open(target, o.telnet, o.timeoutMs)) {
-        const std::string& why = session.lastMessage();
-        return unreachableHealth(address, why.empty() ? "not reachable" : why);
-    }
-    const CCtlSession::Wait wait = session.waitUntilSettled(o.timeoutMs);
-    if (wait == CCtlSession::Wait::LinkLost) {
-        const std::string why(linkLossText(session.lossCause()));
-        session.close();
-        return unreachableHealth(address, why + " during the check");
-    }
-    HealthReport report = assessHealth(session.state());
-    report.frame.address = address;
-    if (wait != CCtlSession::Wait::Done) {
-        // What did arrive is judged; that the rest did not is a warning.
-        if (report.verdict == HealthVerdict::Healthy)
-            report.verdict = HealthVerdict::Warning;
-        report.problems.push_back("did not finish answering within " + std::to_string(o.timeoutMs) +
-                                  " ms");
-    }
-    session.close();
-    return report;
-}
 
 void writeHealthJson(CJsonWriter& out, const HealthReport& r) {
     const auto list = [&out](std::string_view name, const std::vector<std::string>& items) {
@@ -124,30 +96,21 @@ int CCtlRunner::health(const CtlOptions& o) {
         }
     }
 
-    std::vector<HealthReport> reports(targets.size());
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (std::size_t k = 0; k < targets.size(); ++k) {
-        threads.emplace_back(QThread::create([&reports, &targets, &o, k, port = m_env.framePort] {
-            reports[k] = checkFrame(targets[k], o, port);
-        }));
-        threads.back()->start();
-    }
     // This thread's loop keeps running meanwhile: whatever else lives on it
-    // (a frame simulated in the same process) goes on answering. Each
-    // finished check posts an event here, which wakes the wait.
-    QObject wakeUp;
-    for (const std::unique_ptr<QThread>& thread : threads)
-        QObject::connect(
-            thread.get(), &QThread::finished, &wakeUp, [] {}, Qt::QueuedConnection);
-    const auto allDone = [&threads] {
-        return std::all_of(threads.begin(), threads.end(),
-                           [](const std::unique_ptr<QThread>& t) { return t->isFinished(); });
-    };
-    CCtlSession::pumpUntil(allDone, -1, m_interrupted);
-    // Each check ends by its own time-out at the latest.
-    for (const std::unique_ptr<QThread>& thread : threads)
-        thread->wait();
-
+    // (a frame simulated in the same process) goes on answering.
+    CHealthCheck check;
+    CHealthCheck::Options options;
+    options.telnet = o.telnet;
+    options.timeoutMs = o.timeoutMs;
+    options.framePort = m_env.framePort;
+    bool done = false;
+    QObject::connect(&check, &CHealthCheck::finished, &check, [&done] { done = true; });
+    check.start(std::move(targets), options);
+    if (!CCtlSession::pumpUntil([&done] { return done; }, -1, m_interrupted)) {
+        fail("interrupted before every frame was checked");
+        return kExitFrame;
+    }
+    const std::vector<HealthReport> reports = check.reports();
     const HealthVerdict worst = worstVerdict(reports);
     if (o.json) {
         CJsonWriter out;

@@ -4,6 +4,8 @@ target_sources(velmar_net PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCtlRunner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlFlash.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlHealth.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CHealthCheck.h
+  ${CMAKE_CURRENT_LIST_DIR}/CHealthCheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.h
   ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.cpp
 )

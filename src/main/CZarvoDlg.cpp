@@ -2,12 +2,14 @@
 
 #include "VelmarVersion.h"
 #include "controls/FileDialogs.h"
+#include "ctl/CHealthCheck.h"
 #include "events/CEventLogPanel.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
 #include "link/CUDPSocketThread.h"
 #include "link/CZarvoSocket.h"
+#include "link/Ipv4.h"
 #include "link/QtText.h"
 #include "main/CCrosspointModels.h"
 #include "main/CLoadStDlg.h"
@@ -165,8 +167,14 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
     connect(m_addButton, &QPushButton::clicked, this, &CZarvoDlg::addDevice);
     connect(m_settingsButton, &QPushButton::clicked, this, &CZarvoDlg::openSettingsDialog);
 
+    m_checkAllButton = new QPushButton(QStringLiteral("Check &all"));
+    m_checkAllButton->setObjectName(QStringLiteral("checkAllButton"));
+    m_checkAllButton->setToolTip(QStringLiteral("Check the health of every listed frame"));
+    connect(m_checkAllButton, &QPushButton::clicked, this, &CZarvoDlg::checkAllHealth);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_refreshButton);
+    buttons->addWidget(m_checkAllButton);
     buttons->addWidget(m_settingsButton);
     buttons->addWidget(m_addButton);
     auto* layout = new QVBoxLayout(group);
@@ -351,6 +359,50 @@ void CZarvoDlg::buildEventLog() {
     });
     connect(m_eventLog, &CEventLogPanel::logProblem, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
+}
+
+void CZarvoDlg::checkAllHealth() {
+    if (!m_healthCheck) {
+        m_healthCheck = new CHealthCheck(this);
+        connect(m_healthCheck, &CHealthCheck::checked, this, [this](int k) {
+            const HealthReport& r = m_healthCheck->report(k);
+            using Shade = CDeviceListModel::HealthShade;
+            const Shade shade = r.verdict == HealthVerdict::Healthy   ? Shade::Good
+                                : r.verdict == HealthVerdict::Warning ? Shade::Warning
+                                                                      : Shade::Bad;
+            QString why;
+            for (const std::string& p : r.problems)
+                why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + qs(p);
+            if (const std::optional<Ipv4Address> a = parseIpv4(r.frame.address))
+                m_deviceModel->setHealth(*a, qs(healthVerdictTitle(r.verdict)), shade, why);
+        });
+        connect(m_healthCheck, &CHealthCheck::finished, this, [this] {
+            m_checkAllButton->setEnabled(true);
+            int bad = 0;
+            for (const HealthReport& r : m_healthCheck->reports())
+                bad += r.verdict != HealthVerdict::Healthy ? 1 : 0;
+            const int all = static_cast<int>(m_healthCheck->reports().size());
+            statusBar()->showMessage(
+                bad == 0
+                    ? QStringLiteral("Health: all %1 frames OK").arg(all)
+                    : QStringLiteral("Health: %1 of %2 frames need attention").arg(bad).arg(all));
+        });
+    }
+    std::vector<CtlTarget> targets;
+    for (const KnownDevice& d : m_devices.rows())
+        targets.push_back({d.address, d.type});
+    if (targets.empty()) {
+        statusBar()->showMessage(QStringLiteral("Health: no frame is listed; search first"));
+        return;
+    }
+    m_deviceModel->clearHealth();
+    CHealthCheck::Options options;
+    options.framePort = m_ports.framePort;
+    if (!m_healthCheck->start(std::move(targets), options))
+        return;
+    m_checkAllButton->setEnabled(false);
+    statusBar()->showMessage(QStringLiteral("Checking the health of %1 frames ...")
+                                 .arg(static_cast<int>(m_healthCheck->targets().size())));
 }
 
 void CZarvoDlg::showTitle() {

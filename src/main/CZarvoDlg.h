@@ -34,6 +34,7 @@ namespace velmar {
 
 class CChannelListModel;
 class CEventLogPanel;
+class CHealthCheck;
 class CCrosspointModel;
 class CUDPSocketThread;
 class CZarvoSocket;
@@ -64,6 +65,10 @@ public:
 
     CPollingEngine& engine() { return m_engine; }
     CEventLogPanel* eventLog() { return m_eventLog; }
+    // Runs or ends the health check of the listed frames.
+    CHealthCheck* healthCheck() {
+        return m_healthCheck;
+    }
     const CDeviceList& deviceList() const { return m_devices; }
 
     // Actions the window offers (also reached from its buttons and menus).
@@ -209,6 +214,10 @@ private:
     // The event log dock; an alarm shows in the title and status bar until
     // acknowledged there.
     void buildEventLog();
+    // "Check all": the health of every listed frame, checked at once.
+    void checkAllHealth();
+    CHealthCheck* m_healthCheck = nullptr;
+    QPushButton* m_checkAllButton = nullptr;
     void showTitle();
     CEventLogPanel* m_eventLog = nullptr;
     QLabel* m_alarmStatus = nullptr;

@@ -4,7 +4,9 @@
 
 #include "IntegrationSupport.h"
 #include "WindowSupport.h"
+#include "ctl/CHealthCheck.h"
 #include "events/CEventLogPanel.h"
+#include "link/CDeviceListModel.h"
 #include "main/CZarvoDlg.h"
 #include "main/FileAccess.h"
 
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTableView>
 #include <gmock/gmock.h>
 
 namespace velmar {
@@ -82,6 +85,38 @@ TEST_F(EventLogWindow, ScenarioFillsThePanelAndTheAlarmWaitsForAcknowledgement) 
     ASSERT_GE(file.events.size(), 3u);
     EXPECT_EQ(file.events[file.events.size() - 2].text, "PSU 2 failed");
     EXPECT_EQ(file.events.back().text, "PSU 2 recovered");
+}
+
+TEST_F(EventLogWindow, CheckAllFillsTheHealthColumn) {
+    auto good = test::startFrame("460", "127.0.0.2");
+    auto bad =
+        test::startFrame("460", "127.0.0.3", [](framesim::FrameProfile& p) { p.psuStatus[2] = 1; });
+    ASSERT_TRUE(good && bad);
+    CZarvoDlg window(StartupOptions{}, *settings);
+    ASSERT_TRUE(waitUntil([&] { return window.deviceList().rows().size() == 2; }));
+    window.findChild<QPushButton*>(QStringLiteral("checkAllButton"))->click();
+    auto* view = window.findChild<QTableView*>(QStringLiteral("deviceList"));
+    ASSERT_NE(view, nullptr);
+    QAbstractItemModel* model = view->model();
+    const auto healthOf = [&](const QString& address) {
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, CDeviceListModel::AddressColumn).data().toString() == address)
+                return model->index(r, CDeviceListModel::HealthColumn).data().toString();
+        return QString();
+    };
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !healthOf(QStringLiteral("127.0.0.3")).isEmpty() &&
+                   !healthOf(QStringLiteral("127.0.0.2")).isEmpty();
+        },
+        10000));
+    EXPECT_EQ(healthOf(QStringLiteral("127.0.0.2")), QStringLiteral("OK"));
+    EXPECT_EQ(healthOf(QStringLiteral("127.0.0.3")), QStringLiteral("Alarm"));
+    EXPECT_EQ(model->headerData(CDeviceListModel::HealthColumn, Qt::Horizontal).toString(),
+              QStringLiteral("Health"));
+    ASSERT_TRUE(waitUntil([&] { return !window.healthCheck()->running(); }));
+    EXPECT_THAT(window.statusBar()->currentMessage().toStdString(),
+                HasSubstr("1 of 2 frames need attention"));
 }
 
 } // namespace
