@@ -1,5 +1,6 @@
 #include "FrameProfile.h"
 
+#include "Scenario.h"
 #include "protocol/CommandTable.h"
 
 #include <charconv>
@@ -403,7 +404,19 @@ bool applySetting(FrameProfile& p, std::string_view key, std::string_view value,
                                 : p.replyPort) = v;
     } else if (key == "alive-interval")
         ok = toInt(value, p.aliveIntervalMs) && p.aliveIntervalMs >= 0;
-    else if (key == "psu-config")
+    else if (key == "scenario") {
+        const std::string name(unquote(value));
+        ok = name.empty() || scenarioByName(name).has_value();
+        if (ok)
+            p.scenario = name;
+    } else if (key == "scenario-tick-ms")
+        ok =
+            toInt(value, p.scenarioTickMs) && p.scenarioTickMs >= 10 && p.scenarioTickMs <= 3600000;
+    else if (key == "scenario-repeat") {
+        int repeat = 0;
+        ok = toInt(value, repeat) && (repeat == 0 || repeat == 1);
+        p.scenarioRepeat = repeat == 1;
+    } else if (key == "psu-config")
         ok = toInt(value, p.psuConfig);
     else if (key == "fan-config")
         ok = toInt(value, p.fanConfig);

@@ -136,6 +136,11 @@ struct FrameProfile {
     std::uint16_t udpPort = 10002;
     std::uint16_t replyPort = 10004; // where search replies and "!edev" go
     int aliveIntervalMs = 5000;      // the frame's own alive requests; 0 = none
+    // A scheduled scenario (see Scenario.h), started when the first client
+    // connects; empty for none.
+    std::string scenario;
+    int scenarioTickMs = 1000;
+    bool scenarioRepeat = false;
 
     FaultPlan faults;
 

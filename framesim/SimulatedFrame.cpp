@@ -214,6 +214,7 @@ CSimulatedFrame::CSimulatedFrame(FrameProfile profile, QObject* parent)
     : QObject(parent), m_model(std::move(profile)) {
     connect(&m_aliveTimer, &QTimer::timeout, this, &CSimulatedFrame::sendAliveRequest);
     connect(&m_inputTimer, &QTimer::timeout, this, &CSimulatedFrame::announceInputChange);
+    connect(&m_scenarioTimer, &QTimer::timeout, this, &CSimulatedFrame::scenarioTick);
 }
 
 CSimulatedFrame::~CSimulatedFrame() { stop(); }
@@ -285,6 +286,7 @@ bool CSimulatedFrame::start(QString* error) {
 void CSimulatedFrame::stop() {
     m_aliveTimer.stop();
     m_inputTimer.stop();
+    m_scenarioTimer.stop();
     for (CFrameSession* s : m_sessions) {
         s->disconnect(this);
         delete s;
@@ -322,6 +324,13 @@ void CSimulatedFrame::onNewConnection() {
         auto* session = new CFrameSession(*this, socket);
         connect(session, &CFrameSession::finished, this, &CSimulatedFrame::sessionFinished);
         m_sessions.push_back(session);
+        // The profile's scenario runs from the first client on, so that a
+        // viewer connected at once sees all of it.
+        if (!m_scenarioStarted && !profile().scenario.empty()) {
+            m_scenarioStarted = true;
+            if (const std::optional<Scenario> s = scenarioByName(profile().scenario))
+                startScenario(*s, profile().scenarioTickMs, profile().scenarioRepeat);
+        }
         if (faults().overlongLineAtConnect && !faults().silent)
             session->sendRaw(QByteArray(FaultPlan::kOverlongLength, 'x').prepend(':'));
         if (faults().floodAliveLines > 0)
@@ -389,6 +398,48 @@ void CSimulatedFrame::logLine(const char* direction, std::string_view line) {
 void CSimulatedFrame::sendToAll(const std::string& line) {
     for (CFrameSession* s : m_sessions)
         s->sendLine(line);
+}
+
+void CSimulatedFrame::startScenario(const Scenario& scenario, int tickMs, bool repeat) {
+    m_scenario = scenario;
+    m_scenarioRepeat = repeat;
+    m_scenarioTick = 0;
+    m_scenarioNext = 0;
+    m_scenarioTimer.start(std::max(1, tickMs));
+}
+
+void CSimulatedFrame::stopScenario() { m_scenarioTimer.stop(); }
+
+void CSimulatedFrame::scenarioTick() {
+    ++m_scenarioTick;
+    const std::vector<ScenarioStep>& steps = m_scenario.steps;
+    while (m_scenarioNext < steps.size() && steps[m_scenarioNext].tick <= m_scenarioTick) {
+        const ScenarioStep& step = steps[m_scenarioNext++];
+        switch (step.what) {
+        case ScenarioStep::What::Psu: setPsuStatus(step.unit, step.value); break;
+        case ScenarioStep::What::Fan: setFanStatus(step.unit, step.value); break;
+        case ScenarioStep::What::Input:
+            setInputStatus(step.unit, QString::fromStdString(step.text));
+            break;
+        case ScenarioStep::What::Sync: {
+            // The source the frame reports now, unless the step names one.
+            DeviceMessage none;
+            const int source =
+                step.unit != 0 ? step.unit : m_model.current(CommandId::gsyncstat, none).i(1);
+            setSyncStatus(step.value, source);
+            break;
+        }
+        }
+        ++m_scenarioStepsDone;
+    }
+    if (m_scenarioTick < m_scenario.lengthTicks)
+        return;
+    if (!m_scenarioRepeat) {
+        m_scenarioTimer.stop();
+        return;
+    }
+    m_scenarioTick = 0;
+    m_scenarioNext = 0;
 }
 
 void CSimulatedFrame::setSyncStatus(int state, int source) {

@@ -2,6 +2,7 @@
 
 #include "FrameModel.h"
 #include "FrameProfile.h"
+#include "Scenario.h"
 #include "protocol/ResponseDecoder.h"
 
 #include <QByteArray>
@@ -110,6 +111,13 @@ public:
     void setInputAnnouncements(int ms);
     void sendToAll(const std::string& line);
 
+    // Runs a scenario: one step each time its tick comes; with `repeat` it
+    // starts again after its length. Replaces a running one.
+    void startScenario(const Scenario& scenario, int tickMs, bool repeat);
+    void stopScenario();
+    bool scenarioRunning() const { return m_scenarioTimer.isActive(); }
+    int scenarioStepsDone() const { return m_scenarioStepsDone; }
+
     void sendAliveRequest();
     void setAliveInterval(int ms);
     void sendOverlongLine();
@@ -156,6 +164,14 @@ private:
     QUdpSocket* m_udpBroadcast = nullptr; // the limited broadcast
     QTimer m_aliveTimer;
     QTimer m_inputTimer; // the scheduled input status changes
+    void scenarioTick();
+    QTimer m_scenarioTimer;
+    Scenario m_scenario;
+    bool m_scenarioRepeat = false;
+    bool m_scenarioStarted = false; // the profile's scenario starts once
+    int m_scenarioTick = 0;
+    std::size_t m_scenarioNext = 0;
+    int m_scenarioStepsDone = 0;
     std::vector<CFrameSession*> m_sessions;
     QHostAddress m_announceAddress{QHostAddress::Broadcast};
     int m_aliveAnswers = 0;

@@ -57,14 +57,28 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption lanOpt(
         QStringLiteral("allow-lan"),
         QStringLiteral("Allow binding an address that is not loopback."));
+    const QCommandLineOption scenarioOpt(
+        QStringLiteral("scenario"),
+        QStringLiteral("Run a scheduled scenario from the first client on (see --list-scenarios)."),
+        QStringLiteral("name"));
+    const QCommandLineOption listScenariosOpt(QStringLiteral("list-scenarios"),
+                                              QStringLiteral("List the scenarios and exit."));
     parser.addOptions(
         {presetOpt, profileOpt, addressOpt, framesOpt, setOpt, listOpt, verboseOpt, lanOpt});
+    parser.addOptions({scenarioOpt, listScenariosOpt});
     parser.process(app);
 
     if (parser.isSet(listOpt)) {
         for (std::string_view name : presetNames())
             std::printf("%-10s %s\n", std::string(name).c_str(),
                         std::string(presetDescription(name)).c_str());
+        return 0;
+    }
+
+    if (parser.isSet(listScenariosOpt)) {
+        for (std::string_view name : scenarioNames())
+            std::printf("%-10s %s\n", std::string(name).c_str(),
+                        std::string(scenarioByName(name)->description).c_str());
         return 0;
     }
 
@@ -93,6 +107,12 @@ int main(int argc, char* argv[]) {
                                     setting.mid(eq + 1).toStdString(), error))
             return failWith(
                 QStringLiteral("--set %1: %2").arg(setting, QString::fromStdString(error)));
+    }
+    if (parser.isSet(scenarioOpt)) {
+        std::string error;
+        if (!applySetting(*profile, "scenario", parser.value(scenarioOpt).toStdString(), error))
+            return failWith(QStringLiteral("unknown scenario '%1' (see --list-scenarios)")
+                                .arg(parser.value(scenarioOpt)));
     }
     if (parser.isSet(addressOpt))
         profile->bindAddress = parser.value(addressOpt).toStdString();

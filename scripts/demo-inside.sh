@@ -14,7 +14,10 @@ cleanup() {
 trap cleanup EXIT
 
 # Studio A starts with a few routes: AES 1-4 to card 1, card 2 to MADI 1-2, IP 1-2 to AES 15-16.
+# Once connected to, it runs the "show" scenario (PSU 2, sync, FAN 1, input 1
+# change every few seconds), so the event log has something to show.
 "$build/framesim/velmar-framesim" --preset 460 --address 127.0.0.2 --set "name='Studio A'" \
+  --scenario show --set scenario-tick-ms=1000 --set scenario-repeat=1 \
   --set cross.1=513 --set cross.2=514 --set cross.3=515 --set cross.4=516 \
   --set cross.593=65 --set cross.594=66 --set cross.527=913 --set cross.528=914 &
 pids+=($!)
@@ -26,6 +29,8 @@ sleep 0.5 # let the frames bind before the program's first search
 
 # A profile of the demo's own, so the demo never touches your saved addresses.
 export XDG_CONFIG_HOME=${XDG_CONFIG_HOME_DEMO:-$(mktemp -d)}
+# And an event log of its own.
+export XDG_DATA_HOME=${XDG_DATA_HOME_DEMO:-$(mktemp -d)}
 
 if [[ -z ${VELMAR_DEMO_HEADLESS:-} && ( -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ) ]]; then
   "$build/app/velmar"
@@ -68,6 +73,11 @@ if [[ -n $window ]]; then
   sleep "$wait_s"
   capture "$shot2"
   echo "demo screenshot, connected: $shot2"
+  # Studio A's scenario has run a few steps: the event log panel and the alarm.
+  sleep "${VELMAR_DEMO_EVENTS_WAIT:-7}"
+  shot3=${shot%.png}-events.png
+  capture "$shot3"
+  echo "demo screenshot, event log and alarm: $shot3"
   # The settings dialog on its Dante page (Alt+S, then Ctrl+Tab page by page).
   if [[ -n ${VELMAR_DEMO_SETTINGS_SHOT:-} ]]; then
     xdotool key alt+s
@@ -113,3 +123,5 @@ fi
 # The same frames from the command line: what velmarctl sees of Studio A.
 echo "velmarctl routes 127.0.0.2:"
 "$build/app/velmarctl" routes 127.0.0.2 || true
+echo "velmarctl health --all:"
+"$build/app/velmarctl" health --all || true

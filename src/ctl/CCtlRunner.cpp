@@ -6,6 +6,8 @@
 #include "ctl/Reports.h"
 #include "ctl/RouteTracker.h"
 #include "ctl/SettingsReport.h"
+#include "events/EventDeriver.h"
+#include "events/EventLogFile.h"
 #include "link/CDiscovery.h"
 #include "link/CReplyQueue.h"
 #include "link/CUDPSocketThread.h"
@@ -169,6 +171,7 @@ int CCtlRunner::runCommand(const CtlOptions& o) {
     case CtlVerb::LabelsExport: return labels(o);
     case CtlVerb::Gains: return gains(o);
     case CtlVerb::Levels: return levels(o);
+    case CtlVerb::Health: return health(o);
     }
     return kExitUsage;
 }
@@ -229,10 +232,12 @@ CtlTarget CCtlRunner::findTarget(const CtlOptions& o) {
     return {marked ? o.host : device.address, device.type};
 }
 
-int CCtlRunner::openSession(const CtlOptions& o, CCtlSession::Observer observer) {
+int CCtlRunner::openSession(const CtlOptions& o, CCtlSession::Observer observer,
+                            IStateObserver* events) {
     const CtlTarget target = findTarget(o);
     m_session = std::make_unique<CCtlSession>(m_env.framePort, m_env.timers);
     m_session->setObserver(std::move(observer));
+    m_session->engine().setStateObserver(events);
     if (m_interrupted)
         m_session->interrupt();
     if (!m_session->open(target, o.telnet, o.timeoutMs)) {
@@ -563,14 +568,33 @@ int CCtlRunner::watch(const CtlOptions& o) {
             print(line + "\n");
         }
     };
-    if (const int rc = openSession(o, show); rc != kExitOk)
+    // With --log, what happens to the frame also goes to the event log, in
+    // the window's format; a log that cannot be written is said once.
+    CSystemEventClock clock;
+    std::unique_ptr<CEventLogFile> log;
+    std::unique_ptr<CEventDeriver> deriver;
+    if (!o.logFolder.empty()) {
+        log = std::make_unique<CEventLogFile>(qs(o.logFolder), std::string(kCtlVersion), clock);
+        log->setErrorHandler([this](const std::string& why) { fail("event log: " + why); });
+        deriver = std::make_unique<CEventDeriver>(clock, *log);
+    }
+    const auto stopLogging = [this] {
+        if (m_session)
+            m_session->engine().setStateObserver(nullptr);
+    };
+    if (const int rc = openSession(o, show, deriver.get()); rc != kExitOk) {
+        stopLogging();
         return rc;
+    }
     const CCtlSession::Wait wait = m_session->waitFor([] { return false; }, -1);
     if (wait == CCtlSession::Wait::Interrupted) {
         disconnect();
+        stopLogging();
         return kExitOk; // Ctrl+C is how a watch ends
     }
-    return waitFailure(wait, "");
+    const int rc = waitFailure(wait, "");
+    stopLogging();
+    return rc;
 }
 
 int CCtlRunner::send(const CtlOptions& o) {

@@ -91,6 +91,7 @@ private:
     // the next answer is bounded by timeoutMs. Done, or why the run stopped.
     CCtlSession::Wait runRequests(class CRequestRun& run, std::vector<DeviceMessage> requests,
                                   int timeoutMs);
+    int health(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs
     // (sooner once `enough` holds); none when no search could be made (`why`).
@@ -102,7 +103,9 @@ private:
     CtlTarget findTarget(const CtlOptions& o);
     // Connects through a new session; an exit status other than kExitOk when
     // the frame was not reached (the message is written already).
-    int openSession(const CtlOptions& o, CCtlSession::Observer observer);
+    // `events`, when given, hears the engine from before the connect on.
+    int openSession(const CtlOptions& o, CCtlSession::Observer observer,
+                    IStateObserver* events = nullptr);
     // Connects and waits for the start-up poll; an exit status other than
     // kExitOk when that failed (the message is written already).
     int connectAndSettle(const CtlOptions& o);

@@ -34,7 +34,9 @@ enum class OptionId {
     Csv,
     InputLabel,
     OutputLabel,
-    SkipInvalid
+    SkipInvalid,
+    All,
+    Log
 };
 
 struct OptionSpec {
@@ -69,6 +71,8 @@ constexpr OptionSpec kOptions[] = {
     {"--input", OptionId::InputLabel, "TEXT"},
     {"--output", OptionId::OutputLabel, "TEXT"},
     {"--skip-invalid", OptionId::SkipInvalid, ""},
+    {"--all", OptionId::All, ""},
+    {"--log", OptionId::Log, "DIR"},
 };
 
 // What follows the command words.
@@ -84,7 +88,8 @@ enum class Operands {
     HostIdName,
     Addressing, // HOST (or --serial SN), then --dhcp or ADDRESS MASK GATEWAY
     HostWords, // checked by ipRoutingOperandProblem
-    HostChannel
+    HostChannel,
+    Hosts
 };
 
 struct CommandSpec {
@@ -103,7 +108,7 @@ constexpr CommandSpec kCommands[] = {
     {"unroute", "", CtlVerb::Unroute, Operands::HostOutputs, "unroute HOST OUT [OUT ...]"},
     {"xpt", "save", CtlVerb::XptSave, Operands::HostFile, "xpt save HOST FILE"},
     {"xpt", "load", CtlVerb::XptLoad, Operands::HostFile, "xpt load HOST FILE [--dry-run]"},
-    {"watch", "", CtlVerb::Watch, Operands::Host, "watch HOST"},
+    {"watch", "", CtlVerb::Watch, Operands::Host, "watch HOST [--log DIR]"},
     {"send", "", CtlVerb::Send, Operands::HostLine, "send HOST LINE"},
     {"settings", "show", CtlVerb::SettingsShow, Operands::Host, "settings show HOST"},
     {"settings", "save", CtlVerb::SettingsSave, Operands::HostFile, "settings save HOST FILE"},
@@ -140,6 +145,7 @@ constexpr CommandSpec kCommands[] = {
     {"labels", "export", CtlVerb::LabelsExport, Operands::HostFile, "labels export HOST FILE.csv"},
     {"gains", "", CtlVerb::Gains, Operands::Host, "gains HOST"},
     {"levels", "", CtlVerb::Levels, Operands::Host, "levels HOST"},
+    {"health", "", CtlVerb::Health, Operands::Hosts, "health [--all [--wait MS] | HOST...]"},
 };
 
 constexpr std::string_view kCommandList =
@@ -147,7 +153,7 @@ constexpr std::string_view kCommandList =
     "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump, "
     "inputs, flows, flow create, flow delete, dante routes, dante route, dante unroute, ppm, "
     "ppm create, ppm remove, ppm assign, labels get, labels set, labels import, labels export, "
-    "gains, levels";
+    "gains, levels, health";
 
 // What a frame takes as its ID and name.
 constexpr int kMaxDeviceId = 99;
@@ -236,6 +242,7 @@ private:
     bool m_sawCsv = false;
     bool m_sawLabelText = false; // --input or --output
     bool m_sawSkipInvalid = false;
+    bool m_sawLog = false;
     std::string m_error;
 };
 
@@ -297,8 +304,9 @@ CtlParse CParser::run() {
     }
     m_options.verb = command->verb;
 
-    if (m_sawWait && command->verb != CtlVerb::Discover) {
-        result.error = "--wait only goes with discover";
+    if (m_sawWait && command->verb != CtlVerb::Discover &&
+        !(command->verb == CtlVerb::Health && m_options.all)) {
+        result.error = "--wait only goes with discover and health --all";
         return result;
     }
     if (m_sawMake && command->verb != CtlVerb::Cards) {
@@ -347,6 +355,14 @@ CtlParse CParser::run() {
     }
     if ((m_sawSerial || m_options.dhcp) && command->verb != CtlVerb::SetIp) {
         result.error = "--serial and --dhcp only go with set-ip";
+        return result;
+    }
+    if (m_options.all && command->verb != CtlVerb::Health) {
+        result.error = "--all only goes with health";
+        return result;
+    }
+    if (m_sawLog && command->verb != CtlVerb::Watch) {
+        result.error = "--log only goes with watch";
         return result;
     }
     if (command->verb == CtlVerb::FlashJoin && m_options.type != "460" && m_options.type != "450") {
@@ -479,6 +495,13 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_options.skipInvalid = true;
         m_sawSkipInvalid = true;
         return true;
+    case OptionId::All: m_options.all = true; return true;
+    case OptionId::Log:
+        if (value.empty())
+            return fail("--log needs a folder (DIR), not an empty word");
+        m_options.logFolder = std::string(value);
+        m_sawLog = true;
+        return true;
     case OptionId::Help:
     case OptionId::Version:
         // Only reached as "--help=..." or "--version=...", refused before.
@@ -500,6 +523,22 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
 
     if (command.operands == Operands::None)
         return rest.empty() || unexpected(rest[0]);
+    if (command.operands == Operands::Hosts) {
+        if (m_options.all && !rest.empty())
+            return fail("--all searches for every frame: name no HOST with it");
+        if (!m_options.all && rest.empty())
+            return fail("health needs --all or at least one HOST: " + usageOf(command));
+        for (const std::string_view word : rest) {
+            if (!readHost(word))
+                return false;
+            // Checking one frame twice would only cost a second connection.
+            if (std::find(m_options.hosts.begin(), m_options.hosts.end(), m_options.host) ==
+                m_options.hosts.end())
+                m_options.hosts.push_back(m_options.host);
+        }
+        m_options.host.clear();
+        return true;
+    }
     if (command.operands == Operands::DirOut) {
         if (rest.size() < 2)
             return missing(rest.empty() ? "DIR and OUT" : "OUT");
@@ -522,7 +561,8 @@ bool CParser::readOperands(const CommandSpec& command, std::span<const std::stri
 
     switch (command.operands) {
     case Operands::None:
-    case Operands::DirOut: return true;
+    case Operands::DirOut:
+    case Operands::Hosts: return true;
     case Operands::Addressing: return readAddressing(command, rest);
     case Operands::HostIdName: {
         if (rest.size() < 2)
@@ -742,10 +782,13 @@ Commands:
       would be set and change nothing.
       velmarctl xpt load 192.168.1.20 show.xpt --dry-run
 
-  watch HOST
+  watch HOST [--log DIR]
       Print every message the frame sends on its own until interrupted
-      (Ctrl+C), with the names of the channels it names.
+      (Ctrl+C), with the names of the channels it names. With --log, also
+      append what happened (link, sync, rate, PSUs, fans, inputs, routes)
+      to the event log in DIR, in the window's format (events.jsonl).
       velmarctl watch 192.168.1.20 --json
+      velmarctl watch 192.168.1.20 --log ~/velmar-log
 
   send HOST LINE
       Send one request line and print the decoded reply (the line that
@@ -907,6 +950,16 @@ Commands:
       dialog does.
       velmarctl levels 192.168.1.20
 
+  health [--all [--wait MS] | HOST...]
+      Check frames before a show: connect to all of them at once, read
+      identity, sync, sample rate, PSUs, fans and input status and print
+      one line per frame with its verdict (OK, Warning, Alarm or
+      Unreachable). --all checks every frame that answers a search.
+      Exit status 0 when all are OK, 1 when any has a warning or alarm
+      (a value it did not report is a warning), 3 when any is unreachable.
+      velmarctl health --all
+      velmarctl health 192.168.1.20 192.168.1.21 --json
+
 Options:
   --json          Print JSON instead of text.
   --timeout MS    Wait at most MS milliseconds for the frame each time: to
@@ -916,8 +969,8 @@ Options:
   --type MODEL    The frame's type as the device list's Type column shows it
                   (460, 461, 465, 450, QB16, RB16 or GRID); skips the search
                   for the frame.
-  --wait MS       discover only: collect replies for MS milliseconds
-                  (default 1000).
+  --wait MS       discover and health --all only: collect replies for MS
+                  milliseconds (default 1000).
   --make MAKE     cards only: change every fitted card to X type (x) or to
                   Brix type (brix).
   --dry-run       xpt load, settings apply, cards --make and labels import
@@ -935,6 +988,8 @@ Options:
   --cards, --mini, --dante
                   dump only: the modules written.
   --watch         inputs only: follow the status until interrupted.
+  --all           health only: check every frame that answers a search.
+  --log DIR       watch only: append the events to the event log in DIR.
   -v, --verbose   send: also print the lines that are not the reply (the
                   frame's own messages, stray lines) as unsolicited.
   -h, --help      Print this help.

@@ -64,7 +64,8 @@ enum class CtlVerb {
     LabelsImport,
     LabelsExport,
     Gains,
-    Levels
+    Levels,
+    Health
 };
 
 struct CtlRoute {
@@ -121,6 +122,10 @@ struct CtlOptions {
     std::optional<std::string> inputLabel;  // set: --input TEXT
     std::optional<std::string> outputLabel; // set: --output TEXT
     bool skipInvalid = false; // import: send the valid rows of a file with refused rows
+    // health: the frames named (HOST...), or every frame that answers a search.
+    std::vector<std::string> hosts;
+    bool all = false;
+    std::string logFolder; // watch: also append the events to the event log here
 };
 
 struct CtlParse {

@@ -7,7 +7,7 @@
 namespace velmar {
 
 namespace {
-const char* const kTitles[] = {"IP address", "ID", "Name", "Type", "S/N"};
+const char* const kTitles[] = {"IP address", "ID", "Name", "Type", "S/N", "Health"};
 }
 
 CDeviceListModel::CDeviceListModel(CDeviceList& list, QObject* parent)
@@ -39,6 +39,10 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
         case NameColumn: text = &row.name; break;
         case TypeColumn: text = &row.type; break;
         case SerialColumn: text = &row.serial; break;
+        case HealthColumn: {
+            const auto it = m_health.find(row.addressValue.value_or(0));
+            return it == m_health.end() ? QVariant() : QVariant(it->second.text);
+        }
         default: return {};
         }
         return QString::fromStdString(*text);
@@ -49,7 +53,25 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
         if (row.offline)
             return QBrush(QColor(Qt::gray));
         return {};
+    case Qt::BackgroundRole:
+        if (index.column() == HealthColumn) {
+            const auto it = m_health.find(row.addressValue.value_or(0));
+            if (it == m_health.end())
+                return {};
+            switch (it->second.shade) {
+            case HealthShade::Good: return QBrush(QColor(190, 240, 190));
+            case HealthShade::Warning: return QBrush(QColor(255, 225, 150));
+            case HealthShade::Bad: return QBrush(QColor(255, 170, 170));
+            case HealthShade::None: return {};
+            }
+        }
+        return {};
     case Qt::ToolTipRole:
+        if (index.column() == HealthColumn) {
+            const auto it = m_health.find(row.addressValue.value_or(0));
+            if (it != m_health.end() && !it->second.why.isEmpty())
+                return it->second.why;
+        }
         if (row.offline && !connected)
             return QStringLiteral("offline: the link was lost and it has not answered a search "
                                   "since");
@@ -82,6 +104,20 @@ QVariant CDeviceListModel::headerData(int section, Qt::Orientation orientation, 
         section < ColumnCount)
         return QString::fromLatin1(kTitles[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void CDeviceListModel::setHealth(Ipv4Address address, const QString& text, HealthShade shade,
+                                 const QString& why) {
+    m_health[address] = {text, shade, why};
+    for (int r = 0; r < rowCount(); ++r)
+        if (m_shown[static_cast<std::size_t>(r)] == address)
+            Q_EMIT dataChanged(index(r, HealthColumn), index(r, HealthColumn));
+}
+
+void CDeviceListModel::clearHealth() {
+    m_health.clear();
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, HealthColumn), index(rowCount() - 1, HealthColumn));
 }
 
 void CDeviceListModel::reload() {

@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QFont>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -15,8 +16,16 @@ namespace velmar {
 class CDeviceListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { AddressColumn, IdColumn, NameColumn, TypeColumn, SerialColumn, ColumnCount };
-    static constexpr int kColumnWidths[ColumnCount] = {98, 24, 72, 47, 102};
+    enum Column {
+        AddressColumn,
+        IdColumn,
+        NameColumn,
+        TypeColumn,
+        SerialColumn,
+        HealthColumn,
+        ColumnCount
+    };
+    static constexpr int kColumnWidths[ColumnCount] = {98, 24, 72, 47, 102, 80};
     // Item data of a row: its address as a number (0 when the text is no address).
     static constexpr int AddressRole = Qt::UserRole + 1;
     // What a column sorts by: addresses and IDs as numbers, texts as shown.
@@ -39,10 +48,21 @@ public:
     void reload();
     void setConnectedAddress(std::optional<Ipv4Address> address);
     std::optional<Ipv4Address> connectedAddress() const { return m_connected; }
+    // The "Health" column of a frame's row: the verdict word, red for an
+    // alarm or an unreachable frame, amber for a warning; the tooltip says why.
+    enum class HealthShade { None, Good, Warning, Bad };
+    void setHealth(Ipv4Address address, const QString& text, HealthShade shade, const QString& why);
+    void clearHealth();
 
 private:
     CDeviceList& m_list;
     std::optional<Ipv4Address> m_connected;
+    struct Health {
+        QString text;
+        HealthShade shade = HealthShade::None;
+        QString why;
+    };
+    std::map<Ipv4Address, Health> m_health;
     std::vector<std::optional<Ipv4Address>> m_shown; // the rows the view knows, by address
 };
 

@@ -8,11 +8,14 @@
 #include "iprouting/CAutoIPDlg.h"
 #include "iprouting/CFlowDlg.h"
 #include "iprouting/CPPMDlg.h"
+#include "ctl/CHealthCheck.h"
+#include "events/CEventLogPanel.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
 #include "link/CUDPSocketThread.h"
 #include "link/CZarvoSocket.h"
+#include "link/Ipv4.h"
 #include "link/QtText.h"
 #include "main/CCrosspointModels.h"
 #include "main/CLoadStDlg.h"
@@ -50,6 +53,7 @@
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -107,6 +111,7 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
     m_engine.setRestartCommand([this] { m_commands.restart(); });
     buildWidgets();
     buildStatusBar();
+    buildEventLog();
     m_engine.setStartupFlags(options.telnet, options.xy, options.service);
     m_engine.initialise();
 
@@ -200,8 +205,14 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
     connect(m_addButton, &QPushButton::clicked, this, &CZarvoDlg::addDevice);
     connect(m_settingsButton, &QPushButton::clicked, this, &CZarvoDlg::openSettingsDialog);
 
+    m_checkAllButton = new QPushButton(QStringLiteral("Check &all"));
+    m_checkAllButton->setObjectName(QStringLiteral("checkAllButton"));
+    m_checkAllButton->setToolTip(QStringLiteral("Check the health of every listed frame"));
+    connect(m_checkAllButton, &QPushButton::clicked, this, &CZarvoDlg::checkAllHealth);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_refreshButton);
+    buttons->addWidget(m_checkAllButton);
     buttons->addWidget(m_settingsButton);
     buttons->addWidget(m_addButton);
     auto* layout = new QVBoxLayout(group);
@@ -366,6 +377,79 @@ QGroupBox* CZarvoDlg::buildCrosspointGroup() {
 void CZarvoDlg::buildStatusBar() {
     statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->setSizeGripEnabled(true);
+}
+
+void CZarvoDlg::buildEventLog() {
+    m_eventLog =
+        new CEventLogPanel(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_eventLog);
+    auto* view = new QMenu(QStringLiteral("&View"), this);
+    view->addAction(m_eventLog->toggleViewAction());
+    menuBar()->insertMenu(menuBar()->actions().value(menuBar()->actions().size() - 1), view);
+    m_engine.setStateObserver(&m_eventLog->deriver());
+
+    m_alarmStatus = new QLabel(this);
+    m_alarmStatus->setObjectName(QStringLiteral("alarmStatus"));
+    m_alarmStatus->setStyleSheet(
+        QStringLiteral("QLabel { background: #c00000; color: white; padding: 0 4px; }"));
+    m_alarmStatus->hide();
+    statusBar()->addPermanentWidget(m_alarmStatus);
+    connect(m_eventLog, &CEventLogPanel::alarmChanged, this, [this](const QString& text) {
+        m_alarm = text;
+        m_alarmStatus->setText(text);
+        m_alarmStatus->setVisible(!text.isEmpty());
+        showTitle();
+    });
+    connect(m_eventLog, &CEventLogPanel::logProblem, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
+}
+
+void CZarvoDlg::checkAllHealth() {
+    if (!m_healthCheck) {
+        m_healthCheck = new CHealthCheck(this);
+        connect(m_healthCheck, &CHealthCheck::checked, this, [this](int k) {
+            const HealthReport& r = m_healthCheck->report(k);
+            using Shade = CDeviceListModel::HealthShade;
+            const Shade shade = r.verdict == HealthVerdict::Healthy   ? Shade::Good
+                                : r.verdict == HealthVerdict::Warning ? Shade::Warning
+                                                                      : Shade::Bad;
+            QString why;
+            for (const std::string& p : r.problems)
+                why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + qs(p);
+            if (const std::optional<Ipv4Address> a = parseIpv4(r.frame.address))
+                m_deviceModel->setHealth(*a, qs(healthVerdictTitle(r.verdict)), shade, why);
+        });
+        connect(m_healthCheck, &CHealthCheck::finished, this, [this] {
+            m_checkAllButton->setEnabled(true);
+            int bad = 0;
+            for (const HealthReport& r : m_healthCheck->reports())
+                bad += r.verdict != HealthVerdict::Healthy ? 1 : 0;
+            const int all = static_cast<int>(m_healthCheck->reports().size());
+            statusBar()->showMessage(
+                bad == 0
+                    ? QStringLiteral("Health: all %1 frames OK").arg(all)
+                    : QStringLiteral("Health: %1 of %2 frames need attention").arg(bad).arg(all));
+        });
+    }
+    std::vector<CtlTarget> targets;
+    for (const KnownDevice& d : m_devices.rows())
+        targets.push_back({d.address, d.type});
+    if (targets.empty()) {
+        statusBar()->showMessage(QStringLiteral("Health: no frame is listed; search first"));
+        return;
+    }
+    m_deviceModel->clearHealth();
+    CHealthCheck::Options options;
+    options.framePort = m_ports.framePort;
+    if (!m_healthCheck->start(std::move(targets), options))
+        return;
+    m_checkAllButton->setEnabled(false);
+    statusBar()->showMessage(QStringLiteral("Checking the health of %1 frames ...")
+                                 .arg(static_cast<int>(m_healthCheck->targets().size())));
+}
+
+void CZarvoDlg::showTitle() {
+    setWindowTitle(m_alarm.isEmpty() ? m_title : m_title + QStringLiteral(" - ") + m_alarm);
 }
 
 void CZarvoDlg::showCrosspointSummary() {
@@ -820,7 +904,10 @@ bool CZarvoDlg::askYesNo(std::string_view title, std::string_view text) {
 
 // ---- view ----
 
-void CZarvoDlg::titleChanged(std::string_view title) { setWindowTitle(qs(title)); }
+void CZarvoDlg::titleChanged(std::string_view title) {
+    m_title = qs(title);
+    showTitle();
+}
 
 void CZarvoDlg::statusFieldsChanged(const StatusFields& fields) {
     // A burst of status messages is drawn once, when the burst has been read.

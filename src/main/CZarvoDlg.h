@@ -34,6 +34,8 @@ class QTimer;
 namespace velmar {
 
 class CChannelListModel;
+class CEventLogPanel;
+class CHealthCheck;
 class CCrosspointModel;
 class CUDPSocketThread;
 class CZarvoSocket;
@@ -63,6 +65,11 @@ public:
     ~CZarvoDlg() override;
 
     CPollingEngine& engine() { return m_engine; }
+    CEventLogPanel* eventLog() { return m_eventLog; }
+    // Runs or ends the health check of the listed frames.
+    CHealthCheck* healthCheck() {
+        return m_healthCheck;
+    }
     const CDeviceList& deviceList() const { return m_devices; }
 
     // Actions the window offers (also reached from its buttons and menus).
@@ -212,6 +219,19 @@ private:
     QPointer<CZarvoSocket> m_socket;
     CReplyQueue m_replies;
     std::unique_ptr<CUDPSocketThread> m_worker;
+
+    // The event log dock; an alarm shows in the title and status bar until
+    // acknowledged there.
+    void buildEventLog();
+    // "Check all": the health of every listed frame, checked at once.
+    void checkAllHealth();
+    CHealthCheck* m_healthCheck = nullptr;
+    QPushButton* m_checkAllButton = nullptr;
+    void showTitle();
+    CEventLogPanel* m_eventLog = nullptr;
+    QLabel* m_alarmStatus = nullptr;
+    QString m_title;
+    QString m_alarm;
 };
 
 } // namespace velmar

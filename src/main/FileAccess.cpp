@@ -257,6 +257,52 @@ std::string writeFileAtomically(const QString& path, std::string_view bytes) {
     return {};
 }
 
+std::string appendToFile(const QString& path, std::string_view bytes) {
+    if (path.isEmpty())
+        return "cannot write: no file name given";
+    const auto refuse = [&](const std::string& why) {
+        return "cannot write " + shown(path) + ": " + why;
+    };
+    const Probe at = probe(path);
+    if (at.kind == Kind::Error)
+        return refuse(at.error);
+    if (at.kind != Kind::Missing && at.kind != Kind::Regular)
+        return refuse(notRegular(at.kind) + "; it was left as it is");
+#if defined(Q_OS_UNIX)
+    const CFd fd(::open(QFile::encodeName(path).constData(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (fd.get() < 0)
+        return refuse(errnoText(errno));
+    struct stat st {};
+    const Probe opened = probeMode(::fstat(fd.get(), &st), st);
+    if (opened.kind == Kind::Error)
+        return refuse(opened.error);
+    if (opened.kind != Kind::Regular)
+        return refuse(notRegular(opened.kind) + "; it was left as it is");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return refuse(errnoText(errno));
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fdatasync(fd.get()) != 0 && errno != EINVAL)
+        return refuse(errnoText(errno));
+    return {};
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return refuse(file.errorString().toStdString());
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !file.flush())
+        return refuse(file.errorString().toStdString());
+    return {};
+#endif
+}
+
 std::string asSentence(std::string_view message) {
     std::string out(message);
     if (!out.empty() && out.front() >= 'a' && out.front() <= 'z')

@@ -37,6 +37,13 @@ std::string checkWriteTarget(const QString& path);
 // touched. Empty on success, else why not.
 std::string writeFileAtomically(const QString& path, std::string_view bytes);
 
+// Appends `bytes` to the regular file at `path` (created when missing) in one
+// write, and flushes it to disk before returning, so a crash or power loss
+// afterwards keeps it. Logs use it: each record goes out whole or not at all
+// as far as the program can tell. Refuses what is not a regular file, as the
+// writer above does. Empty on success, else why not.
+std::string appendToFile(const QString& path, std::string_view bytes);
+
 // A message above as a message box shows it: "Cannot read ...: ... ."
 std::string asSentence(std::string_view message);
 

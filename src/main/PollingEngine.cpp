@@ -136,6 +136,8 @@ bool CPollingEngine::connect(std::string_view address) {
     const std::optional<Ipv4Address> parsed = parseIpv4(address);
     const Ipv4Address ip = parsed.value_or(0);
     if (ip == 0) {
+        if (m_observer)
+            m_observer->connectFailed(address);
         m_operator.showMessage(kConnectFailed);
         return false;
     }
@@ -143,6 +145,8 @@ bool CPollingEngine::connect(std::string_view address) {
                         m_state.useTelnetPort;
     const int port = telnet ? kPortTelnet : kPortCommand;
     if (m_link.open(address, port, m_state.runMode == kRunModeApplication) != 0) {
+        if (m_observer)
+            m_observer->connectFailed(address);
         m_operator.showMessage(kConnectFailed);
         return false;
     }
@@ -150,10 +154,15 @@ bool CPollingEngine::connect(std::string_view address) {
     m_state.connectedAddress = address;
     m_state.deviceAddress = ip;
     resetLink(true);
+    if (m_observer)
+        m_observer->linkOpened(m_state);
     return true;
 }
 
 void CPollingEngine::disconnect() {
+    if (m_observer && m_state.connected)
+        m_observer->linkClosing(m_state, m_lossText);
+    m_lossText.clear();
     m_link.close();
     m_state.connectedAddress.clear();
     resetLink(false);
@@ -164,6 +173,7 @@ void CPollingEngine::onLinkLost(LinkLoss cause) {
         return;
     const std::string address = m_state.connectedAddress;
     const std::string label = frameLabel();
+    m_lossText = linkLossText(cause);
     disconnect();
     std::string text = "Link to ";
     text += label;
@@ -178,6 +188,7 @@ void CPollingEngine::onFrameAnnounced() {
     if (!m_state.connected)
         return;
     const std::string label = frameLabel();
+    m_lossText = "the frame announced itself anew (restarted or changed)";
     disconnect();
     m_view.statusMessage("Link to " + label +
                          " closed: the frame announced itself anew (restarted or changed)");
@@ -332,6 +343,8 @@ void CPollingEngine::onMessage(const DeviceMessage& message, bool isReply,
     if (!m_state.connected || !m_state.receiving)
         return;
     dispatch(m_context, message, isReply, decoder);
+    if (m_observer && m_state.connected)
+        m_observer->dispatched(m_state, message, isReply);
     if (isReply && m_startup.reading && m_state.connected) {
         ++m_startup.answered;
         reportStartup();
@@ -467,6 +480,8 @@ int CPollingEngine::applySettings(const DeviceSettings& edited, const DeviceSett
     m_state.settings = next;
     for (const DeviceMessage& request : plan.requests)
         sendRequest(request);
+    if (m_observer && m_state.connected)
+        m_observer->settingsApplied(m_state, static_cast<int>(plan.requests.size()));
     const int result = static_cast<int>(plan.result);
     if (result == 2) {
         if (m_restart)

@@ -4,6 +4,7 @@
 #include "main/DialogRegistry.h"
 #include "main/Dispatch.h"
 #include "main/EngineInterfaces.h"
+#include "main/StateObserver.h"
 #include "protocol/DeviceMessage.h"
 #include "protocol/ResponseDecoder.h"
 
@@ -97,6 +98,9 @@ public:
 
     bool settingsEnabled() const { return m_settingsEnabled; }
 
+    // Who keeps the frame's history (the event log); none by default.
+    void setStateObserver(IStateObserver* observer) { m_observer = observer; }
+
     // A firmware transfer suspends alive supervision.
     void setProgramming(bool on) { m_state.programming = on; }
 
@@ -141,6 +145,8 @@ private:
     std::string m_rowName;   // the chosen row's name, for the next connect
     std::string m_frameName; // the connected frame's, as the row named it
     StartupProgress m_startup;
+    IStateObserver* m_observer = nullptr;
+    std::string m_lossText; // why the link is being dropped; empty when asked to
 };
 
 } // namespace velmar

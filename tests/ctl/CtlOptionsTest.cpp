@@ -384,13 +384,14 @@ TEST(CtlHelp, EveryCommandHasAnExampleThatParses) {
          {CtlVerb::Discover, CtlVerb::Status, CtlVerb::Routes, CtlVerb::Route, CtlVerb::Unroute,
           CtlVerb::XptSave, CtlVerb::XptLoad, CtlVerb::Watch, CtlVerb::Send, CtlVerb::Cards,
           CtlVerb::LabelsGet, CtlVerb::LabelsSet, CtlVerb::LabelsImport, CtlVerb::LabelsExport,
-          CtlVerb::Gains, CtlVerb::Levels})
+          CtlVerb::Gains, CtlVerb::Levels, CtlVerb::Health})
         EXPECT_TRUE(exampled.contains(verb)) << "no example for verb " << static_cast<int>(verb);
 
     for (const char* usage :
          {"discover [--wait MS]", "status HOST", "routes HOST", "route HOST OUT IN [OUT IN ...]",
           "unroute HOST OUT [OUT ...]", "xpt save HOST FILE", "xpt load HOST FILE [--dry-run]",
-          "watch HOST", "send HOST LINE", "cards HOST [--make x|brix [--dry-run]]"})
+          "watch HOST [--log DIR]", "send HOST LINE", "cards HOST [--make x|brix [--dry-run]]",
+          "health [--all [--wait MS] | HOST...]"})
         EXPECT_NE(help.find(std::string("\n  ") + usage + "\n"), std::string::npos) << usage;
     for (const char* option :
          {"--json", "--timeout MS", "--telnet", "--type MODEL", "--wait MS", "--dry-run",
@@ -427,6 +428,33 @@ TEST(CtlOptions, InputsTakesAHostAndWatch) {
         {{"inputs", kHost, "--watch=yes"}, {"--watch", "'yes'"}},
     });
     EXPECT_NE(ctlHelpText().find("inputs HOST [--watch]"), std::string::npos);
+}
+
+} // namespace
+} // namespace velmar
+
+namespace velmar {
+namespace {
+
+TEST(CtlOptions, HealthTakesHostsOrAllAndWatchALogFolder) {
+    const CtlParse named = parse({"health", "10.0.0.2", "*10.0.0.3", "10.0.0.2", "--json"});
+    ASSERT_TRUE(named.options) << named.error;
+    EXPECT_EQ(named.options->verb, CtlVerb::Health);
+    EXPECT_EQ(named.options->hosts, (std::vector<std::string>{"10.0.0.2", "*10.0.0.3"}))
+        << "a frame named twice is checked once";
+    const CtlParse all = parse({"health", "--all", "--wait", "300"});
+    ASSERT_TRUE(all.options) << all.error;
+    EXPECT_TRUE(all.options->all);
+    EXPECT_EQ(all.options->waitMs, 300);
+
+    EXPECT_FALSE(parse({"health", "10.0.0.2", "--wait", "300"}).options)
+        << "--wait only times a search";
+    EXPECT_FALSE(parse({"health", "10.0.0.256"}).options);
+    EXPECT_FALSE(parse({"health", "--all", "10.0.0.2"}).options);
+    EXPECT_FALSE(parse({"watch", "10.0.0.2", "--log", ""}).options);
+    const CtlParse log = parse({"watch", "10.0.0.2", "--log", "/tmp/x"});
+    ASSERT_TRUE(log.options) << log.error;
+    EXPECT_EQ(log.options->logFolder, "/tmp/x");
 }
 
 } // namespace

@@ -4,8 +4,11 @@
 #include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
+#include "events/EventLogFile.h"
 #include "main/CQtTimerHost.h"
+#include "main/FileAccess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -393,6 +396,70 @@ TEST_F(Ctl, WatchJsonIsOneObjectPerLine) {
         EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
         EXPECT_EQ(o["kind"].toString(), QStringLiteral("message")) << line.toStdString();
     }
+}
+
+TEST_F(Ctl, WatchLogWritesTheFramesEventsToTheEventLog) {
+    auto frame = test::startFrame("460", kFrame);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = QDir(dir.path()).filePath("events.jsonl");
+    const auto logged = [&path] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
+    };
+    whenReady([this] { return sessionSettled(); },
+              [&frame] {
+                  frame->setPsuStatus(2, 1);
+                  frame->setPsuStatus(2, 1); // the same again: no second event
+                  frame->setPsuStatus(2, 0);
+              });
+    // Header, connect, failure and recovery.
+    whenReady([&logged] { return logged() >= 4; }, [this] { runner->interrupt(); });
+    const std::string folder = dir.path().toStdString();
+    EXPECT_EQ(run({"watch", kFrame, "--log", folder}), kExitOk) << err;
+
+    const FileReadResult read = readFileBounded(path, kEventLogMaxBytes);
+    ASSERT_TRUE(read.ok()) << read.error;
+    EventLogContents log;
+    readEventLog(read.bytes, log);
+    EXPECT_EQ(log.versions, std::vector<std::string>{std::string(kCtlVersion)});
+    std::vector<std::string> texts;
+    for (const Event& e : log.events)
+        texts.push_back(e.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"Connected", "PSU 2 failed", "PSU 2 recovered",
+                                               "Disconnected"}))
+        << read.bytes;
+    EXPECT_EQ(log.events[1].frame.address, kFrame);
+}
+
+TEST_F(Ctl, ScenarioRunFillsTheEventLogInOrder) {
+    auto frame = test::startFrame("460", kFrame);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = QDir(dir.path()).filePath("events.jsonl");
+    const std::optional<framesim::Scenario> show = framesim::scenarioByName("show");
+    ASSERT_TRUE(show);
+    whenReady([this] { return sessionSettled(); },
+              [&frame, &show] { frame->startScenario(*show, 20, false); });
+    whenReady([&frame] { return !frame->scenarioRunning() && frame->scenarioStepsDone() > 0; },
+              [this] { runner->interrupt(); });
+    const std::string folder = dir.path().toStdString();
+    EXPECT_EQ(run({"watch", kFrame, "--log", folder}), kExitOk) << err;
+
+    const FileReadResult read = readFileBounded(path, kEventLogMaxBytes);
+    ASSERT_TRUE(read.ok()) << read.error;
+    EventLogContents log;
+    readEventLog(read.bytes, log);
+    std::vector<std::string> got;
+    for (const Event& e : log.events)
+        got.push_back(std::string(severityName(e.severity)) + " " + e.text);
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "info Connected", "alarm PSU 2 failed", "info PSU 2 recovered",
+                       "alarm Sync lost (Internal)", "info Sync locked again (Internal)",
+                       "alarm FAN 1 failed", "info FAN 1 recovered",
+                       "info Input 1 status changed from \"OK\" to \"ERR\"",
+                       "info Input 1 status changed from \"ERR\" to \"LCK\"", "info Disconnected"}))
+        << read.bytes;
 }
 
 TEST_F(Ctl, WatchEndsWhenTheFrameFallsSilent) {

@@ -26,7 +26,7 @@ expect() {
   fi
 }
 
-expect "velmarctl " "cards dante discover dump flash flash-join flow flows gains inputs labels levels ppm route routes send set-id set-ip settings status unroute uptime watch xpt"
+expect "velmarctl " "cards dante discover dump flash flash-join flow flows gains health inputs labels levels ppm route routes send set-id set-ip settings status unroute uptime watch xpt"
 expect "velmarctl rou" "route routes"
 expect "velmarctl --json st" "status"
 expect "velmarctl --t" "--telnet --timeout --type"
@@ -61,6 +61,9 @@ expect "velmarctl labels " "export get import set"
 expect "velmarctl labels import 127.0.0.2 " "labels.csv presets"
 expect "velmarctl labels set 127.0.0.2 5 --input " ""   # free text follows
 expect "velmarctl --sk" "--skip-invalid"
+expect "velmarctl watch 127.0.0.2 --log " "presets"
+expect "velmarctl --log presets h" "health"  # the folder is not taken for a command
+expect "velmarctl health --a" "--all"
 
 if ((failures)); then
   exit 1
