@@ -407,7 +407,12 @@ TEST_F(Ctl, WatchLogWritesTheFramesEventsToTheEventLog) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
     };
-    whenReady([this] { return sessionSettled(); },
+    // The failure must come after the frame's first PSU 2 status, or it is the
+    // unit's first known state ("is faulty") rather than a change.
+    const auto psu2Known = [this] {
+        return sessionSettled() && runner->session()->state().live.psuReported[2];
+    };
+    whenReady(psu2Known,
               [&frame] {
                   frame->setPsuStatus(2, 1);
                   frame->setPsuStatus(2, 1); // the same again: no second event
