@@ -134,6 +134,11 @@ CEventLogPanel::CEventLogPanel(const QString& logFolder, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setWordWrap(false);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    // The time stamp is the column one reads first: wide enough for all of it.
+    m_table->setColumnWidth(
+        0,
+        m_table->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-08 20:10:55.761")) + 16);
     layout->addWidget(m_table);
     setWidget(body);
 

@@ -5,6 +5,7 @@
 #include "main/PollingEngine.h"
 #include "panel/C450DornDlg.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -68,6 +69,9 @@ CInpStDlg::CInpStDlg(CPollingEngine& engine, QWidget* parent)
     // "Close" only hides it: the next command shows the same dialog again.
     setModal(false);
     m_main->setMinimumSize(320, 380);
+    // The list's own size is known only once the layout has placed it, after
+    // the dialog's resize event: its columns follow its viewport.
+    m_main->viewport()->installEventFilter(this);
 
     auto* kindRow = new QHBoxLayout;
     kindRow->addWidget(new QLabel(QStringLiteral("Cards :"), this));
@@ -157,6 +161,12 @@ void CInpStDlg::fitMainColumns() {
     m_main->setColumnWidth(0, quarter - 15);
     for (int c = 1; c < 4; ++c)
         m_main->setColumnWidth(c, quarter + 5);
+}
+
+bool CInpStDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_main->viewport() && event->type() == QEvent::Resize)
+        fitMainColumns();
+    return QDialog::eventFilter(watched, event);
 }
 
 void CInpStDlg::resizeEvent(QResizeEvent* event) {
