@@ -131,8 +131,11 @@ LabelCsvRead readLabelCsv(std::string_view text, const ChannelRange& range) {
         return read;
     }
     std::string header;
-    for (std::size_t k = 0; k < all[0].fields.size(); ++k)
-        header += (k == 0 ? "" : ",") + lower(trimmed(all[0].fields[k]));
+    for (std::size_t k = 0; k < all[0].fields.size(); ++k) {
+        if (k != 0)
+            header += ',';
+        header += lower(trimmed(all[0].fields[k]));
+    }
     if (header != kLabelCsvHeader) {
         read.error = "line 1 is not the header \"" + std::string(kLabelCsvHeader) + "\"";
         return read;

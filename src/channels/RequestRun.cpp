@@ -103,13 +103,18 @@ std::string CRequestRun::summary(std::string_view what) const {
             text += ", ...";
         text += ".";
     }
-    if (m_unanswered > 0)
-        text += " " + std::to_string(m_unanswered) + " got no answer.";
+    if (m_unanswered > 0) {
+        text += ' ';
+        text += std::to_string(m_unanswered);
+        text += " got no answer.";
+    }
     const int unsent = total() - sent();
-    if (unsent > 0)
-        text += " " + std::to_string(unsent) + " were not sent" +
-                (m_unanswered > 0 ? std::string(" because the frame stopped answering.")
-                                  : std::string(" (cancelled)."));
+    if (unsent > 0) {
+        text += ' ';
+        text += std::to_string(unsent);
+        text += m_unanswered > 0 ? " were not sent because the frame stopped answering."
+                                 : " were not sent (cancelled).";
+    }
     return text;
 }
 

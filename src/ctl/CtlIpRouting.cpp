@@ -262,8 +262,11 @@ std::string ppmText(const CPpmLogic& streams) {
         if (s == nullptr)
             continue;
         std::string channels;
-        for (int k = 1; k <= s->channels; ++k)
-            channels += (k > 1 ? "," : "") + std::to_string(s->slots[static_cast<std::size_t>(k)]);
+        for (int k = 1; k <= s->channels; ++k) {
+            if (k > 1)
+                channels += ',';
+            channels += std::to_string(s->slots[static_cast<std::size_t>(k)]);
+        }
         out += "  channels " + channels + "\n";
     }
     return out;

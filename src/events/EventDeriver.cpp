@@ -23,7 +23,12 @@ std::string routeText(int output, std::int32_t input) {
     return "output " + channelText(output) + " fed by input " + channelText(input);
 }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    out += text;
+    out += '"';
+    return out;
+}
 
 } // namespace
 

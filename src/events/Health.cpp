@@ -126,22 +126,33 @@ std::string healthLine(const HealthReport& r) {
     if (r.verdict != HealthVerdict::Unreachable) {
         // Texts from the frame are escaped: this line goes to a terminal.
         line += "  \"" + terminalSafe(r.frame.name, "\"") + "\" ID " + std::to_string(r.frame.id);
-        if (!r.frame.serial.empty())
-            line += " S/N " + terminalSafe(r.frame.serial);
-        if (!r.model.empty())
-            line += " " + terminalSafe(r.model);
-        line += "  sync " + (r.syncSource.empty()
-                                 ? std::string("?")
-                                 : r.syncSource + (r.syncLocked ? " locked" : " NOT LOCKED"));
-        line += ", " + (r.sampleRate.empty() ? std::string("rate ?") : r.sampleRate);
+        if (!r.frame.serial.empty()) {
+            line += " S/N ";
+            line += terminalSafe(r.frame.serial);
+        }
+        if (!r.model.empty()) {
+            line += ' ';
+            line += terminalSafe(r.model);
+        }
+        line += "  sync ";
+        if (r.syncSource.empty()) {
+            line += '?';
+        } else {
+            line += r.syncSource;
+            line += r.syncLocked ? " locked" : " NOT LOCKED";
+        }
+        line += ", ";
+        line += r.sampleRate.empty() ? std::string("rate ?") : r.sampleRate;
         for (const std::string& p : r.psus)
             line += ", " + p;
         for (const std::string& f : r.fans)
             line += ", " + f;
         if (!r.inputs.empty()) {
             line += ", inputs";
-            for (const std::string& i : r.inputs)
-                line += " " + terminalSafe(i);
+            for (const std::string& i : r.inputs) {
+                line += ' ';
+                line += terminalSafe(i);
+            }
         }
     }
     if (!r.problems.empty()) {

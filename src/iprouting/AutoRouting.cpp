@@ -20,7 +20,9 @@ bool inRange(int v, int lo, int hi) { return v >= lo && v <= hi; }
 std::string sourceChannelText(int y) {
     if (y <= 0)
         return {};
-    return (y < 10 ? "0" : "") + std::to_string(y);
+    std::string text = y < 10 ? "0" : "";
+    text += std::to_string(y);
+    return text;
 }
 
 int sourceChannelNumber(std::string_view text) {
