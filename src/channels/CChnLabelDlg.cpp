@@ -160,11 +160,10 @@ void CChnLabelDlg::onDeviceMessage(const DeviceMessage& message, bool isReply,
 void runChannelLabelsDialog(CPollingEngine& engine, IQuestions& questions, QWidget* parent) {
     CChannelLabels logic(engine.state(), engine, questions);
     CChnLabelDlg dialog(logic, engine, parent);
-    engine.dialogs().channelLabels = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().channelLabels, &dialog);
     for (const DeviceMessage& m : labelOpeningRequests(logic.range()))
         engine.sendRequest(m);
     dialog.exec();
-    engine.dialogs().channelLabels = nullptr;
 }
 
 } // namespace velmar

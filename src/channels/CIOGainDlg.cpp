@@ -124,11 +124,10 @@ void CIOGainDlg::onDeviceMessage(const DeviceMessage& message, bool isReply,
 void runGainDialog(CPollingEngine& engine, IQuestions& questions, QWidget* parent) {
     CGainSettings logic(engine.state(), engine, questions);
     CIOGainDlg dialog(logic, engine, parent);
-    engine.dialogs().gainSettings = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().gainSettings, &dialog);
     for (const DeviceMessage& m : gainOpeningRequests(logic.range()))
         engine.sendRequest(m);
     dialog.exec();
-    engine.dialogs().gainSettings = nullptr;
 }
 
 } // namespace velmar

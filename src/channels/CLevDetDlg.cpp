@@ -258,11 +258,10 @@ void CLevDetDlg::onDeviceMessage(const DeviceMessage& message, bool isReply,
 void runLevelDetectorDialog(CPollingEngine& engine, IQuestions& questions, QWidget* parent) {
     CLevelDetectors logic(engine.state(), questions);
     CLevDetDlg dialog(logic, engine, parent);
-    engine.dialogs().levelDetectors = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().levelDetectors, &dialog);
     for (const DeviceMessage& m : levelDetectorOpeningRequests(logic.range()))
         engine.sendRequest(m);
     dialog.exec();
-    engine.dialogs().levelDetectors = nullptr;
 }
 
 } // namespace velmar

@@ -105,7 +105,7 @@ std::vector<DeviceMessage> levelDetectorOpeningRequests(const ChannelRange& rang
 }
 
 CLevelDetectors::CLevelDetectors(const DeviceState& state, IQuestions& questions)
-    : m_state(state), m_questions(questions), m_range(channelRangeOf(state)) {
+    : m_questions(questions), m_range(channelRangeOf(state)) {
     for (auto& side : m_detectors)
         side.resize(kLabelChannels + 1);
     rebuildRows();

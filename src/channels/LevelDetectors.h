@@ -126,7 +126,6 @@ private:
     LevelDetector* detectorAt(int side, int channel);
     void changed(int channel);
 
-    const DeviceState& m_state;
     IQuestions& m_questions;
     ChannelRange m_range;
     std::array<std::vector<LevelDetector>, 2> m_detectors; // [side][1..2048]

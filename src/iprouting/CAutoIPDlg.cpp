@@ -167,10 +167,9 @@ void runAutoIpDialog(CPollingEngine& engine, IQuestions& questions, QWidget* par
     CAutoRoutingLogic logic(engine.state(), engine, questions);
     CAutoIPDlg dialog(logic, parent);
     // Registered while it runs, so the routing replies reach it.
-    engine.dialogs().autoIpRouting = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().autoIpRouting, &dialog);
     logic.opened();
     dialog.exec();
-    engine.dialogs().autoIpRouting = nullptr;
 }
 
 } // namespace velmar

@@ -221,10 +221,9 @@ void runFlowDialog(CPollingEngine& engine, IQuestions& questions,
     CFlowLogic logic(engine.state(), engine, questions, std::move(listedAddresses));
     CFlowDlg dialog(logic, parent);
     // Registered while it runs, so the flow and slot replies reach its lists.
-    engine.dialogs().manualIpRouting = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().manualIpRouting, &dialog);
     logic.opened();
     dialog.exec();
-    engine.dialogs().manualIpRouting = nullptr;
 }
 
 } // namespace velmar

@@ -241,10 +241,9 @@ void runPpmDialog(CPollingEngine& engine, IQuestions& questions, QWidget* parent
     CPpmLogic logic(engine.state(), engine, questions);
     CPPMDlg dialog(logic, parent);
     // Registered while it runs, so the stream replies reach it.
-    engine.dialogs().ppmStreams = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().ppmStreams, &dialog);
     logic.opened();
     dialog.exec();
-    engine.dialogs().ppmStreams = nullptr;
 }
 
 } // namespace velmar

@@ -686,9 +686,8 @@ void CZarvoDlg::openXyDialog() {
     CXyControl logic(m_engine.state(), m_engine, *this, m_burst);
     CXYDlg dialog(logic, this);
     // Registered while it runs, so the frame's replies reach its response fields.
-    m_engine.dialogs().xyControl = &dialog;
+    const CScopedDialogSlot registered(m_engine.dialogs().xyControl, &dialog);
     dialog.exec();
-    m_engine.dialogs().xyControl = nullptr;
 }
 
 // ---- crosspoints ----

@@ -2,6 +2,8 @@
 
 #include "protocol/DeviceMessage.h"
 
+#include <type_traits>
+
 namespace velmar {
 
 class CResponseDecoder;
@@ -40,6 +42,23 @@ struct DialogRegistry {
     IDialogSink* controlPanelUnit = nullptr;
     // A long run of requests in progress: hears every reply, refused ones too.
     IDialogSink* requestRun = nullptr;
+};
+
+// Holds a dialog in its slot while the dialog runs and clears the slot however
+// the run ends (a return, an exception), so the dispatch never reaches a
+// dialog that is gone.
+template <class Sink>
+class CScopedDialogSlot {
+public:
+    CScopedDialogSlot(Sink*& slot, std::type_identity_t<Sink>* sink) : m_slot(slot) {
+        m_slot = sink;
+    }
+    ~CScopedDialogSlot() { m_slot = nullptr; }
+    CScopedDialogSlot(const CScopedDialogSlot&) = delete;
+    CScopedDialogSlot& operator=(const CScopedDialogSlot&) = delete;
+
+private:
+    Sink*& m_slot;
 };
 
 } // namespace velmar

@@ -55,11 +55,10 @@ void runTimeDialog(CPollingEngine& engine, QWidget* parent) {
     COperatingTimeLogic logic;
     CTimeDlg dialog(logic, parent);
     // Registered before asking, so that even a quick answer finds it.
-    engine.dialogs().operatingTime = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().operatingTime, &dialog);
     for (const DeviceMessage& m : COperatingTimeLogic::requests())
         engine.sendRequest(m);
     dialog.exec();
-    engine.dialogs().operatingTime = nullptr;
 }
 
 } // namespace velmar

@@ -273,10 +273,9 @@ void runPanelUnitDialog(CPollingEngine& engine, IQuestions& questions, QWidget* 
     CPanelUnitLogic logic(engine, questions);
     C450DornDlg dialog(logic, parent);
     // Registered before the first request, so no reply slips past.
-    engine.dialogs().controlPanelUnit = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().controlPanelUnit, &dialog);
     logic.start();
     dialog.exec();
-    engine.dialogs().controlPanelUnit = nullptr;
 }
 
 } // namespace velmar

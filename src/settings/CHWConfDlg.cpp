@@ -85,9 +85,8 @@ void runHwConfDialog(CPollingEngine& engine, IQuestions& questions, QWidget* par
     CHwConfLogic logic(engine.state(), engine, questions);
     CHWConfDlg dialog(logic, parent);
     // Registered while it runs, so the frame's hardware replies reach the list.
-    engine.dialogs().hwConfiguration = &dialog;
+    const CScopedDialogSlot registered(engine.dialogs().hwConfiguration, &dialog);
     dialog.exec();
-    engine.dialogs().hwConfiguration = nullptr;
 }
 
 } // namespace velmar
