@@ -7,10 +7,13 @@
 // timers impose (100 ms after the main board's version reply, 200 ms after
 // the second PSU's status reply), with their ratio; then the lines per second
 // the window decodes and dispatches while the frame floods the link with "!"
-// status messages; and the resident memory once ready.
+// status messages, with the event log written as for a user (into a
+// temporary data folder), and the longest pause of the window's event loop
+// meanwhile; and the resident memory once ready.
 
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
+#include "events/CEventLogPanel.h"
 #include "main/CZarvoDlg.h"
 
 #include <QApplication>
@@ -19,6 +22,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -69,6 +74,10 @@ void report(const char* what, double measuredMs, double floorMs) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The event log goes where the window puts it for a user, in a data
+    // folder of the bench's own.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int floodLines = argc > 2 ? std::max(1000, std::atoi(argv[2])) : 200000;
@@ -145,15 +154,35 @@ int main(int argc, char** argv) {
         flood += "!gsyncstat,0," + std::to_string(1 + i % 5) + ",0\r";
     flood += "!gsyncstat,0,9,0\r";
     QObject::disconnect(&frame, &framesim::CSimulatedFrame::lineSent, nullptr, nullptr);
+    // A timer that should tick every 5 ms: its longest gap is how long the
+    // window could not answer input.
+    QElapsedTimer tickClock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        const qint64 now = tickClock.nsecsElapsed();
+        longestGap = std::max(longestGap, now - lastTick);
+        lastTick = now;
+    });
+    const std::size_t eventsBefore = window.eventLog()->history().rowCount();
     QElapsedTimer floodClock;
     floodClock.start();
+    tickClock.start();
+    ticker.start(5);
     frame.sendToAll(flood);
     if (!waitUntil([&] { return window.engine().state().live.syncSource == 9; }, 60000)) {
         std::fprintf(stderr, "the flood did not get through\n");
         return 1;
     }
     const double seconds = floodClock.nsecsElapsed() / 1e9;
+    ticker.stop();
     std::printf("%-34s %8.0f lines/s (%d lines in %.3f s)\n", "decoded and dispatched",
                 (floodLines + 1) / seconds, floodLines + 1, seconds);
+    std::printf("%-34s %8.1f ms\n", "longest event loop pause", longestGap / 1e6);
+    window.eventLog()->flushLog();
+    std::printf("%-34s %8zu (event log %s)\n", "events the flood made",
+                window.eventLog()->history().rowCount() - eventsBefore,
+                window.eventLog()->logFile() != nullptr ? "on" : "OFF");
     return 0;
 }

@@ -18,7 +18,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <set>
 
@@ -27,7 +29,7 @@ namespace velmar {
 // ---- model ----
 
 int CEventLogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_history.rowCount());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows);
 }
 
 int CEventLogModel::columnCount(const QModelIndex& parent) const {
@@ -37,7 +39,10 @@ int CEventLogModel::columnCount(const QModelIndex& parent) const {
 QVariant CEventLogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const Event& e = m_history.row(static_cast<std::size_t>(index.row()));
+    const std::size_t row = static_cast<std::size_t>(index.row()) + m_offset;
+    if (row >= m_history.rowCount())
+        return {};
+    const Event& e = m_history.row(row);
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case ColTime: return qs(formatEventTime(e.timeMs));
@@ -72,25 +77,71 @@ QVariant CEventLogModel::headerData(int section, Qt::Orientation orientation, in
     }
 }
 
-void CEventLogModel::refresh() {
-    beginResetModel();
-    endResetModel();
+int CEventLogModel::refresh() {
+    const std::size_t now = m_history.rowCount();
+    std::size_t inserted = 0;
+    while (inserted < now && (m_rows == 0 || m_history.sequence(inserted) > m_topSeq))
+        ++inserted;
+    const std::size_t kept = now - inserted;
+    if (m_history.rebuilds() != m_rebuilds || kept > m_rows) {
+        beginResetModel();
+        m_rebuilds = m_history.rebuilds();
+        m_rows = now;
+        m_topSeq = now > 0 ? m_history.sequence(0) : 0;
+        endResetModel();
+        return 0;
+    }
+    // The view's rows are the history's from `inserted` on until it is told.
+    m_offset = inserted;
+    if (kept < m_rows) {
+        beginRemoveRows({}, static_cast<int>(kept), static_cast<int>(m_rows) - 1);
+        m_rows = kept;
+        endRemoveRows();
+    }
+    if (inserted > 0) {
+        beginInsertRows({}, 0, static_cast<int>(inserted) - 1);
+        m_offset = 0;
+        m_rows = now;
+        m_topSeq = m_history.sequence(0);
+        endInsertRows();
+    }
+    m_offset = 0;
+    return static_cast<int>(inserted);
 }
 
 // ---- panel ----
+
+// The deriver's timer: tells a flapping value's settling while no message
+// arrives.
+class CPanelFlapTimer final : public ITimerHost {
+public:
+    CPanelFlapTimer(QObject* context, const std::function<void()>& action) {
+        QObject::connect(&m_timer, &QTimer::timeout, context, action);
+    }
+    void startTimer(int, int periodMs) override { m_timer.start(periodMs); }
+    void stopTimer(int) override { m_timer.stop(); }
+
+private:
+    QTimer m_timer;
+};
 
 CEventLogPanel::CEventLogPanel(const QString& logFolder, QWidget* parent)
     : QDockWidget(QStringLiteral("Event log"), parent) {
     setObjectName(QStringLiteral("eventLogPanel"));
     m_fanOut.add(m_history);
     if (!logFolder.isEmpty()) {
-        m_file = std::make_unique<CEventLogFile>(logFolder, std::string(kVersion), m_clock);
-        m_file->setErrorHandler([this](const std::string& why) {
-            Q_EMIT logProblem(QStringLiteral("Event log not written: ") + qs(why));
+        auto file = std::make_unique<CEventLogFile>(logFolder, std::string(kVersion), m_clock);
+        // Told on the writer's thread; shown on this one.
+        file->setErrorHandler([this](const std::string& why) {
+            const QString text = QStringLiteral("Event log not written: ") + qs(why);
+            QMetaObject::invokeMethod(
+                this, [this, text] { Q_EMIT logProblem(text); }, Qt::QueuedConnection);
         });
-        m_fanOut.add(*m_file);
+        m_writer = std::make_unique<CEventLogWriter>(std::move(file), m_clock);
+        m_fanOut.add(*m_writer);
     }
-    m_deriver = std::make_unique<CEventDeriver>(m_clock, m_fanOut);
+    m_flapTimer = std::make_unique<CPanelFlapTimer>(this, [this] { m_deriver->checkSettled(); });
+    m_deriver = std::make_unique<CEventDeriver>(m_clock, m_fanOut, m_flapTimer.get());
 
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
@@ -134,6 +185,7 @@ CEventLogPanel::CEventLogPanel(const QString& logFolder, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setWordWrap(false);
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     // The time stamp is the column one reads first: wide enough for all of it.
     m_table->setColumnWidth(
@@ -167,10 +219,20 @@ CEventLogPanel::CEventLogPanel(const QString& logFolder, QWidget* parent)
     m_history.setListener([this] { onHistoryChanged(); });
 }
 
-CEventLogPanel::~CEventLogPanel() { m_history.setListener(nullptr); }
+CEventLogPanel::~CEventLogPanel() {
+    m_history.setListener(nullptr);
+    // The writer's last lines must not report into a panel that is gone.
+    m_writer.reset();
+}
 
 void CEventLogPanel::onHistoryChanged() {
-    m_model->refresh();
+    // An operator reading further down keeps the same rows in sight; at the
+    // top, the newest events come into view.
+    QScrollBar* scroll = m_table->verticalScrollBar();
+    const int position = scroll->value();
+    const int inserted = m_model->refresh();
+    if (position > 0 && inserted > 0)
+        scroll->setValue(position + inserted);
     if (m_history.frames().size() != m_framesListed)
         refillFrames();
     const QString alarm = alarmText();

@@ -3,6 +3,7 @@
 #include "events/EventDeriver.h"
 #include "events/EventHistory.h"
 #include "events/EventLogFile.h"
+#include "events/EventLogWriter.h"
 
 #include <QAbstractTableModel>
 #include <QDockWidget>
@@ -29,12 +30,22 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    // The history changed: rows are shown anew.
-    void refresh();
+    // The history changed. New events are inserted at the top and the oldest
+    // removed at the bottom, so the view keeps its selection; a new filter
+    // shows the rows anew. Returns how many rows came at the top.
+    int refresh();
 
 private:
+    // While rows are announced, the rows the view knows are the history's
+    // rows from m_offset on.
+    std::size_t m_offset = 0;
+    std::size_t m_rows = 0;     // rows the view knows
+    std::size_t m_topSeq = 0;   // the event number of the first of them
+    std::size_t m_rebuilds = 0; // the history's, when the view last learnt all rows
     const CEventHistory& m_history;
 };
+
+class CPanelFlapTimer;
 
 // The "Event log" panel: a dock the main window carries. It owns the whole
 // chain from the engine's observer to the screen and the file: the deriver,
@@ -51,7 +62,12 @@ public:
     CEventDeriver& deriver() { return *m_deriver; }
     CEventHistory& history() { return m_history; }
     CEventLogModel& model() { return *m_model; }
-    const CEventLogFile* logFile() const { return m_file.get(); }
+    const CEventLogFile* logFile() const { return m_writer ? &m_writer->file() : nullptr; }
+    // Waits until every event so far is in the log file (tests, closing).
+    void flushLog() {
+        if (m_writer)
+            m_writer->flush();
+    }
 
     // Plain text of the pending alarm ("ALARM: Studio A (10.0.1.20): PSU 2
     // failed"), empty when none waits.
@@ -75,8 +91,9 @@ private:
 
     CSystemEventClock m_clock;
     CEventHistory m_history;
-    std::unique_ptr<CEventLogFile> m_file;
+    std::unique_ptr<CEventLogWriter> m_writer;
     CEventFanOut m_fanOut;
+    std::unique_ptr<CPanelFlapTimer> m_flapTimer;
     std::unique_ptr<CEventDeriver> m_deriver;
     CEventLogModel* m_model = nullptr;
     QTableView* m_table = nullptr;

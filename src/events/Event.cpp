@@ -15,7 +15,7 @@ constexpr std::array<std::pair<EventSeverity, std::string_view>, 3> kSeverityNam
     {EventSeverity::Alarm, "alarm"},
 }};
 
-constexpr std::array<std::pair<EventKind, std::string_view>, 15> kKindNames{{
+constexpr std::array<std::pair<EventKind, std::string_view>, 16> kKindNames{{
     {EventKind::Connected, "connect"},
     {EventKind::ConnectFailed, "connect-failed"},
     {EventKind::Disconnected, "disconnect"},
@@ -31,6 +31,7 @@ constexpr std::array<std::pair<EventKind, std::string_view>, 15> kKindNames{{
     {EventKind::RouteOther, "route-other-client"},
     {EventKind::SettingsApplied, "settings-applied"},
     {EventKind::Firmware, "firmware"},
+    {EventKind::EventLog, "event-log"},
 }};
 
 template <typename Table, typename Key>

@@ -29,6 +29,7 @@ enum class EventKind : unsigned char {
     RouteOther,   // a route another client made (the frame's announcement)
     SettingsApplied,
     Firmware,
+    EventLog, // about the log itself: events it could not keep
 };
 
 // Which frame an event is about, as far as it was known when it happened.

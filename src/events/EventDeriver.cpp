@@ -5,6 +5,7 @@
 #include "protocol/ChannelNames.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <utility>
 
 namespace velmar {
@@ -30,6 +31,24 @@ std::string quoted(std::string_view text) {
     return out;
 }
 
+// "3 changes in 0.4 s"
+std::string flapCount(int changes, std::int64_t spanMs) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(spanMs) / 1000.0);
+    std::string out = std::to_string(changes);
+    out += " changes in ";
+    out += seconds;
+    out += " s";
+    return out;
+}
+
+// What a flap is reported as: a unit or sync that keeps failing is an alarm.
+EventSeverity flapSeverity(EventKind kind) {
+    return kind == EventKind::SyncLock || kind == EventKind::Psu || kind == EventKind::Fan
+               ? EventSeverity::Alarm
+               : EventSeverity::Warning;
+}
+
 } // namespace
 
 FrameIdentity frameIdentityOf(const DeviceState& state) {
@@ -43,17 +62,90 @@ FrameIdentity frameIdentityOf(const DeviceState& state) {
 
 void CEventDeriver::emit(const DeviceState& state, EventSeverity severity, EventKind kind,
                          std::string text) {
+    emit(frameIdentityOf(state), severity, kind, std::move(text));
+}
+
+void CEventDeriver::emit(const FrameIdentity& frame, EventSeverity severity, EventKind kind,
+                         std::string text) {
     Event event;
     event.timeMs = m_clock.nowMs();
     event.severity = severity;
-    event.frame = frameIdentityOf(state);
+    event.frame = frame;
     event.kind = kind;
     event.text = std::move(text);
     m_sink.onEvent(event);
 }
 
+template <typename MakeText>
+void CEventDeriver::change(const DeviceState& state, int slot, EventSeverity severity,
+                           EventKind kind, MakeText&& makeText, std::string_view subject,
+                           std::string_view value, EventSeverity valueSeverity) {
+    Flap& flap = m_flaps[at(slot)];
+    const std::int64_t now = m_clock.nowMs();
+    if (flap.active) {
+        // Told already: only where it is now matters, for the settled event.
+        ++flap.changes;
+        flap.lastMs = now;
+        if (flap.value != value)
+            flap.value = std::string(value);
+        flap.valueSeverity = valueSeverity;
+        return;
+    }
+    while (!flap.recent.empty() && now - flap.recent.front() > kFlapWindowMs)
+        flap.recent.pop_front();
+    flap.recent.push_back(now);
+    if (static_cast<int>(flap.recent.size()) < kFlapChanges) {
+        emit(state, severity, kind, makeText());
+        return;
+    }
+    flap.active = true;
+    flap.changes = static_cast<int>(flap.recent.size());
+    flap.firstMs = flap.recent.front();
+    flap.lastMs = now;
+    flap.recent.clear();
+    flap.frame = frameIdentityOf(state);
+    flap.kind = kind;
+    flap.subject = std::string(subject);
+    flap.value = std::string(value);
+    flap.valueSeverity = valueSeverity;
+    std::string text = flap.subject;
+    text += " changing repeatedly (";
+    text += flapCount(flap.changes, now - flap.firstMs);
+    text += ')';
+    emit(flap.frame, flapSeverity(kind), kind, std::move(text));
+    if (m_flapping++ == 0 && m_timers != nullptr)
+        m_timers->startTimer(kTimerFlapSettle, kFlapCheckMs);
+}
+
+void CEventDeriver::checkSettled() {
+    if (m_flapping == 0)
+        return;
+    const std::int64_t now = m_clock.nowMs();
+    for (Flap& flap : m_flaps) {
+        if (!flap.active || now - flap.lastMs < kFlapWindowMs)
+            continue;
+        flap.active = false;
+        std::string text = flap.subject;
+        text += " settled: ";
+        text += flap.value;
+        text += ", after ";
+        text += flapCount(flap.changes, flap.lastMs - flap.firstMs);
+        emit(flap.frame, flap.valueSeverity, flap.kind, std::move(text));
+        if (--m_flapping == 0 && m_timers != nullptr)
+            m_timers->stopTimer(kTimerFlapSettle);
+    }
+}
+
+void CEventDeriver::resetFlaps() {
+    if (m_flapping > 0 && m_timers != nullptr)
+        m_timers->stopTimer(kTimerFlapSettle);
+    m_flaps = {};
+    m_flapping = 0;
+}
+
 void CEventDeriver::linkOpened(const DeviceState& state) {
     m_seen = {};
+    resetFlaps();
     emit(state, EventSeverity::Info, EventKind::Connected, "Connected");
 }
 
@@ -73,12 +165,14 @@ void CEventDeriver::linkClosing(const DeviceState& state, std::string_view lost)
     else
         emit(state, EventSeverity::Warning, EventKind::LinkLost, "Link lost: " + std::string(lost));
     m_seen = {};
+    resetFlaps();
 }
 
 void CEventDeriver::dispatched(const DeviceState& state, const DeviceMessage& message,
                                bool isReply) {
     if (!state.connected)
         return;
+    checkSettled();
     watchClock(state);
     watchPower(state);
     watchInputs(state);
@@ -92,11 +186,16 @@ void CEventDeriver::watchClock(const DeviceState& state) {
     Seen& rate = m_seen.rate;
     if (live.actualRate != 0 && (!rate.known || rate.value != live.actualRate)) {
         const std::string_view name = sampleRateName(live.actualRate);
+        const EventSeverity severity =
+            name == kUnknownCode ? EventSeverity::Warning : EventSeverity::Info;
         if (rate.known)
-            emit(state, name == kUnknownCode ? EventSeverity::Warning : EventSeverity::Info,
-                 EventKind::SampleRate,
-                 "Sample rate changed from " + std::string(sampleRateName(rate.value)) + " to " +
-                     std::string(name));
+            change(
+                state, SlotRate, severity, EventKind::SampleRate,
+                [&] {
+                    return "Sample rate changed from " + std::string(sampleRateName(rate.value)) +
+                           " to " + std::string(name);
+                },
+                "Sample rate", name, severity);
         else if (name == kUnknownCode)
             emit(state, EventSeverity::Warning, EventKind::SampleRate,
                  "Sample rate not recognised (code " + std::to_string(live.actualRate) + ")");
@@ -105,34 +204,44 @@ void CEventDeriver::watchClock(const DeviceState& state) {
 
     if (live.syncSource == 0)
         return;
-    const std::string source(syncSourceName(live.syncSource));
+    const std::string_view source = syncSourceName(live.syncSource);
     Seen& src = m_seen.syncSource;
     if (src.known && src.value != live.syncSource)
-        emit(state, EventSeverity::Info, EventKind::SyncSource,
-             "Sync source changed from " + std::string(syncSourceName(src.value)) + " to " +
-                 source);
+        change(
+            state, SlotSyncSource, EventSeverity::Info, EventKind::SyncSource,
+            [&] {
+                return "Sync source changed from " + std::string(syncSourceName(src.value)) +
+                       " to " + std::string(source);
+            },
+            "Sync source", source, EventSeverity::Info);
     src = {live.syncSource, true};
 
     Seen& lock = m_seen.syncState;
     const bool locked = live.syncState == 0;
+    const auto within = [&](std::string_view what) {
+        std::string text(what);
+        text += " (";
+        text += source;
+        text += ')';
+        return text;
+    };
     if (!lock.known) {
         if (!locked)
-            emit(state, EventSeverity::Alarm, EventKind::SyncLock,
-                 "Sync not locked (" + source + ")");
+            emit(state, EventSeverity::Alarm, EventKind::SyncLock, within("Sync not locked"));
     } else if ((lock.value == 0) != locked) {
-        if (locked)
-            emit(state, EventSeverity::Info, EventKind::SyncLock,
-                 "Sync locked again (" + source + ")");
-        else
-            emit(state, EventSeverity::Alarm, EventKind::SyncLock, "Sync lost (" + source + ")");
+        const EventSeverity severity = locked ? EventSeverity::Info : EventSeverity::Alarm;
+        change(
+            state, SlotSyncLock, severity, EventKind::SyncLock,
+            [&] { return within(locked ? "Sync locked again" : "Sync lost"); }, "Sync",
+            within(locked ? "locked" : "not locked"), severity);
     }
     lock = {live.syncState, true};
 }
 
 void CEventDeriver::watchPower(const DeviceState& state) {
     const LiveStatus& live = state.live;
-    const auto watchUnit = [&](Seen& seen, bool fitted, bool reported, std::int32_t status,
-                               EventKind kind, const std::string& unit) {
+    const auto watchUnit = [&](Seen& seen, int slot, bool fitted, bool reported,
+                               std::int32_t status, EventKind kind, const std::string& unit) {
         // A unit that is not fitted or whose status was never answered has no
         // state to change; it stays unknown.
         if (!fitted || !reported)
@@ -142,19 +251,20 @@ void CEventDeriver::watchPower(const DeviceState& state) {
             if (faulty)
                 emit(state, EventSeverity::Alarm, kind, unit + " is faulty");
         } else if ((seen.value != 0) != faulty) {
-            if (faulty)
-                emit(state, EventSeverity::Alarm, kind, unit + " failed");
-            else
-                emit(state, EventSeverity::Info, kind, unit + " recovered");
+            const EventSeverity severity = faulty ? EventSeverity::Alarm : EventSeverity::Info;
+            change(
+                state, slot, severity, kind,
+                [&] { return unit + (faulty ? " failed" : " recovered"); }, unit,
+                faulty ? "faulty" : "OK", severity);
         }
         seen = {status, true};
     };
     for (int k = 1; k <= 2; ++k)
-        watchUnit(m_seen.psu[at(k)], (state.settings.psuConfig & (1 << (k - 1))) != 0,
+        watchUnit(m_seen.psu[at(k)], SlotPsu + k, (state.settings.psuConfig & (1 << (k - 1))) != 0,
                   live.psuReported[at(k)], live.psuStatus[at(k)], EventKind::Psu,
                   "PSU " + std::to_string(k));
     for (int k = 1; k <= 3; ++k)
-        watchUnit(m_seen.fan[at(k)], (state.settings.fanConfig & (1 << (k - 1))) != 0,
+        watchUnit(m_seen.fan[at(k)], SlotFan + k, (state.settings.fanConfig & (1 << (k - 1))) != 0,
                   live.fanReported[at(k)], live.fanStatus[at(k)], EventKind::Fan,
                   "FAN " + std::to_string(k));
 }
@@ -169,9 +279,13 @@ void CEventDeriver::watchInputs(const DeviceState& state) {
         if (now.empty() || (known && seen == now))
             continue;
         if (known)
-            emit(state, EventSeverity::Info, EventKind::InputStatus,
-                 "Input " + std::to_string(k) + " status changed from " + quoted(seen) + " to " +
-                     quoted(now));
+            change(
+                state, inputSlot(k), EventSeverity::Info, EventKind::InputStatus,
+                [&] {
+                    return "Input " + std::to_string(k) + " status changed from " + quoted(seen) +
+                           " to " + quoted(now);
+                },
+                "Input " + std::to_string(k) + " status", quoted(now), EventSeverity::Info);
         seen = std::string(now);
         known = true;
     }

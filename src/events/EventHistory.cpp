@@ -77,6 +77,7 @@ bool CEventHistory::matches(const Event& e) const {
 }
 
 void CEventHistory::rebuild() {
+    ++m_rebuilds;
     m_shown.clear();
     for (std::size_t k = m_events.size(); k-- > 0;)
         if (matches(m_events[k]))

@@ -33,6 +33,12 @@ public:
     // The shown rows, newest first.
     std::size_t rowCount() const { return m_shown.size(); }
     const Event& row(std::size_t index) const;
+    // The number of a shown row's event: events are numbered as they come,
+    // so a view can tell new rows from those it shows already.
+    std::size_t sequence(std::size_t index) const { return m_shown.at(index); }
+    // Counts the times the shown rows were chosen anew (a filter changed);
+    // between two, rows only come at the top and go at the bottom.
+    std::size_t rebuilds() const { return m_rebuilds; }
     // Frames seen so far, by address, in the order they first appeared.
     const std::vector<FrameIdentity>& frames() const { return m_frames; }
     // Events dropped because the list was full (the log file keeps them).
@@ -58,6 +64,7 @@ private:
     std::vector<FrameIdentity> m_frames;
     Filter m_filter;
     std::size_t m_dropped = 0;
+    std::size_t m_rebuilds = 0;
     std::optional<Event> m_alarm;
     int m_alarmCount = 0;
     std::function<void()> m_listener;

@@ -23,11 +23,27 @@ void raise(HealthReport& r, HealthVerdict to, std::string problem) {
         r.problems.push_back(std::move(problem));
 }
 
+// What a unit is asked for at the connect, and so what it owes an answer for.
+struct Expected {
+    bool clock = true; // sync status and sample rate (the poll's second stage)
+    bool units = true; // PSU and fan fitting and status
+};
+
+Expected expectedOf(const DeviceState& state) {
+    if (state.family == kFamily450 || state.family == kFamily465 ||
+        state.runMode == kRunModeRecovery)
+        return {false, false};
+    if (state.runMode != kRunModeApplication)
+        return {false, true};
+    return {};
+}
+
 void assessUnits(HealthReport& r, std::string_view what, int count, std::int32_t config,
-                 bool configReported, const bool* reported, const std::int32_t* status,
-                 std::vector<std::string>& out) {
+                 bool configReported, bool expected, const bool* reported,
+                 const std::int32_t* status, std::vector<std::string>& out) {
     if (!configReported) {
-        raise(r, HealthVerdict::Warning, std::string(what) + " fitting not reported");
+        if (expected)
+            raise(r, HealthVerdict::Warning, std::string(what) + " fitting not reported");
         return;
     }
     for (int k = 1; k <= count; ++k) {
@@ -58,6 +74,12 @@ std::string_view healthVerdictName(HealthVerdict verdict) {
     return "unknown";
 }
 
+std::string_view healthTitle(const HealthReport& report) {
+    if (report.recoveryMode && report.verdict == HealthVerdict::Warning)
+        return "Recovery mode";
+    return healthVerdictTitle(report.verdict);
+}
+
 std::string_view healthVerdictTitle(HealthVerdict verdict) {
     switch (verdict) {
     case HealthVerdict::Healthy: return "OK";
@@ -73,9 +95,16 @@ HealthReport assessHealth(const DeviceState& state) {
     r.frame = frameIdentityOf(state);
     r.model = std::string(state.settings.deviceModel.view());
     const LiveStatus& live = state.live;
+    const Expected expected = expectedOf(state);
+    if (state.runMode == kRunModeRecovery) {
+        r.recoveryMode = true;
+        raise(r, HealthVerdict::Warning,
+              "in recovery mode: the frame does not run its application firmware");
+    }
 
     if (live.syncSource == 0) {
-        raise(r, HealthVerdict::Warning, "sync status not reported");
+        if (expected.clock)
+            raise(r, HealthVerdict::Warning, "sync status not reported");
     } else {
         r.syncSource = std::string(syncSourceName(live.syncSource));
         r.syncLocked = live.syncState == 0;
@@ -83,17 +112,19 @@ HealthReport assessHealth(const DeviceState& state) {
             raise(r, HealthVerdict::Alarm, "sync not locked (" + r.syncSource + ")");
     }
     if (live.actualRate == 0) {
-        raise(r, HealthVerdict::Warning, "sample rate not reported");
+        if (expected.clock)
+            raise(r, HealthVerdict::Warning, "sample rate not reported");
     } else {
         r.sampleRate = std::string(sampleRateName(live.actualRate));
         if (r.sampleRate == kUnknownCode)
             raise(r, HealthVerdict::Warning,
                   "unknown sample rate code " + std::to_string(live.actualRate));
     }
-    assessUnits(r, "PSU", 2, state.settings.psuConfig, live.psuConfigReported,
+    assessUnits(r, "PSU", 2, state.settings.psuConfig, live.psuConfigReported, expected.units,
                 live.psuReported.data(), live.psuStatus.data(), r.psus);
-    assessUnits(r, "FAN", 3, state.settings.fanConfig, live.fanConfigReported,
+    assessUnits(r, "FAN", 3, state.settings.fanConfig, live.fanConfigReported, expected.units,
                 live.fanReported.data(), live.fanStatus.data(), r.fans);
+    r.expectsClock = expected.clock;
     for (int k = 1; k <= kMainInputs; ++k) {
         const std::string_view value = live.mainInputStatus[at(k)].value.view();
         if (!value.empty())
@@ -122,7 +153,7 @@ HealthVerdict worstVerdict(const std::vector<HealthReport>& reports) {
 std::string healthLine(const HealthReport& r) {
     std::string line = r.frame.address;
     line += "  ";
-    line += healthVerdictTitle(r.verdict);
+    line += healthTitle(r);
     if (r.verdict != HealthVerdict::Unreachable) {
         // Texts from the frame are escaped: this line goes to a terminal.
         line += "  \"" + terminalSafe(r.frame.name, "\"") + "\" ID " + std::to_string(r.frame.id);
@@ -134,21 +165,34 @@ std::string healthLine(const HealthReport& r) {
             line += ' ';
             line += terminalSafe(r.model);
         }
-        line += "  sync ";
-        if (r.syncSource.empty()) {
-            line += '?';
-        } else {
-            line += r.syncSource;
-            line += r.syncLocked ? " locked" : " NOT LOCKED";
+        // What the unit is not asked for is left out, not shown as "?".
+        std::string values;
+        const auto add = [&values](std::string_view value) {
+            values += values.empty() ? "" : ", ";
+            values += value;
+        };
+        if (!r.syncSource.empty()) {
+            std::string sync = "sync ";
+            sync += r.syncSource;
+            sync += r.syncLocked ? " locked" : " NOT LOCKED";
+            add(sync);
+        } else if (r.expectsClock) {
+            add("sync ?");
         }
-        line += ", ";
-        line += r.sampleRate.empty() ? std::string("rate ?") : r.sampleRate;
+        if (!r.sampleRate.empty())
+            add(r.sampleRate);
+        else if (r.expectsClock)
+            add("rate ?");
         for (const std::string& p : r.psus)
-            line += ", " + p;
+            add(p);
         for (const std::string& f : r.fans)
-            line += ", " + f;
+            add(f);
+        if (!values.empty()) {
+            line += "  ";
+            line += values;
+        }
         if (!r.inputs.empty()) {
-            line += ", inputs";
+            line += values.empty() ? "  inputs" : ", inputs";
             for (const std::string& i : r.inputs) {
                 line += ' ';
                 line += terminalSafe(i);

@@ -24,16 +24,25 @@ struct HealthReport {
     std::vector<std::string> fans;
     std::vector<std::string> inputs;   // "1:OK" ... as the frame reported them
     std::vector<std::string> problems; // plain words, worst first
+    bool recoveryMode = false;         // the frame runs its recovery firmware
+    bool expectsClock = true;          // sync and sample rate are asked of it
 };
 
 std::string_view healthVerdictName(HealthVerdict verdict); // "healthy", "warning" ...
 // The word the window's column and velmarctl's line show: "OK", "Warning",
 // "Alarm", "Unreachable".
 std::string_view healthVerdictTitle(HealthVerdict verdict);
+// The same, with "Recovery mode" for a frame in recovery mode that has no
+// worse finding.
+std::string_view healthTitle(const HealthReport& report);
 
 // Alarm: a fitted PSU or fan is faulty, or sync is not locked. Warning: a
 // value the frame should have given was not reported (sync, sample rate, a
 // fitted PSU or fan), or its sample rate is one the program does not know.
+// Each kind of unit is judged only by what it is asked for: a 450 panel or a
+// 465 is never asked for sync, sample rate, PSUs or fans, a frame in recovery
+// mode neither (it is a warning of its own), a frame in the "#" state not for
+// sync and sample rate; what such a unit reports anyway is judged all the same.
 HealthReport assessHealth(const DeviceState& state);
 HealthReport unreachableHealth(std::string_view address, std::string_view why);
 

@@ -40,6 +40,9 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
         case TypeColumn: text = &row.type; break;
         case SerialColumn: text = &row.serial; break;
         case HealthColumn: {
+            // A verdict from before the link was lost no longer holds.
+            if (row.offline && !connected)
+                return QStringLiteral("Offline");
             const auto it = m_health.find(row.addressValue.value_or(0));
             return it == m_health.end() ? QVariant() : QVariant(it->second.text);
         }
@@ -55,6 +58,8 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::BackgroundRole:
         if (index.column() == HealthColumn) {
+            if (row.offline && !connected)
+                return QBrush(QColor(255, 170, 170));
             const auto it = m_health.find(row.addressValue.value_or(0));
             if (it == m_health.end())
                 return {};
@@ -67,7 +72,7 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
         }
         return {};
     case Qt::ToolTipRole:
-        if (index.column() == HealthColumn) {
+        if (index.column() == HealthColumn && !(row.offline && !connected)) {
             const auto it = m_health.find(row.addressValue.value_or(0));
             if (it != m_health.end() && !it->second.why.isEmpty())
                 return it->second.why;

@@ -417,7 +417,7 @@ void CZarvoDlg::checkAllHealth() {
             for (const std::string& p : r.problems)
                 why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + qs(p);
             if (const std::optional<Ipv4Address> a = parseIpv4(r.frame.address))
-                m_deviceModel->setHealth(*a, qs(healthVerdictTitle(r.verdict)), shade, why);
+                m_deviceModel->setHealth(*a, qs(healthTitle(r)), shade, why);
         });
         connect(m_healthCheck, &CHealthCheck::finished, this, [this] {
             m_checkAllButton->setEnabled(true);

@@ -200,5 +200,110 @@ TEST(EventDeriver, SettingsAppliedAndFirmwareOutcome) {
                             "records)"));
 }
 
+// The deriver on its own timers, whose virtual time is also the events' clock.
+struct FlapRig : test::EngineRig {
+    struct TimerClock final : IEventClock {
+        const test::FakeTimerHost& timers;
+        explicit TimerClock(const test::FakeTimerHost& t) : timers(t) {}
+        std::int64_t nowMs() const override { return 1765218397000 + timers.now(); }
+    };
+    test::FakeTimerHost flapTimers;
+    TimerClock clock{flapTimers};
+    test::RecordingSink sink;
+    CEventDeriver deriver{clock, sink, &flapTimers};
+
+    FlapRig() {
+        engine.setStateObserver(&deriver);
+        flapTimers.onFire = [this](int id) {
+            if (id == kTimerFlapSettle)
+                deriver.checkSettled();
+        };
+        connect();
+        feed(":gpsuconf,0,3");
+        feed(":gsyncstat,0,2,0");
+        feed(":gpsustatus,0,2,0");
+        feed(":gmaininpstatus,0,3,LCK");
+        sink.events.clear();
+    }
+};
+
+TEST(EventDeriver, AFlappingValueIsToldOnceAndThenWhereItSettled) {
+    struct Row {
+        const char* name;
+        const char* a;
+        const char* b;
+        std::vector<std::string> told; // of the first seven changes, at 100 ms each
+        std::string settled;           // 10 s after the last
+    };
+    const Row rows[] = {
+        {"sync source",
+         "!gsyncstat,0,1,0",
+         "!gsyncstat,0,2,0",
+         {"info sync-source: Sync source changed from Word to Internal",
+          "info sync-source: Sync source changed from Internal to Word",
+          "warning sync-source: Sync source changing repeatedly (3 changes in 0.2 s)"},
+         "info sync-source: Sync source settled: Internal, after 7 changes in 0.6 s"},
+        {"sync lock",
+         "!gsyncstat,0,2,1",
+         "!gsyncstat,0,2,0",
+         {"alarm sync-lock: Sync lost (Word)", "info sync-lock: Sync locked again (Word)",
+          "alarm sync-lock: Sync changing repeatedly (3 changes in 0.2 s)"},
+         "alarm sync-lock: Sync settled: not locked (Word), after 7 changes in 0.6 s"},
+        {"psu",
+         "!gpsustatus,0,2,1",
+         "!gpsustatus,0,2,0",
+         {"alarm psu: PSU 2 failed", "info psu: PSU 2 recovered",
+          "alarm psu: PSU 2 changing repeatedly (3 changes in 0.2 s)"},
+         "alarm psu: PSU 2 settled: faulty, after 7 changes in 0.6 s"},
+        {"input",
+         "!gmaininpstatus,0,3,ERR",
+         "!gmaininpstatus,0,3,LCK",
+         {"info input-status: Input 3 status changed from \"LCK\" to \"ERR\"",
+          "info input-status: Input 3 status changed from \"ERR\" to \"LCK\"",
+          "warning input-status: Input 3 status changing repeatedly (3 changes in 0.2 s)"},
+         "info input-status: Input 3 status settled: \"ERR\", after 7 changes in 0.6 s"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FlapRig rig;
+        for (int k = 0; k < 7; ++k) {
+            rig.feed(k % 2 == 0 ? row.a : row.b);
+            rig.flapTimers.advance(100);
+        }
+        EXPECT_EQ(rig.sink.take(), row.told);
+        EXPECT_EQ(rig.deriver.flapping(), 1);
+        // Still within the window of the last change: nothing yet.
+        rig.flapTimers.advance(kFlapWindowMs - 1000);
+        EXPECT_THAT(rig.sink.take(), IsEmpty());
+        // Told by the timer, without another message, within one check.
+        rig.flapTimers.advance(1000 + kFlapCheckMs);
+        EXPECT_THAT(rig.sink.take(), ElementsAre(row.settled));
+        EXPECT_FALSE(rig.flapTimers.running(kTimerFlapSettle));
+        // Settled: a later change is an ordinary one again.
+        rig.feed(row.b);
+        EXPECT_EQ(rig.sink.take(), std::vector<std::string>{row.told[1]});
+    }
+}
+
+TEST(EventDeriver, ChangesFurtherApartThanTheWindowAreNoFlapAndALinkLossEndsOne) {
+    FlapRig rig;
+    for (int k = 0; k < 4; ++k) {
+        rig.feed(k % 2 == 0 ? "!gsyncstat,0,1,0" : "!gsyncstat,0,2,0");
+        rig.flapTimers.advance(kFlapWindowMs / 2 + 1);
+    }
+    EXPECT_EQ(rig.sink.take().size(), 4u);
+    EXPECT_EQ(rig.deriver.flapping(), 0);
+
+    for (int k = 0; k < 3; ++k)
+        rig.feed(k % 2 == 0 ? "!gpsustatus,0,2,1" : "!gpsustatus,0,2,0");
+    ASSERT_EQ(rig.deriver.flapping(), 1);
+    rig.engine.onLinkLost(LinkLoss::Silent);
+    EXPECT_EQ(rig.deriver.flapping(), 0);
+    EXPECT_FALSE(rig.flapTimers.running(kTimerFlapSettle));
+    rig.sink.events.clear();
+    rig.flapTimers.advance(2 * kFlapWindowMs);
+    EXPECT_THAT(rig.sink.take(), IsEmpty()) << "nothing settles on a closed link";
+}
+
 } // namespace
 } // namespace velmar

@@ -70,5 +70,52 @@ TEST(Health, LineEscapesTheFramesTexts) {
               "10.0.1.30  Unreachable  -- no answer");
 }
 
+TEST(Health, EachKindOfUnitIsJudgedByWhatItIsAskedFor) {
+    // Answered its start requests only: no sync, rate, PSU or fan values.
+    const auto answered = [](int family, int runMode) {
+        DeviceState s;
+        s.reset(true, 0x0A000114);
+        s.connectedAddress = "10.0.1.20";
+        s.family = family;
+        s.runMode = runMode;
+        return s;
+    };
+    struct Row {
+        const char* name;
+        DeviceState state;
+        HealthVerdict verdict;
+        const char* title;
+    };
+    DeviceState panelWithFault = answered(kFamily450, kRunModeApplication);
+    panelWithFault.settings.psuConfig = 1;
+    panelWithFault.live.psuConfigReported = panelWithFault.live.psuReported[1] = true;
+    panelWithFault.live.psuStatus[1] = 1;
+    DeviceState hashWithUnits = answered(kFamily460, kRunModeHash);
+    hashWithUnits.live.psuConfigReported = hashWithUnits.live.fanConfigReported = true;
+    const Row rows[] = {
+        {"450 panel", answered(kFamily450, kRunModeApplication), HealthVerdict::Healthy, "OK"},
+        {"465", answered(kFamily465, kRunModeApplication), HealthVerdict::Healthy, "OK"},
+        {"460 in recovery mode", answered(kFamily460, kRunModeRecovery), HealthVerdict::Warning,
+         "Recovery mode"},
+        {"461 in the # state", hashWithUnits, HealthVerdict::Healthy, "OK"},
+        {"461 in the # state, units unreported", answered(kFamily461, kRunModeHash),
+         HealthVerdict::Warning, "Warning"},
+        {"460 that answered nothing", answered(kFamily460, kRunModeApplication),
+         HealthVerdict::Warning, "Warning"},
+        {"450 reporting a faulty PSU anyway", panelWithFault, HealthVerdict::Alarm, "Alarm"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const HealthReport r = assessHealth(row.state);
+        EXPECT_EQ(r.verdict, row.verdict);
+        EXPECT_EQ(healthTitle(r), row.title);
+        const std::string line = healthLine(r);
+        EXPECT_THAT(line, HasSubstr(std::string("  ") + row.title + "  "));
+        EXPECT_EQ(line.find("sync ?") == std::string::npos, !r.expectsClock) << line;
+    }
+    const HealthReport recovery = assessHealth(answered(kFamily460, kRunModeRecovery));
+    EXPECT_THAT(recovery.problems, ElementsAre(HasSubstr("recovery mode")));
+}
+
 } // namespace
 } // namespace velmar

@@ -55,6 +55,22 @@ TEST_F(CtlHealth, VerdictsAndExitStatusOverFiveFrames) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
 }
 
+TEST_F(CtlHealth, PanelsAndRecoveryModeAreJudgedByWhatTheyReport) {
+    auto panel = test::startFrame("450", "127.0.0.2");
+    auto frame465 = test::startFrame("465", "127.0.0.3");
+    auto recovery = test::startFrame("460", "127.0.0.4", [](FrameProfile& p) { p.runMode = 0; });
+    ASSERT_TRUE(panel && frame465 && recovery);
+    // Recovery mode is a warning: exit 1, the same as the manual's warnings.
+    ASSERT_EQ(run({"health", "--all", "--wait", "500"}), kExitFrame) << err << out;
+    EXPECT_THAT(out, HasSubstr("127.0.0.2  OK  "));
+    EXPECT_THAT(out, HasSubstr("127.0.0.3  OK  "));
+    EXPECT_THAT(out, HasSubstr("127.0.0.4  Recovery mode  "));
+    EXPECT_THAT(out, HasSubstr("-- in recovery mode"));
+    EXPECT_THAT(out, ::testing::Not(HasSubstr("not reported"))) << "nothing asked is missing";
+    recovery.reset();
+    EXPECT_EQ(run({"health", "--all", "--wait", "500"}), kExitOk) << err << out;
+}
+
 TEST_F(CtlHealth, UsageMistakes) {
     EXPECT_EQ(run({"health"}), kExitUsage);
     EXPECT_THAT(err, HasSubstr("--all or at least one HOST"));

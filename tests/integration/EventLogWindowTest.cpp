@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <algorithm>
@@ -92,6 +93,47 @@ TEST_F(EventLogWindow, ScenarioFillsThePanelAndTheAlarmWaitsForAcknowledgement) 
     ASSERT_NE(failed, texts.rend());
     EXPECT_NE(std::find(texts.rbegin(), failed, "PSU 2 recovered"), failed)
         << "the recovery follows the failure";
+}
+
+TEST_F(EventLogWindow, NewEventsKeepTheSelectionAndTheRowsInSightAndReachTheFile) {
+    CEventLogPanel panel(dir.filePath(QStringLiteral("log")));
+    panel.resize(600, 300);
+    panel.show();
+    auto* table = panel.findChild<QTableView*>(QStringLiteral("eventTable"));
+    ASSERT_NE(table, nullptr);
+    const auto event = [](int n) {
+        Event e;
+        e.timeMs = 1765218397000 + n;
+        e.frame.address = "10.0.1.20";
+        e.kind = EventKind::Psu;
+        e.text = "event " + std::to_string(n);
+        return e;
+    };
+    for (int n = 0; n < 100; ++n)
+        panel.history().onEvent(event(n));
+    CEventLogModel& model = panel.model();
+    ASSERT_EQ(model.rowCount(), 100);
+    table->selectRow(60); // "event 39"
+    table->verticalScrollBar()->setValue(50);
+    const QString topBefore = table->indexAt({5, 5}).data().toString();
+
+    for (int n = 100; n < 103; ++n)
+        panel.history().onEvent(event(n));
+    ASSERT_EQ(model.rowCount(), 103);
+    const QModelIndexList selected = table->selectionModel()->selectedRows(CEventLogModel::ColText);
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].data().toString(), QStringLiteral("event 39"));
+    EXPECT_EQ(table->indexAt({5, 5}).data().toString(), topBefore) << "the rows in sight stay";
+
+    // At the top, the newest event comes into view.
+    table->verticalScrollBar()->setValue(0);
+    panel.history().onEvent(event(103));
+    EXPECT_EQ(table->indexAt({5, 5}).siblingAtColumn(CEventLogModel::ColText).data().toString(),
+              QStringLiteral("event 103"));
+
+    panel.flushLog();
+    ASSERT_NE(panel.logFile(), nullptr);
+    EXPECT_EQ(panel.logFile()->readAll().events.size(), 104u);
 }
 
 TEST_F(EventLogWindow, CheckAllFillsTheHealthColumn) {
