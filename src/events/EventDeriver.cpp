@@ -42,6 +42,27 @@ std::string flapCount(int changes, std::int64_t spanMs) {
     return out;
 }
 
+// Which watched fields each message's handler writes (the dispatch is the
+// only writer of the state).
+enum : unsigned { kWatchClock = 1, kWatchPower = 2, kWatchInputs = 4, kWatchRoutes = 8 };
+
+constexpr std::pair<CommandId, unsigned> kWatchedBy[] = {
+    {CommandId::gactrate, kWatchClock},        {CommandId::gsyncstat, kWatchClock},
+    {CommandId::gpsuconf, kWatchPower},        {CommandId::spsuconf, kWatchPower},
+    {CommandId::gfanconf, kWatchPower},        {CommandId::sfanconf, kWatchPower},
+    {CommandId::gpsustatus, kWatchPower},      {CommandId::gfanstatus, kWatchPower},
+    {CommandId::gmaininpstatus, kWatchInputs}, {CommandId::lmaininpstatus, kWatchInputs},
+    {CommandId::lcross, kWatchRoutes},         {CommandId::gcross, kWatchRoutes},
+    {CommandId::scross, kWatchRoutes},
+};
+
+constexpr unsigned watchedBy(CommandId command) {
+    for (const auto& [id, watched] : kWatchedBy)
+        if (id == command)
+            return watched;
+    return 0;
+}
+
 // What a flap is reported as: a unit or sync that keeps failing is an alarm.
 EventSeverity flapSeverity(EventKind kind) {
     return kind == EventKind::SyncLock || kind == EventKind::Psu || kind == EventKind::Fan
@@ -172,11 +193,20 @@ void CEventDeriver::dispatched(const DeviceState& state, const DeviceMessage& me
                                bool isReply) {
     if (!state.connected)
         return;
-    checkSettled();
-    watchClock(state);
-    watchPower(state);
-    watchInputs(state);
-    watchRoute(state, message, isReply);
+    // Without a timer host, messages are the only occasion to see a value settle.
+    if (m_timers == nullptr)
+        checkSettled();
+    // Only the messages whose handlers write a watched field can change it:
+    // the rest (most of a flood) cost a table look-up.
+    const unsigned watched = watchedBy(message.command);
+    if ((watched & kWatchClock) != 0)
+        watchClock(state);
+    if ((watched & kWatchPower) != 0)
+        watchPower(state);
+    if ((watched & kWatchInputs) != 0)
+        watchInputs(state);
+    if ((watched & kWatchRoutes) != 0)
+        watchRoute(state, message, isReply);
 }
 
 void CEventDeriver::watchClock(const DeviceState& state) {
@@ -241,32 +271,36 @@ void CEventDeriver::watchClock(const DeviceState& state) {
 void CEventDeriver::watchPower(const DeviceState& state) {
     const LiveStatus& live = state.live;
     const auto watchUnit = [&](Seen& seen, int slot, bool fitted, bool reported,
-                               std::int32_t status, EventKind kind, const std::string& unit) {
+                               std::int32_t status, EventKind kind, std::string_view what, int k) {
         // A unit that is not fitted or whose status was never answered has no
         // state to change; it stays unknown.
         if (!fitted || !reported)
             return;
         const bool faulty = status != 0;
+        const auto unit = [&] {
+            std::string name(what);
+            name += ' ';
+            name += std::to_string(k);
+            return name;
+        };
         if (!seen.known) {
             if (faulty)
-                emit(state, EventSeverity::Alarm, kind, unit + " is faulty");
+                emit(state, EventSeverity::Alarm, kind, unit() + " is faulty");
         } else if ((seen.value != 0) != faulty) {
             const EventSeverity severity = faulty ? EventSeverity::Alarm : EventSeverity::Info;
             change(
                 state, slot, severity, kind,
-                [&] { return unit + (faulty ? " failed" : " recovered"); }, unit,
+                [&] { return unit() + (faulty ? " failed" : " recovered"); }, unit(),
                 faulty ? "faulty" : "OK", severity);
         }
         seen = {status, true};
     };
     for (int k = 1; k <= 2; ++k)
         watchUnit(m_seen.psu[at(k)], SlotPsu + k, (state.settings.psuConfig & (1 << (k - 1))) != 0,
-                  live.psuReported[at(k)], live.psuStatus[at(k)], EventKind::Psu,
-                  "PSU " + std::to_string(k));
+                  live.psuReported[at(k)], live.psuStatus[at(k)], EventKind::Psu, "PSU", k);
     for (int k = 1; k <= 3; ++k)
         watchUnit(m_seen.fan[at(k)], SlotFan + k, (state.settings.fanConfig & (1 << (k - 1))) != 0,
-                  live.fanReported[at(k)], live.fanStatus[at(k)], EventKind::Fan,
-                  "FAN " + std::to_string(k));
+                  live.fanReported[at(k)], live.fanStatus[at(k)], EventKind::Fan, "FAN", k);
 }
 
 void CEventDeriver::watchInputs(const DeviceState& state) {
