@@ -105,7 +105,9 @@ TEST(EventLogWriter, WritesEverythingInOrderAcrossRotationsAndFlushesOnTheWay) {
     test::VirtualEventClock clock;
     const std::size_t lineBytes = eventLogLine(numbered(100)).size();
     auto file = std::make_unique<CEventLogFile>(dir.path(), "2.0.0.0", clock, lineBytes * 40, 4);
-    const CEventLogFile* reader = file.get();
+    // The writer owns its file; this one only reads what is on disk.
+    const CEventLogFile disk(dir.path(), "2.0.0.0", clock, lineBytes * 40, 4);
+    const CEventLogFile* reader = &disk;
     {
         CEventLogWriter writer(std::move(file), clock);
         for (int n = 100; n < 160; ++n)
@@ -163,7 +165,8 @@ TEST(EventLogWriter, AFullQueueCountsWhatItDropsAndLogsTheCountNeverBlocking) {
     ASSERT_TRUE(dir.isValid());
     GateClock clock;
     auto file = std::make_unique<CEventLogFile>(dir.path(), "2.0.0.0", clock);
-    const CEventLogFile* reader = file.get();
+    const CEventLogFile disk(dir.path(), "2.0.0.0", clock);
+    const CEventLogFile* reader = &disk;
     CEventLogWriter writer(std::move(file), clock, 2);
     writer.onEvent(numbered(1));
     clock.waitForWriter(); // the writer is stuck writing event 1 (its header's time)

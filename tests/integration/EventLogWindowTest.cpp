@@ -131,9 +131,13 @@ TEST_F(EventLogWindow, NewEventsKeepTheSelectionAndTheRowsInSightAndReachTheFile
     EXPECT_EQ(table->indexAt({5, 5}).siblingAtColumn(CEventLogModel::ColText).data().toString(),
               QStringLiteral("event 103"));
 
+    // What the deriver makes reaches the file through the writer.
+    panel.deriver().connectFailed("10.0.1.21");
     panel.flushLog();
     ASSERT_NE(panel.logFile(), nullptr);
-    EXPECT_EQ(panel.logFile()->readAll().events.size(), 104u);
+    const EventLogContents written = panel.logFile()->readAll();
+    ASSERT_EQ(written.events.size(), 1u);
+    EXPECT_EQ(written.events[0].kind, EventKind::ConnectFailed);
 }
 
 TEST_F(EventLogWindow, CheckAllFillsTheHealthColumn) {
