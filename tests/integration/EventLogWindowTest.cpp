@@ -170,6 +170,17 @@ TEST_F(EventLogWindow, CheckAllFillsTheHealthColumn) {
     ASSERT_TRUE(waitUntil([&] { return !window.healthCheck()->running(); }));
     EXPECT_THAT(window.statusBar()->currentMessage().toStdString(),
                 HasSubstr("1 of 2 frames need attention"));
+
+    // A verdict from before the link was lost no longer holds.
+    const auto& rows = window.deviceList().rows();
+    const auto it = std::find_if(rows.begin(), rows.end(),
+                                 [](const KnownDevice& d) { return d.address == "127.0.0.2"; });
+    ASSERT_NE(it, rows.end());
+    window.connectToRow(static_cast<int>(it - rows.begin()));
+    ASSERT_TRUE(waitUntil([&] { return window.engine().state().connected; }));
+    good->dropClients();
+    ASSERT_TRUE(waitUntil([&] { return !window.engine().state().connected; }));
+    EXPECT_EQ(healthOf(QStringLiteral("127.0.0.2")), QStringLiteral("Offline"));
 }
 
 } // namespace
