@@ -7,6 +7,7 @@
 #   scripts/fault-inject.sh -f FILE          another list
 #   scripts/fault-inject.sh -n 'dispatch'    only faults whose line contains the text
 #   scripts/fault-inject.sh --integration    the integration and simulated-frame tests too
+#   scripts/fault-inject.sh --check          only check that each fault names one place
 #   JOBS=2 scripts/fault-inject.sh           build jobs (default: nproc)
 #
 # The fault list's format is at the top of scripts/faults.txt. The scratch copy
@@ -27,12 +28,14 @@ shopt -u patsub_replacement 2>/dev/null || true # "&" in a replacement is litera
 list=scripts/faults.txt
 filter=
 integration=0
+check=0
 while (($#)); do
   case $1 in
   -f) list=$2; shift 2 ;;
   -n) filter=$2; shift 2 ;;
   --integration) integration=1; shift ;;
-  *) echo "usage: $0 [-f FAULTS] [-n TEXT] [--integration]" >&2; exit 2 ;;
+  --check) check=1; shift ;;
+  *) echo "usage: $0 [-f FAULTS] [-n TEXT] [--integration] [--check]" >&2; exit 2 ;;
   esac
 done
 [[ -f $list ]] || { echo "fault-inject: no fault list $list" >&2; exit 2; }
@@ -101,6 +104,10 @@ for i in "${!files[@]}"; do
   fi
 done
 ((bad == 0)) || exit 2
+if ((check)); then
+  echo "fault-inject: ${#files[@]} faults, each found once"
+  exit 0
+fi
 
 # The scratch copy: the working tree as it is, committed or not, without builds.
 mkdir -p "$scratch/tree"
