@@ -44,7 +44,7 @@ scratch=$root/build/fault-inject
 log=$scratch/log
 mkdir -p "$log"
 
-tests=(velmar_core_tests main/velmar_main_tests link/velmar_link_tests ctl/velmar_ctl_tests
+tests=(main/velmar_main_tests velmar_core_tests link/velmar_link_tests ctl/velmar_ctl_tests
   controls/velmar_controls_tests settings/velmar_settings_tests
   maintenance/velmar_maintenance_tests iprouting/velmar_iprouting_tests
   channels/velmar_channels_tests panel/velmar_panel_tests grid/velmar_grid_tests
@@ -114,16 +114,24 @@ mkdir -p "$scratch/tree"
 tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$scratch/tree" -xf -
 tree=$scratch/tree
 
-build() {
-  (cd "$tree" && cmake --preset dev -DVELMAR_BUILD_SHELL=$shell -DVELMAR_BUILD_BENCH=OFF >/dev/null &&
-    cmake --build --preset dev -j "$jobs" --target "${targets[@]}") >"$1" 2>&1
+configure() {
+  (cd "$tree" && cmake --preset dev -DVELMAR_BUILD_SHELL=$shell -DVELMAR_BUILD_BENCH=OFF) >"$1" 2>&1
 }
-run_tests() { # -> 0 all pass, 1 a test failed; stops at the first failing program
+build() { # LOG TARGET...
+  local out=$1
+  shift
+  (cd "$tree" && cmake --build --preset dev -j "$jobs" --target "$@") >>"$out" 2>&1
+}
+# Builds and runs the test programs one at a time and stops at the first that
+# fails, so a fault caught early costs one link, not twelve.
+# -> 0 all pass, 1 a test failed (its program is the log's last line), 2 no build.
+build_and_test() { # BUILDLOG TESTLOG
   local t
   for t in "${tests[@]}"; do
+    build "$1" "${t##*/}" || return 2
     if ! timeout 600 "$root/scripts/in-netns.sh" "$tree/build/dev/tests/$t" --gtest_brief=1 \
-      >>"$1" 2>&1; then
-      echo "failed in ${t##*/}" >>"$1"
+      >>"$2" 2>&1; then
+      echo "failed in ${t##*/}" >>"$2"
       return 1
     fi
   done
@@ -131,12 +139,14 @@ run_tests() { # -> 0 all pass, 1 a test failed; stops at the first failing progr
 }
 
 echo "== the tree without faults"
-if ! build "$log/baseline.build"; then
+configure "$log/configure" || { echo "fault-inject: cmake failed (see $log/configure)" >&2; exit 3; }
+: >"$log/baseline.build"
+: >"$log/baseline.tests"
+if ! build "$log/baseline.build" "${targets[@]}"; then
   echo "fault-inject: the tree does not build (see $log/baseline.build)" >&2
   exit 3
 fi
-: >"$log/baseline.tests"
-if ! run_tests "$log/baseline.tests"; then
+if ! build_and_test "$log/baseline.build" "$log/baseline.tests"; then
   echo "fault-inject: the tests fail without faults (see $log/baseline.tests)" >&2
   exit 3
 fi
@@ -151,11 +161,16 @@ for i in "${!files[@]}"; do
   content=$(cat "$file"; printf x)
   content=${content%x}
   printf '%s' "${content/"${finds[$i]}"/"${replaces[$i]}"}" >"$file"
+  : >"$log/fault-$n.build"
   : >"$log/fault-$n.tests"
-  if ! build "$log/fault-$n.build"; then
+  set +e
+  build_and_test "$log/fault-$n.build" "$log/fault-$n.tests"
+  rc=$?
+  set -e
+  if ((rc == 2)); then
     verdict="no build"
     nobuild=$((nobuild + 1))
-  elif run_tests "$log/fault-$n.tests"; then
+  elif ((rc == 0)); then
     verdict=SURVIVED
     survived=$((survived + 1))
     survivors+=("$n: ${texts[$i]}")
@@ -167,7 +182,7 @@ for i in "${!files[@]}"; do
   cp "$root/${files[$i]}" "$file"
   printf '%3d  %-40s %s\n' "$n" "$verdict" "${files[$i]}: ${finds[$i]}"
 done
-build "$log/final.build" || true
+build "$log/final.build" "${targets[@]}" || true
 
 total=$((caught + survived))
 echo "== $caught of $total faults caught ($((total ? 100 * caught / total : 0)) %); $nobuild did not build"
