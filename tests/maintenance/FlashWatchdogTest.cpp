@@ -58,6 +58,15 @@ TEST(FlashWatchdog, SlowAcknowledgementsAcrossManyPeriodsComplete) {
     EXPECT_EQ(t.ended, (std::vector<std::pair<int, bool>>{{kRecords, true}}));
 }
 
+// An unanswered begin gets its wait and then the grace, to the millisecond.
+TEST(FlashWatchdog, UnansweredBeginEndsAfterWaitAndGraceExactly) {
+    Transfer t;
+    t.timers.advance(kFlashBeginWaitMs + kFlashBeginGraceMs - 1);
+    EXPECT_TRUE(t.ended.empty());
+    t.timers.advance(1);
+    EXPECT_EQ(t.ended, (std::vector<std::pair<int, bool>>{{0, false}}));
+}
+
 // Which request goes unanswered: 1..kRecords a record, kRecords + 1 the end.
 class FlashWatchdogSilence : public ::testing::TestWithParam<int> {};
 
