@@ -3,14 +3,15 @@
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmar)
 set(CPACK_PACKAGE_VENDOR "Velmar")
-set(CPACK_PACKAGE_CONTACT "Velmar developers <velmar@localhost>")
+set(CPACK_PACKAGE_CONTACT "Velmar developers <velmar-dev@velmar.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control program for networked audio I/O frames")
+# Lines of the long description stay under 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Velmar finds the audio I/O frames on the network, shows their sync, sample rate, \
-power supplies, fans and input signals, and routes their channels through the \
-frame's crosspoint matrix. velmarctl does the same from scripts; velmar-framesim \
-simulates frames for trying the program without hardware.")
+    "Velmar finds the audio I/O frames on the network, shows their sync, sample
+rate, power supplies, fans and input signals, and routes their channels through
+the frame's crosspoint matrix. velmarctl does the same from scripts;
+velmar-framesim simulates frames for trying the program without hardware.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -20,4 +21,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # from the programs' own libraries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://velmar.org/")
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/CompressDocs.cmake)
 include(CPack)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built Debian package the way a user meets it: what it installs,
-# what it depends on, and that the programs run from an unpacked copy.
+# what it depends on, what lintian says of it (no error, no warning), and that
+# the programs run from an unpacked copy.
 #
 #   scripts/check-package.sh build/release/velmar_<version>_amd64.deb
 set -euo pipefail
@@ -25,8 +26,9 @@ for path in \
   ./usr/share/applications/org.velmar.Velmar.desktop \
   ./usr/share/icons/hicolor/scalable/apps/org.velmar.Velmar.svg \
   ./usr/share/metainfo/org.velmar.Velmar.metainfo.xml \
-  ./usr/share/man/man1/velmar.1 ./usr/share/man/man1/velmarctl.1 \
-  ./usr/share/man/man1/velmar-framesim.1 \
+  ./usr/share/man/man1/velmar.1.gz ./usr/share/man/man1/velmarctl.1.gz \
+  ./usr/share/man/man1/velmar-framesim.1.gz \
+  ./usr/share/doc/velmar/copyright ./usr/share/doc/velmar/changelog.gz \
   ./usr/share/bash-completion/completions/velmarctl; do
   grep -qxF "$path" <<<"$listing" || fail "$path is missing from the package"
 done
@@ -35,6 +37,10 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ $depends == *libqt6core6* && $depends == *libqt6widgets6* && $depends == *libqt6network6* ]] ||
   fail "the dependencies do not name the Qt 6 runtime"
+
+# Debian's policy checks: any error or warning fails; overrides, each with its
+# reason, would go in packaging/lintian-overrides (none are needed).
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" || fail "lintian reports problems"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT

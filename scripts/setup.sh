@@ -21,8 +21,8 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick
   # instruction counts for the benchmarks
   valgrind
-  # the Debian package: dpkg-shlibdeps finds its dependencies; metainfo check
-  dpkg-dev file appstream
+  # the Debian package: dpkg-shlibdeps finds its dependencies; metainfo and policy checks
+  dpkg-dev file appstream lintian
 )
 
 missing=()
