@@ -145,8 +145,12 @@ void CChnLabelDlg::loadRow(int row) {
 }
 
 void CChnLabelDlg::done(int result) {
-    if (m_logic.edited(m_loadedChannel, m_input->text().toStdString(),
-                       m_output->text().toStdString())) {
+    const std::string input = m_input->text().toStdString();
+    const std::string output = m_output->text().toStdString();
+    // Labels just applied are on their way: the frame's answer is not needed to close.
+    const bool sent =
+        m_sentChannel == m_loadedChannel && m_sentInput == input && m_sentOutput == output;
+    if (!sent && m_logic.edited(m_loadedChannel, input, output)) {
         QMessageBox box(QMessageBox::Question, qs(CChannelLabels::kTitle),
                         QStringLiteral("The labels typed for channel %1 were not applied. "
                                        "Apply them before closing?")
@@ -180,6 +184,9 @@ bool CChnLabelDlg::apply() {
         m_notice->setText(qs(m_logic.notice()));
         return false;
     }
+    m_sentChannel = channel;
+    m_sentInput = m_input->text().toStdString();
+    m_sentOutput = m_output->text().toStdString();
     if (sent == 0)
         m_notice->setText(QStringLiteral("Channel %1: nothing changed.").arg(channel));
     else

@@ -46,6 +46,9 @@ private:
     QLineEdit* m_output;
     QLabel* m_notice;
     int m_loadedChannel = 0; // whose labels the edit boxes hold
+    int m_sentChannel = 0;   // what the last Apply sent
+    std::string m_sentInput;
+    std::string m_sentOutput;
 };
 
 // Opens the dialog, registered while it runs, and asks the frame for its labels.

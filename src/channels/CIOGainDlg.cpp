@@ -28,7 +28,7 @@ CIOGainDlg::CIOGainDlg(CGainSettings& logic, CPollingEngine& engine, QWidget* pa
         m_list->addColumn(QLatin1String(title));
     for (int c = 0; c < 8; ++c)
         m_list->setColumnReadOnly(c, true);
-    m_list->setMinimumSize(640, 360);
+    m_list->setMinimumSize(820, 360); // all eight columns without scrolling
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     new CChannelListKeys(m_list);
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

@@ -195,7 +195,7 @@ void CPPMDlg::readQuickFields() {
 void CPPMDlg::report(const PpmOutcome& outcome) {
     if (!outcome.message.empty())
         QMessageBox::information(this, qs(CPpmLogic::kTitle), qs(outcome.message));
-    m_createTarget->setText(qs(m_logic.createTarget()));
+    showCreateTarget();
     if (m_logic.takeChanged())
         showState();
 }
@@ -261,7 +261,11 @@ void CPPMDlg::showState() {
     m_assignment->setRows(assignment);
     m_notice->setText(qs(m_logic.notice()));
     m_notice->setVisible(!m_logic.notice().empty());
-    m_createTarget->setText(qs(m_logic.createTarget()));
+    showCreateTarget();
+}
+
+void CPPMDlg::showCreateTarget() {
+    m_createTarget->setText(QLatin1Char('(') + qs(m_logic.createTarget()) + QLatin1Char(')'));
 }
 
 void runPpmDialog(CPollingEngine& engine, IQuestions& questions, QWidget* parent) {

@@ -56,6 +56,7 @@ public:
 private:
     void readQuickFields();
     void showState();
+    void showCreateTarget();
     void report(const PpmOutcome& outcome);
     void openMenu(const QPoint& at);
 

@@ -164,11 +164,12 @@ TEST_F(ChannelWindow, ARefusingFrameIsReportedAndKeepsItsLabels) {
 
 TEST_F(ChannelWindow, LabelsTypedAreAppliedWithEnterOrAskedForOnClosing) {
     test::MessageBoxAnswerer boxes;
+    store(CommandId::glabel, 1, 1536, [](DeviceMessage& v) { v.setText(3, 17, "Last out"); });
     withDialog<CChnLabelDlg>(&runChannelLabelsDialog, [&](CChnLabelDlg& d) {
         auto* list = d.findChild<CListCtrlEx*>(QStringLiteral("channelLabels"));
         auto* input = d.findChild<QLineEdit*>(QStringLiteral("inputLabel"));
         auto* output = d.findChild<QLineEdit*>(QStringLiteral("outputLabel"));
-        ASSERT_EQ(list->rowCount(), 1536);
+        ASSERT_TRUE(waitUntil([&] { return list->text(1535, 3) == QStringLiteral("Last out"); }));
         selectOnlyRow(list, 4);
         output->setText(QStringLiteral("Desk 5"));
         QTest::keyClick(output, Qt::Key_Return);

@@ -221,9 +221,9 @@ TEST_F(IpRoutingWindow, PpmCreateNamesItsTargetAndTheFormKeepsWhatWasTyped) {
     test::MessageBoxAnswerer boxes;
     withDialog<CPPMDlg>(devcmd::kPpmStreams, &DialogRegistry::ppmStreams, [&](CPPMDlg& d) {
         auto* target = child<QLabel>(d, "createTarget");
-        EXPECT_EQ(target->text(), QStringLiteral("ID 1 to 10.0.0.152:10100"));
+        EXPECT_EQ(target->text(), QStringLiteral("(ID 1 to 10.0.0.152:10100)"));
         child<QPushButton>(d, "create")->click();
-        EXPECT_EQ(target->text(), QStringLiteral("ID 2 to 10.0.0.152:10101"));
+        EXPECT_EQ(target->text(), QStringLiteral("(ID 2 to 10.0.0.152:10101)"));
 
         bool formRan = false;
         QTimer::singleShot(0, &context, [&] {
@@ -241,14 +241,16 @@ TEST_F(IpRoutingWindow, PpmCreateNamesItsTargetAndTheFormKeepsWhatWasTyped) {
                       QStringLiteral("Enter the IP address the stream goes to"));
             EXPECT_EQ(child<QSpinBox>(*form, "streamId")->value(), 7) << "what was typed stays";
             address->setText(QStringLiteral("10.0.3.1"));
+            child<QSpinBox>(*form, "port")->setValue(10200); // 10100 is the first stream's
             child<QPushButton>(*form, "ok")->click();
             EXPECT_FALSE(form->isVisible());
         });
         d.createWithSettings();
         EXPECT_TRUE(formRan);
-        EXPECT_EQ(target->text(), QStringLiteral("ID 8 to 10.0.3.1:10101"));
+        EXPECT_EQ(target->text(), QStringLiteral("(ID 8 to 10.0.3.1:10201)"));
         auto* streams = child<CListCtrlEx>(d, "streams");
-        ASSERT_TRUE(waitUntil([&] { return streams->rowCount() == 2; }));
+        ASSERT_TRUE(waitUntil([&] { return streams->rowCount() == 2; }))
+            << child<QLineEdit>(d, "ppmNotice")->text().toStdString();
         EXPECT_EQ(streams->text(1, 1), QStringLiteral("10.0.3.1"));
     });
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
@@ -264,9 +266,9 @@ TEST_F(IpRoutingWindow, ATypedLatencySurvivesRedrawsAndSetSaysWhyItWasLowered) {
         devcmd::kAutoIpRouting, &DialogRegistry::autoIpRouting, [&](CAutoIPDlg& d) {
             auto* latency = child<QSpinBox>(d, "latency");
             auto* notice = child<QLineEdit>(d, "routeNotice");
-            ASSERT_TRUE(latency->isEnabled());
-            ASSERT_TRUE(
-                waitUntil([&] { return window->engine().state().live.maxLatency == 5000; }));
+            ASSERT_TRUE(waitUntil([&] {
+                return latency->isEnabled() && window->engine().state().live.maxLatency == 5000;
+            }));
             latency->setValue(99999);
             // Route replies redraw the dialog; the typed value stays.
             frame->model().store(CommandId::gcrossip, route);
