@@ -2,10 +2,14 @@
 
 #include "channels/CChannelList.h"
 #include "channels/CRunProgress.h"
+#include "channels/LabelCsv.h"
 #include "controls/CListCtrlEx.h"
+#include "controls/FileDialogs.h"
 #include "link/QtText.h"
+#include "main/FileAccess.h"
 #include "main/PollingEngine.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +17,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -43,19 +48,30 @@ CChnLabelDlg::CChnLabelDlg(CChannelLabels& logic, CPollingEngine& engine, QWidge
     auto* applyButton = new QPushButton(QStringLiteral("Apply"), this);
     auto* clearAll = new QPushButton(QStringLiteral("Clear all"), this);
     auto* defaultAll = new QPushButton(QStringLiteral("Default all"), this);
+    auto* saveCsvButton = new QPushButton(QStringLiteral("Save CSV..."), this);
     auto* close = new QPushButton(QStringLiteral("Close"), this);
+    saveCsvButton->setObjectName(QStringLiteral("saveCsv"));
     applyButton->setObjectName(QStringLiteral("apply"));
     clearAll->setObjectName(QStringLiteral("clearAll"));
     defaultAll->setObjectName(QStringLiteral("defaultAll"));
     close->setObjectName(QStringLiteral("close"));
     defaultAll->setVisible(m_logic.serviceMode());
-    for (QPushButton* b : {applyButton, clearAll, defaultAll})
+    for (QPushButton* b : {applyButton, clearAll, defaultAll, saveCsvButton, close})
         b->setAutoDefault(false);
+    // Enter applies what was typed; only Close, Escape or the close box end the dialog.
+    applyButton->setDefault(true);
 
     connect(applyButton, &QPushButton::clicked, this, &CChnLabelDlg::apply);
     connect(clearAll, &QPushButton::clicked, this, [this] { runAll(m_logic.clearAllPressed()); });
     connect(defaultAll, &QPushButton::clicked, this,
             [this] { runAll(m_logic.defaultAllPressed()); });
+    connect(saveCsvButton, &QPushButton::clicked, this, [this] {
+        const QString path = askFilePath(this, FileDialogKind::Save, QStringLiteral("Save labels"),
+                                         {QStringLiteral("CSV files (*.csv)")},
+                                         QStringLiteral("csv"), QStringLiteral("labels.csv"));
+        if (!path.isEmpty())
+            saveCsv(path);
+    });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { loadRow(current.row()); });
@@ -74,6 +90,7 @@ CChnLabelDlg::CChnLabelDlg(CChannelLabels& logic, CPollingEngine& engine, QWidge
     buttons->addWidget(applyButton);
     buttons->addWidget(clearAll);
     buttons->addWidget(defaultAll);
+    buttons->addWidget(saveCsvButton);
     buttons->addStretch();
     buttons->addWidget(close);
     auto* box = new QVBoxLayout(this);
@@ -124,23 +141,69 @@ void CChnLabelDlg::loadRow(int row) {
     const int channel = m_logic.range().channelOfRow(row);
     m_input->setText(qs(m_logic.label(LabelKind::Input, channel)));
     m_output->setText(qs(m_logic.label(LabelKind::Output, channel)));
+    m_loadedChannel = channel;
 }
 
-void CChnLabelDlg::apply() {
-    const int row = m_list->currentIndex().row();
-    if (row < 0 || m_list->selectionModel()->selectedRows().isEmpty()) {
-        m_notice->setText(QStringLiteral("Select a channel first."));
-        return;
+void CChnLabelDlg::done(int result) {
+    const std::string input = m_input->text().toStdString();
+    const std::string output = m_output->text().toStdString();
+    // Labels just applied are on their way: the frame's answer is not needed to close.
+    const bool sent =
+        m_sentChannel == m_loadedChannel && m_sentInput == input && m_sentOutput == output;
+    if (!sent && m_logic.edited(m_loadedChannel, input, output)) {
+        QMessageBox box(QMessageBox::Question, qs(CChannelLabels::kTitle),
+                        QStringLiteral("The labels typed for channel %1 were not applied. "
+                                       "Apply them before closing?")
+                            .arg(m_loadedChannel),
+                        QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel, this);
+        box.setDefaultButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+        case QMessageBox::Apply:
+            // A text the frame cannot carry or a lost link: stay, the notice says why.
+            if (!apply())
+                return;
+            break;
+        case QMessageBox::Discard: break;
+        default: return;
+        }
     }
-    const int channel = m_logic.range().channelOfRow(row);
+    QDialog::done(result);
+}
+
+bool CChnLabelDlg::apply() {
+    // The channel whose labels the boxes were loaded with, which is the
+    // current row's: the boxes follow the selection.
+    const int channel = m_loadedChannel;
+    if (channel == 0) {
+        m_notice->setText(QStringLiteral("Select a channel first."));
+        return false;
+    }
     const int sent =
         m_logic.apply(channel, m_input->text().toStdString(), m_output->text().toStdString());
-    if (!m_logic.notice().empty())
+    if (!m_logic.notice().empty()) {
         m_notice->setText(qs(m_logic.notice()));
-    else if (sent == 0)
+        return false;
+    }
+    m_sentChannel = channel;
+    m_sentInput = m_input->text().toStdString();
+    m_sentOutput = m_output->text().toStdString();
+    if (sent == 0)
         m_notice->setText(QStringLiteral("Channel %1: nothing changed.").arg(channel));
     else
         m_notice->setText(QStringLiteral("Channel %1: %2 label(s) sent.").arg(channel).arg(sent));
+    return true;
+}
+
+void CChnLabelDlg::saveCsv(const QString& path) {
+    const std::vector<LabelRow> rows = labelRows(
+        m_logic.range(), [this](LabelKind kind, int n) { return m_logic.label(kind, n); });
+    const std::string why = writeFileAtomically(path, writeLabelCsv(m_logic.range(), rows));
+    const QString name = QFileInfo(path).fileName();
+    if (why.empty())
+        m_notice->setText(
+            QStringLiteral("Saved the labels of %1 channels to %2.").arg(rows.size()).arg(name));
+    else
+        m_notice->setText(QStringLiteral("%1 was not saved: %2").arg(name, qs(why)));
 }
 
 void CChnLabelDlg::runAll(std::vector<DeviceMessage> requests) {

@@ -24,11 +24,19 @@ public:
     void onDeviceMessage(const DeviceMessage& message, bool isReply,
                          const CResponseDecoder& decoder) override;
 
+    // Writes every listed channel's labels to `path` as a label file; the
+    // notice names the file, or says why it was not written.
+    void saveCsv(const QString& path);
+
+    // Every way out (Close, Escape, the close box) passes here: typed labels
+    // that were not applied are not dropped without asking.
+    void done(int result) override;
+
 private:
     void refresh();
     void fillAll();
     void loadRow(int row);
-    void apply();
+    bool apply(); // false when nothing could be sent (the notice says why)
     void runAll(std::vector<DeviceMessage> requests);
 
     CChannelLabels& m_logic;
@@ -37,6 +45,10 @@ private:
     QLineEdit* m_input;
     QLineEdit* m_output;
     QLabel* m_notice;
+    int m_loadedChannel = 0; // whose labels the edit boxes hold
+    int m_sentChannel = 0;   // what the last Apply sent
+    std::string m_sentInput;
+    std::string m_sentOutput;
 };
 
 // Opens the dialog, registered while it runs, and asks the frame for its labels.

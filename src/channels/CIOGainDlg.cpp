@@ -28,7 +28,7 @@ CIOGainDlg::CIOGainDlg(CGainSettings& logic, CPollingEngine& engine, QWidget* pa
         m_list->addColumn(QLatin1String(title));
     for (int c = 0; c < 8; ++c)
         m_list->setColumnReadOnly(c, true);
-    m_list->setMinimumSize(640, 360);
+    m_list->setMinimumSize(820, 360); // all eight columns without scrolling
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     new CChannelListKeys(m_list);
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -37,6 +37,9 @@ CIOGainDlg::CIOGainDlg(CGainSettings& logic, CPollingEngine& engine, QWidget* pa
     });
     m_notice->setObjectName(QStringLiteral("gainNotice"));
     m_notice->setWordWrap(true);
+    auto* legend = new QLabel(qs(CGainSettings::kLegend), this);
+    legend->setObjectName(QStringLiteral("gainLegend"));
+    legend->setWordWrap(true);
 
     auto* close = new QPushButton(QStringLiteral("Close"), this);
     close->setObjectName(QStringLiteral("close"));
@@ -44,6 +47,7 @@ CIOGainDlg::CIOGainDlg(CGainSettings& logic, CPollingEngine& engine, QWidget* pa
     auto* group = new QGroupBox(QStringLiteral(" Gain (mono channels) "), this);
     auto* groupBox = new QVBoxLayout(group);
     groupBox->addWidget(m_list);
+    groupBox->addWidget(legend);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(close);
@@ -81,9 +85,9 @@ void CIOGainDlg::refreshRows() {
 
 std::unique_ptr<QMenu> CIOGainDlg::contextMenu(int row) {
     const std::vector<int> selected = selectedChannels(m_list);
-    if (row < 0 || row >= m_list->rowCount())
-        return {};
-    const auto items = m_logic.menu(static_cast<int>(m_list->rowUserData(row)), selected);
+    const int clicked =
+        row >= 0 && row < m_list->rowCount() ? static_cast<int>(m_list->rowUserData(row)) : 0;
+    const auto items = m_logic.menu(clicked, selected);
     if (items.empty())
         return {};
     auto menu = std::make_unique<QMenu>(this);

@@ -37,8 +37,14 @@ CLevDetDlg::CLevDetDlg(CLevelDetectors& logic, CPollingEngine& engine, QWidget* 
         m_list->addColumn(QLatin1String(title));
     for (int c = 0; c < 4; ++c)
         m_list->setColumnReadOnly(c, true);
+    // The six numbers of a cell must fit: size both value columns for the widest.
+    const int cellWidth =
+        m_list->fontMetrics().horizontalAdvance(qs(CLevelDetectors::kWidestCell)) + 24;
     m_list->horizontalHeader()->setStretchLastSection(true);
-    m_list->setMinimumSize(640, 320);
+    m_list->setColumnWidth(0, 70);
+    m_list->setColumnWidth(1, 70);
+    m_list->setColumnWidth(2, cellWidth);
+    m_list->setMinimumSize(140 + 2 * cellWidth + 40, 320);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     new CChannelListKeys(m_list);
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -75,6 +81,10 @@ CLevDetDlg::CLevDetDlg(CLevelDetectors& logic, CPollingEngine& engine, QWidget* 
         new QGroupBox(QStringLiteral(" Threshold, enable and status (mono channels) "), this);
     auto* groupBox = new QVBoxLayout(group);
     groupBox->addWidget(m_list);
+    auto* legend = new QLabel(qs(CLevelDetectors::kLegend), group);
+    legend->setObjectName(QStringLiteral("levelLegend"));
+    legend->setWordWrap(true);
+    groupBox->addWidget(legend);
     auto* sides = new QHBoxLayout;
     sides->addWidget(sideBlock(DetectorSide::Input, "input"));
     sides->addWidget(sideBlock(DetectorSide::Output, "output"));

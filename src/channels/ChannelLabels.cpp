@@ -174,4 +174,10 @@ void CChannelLabels::onDeviceMessage(const DeviceMessage& message, bool, const C
     }
 }
 
+bool CChannelLabels::edited(int channel, std::string_view input, std::string_view output) const {
+    return m_range.listed(channel) && !m_range.blocked(channel) &&
+           (input != label(LabelKind::Input, channel) ||
+            output != label(LabelKind::Output, channel));
+}
+
 } // namespace velmar

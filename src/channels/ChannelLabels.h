@@ -54,6 +54,8 @@ public:
     std::vector<DeviceMessage> defaultAllPressed();
 
     const std::string& notice() const { return m_notice; }
+    // Whether the edit boxes hold labels for `channel` that Apply would send.
+    bool edited(int channel, std::string_view input, std::string_view output) const;
 
     // What changed since the last call: everything, or these channels.
     bool takeFullRefresh();

@@ -68,7 +68,15 @@ std::vector<std::string> CGainSettings::rowTexts(int row) const {
 
 std::vector<GainMenuItem> CGainSettings::menu(int clickedChannel,
                                               const std::vector<int>& selectedChannels) const {
-    if (selectedChannels.empty() || clickedChannel < 1 || clickedChannel > m_range.count)
+    // Any selection opens the menu; its check marks follow the clicked row,
+    // or the first selected one when the click was beside the rows.
+    if (!m_range.listed(clickedChannel))
+        for (int n : selectedChannels)
+            if (m_range.listed(n)) {
+                clickedChannel = n;
+                break;
+            }
+    if (selectedChannels.empty() || !m_range.listed(clickedChannel))
         return {};
     const GainSetting& in = setting(GainSide::Input, clickedChannel);
     const GainSetting& out = setting(GainSide::Output, clickedChannel);
@@ -90,8 +98,10 @@ std::vector<GainMenuItem> CGainSettings::menu(int clickedChannel,
 
 std::vector<DeviceMessage> CGainSettings::clearRequests(const std::vector<int>& channels) const {
     std::vector<DeviceMessage> requests;
+    // A frame without PHD ports still keeps (and answers) the PHD channels'
+    // gains, so those rows clear like any other.
     for (int n : channels)
-        if (m_range.listed(n) && !m_range.blocked(n))
+        if (m_range.listed(n))
             for (GainSide side : kSides)
                 requests.push_back(gainRequest(side, n, GainSetting{}));
     return requests;
@@ -122,7 +132,7 @@ std::vector<DeviceMessage> CGainSettings::choose(GainMenuEntry entry,
     const bool phase = entry == GainMenuEntry::InputPhase || entry == GainMenuEntry::OutputPhase;
     const GainSide side = input ? GainSide::Input : GainSide::Output;
     for (int n : selectedChannels) {
-        if (!m_range.listed(n) || m_range.blocked(n))
+        if (!m_range.listed(n))
             continue;
         GainSetting s = setting(side, n);
         if (phase)

@@ -53,6 +53,12 @@ public:
     static constexpr std::string_view kClearSelectedQuestion =
         "Clear settings for selected channels";
     static constexpr std::string_view kRequestsWhat = "gain settings";
+    // The phase columns read "0" or "inverted" while the card page says
+    // "normal" and "invert" for the same flag: the legend under the list
+    // names both.
+    static constexpr std::string_view kLegend =
+        "phase: \"0\" = normal (the card page's \"normal\"), \"inverted\" = inverted "
+        "(\"invert\"); mute: \"yes\" = muted";
 
     CGainSettings(const DeviceState& state, IRequestSink& sink, IQuestions& questions);
 
@@ -64,7 +70,8 @@ public:
     const GainSetting& setting(GainSide side, int channel) const;
 
     // The context menu for a right click with `selectedChannels` selected (in
-    // list order) on the row of `clickedChannel`; empty when nothing is selected.
+    // list order) on the row of `clickedChannel` (0: beside the rows); empty
+    // when nothing is selected.
     std::vector<GainMenuItem> menu(int clickedChannel,
                                    const std::vector<int>& selectedChannels) const;
     // A menu entry chosen: the toggles send at once (one request per selected

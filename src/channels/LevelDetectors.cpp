@@ -163,8 +163,10 @@ std::vector<DeviceMessage> CLevelDetectors::applyRequests(const std::vector<int>
                                                           const DetectorFields* output) const {
     std::vector<DeviceMessage> requests;
     const std::array<const DetectorFields*, 2> fields{input, output};
+    // PHD channels of a frame without PHD ports are listed and set like the
+    // others: their detectors exist and the frame answers for them.
     for (int n : channels) {
-        if (!m_range.listed(n) || m_range.blocked(n))
+        if (!m_range.listed(n))
             continue;
         for (DetectorSide side : kSides)
             if (const DetectorFields* f = fields[static_cast<std::size_t>(side)])
@@ -183,7 +185,7 @@ std::vector<DeviceMessage> CLevelDetectors::clearRequests(const std::vector<int>
     std::vector<DeviceMessage> requests;
     const std::array<bool, 2> sides{input, output};
     for (int n : channels) {
-        if (!m_range.listed(n) || m_range.blocked(n))
+        if (!m_range.listed(n))
             continue;
         for (DetectorSide side : kSides)
             if (sides[static_cast<std::size_t>(side)] && thresholdsSet(detector(side, n)))

@@ -73,6 +73,12 @@ public:
     static constexpr std::string_view kApplyAllQuestion = "Apply to all detectors";
     static constexpr std::string_view kClearAllQuestion = "Clear all detectors";
     static constexpr std::string_view kRequestsWhat = "level detector requests";
+    // What the six numbers of an Input or Output cell are, in their order.
+    static constexpr std::string_view kLegend =
+        "Input and Output: time 1 (ms), level 1 (dB), time 2 (ms), level 2 (dB), "
+        "enable (1 = on), status";
+    // The widest cell a frame can report, for sizing the columns.
+    static constexpr std::string_view kWidestCell = "600000, -32767.99, 60000, -32767.99, 1, 0";
 
     CLevelDetectors(const DeviceState& state, IQuestions& questions);
 

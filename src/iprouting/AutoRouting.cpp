@@ -129,8 +129,28 @@ bool CAutoRoutingLogic::autoRoutingClicked(bool checked) {
 }
 
 PerformValues CAutoRoutingLogic::setPressed(int latency) {
-    const PerformValues v =
-        performValues(std::clamp(latency, 0, kAutoLatencyMax), m_state.live.maxLatency);
+    latency = std::clamp(latency, 0, kAutoLatencyMax);
+    const std::int32_t maxLatency = m_state.live.maxLatency;
+    const PerformValues v = performValues(latency, maxLatency);
+    m_notice.clear();
+    if (v.latency != latency) {
+        // Say why the field's value is not what went out.
+        if (latency < kAutoLatencyMin) {
+            m_notice = "The module's latency starts at ";
+            m_notice += std::to_string(kAutoLatencyMin);
+            m_notice += " us";
+        } else if (maxLatency <= 0) {
+            m_notice = "The module has not reported its maximum latency";
+        } else {
+            m_notice = "The module's latency goes up to ";
+            m_notice += std::to_string(maxLatency);
+            m_notice += " us";
+        }
+        m_notice += ": ";
+        m_notice += std::to_string(v.latency);
+        m_notice += " us was sent";
+    }
+    m_changed = true;
     DeviceMessage m = DeviceMessage::request(CommandId::sperformip);
     m.setText(1, kTextCapacity, moduleNameOrLocalhost(m_state));
     m.setI(9, v.latency);
@@ -178,6 +198,7 @@ void CAutoRoutingLogic::onDeviceMessage(const DeviceMessage& m, bool, const CRes
     case CommandId::glatencyip:
         if (const int v = error ? 0 : m.i(9); v != m_latency) {
             m_latency = v;
+            m_latencyUpdate = true;
             m_changed = true;
         }
         break;
@@ -185,8 +206,8 @@ void CAutoRoutingLogic::onDeviceMessage(const DeviceMessage& m, bool, const CRes
         if (error) {
             m_notice = "The frame refused the latency (status " + std::to_string(m.status) + ")";
         } else {
-            m_notice.clear();
             m_latency = m_state.settings.ipAudio.latency;
+            m_latencyUpdate = true;
             m_frame = m_state.settings.ipAudio.frameSize;
         }
         m_changed = true;

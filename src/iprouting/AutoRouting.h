@@ -9,12 +9,14 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmar {
 
 inline constexpr int kRouteChannels = 64;
 inline constexpr int kAutoLatencyMax = 99999;
+inline constexpr int kAutoLatencyMin = 250; // what "Set" raises a smaller latency to
 
 // One destination channel's route as the frame reports it ("gcrossip").
 struct RouteRecord {
@@ -76,7 +78,8 @@ public:
     // The check box was clicked to `checked`; the state it shows afterwards.
     bool autoRoutingClicked(bool checked);
     // "Set": sends the latency typed and the frame value that goes with it
-    // (performValues, the rule the settings dialog applies as well).
+    // (performValues, the rule the settings dialog applies as well). When the
+    // latency sent is not the one typed, notice() says why.
     PerformValues setPressed(int latency);
 
     const std::vector<RouteRow>& rows() const { return m_rows; }
@@ -84,6 +87,10 @@ public:
     bool autoRouting() const { return m_autoRouting; }
     int frameValue() const { return m_frame; }
     int latencyField() const { return m_latency; }
+    // True once after the frame's latency changed what the field should show
+    // (a differing "glatencyip", an accepted "sperformip"); a typed value that
+    // was not Set yet is left alone otherwise.
+    bool takeLatencyUpdate() { return std::exchange(m_latencyUpdate, false); }
     bool latencyEnabled() const { return m_latencyEnabled; }
     bool connectEnabled() const { return m_autoRouting; }
     std::string settingsTitle() const; // " Settings (localhost) "
@@ -104,6 +111,7 @@ private:
     bool m_autoRouting = false;
     int m_frame = 0;
     int m_latency = 0;
+    bool m_latencyUpdate = false;
     bool m_latencyEnabled = false;
     std::string m_notice;
     bool m_changed = false;

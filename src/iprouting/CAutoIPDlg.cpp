@@ -108,7 +108,11 @@ CAutoIPDlg::CAutoIPDlg(CAutoRoutingLogic& logic, QWidget* parent)
         const QSignalBlocker block(m_autoRouting);
         m_autoRouting->setChecked(shown);
     });
-    connect(m_set, &QPushButton::clicked, this, [this] { m_logic.setPressed(m_latency->value()); });
+    connect(m_set, &QPushButton::clicked, this, [this] {
+        m_logic.setPressed(m_latency->value());
+        if (m_logic.takeChanged())
+            showState();
+    });
     connect(m_connect, &QPushButton::clicked, this, [this] {
         report(m_logic.connect(m_source->value(), m_sourceHost->text().toStdString(),
                                m_destination->value(), m_destinationHost->text().toStdString()));
@@ -147,7 +151,8 @@ void CAutoIPDlg::showState() {
         m_autoRouting->setChecked(m_logic.autoRouting());
     }
     m_frame->setValue(m_logic.frameValue());
-    m_latency->setValue(m_logic.latencyField());
+    if (m_logic.takeLatencyUpdate())
+        m_latency->setValue(m_logic.latencyField());
     m_latency->setEnabled(m_logic.latencyEnabled());
     m_set->setEnabled(m_logic.latencyEnabled());
     m_connect->setEnabled(m_logic.connectEnabled());

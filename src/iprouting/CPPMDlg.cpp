@@ -33,9 +33,10 @@ QPushButton* button(QWidget* parent, const char* name, const char* text) {
 
 } // namespace
 
-CPPMCreateDlg::CPPMCreateDlg(const PpmCreateSettings& initial, QWidget* parent)
-    : QDialog(parent), m_id(rangedField(this, "streamId", 1, 65535, 1)),
-      m_address(new QLineEdit(this)), m_port(rangedField(this, "port", 1000, 65535, 10100)),
+CPPMCreateDlg::CPPMCreateDlg(CPpmLogic& logic, const PpmCreateSettings& initial, QWidget* parent)
+    : QDialog(parent), m_logic(logic), m_problem(new QLabel(this)),
+      m_id(rangedField(this, "streamId", 1, 65535, 1)), m_address(new QLineEdit(this)),
+      m_port(rangedField(this, "port", 1000, 65535, 10100)),
       m_channels(rangedField(this, "channelCount", 2, kPpmSlots, 64)),
       m_rate(rangedField(this, "rate", 10, 60000, 50)),
       m_phase(new QCheckBox(QStringLiteral(" Phase"), this)) {
@@ -56,10 +57,39 @@ CPPMCreateDlg::CPPMCreateDlg(const PpmCreateSettings& initial, QWidget* parent)
     form->addRow(QStringLiteral("Channel count"), m_channels);
     form->addRow(QStringLiteral("Rate (ms)"), m_rate);
     form->addRow(m_phase);
+    m_problem->setObjectName(QStringLiteral("problem"));
+    m_problem->setWordWrap(true);
+    m_problem->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_problem->hide();
+    form->addRow(m_problem);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CPPMCreateDlg::okPressed);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     form->addRow(buttons);
+}
+
+void CPPMCreateDlg::okPressed() {
+    const PpmOutcome outcome = m_logic.createWith(settings());
+    if (outcome.sent) {
+        accept();
+        return;
+    }
+    m_problem->setText(qs(outcome.message));
+    m_problem->show();
+    QWidget* field = nullptr;
+    switch (outcome.field) {
+    case PpmField::StreamId: field = m_id; break;
+    case PpmField::Address: field = m_address; break;
+    case PpmField::Port: field = m_port; break;
+    case PpmField::Channels: field = m_channels; break;
+    case PpmField::Rate: field = m_rate; break;
+    case PpmField::None: break;
+    }
+    if (field != nullptr)
+        field->setFocus();
+    if (field == m_address)
+        m_address->selectAll();
 }
 
 PpmCreateSettings CPPMCreateDlg::settings() const {
@@ -80,7 +110,7 @@ CPPMDlg::CPPMDlg(CPpmLogic& logic, QWidget* parent)
       m_rate(rangedField(this, "quickRate", 10, 60000, logic.quick().rate)),
       m_firstChannel(
           rangedField(this, "firstChannel", 1, kPpmFirstChannelMax, logic.quick().firstChannel)),
-      m_notice(new QLineEdit(this)) {
+      m_createTarget(new QLabel(this)), m_notice(new QLineEdit(this)) {
     setWindowTitle(qs(CPpmLogic::kTitle));
     m_notice->setObjectName(QStringLiteral("ppmNotice"));
     m_notice->setReadOnly(true);
@@ -117,6 +147,9 @@ CPPMDlg::CPPMDlg(CPpmLogic& logic, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(refresh);
     buttons->addWidget(create);
+    // The quick "Create" sends to what the settings form chose last: say where.
+    m_createTarget->setObjectName(QStringLiteral("createTarget"));
+    buttons->addWidget(m_createTarget);
     buttons->addWidget(new QLabel(QStringLiteral("Channels"), this));
     buttons->addWidget(m_channels);
     buttons->addWidget(new QLabel(QStringLiteral("Rate (ms)"), this));
@@ -162,6 +195,7 @@ void CPPMDlg::readQuickFields() {
 void CPPMDlg::report(const PpmOutcome& outcome) {
     if (!outcome.message.empty())
         QMessageBox::information(this, qs(CPpmLogic::kTitle), qs(outcome.message));
+    showCreateTarget();
     if (m_logic.takeChanged())
         showState();
 }
@@ -179,18 +213,10 @@ void CPPMDlg::deassignChannels() {
 
 void CPPMDlg::createWithSettings() {
     readQuickFields();
-    const PpmQuickSettings& q = m_logic.quick();
-    PpmCreateSettings initial;
-    initial.id = q.nextId;
-    initial.address = q.address;
-    initial.port = q.nextPort;
-    initial.channels = std::max(q.channels, 2);
-    initial.rate = q.rate;
-    initial.phase = q.phase != 0;
-    CPPMCreateDlg dialog(initial, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    report(m_logic.createWith(dialog.settings()));
+    // The form starts from its own defaults each time; OK creates the stream.
+    CPPMCreateDlg dialog(m_logic, PpmCreateSettings{}, this);
+    dialog.exec();
+    report({});
 }
 
 void CPPMDlg::openMenu(const QPoint& at) {
@@ -235,6 +261,11 @@ void CPPMDlg::showState() {
     m_assignment->setRows(assignment);
     m_notice->setText(qs(m_logic.notice()));
     m_notice->setVisible(!m_logic.notice().empty());
+    showCreateTarget();
+}
+
+void CPPMDlg::showCreateTarget() {
+    m_createTarget->setText(QLatin1Char('(') + qs(m_logic.createTarget()) + QLatin1Char(')'));
 }
 
 void runPpmDialog(CPollingEngine& engine, IQuestions& questions, QWidget* parent) {

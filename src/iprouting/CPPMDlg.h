@@ -6,6 +6,7 @@
 #include <optional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -14,14 +15,19 @@ namespace velmar {
 class CListCtrlEx;
 class CPollingEngine;
 
-// "PPM stream settings": the settings of one new stream.
+// "PPM stream settings": the settings of one new stream. OK creates it
+// through `logic`; a refusal keeps the form open with the field in focus.
 class CPPMCreateDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CPPMCreateDlg(const PpmCreateSettings& initial, QWidget* parent = nullptr);
+    CPPMCreateDlg(CPpmLogic& logic, const PpmCreateSettings& initial, QWidget* parent = nullptr);
     PpmCreateSettings settings() const;
 
 private:
+    void okPressed();
+
+    CPpmLogic& m_logic;
+    QLabel* m_problem;
     QSpinBox* m_id;
     QLineEdit* m_address;
     QSpinBox* m_port;
@@ -50,6 +56,7 @@ public:
 private:
     void readQuickFields();
     void showState();
+    void showCreateTarget();
     void report(const PpmOutcome& outcome);
     void openMenu(const QPoint& at);
 
@@ -59,6 +66,7 @@ private:
     QSpinBox* m_channels;
     QSpinBox* m_rate;
     QSpinBox* m_firstChannel;
+    QLabel* m_createTarget;
     QLineEdit* m_notice;
 };
 

@@ -24,18 +24,18 @@ DeviceMessage streamRequest(CommandId id, std::uint32_t stream) {
 
 } // namespace
 
-std::optional<std::string> ppmCreateProblem(const PpmCreateSettings& s) {
+std::optional<PpmProblem> ppmCreateProblem(const PpmCreateSettings& s) {
     if (s.id < 1 || s.id > 65535)
-        return "The stream ID must be 1 to 65535";
+        return PpmProblem{PpmField::StreamId, "The stream ID must be 1 to 65535"};
     const auto address = parseIpv4(s.address);
     if (!address || *address == 0)
-        return "Enter the IP address the stream goes to";
+        return PpmProblem{PpmField::Address, "Enter the IP address the stream goes to"};
     if (!inRange(s.port, 1000, 65535))
-        return "The port must be 1000 to 65535";
+        return PpmProblem{PpmField::Port, "The port must be 1000 to 65535"};
     if (!inRange(s.channels, 1, kPpmSlots))
-        return "A stream carries 1 to 255 channels";
+        return PpmProblem{PpmField::Channels, "A stream carries 1 to 255 channels"};
     if (!inRange(s.rate, 10, 60000))
-        return "The rate must be 10 to 60000 ms";
+        return PpmProblem{PpmField::Rate, "The rate must be 10 to 60000 ms"};
     return std::nullopt;
 }
 
@@ -50,6 +50,8 @@ DeviceMessage ppmCreateRequest(const PpmCreateSettings& s) {
 }
 
 DeviceMessage ppmChannelRequest(std::uint32_t stream, int slot, int channel) {
+    // "sppmchn" carries one bank's channel (the frame refuses more than 2048),
+    // so a channel of the second bank can only travel in the extended form.
     if (channel > kPpmBankChannels) {
         DeviceMessage m = streamRequest(CommandId::sppmextchn, stream);
         m.setI(2, slot);
@@ -83,16 +85,28 @@ PpmOutcome CPpmLogic::create() {
     s.rate = m_quick.rate;
     s.phase = m_quick.phase != 0;
     if (auto problem = ppmCreateProblem(s))
-        return {false, *problem};
+        return {false, problem->text, problem->field};
     m_sink.sendRequest(ppmCreateRequest(s));
     ++m_quick.nextId;
     ++m_quick.nextPort;
     return {true, {}};
 }
 
+std::string CPpmLogic::createTarget() const {
+    std::string text = "ID ";
+    text += std::to_string(m_quick.nextId);
+    text += " to ";
+    text += m_quick.address;
+    text += ':';
+    text += std::to_string(m_quick.nextPort);
+    return text;
+}
+
 PpmOutcome CPpmLogic::createWith(const PpmCreateSettings& s) {
+    if (!ipRoutingActionsAllowed(m_state))
+        return {false, "Not connected"};
     if (auto problem = ppmCreateProblem(s))
-        return {false, *problem};
+        return {false, problem->text, problem->field};
     m_quick.nextId = s.id;
     m_quick.address = s.address;
     m_quick.nextPort = s.port;

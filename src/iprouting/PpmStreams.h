@@ -56,13 +56,23 @@ struct PpmRow {
     std::string streamId, address, port, channels, time, phase, enable;
 };
 
+// The field of "PPM stream settings" a problem is about, so the form can focus it.
+enum class PpmField { None, StreamId, Address, Port, Channels, Rate };
+
+struct PpmProblem {
+    PpmField field = PpmField::None;
+    std::string text;
+};
+
 struct PpmOutcome {
     bool sent = false;
     std::string message; // for the operator when nothing was sent
+    PpmField field = PpmField::None;
 };
 
-// Why a stream cannot be made with `s`, or nothing; the limits of "PPM stream settings".
-std::optional<std::string> ppmCreateProblem(const PpmCreateSettings& s);
+// Why a stream cannot be made with `s`, and which field says so, or nothing;
+// the limits of "PPM stream settings".
+std::optional<PpmProblem> ppmCreateProblem(const PpmCreateSettings& s);
 // The "sppmcreate" request of a stream.
 DeviceMessage ppmCreateRequest(const PpmCreateSettings& s);
 // The request that puts `channel` (1..4096, 0 none) on `slot` of `stream`:
@@ -87,6 +97,8 @@ public:
     const PpmQuickSettings& quick() const { return m_quick; }
 
     PpmOutcome create();
+    // What "Create" will make next, for beside the button: "ID 1 to 10.0.0.152:10100".
+    std::string createTarget() const;
     // "Create ..." confirmed: the quick settings take the dialog's values, then "Create".
     PpmOutcome createWith(const PpmCreateSettings& s);
     // The menu commands, on rows in list order; each handles the last row first.

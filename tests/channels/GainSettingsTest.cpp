@@ -96,5 +96,24 @@ TEST_F(GainsOpen, ClearingAsksAndZeroesBothSides) {
     EXPECT_THAT(logic.choose(GainMenuEntry::ClearAll, {}), IsEmpty());
 }
 
+TEST(GainPhd, BlockedPhdChannelsToggleAndClearAndTheMenuOpensBesideTheRows) {
+    ChannelRig rig{kFamily460, false, true, true};
+    CGainSettings logic{rig.state(), rig.engine, rig.questions};
+    rig.engine.dialogs().gainSettings = &logic;
+    rig.feed(":ggain,0,0,530,1.00,1,0");
+    rig.engine.dialogs().gainSettings = nullptr;
+    EXPECT_EQ(logic.rowTexts(529)[1], "----");
+    logic.choose(GainMenuEntry::InputPhase, {529, 530});
+    EXPECT_THAT(rig.link.take(), ElementsAre("&sgain,0,529,0.00,1,0", "&sgain,0,530,1.00,0,0"));
+    EXPECT_EQ(logic.choose(GainMenuEntry::ClearSelected, {529}).size(), 2U);
+
+    // A click beside the rows: the marks follow the first selected channel.
+    const auto menu = logic.menu(0, {530, 1});
+    ASSERT_EQ(menu.size(), 7U);
+    EXPECT_TRUE(menu[3].checked) << "channel 530's input phase";
+    EXPECT_FALSE(logic.menu(0, {1, 530})[3].checked);
+    EXPECT_TRUE(logic.menu(0, {}).empty());
+}
+
 } // namespace
 } // namespace velmar

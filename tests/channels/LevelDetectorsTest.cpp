@@ -139,5 +139,20 @@ TEST_F(DetectorsOpen, MenuHoldsClearEntriesOnlyWithASelection) {
     EXPECT_EQ(logic.menu({}).size(), 1U);
 }
 
+TEST(LevelDetectorPhd, BlockedPhdChannelsAreSetAndClearedLikeOthers) {
+    ChannelRig rig{kFamily460, false, true};
+    CLevelDetectors logic{rig.state(), rig.questions};
+    ASSERT_TRUE(logic.range().blocked(529));
+    EXPECT_EQ(logic.rowTexts(528)[1], "----");
+    const DetectorFields on{1, -1, 2, -2, true};
+    EXPECT_THAT(linesOf(logic.applySide(DetectorSide::Output, on, {529})),
+                ElementsAre("&slevdetthres,1,529,-1.00,1,-2.00,2", "&slevdetstate,1,529,1"));
+    rig.engine.dialogs().levelDetectors = &logic;
+    rig.feed(":slevdetstate,0,0,592,1");
+    rig.engine.dialogs().levelDetectors = nullptr;
+    EXPECT_THAT(linesOf(logic.choose(DetectorMenuEntry::ClearSelectedIo, {592})),
+                ElementsAre("&slevdetstate,0,592,0"));
+}
+
 } // namespace
 } // namespace velmar

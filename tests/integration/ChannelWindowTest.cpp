@@ -7,14 +7,17 @@
 #include "channels/CChnLabelDlg.h"
 #include "channels/CIOGainDlg.h"
 #include "channels/CLevDetDlg.h"
+#include "channels/CRunProgress.h"
 #include "controls/CListCtrlEx.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -159,6 +162,68 @@ TEST_F(ChannelWindow, ARefusingFrameIsReportedAndKeepsItsLabels) {
     EXPECT_EQ(window->engine().dialogs().requestRun, nullptr);
 }
 
+TEST_F(ChannelWindow, LabelsTypedAreAppliedWithEnterOrAskedForOnClosing) {
+    test::MessageBoxAnswerer boxes;
+    store(CommandId::glabel, 1, 1536, [](DeviceMessage& v) { v.setText(3, 17, "Last out"); });
+    withDialog<CChnLabelDlg>(&runChannelLabelsDialog, [&](CChnLabelDlg& d) {
+        auto* list = d.findChild<CListCtrlEx*>(QStringLiteral("channelLabels"));
+        auto* input = d.findChild<QLineEdit*>(QStringLiteral("inputLabel"));
+        auto* output = d.findChild<QLineEdit*>(QStringLiteral("outputLabel"));
+        ASSERT_TRUE(waitUntil([&] { return list->text(1535, 3) == QStringLiteral("Last out"); }));
+        selectOnlyRow(list, 4);
+        output->setText(QStringLiteral("Desk 5"));
+        QTest::keyClick(output, Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible()) << "Enter applies, it does not close";
+        ASSERT_TRUE(waitUntil([&] { return list->text(4, 3) == QStringLiteral("Desk 5"); }));
+
+        input->setText(QStringLiteral("Mic 5"));
+        boxes.setAnswer(QMessageBox::Cancel);
+        QTest::keyClick(&d, Qt::Key_Escape);
+        EXPECT_TRUE(d.isVisible()) << "Cancel keeps the dialog and the typed label";
+        EXPECT_EQ(input->text(), QStringLiteral("Mic 5"));
+
+        d.saveCsv(dir.filePath(QStringLiteral("labels.csv")));
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("labelNotice"))->text(),
+                  QStringLiteral("Saved the labels of 1536 channels to labels.csv."));
+        boxes.setAnswer(QMessageBox::Apply);
+        d.findChild<QPushButton*>(QStringLiteral("close"))->click();
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_EQ(boxes.texts.size(), 2);
+    EXPECT_EQ(boxes.texts[0], QStringLiteral("The labels typed for channel 5 were not applied. "
+                                             "Apply them before closing?"));
+    EXPECT_TRUE(waitUntil([&] { return frame->model().label(0, 5) == "Mic 5"; }));
+    EXPECT_EQ(frame->model().label(1, 5), "Desk 5");
+    QFile csv(dir.filePath(QStringLiteral("labels.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(csv.readLine().startsWith("channel,type,input,output"));
+}
+
+TEST_F(ChannelWindow, AStalledRunIsAPartialApplyAndTheRestIsSentAgain) {
+    test::MessageBoxAnswerer boxes;
+    boxes.answerBy([&](const QString&) {
+        frame->faults().unanswered.clear(); // the frame answers again
+        return QMessageBox::Yes;
+    });
+    store(CommandId::glabel, 1, 1536, [](DeviceMessage& v) { v.setText(3, 17, "Last out"); });
+    frame->faults().unanswered.insert(CommandId::slabel);
+    setRunStallMs(300);
+    withDialog<CChnLabelDlg>(&runChannelLabelsDialog, [&](CChnLabelDlg& d) {
+        d.findChild<QPushButton*>(QStringLiteral("clearAll"))->click();
+        EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("labelNotice"))->text(),
+                  QStringLiteral("Partial apply: the frame stopped answering. The frame confirmed "
+                                 "0 of 3072 labels. Sent, no answer: input labels of channels "
+                                 "1-32. Not sent: input labels of channels 33-1536, output labels "
+                                 "of channels 1-1536. Retried the rest: The frame confirmed 3072 "
+                                 "of 3072 labels."));
+    });
+    setRunStallMs(0);
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].endsWith(
+        QStringLiteral("Send the 3072 labels that were not confirmed again?")));
+    EXPECT_EQ(frame->model().label(1, 1536), "") << "the retry reached the last label";
+}
+
 TEST_F(ChannelWindow, GainPhaseAndMuteToggleOnThreeRows) {
     store(CommandId::ggain, 0, 1, [](DeviceMessage& v) { v.setI(6, 1); });
     store(CommandId::ggain, 0, 2, [](DeviceMessage& v) {
@@ -175,7 +240,8 @@ TEST_F(ChannelWindow, GainPhaseAndMuteToggleOnThreeRows) {
             list->selectRow(row);
 
         const auto trigger = [&](const QString& text) {
-            std::unique_ptr<QMenu> menu = d.contextMenu(0);
+            // Beside the rows too: any selection opens the menu.
+            std::unique_ptr<QMenu> menu = d.contextMenu(-1);
             ASSERT_TRUE(menu);
             for (QAction* action : menu->actions())
                 if (action->text() == text)

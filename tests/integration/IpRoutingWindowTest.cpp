@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -214,6 +215,74 @@ TEST_F(IpRoutingWindow, APpmStreamIsCreatedAssignedAndRemoved) {
     DeviceMessage a;
     a.setU(1, 1);
     EXPECT_EQ(frame->model().current(CommandId::gppmchn, a).i(3), 0) << "gone with the stream";
+}
+
+TEST_F(IpRoutingWindow, PpmCreateNamesItsTargetAndTheFormKeepsWhatWasTyped) {
+    test::MessageBoxAnswerer boxes;
+    withDialog<CPPMDlg>(devcmd::kPpmStreams, &DialogRegistry::ppmStreams, [&](CPPMDlg& d) {
+        auto* target = child<QLabel>(d, "createTarget");
+        EXPECT_EQ(target->text(), QStringLiteral("(ID 1 to 10.0.0.152:10100)"));
+        child<QPushButton>(d, "create")->click();
+        EXPECT_EQ(target->text(), QStringLiteral("(ID 2 to 10.0.0.152:10101)"));
+
+        bool formRan = false;
+        QTimer::singleShot(0, &context, [&] {
+            auto* form = qobject_cast<CPPMCreateDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(form, nullptr);
+            formRan = true;
+            EXPECT_EQ(child<QSpinBox>(*form, "streamId")->value(), 1) << "the form's own default";
+            EXPECT_EQ(child<QSpinBox>(*form, "port")->value(), 10100);
+            auto* address = child<QLineEdit>(*form, "address");
+            address->setText(QStringLiteral("10.0.300.1"));
+            child<QSpinBox>(*form, "streamId")->setValue(7);
+            child<QPushButton>(*form, "ok")->click();
+            EXPECT_TRUE(form->isVisible()) << "a refusal keeps the form open";
+            EXPECT_EQ(child<QLabel>(*form, "problem")->text(),
+                      QStringLiteral("Enter the IP address the stream goes to"));
+            EXPECT_EQ(child<QSpinBox>(*form, "streamId")->value(), 7) << "what was typed stays";
+            address->setText(QStringLiteral("10.0.3.1"));
+            child<QSpinBox>(*form, "port")->setValue(10200); // 10100 is the first stream's
+            child<QPushButton>(*form, "ok")->click();
+            EXPECT_FALSE(form->isVisible());
+        });
+        d.createWithSettings();
+        EXPECT_TRUE(formRan);
+        EXPECT_EQ(target->text(), QStringLiteral("(ID 8 to 10.0.3.1:10201)"));
+        auto* streams = child<CListCtrlEx>(d, "streams");
+        ASSERT_TRUE(waitUntil([&] { return streams->rowCount() == 2; }))
+            << child<QLineEdit>(d, "ppmNotice")->text().toStdString();
+        EXPECT_EQ(streams->text(1, 1), QStringLiteral("10.0.3.1"));
+    });
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(IpRoutingWindow, ATypedLatencySurvivesRedrawsAndSetSaysWhyItWasLowered) {
+    DeviceMessage route;
+    route.setI(1, 3);
+    route.setText(2, 32, "localhost");
+    route.setText(10, 32, "05");
+    route.setText(18, 32, "studio-b");
+    withDialog<CAutoIPDlg>(
+        devcmd::kAutoIpRouting, &DialogRegistry::autoIpRouting, [&](CAutoIPDlg& d) {
+            auto* latency = child<QSpinBox>(d, "latency");
+            auto* notice = child<QLineEdit>(d, "routeNotice");
+            ASSERT_TRUE(waitUntil([&] {
+                return latency->isEnabled() && window->engine().state().live.maxLatency == 5000;
+            }));
+            latency->setValue(99999);
+            // Route replies redraw the dialog; the typed value stays.
+            frame->model().store(CommandId::gcrossip, route);
+            child<QPushButton>(d, "refresh")->click();
+            auto* routes = child<CListCtrlEx>(d, "routes");
+            ASSERT_TRUE(waitUntil([&] { return routes->rowCount() == 1; }));
+            EXPECT_EQ(latency->value(), 99999);
+            child<QPushButton>(d, "set")->click();
+            EXPECT_EQ(notice->text(),
+                      QStringLiteral("The module's latency goes up to 5000 us: 5000 us was sent"));
+            ASSERT_TRUE(waitUntil([&] { return latency->value() == 5000; }))
+                << "the frame's answer shows what it took";
+            EXPECT_TRUE(notice->isVisible());
+        });
 }
 
 } // namespace

@@ -185,5 +185,47 @@ TEST(AutoRouting, FrameAndLatencyReplies) {
     EXPECT_EQ(r.logic.notice(), "The frame refused the latency (status 3)");
 }
 
+TEST(AutoRouting, SetSaysWhyTheLatencySentIsNotTheOneTyped) {
+    struct Row {
+        int typed, maxLatency;
+        const char* notice;
+    };
+    const Row rows[] = {
+        {99999, 1000, "The module's latency goes up to 1000 us: 1000 us was sent"},
+        {600, 0, "The module has not reported its maximum latency: 1000 us was sent"},
+        {100, 5000, "The module's latency starts at 250 us: 250 us was sent"},
+        {1500, 5000, ""},
+        {5000, 5000, ""},
+    };
+    for (const Row& row : rows) {
+        RoutingRig r;
+        r.feed(":sperformip,3,'DANTE-1',4,250"); // an earlier refusal is not repeated
+        r.state.live.maxLatency = row.maxLatency;
+        r.logic.setPressed(row.typed);
+        EXPECT_EQ(r.logic.notice(), row.notice) << row.typed << " / " << row.maxLatency;
+        EXPECT_TRUE(r.logic.takeChanged());
+    }
+}
+
+TEST(AutoRouting, TheLatencyFieldChangesOnlyWithTheFramesLatency) {
+    RoutingRig r;
+    // [line, the field takes the latency]
+    const std::pair<const char*, bool> rows[] = {
+        {":glatencyip,0,'DANTE-1',1500", true},
+        {":glatencyip,0,'DANTE-1',1500", false}, // the same value: a typed one stays
+        {":gframeip,0,'DANTE-1',16", false},
+        {":gautorouteip,0,1", false},
+        {":gcrossip,0,3,'localhost','05','studio-b'", false},
+        {":sperformip,2,'DANTE-1',4,250", false},
+        {":sperformip,0,'DANTE-1',4,250", true}, // shows the stored latency (0 here)
+        {":glatencyip,0,'DANTE-1',250", true},
+        {":glatencyip,4", true}, // an error reply reads 0, which differs
+    };
+    for (const auto& [line, update] : rows) {
+        r.feed(line);
+        EXPECT_EQ(r.logic.takeLatencyUpdate(), update) << line;
+    }
+}
+
 } // namespace
 } // namespace velmar

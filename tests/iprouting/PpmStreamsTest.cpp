@@ -171,5 +171,39 @@ TEST(PpmStreams, TableHoldsThirtyTwoStreams) {
     EXPECT_NE(r.logic.stream(33), nullptr) << "the freed entry takes it";
 }
 
+TEST(PpmStreams, CreateSaysWhereItGoesAndTheFormNamesTheField) {
+    PpmRig r;
+    EXPECT_EQ(r.logic.createTarget(), "ID 1 to 10.0.0.152:10100");
+    r.logic.create();
+    EXPECT_EQ(r.logic.createTarget(), "ID 2 to 10.0.0.152:10101");
+
+    const auto with = [](auto change) {
+        PpmCreateSettings s;
+        change(s);
+        return s;
+    };
+    const std::pair<PpmCreateSettings, PpmField> rows[] = {
+        {with([](auto& s) { s.id = 0; }), PpmField::StreamId},
+        {with([](auto& s) { s.address = "10.0.0"; }), PpmField::Address},
+        {with([](auto& s) { s.address = "0.0.0.0"; }), PpmField::Address},
+        {with([](auto& s) { s.port = 999; }), PpmField::Port},
+        {with([](auto& s) { s.channels = 256; }), PpmField::Channels},
+        {with([](auto& s) { s.rate = 60001; }), PpmField::Rate},
+    };
+    for (const auto& [settings, field] : rows) {
+        const PpmOutcome out = r.logic.createWith(settings);
+        EXPECT_FALSE(out.sent);
+        EXPECT_EQ(out.field, field) << out.message;
+    }
+    EXPECT_EQ(r.logic.createTarget(), "ID 2 to 10.0.0.152:10101") << "refusals change nothing";
+
+    r.state.connected = false;
+    PpmCreateSettings s;
+    s.address = "10.0.7.7";
+    EXPECT_EQ(r.logic.createWith(s).message, "Not connected");
+    EXPECT_EQ(r.logic.createTarget(), "ID 2 to 10.0.0.152:10101") << "not taken while offline";
+    r.sink.take();
+}
+
 } // namespace
 } // namespace velmar
