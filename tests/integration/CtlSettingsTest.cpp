@@ -211,7 +211,8 @@ TEST_F(CtlSettings, HostileFilesAreRefusedWholeAndNothingIsSent) {
              text = replaced(text, "\r\n" + clock + "\r\n", "\r\n" + rate + "\r\n");
              return replaced(text, "\r\n@@\r\n", "\r\n" + clock + "\r\n");
          },
-         {"line 16: the key is \"WordClkOutMode\", expected \"SampleRate\""},
+         {"line 16: the key is \"WordClkOutMode\", expected \"SampleRate\"",
+          "line 18: the key is \"SampleRate\", expected \"WordClkOutMode\""},
          false},
         {set({{"ID=", "abc"}, {"SystemDelay=", "12"}}),
          {"line 3 (ID): \"abc\" is not a whole number"},
