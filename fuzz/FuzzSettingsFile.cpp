@@ -1,7 +1,7 @@
 // Reads arbitrary bytes as a device settings file and checks what must hold
-// whatever the file says: a refused file changes nothing, every text field
-// keeps its terminator, each note points at a line of the file, and what was
-// read writes out and reads back to the same settings without a note.
+// whatever the file says: a refused file changes nothing and each problem it
+// names points at a line of the file, every text field keeps its terminator,
+// and what was read writes out and reads back to the same settings.
 
 #include "settings/SettingsFile.h"
 
@@ -49,18 +49,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const velmar::SettingsFileContent read = velmar::readSettingsFile(text, *base);
     checkTexts(read.settings);
+    const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
+    check(read.problems.size() <= static_cast<std::size_t>(velmar::cfg::kMaxProblemsListed),
+          "the problems listed are bounded");
+    for (const velmar::CfgProblem& p : read.problems)
+        check(p.line >= 1 && p.line <= lines && p.text.size() < 200,
+              "a problem names a line of the file, briefly");
     if (!read.accepted()) {
         check(read.settings == *base, "a refused file changes nothing");
-        check(read.notes.empty(), "a refused file has no notes");
         return 0;
     }
-    const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
-    for (const velmar::CfgValueNote& n : read.notes)
-        check(n.line >= 1 && n.line <= lines && !n.field.empty(), "a note names a line and field");
+    check(read.problems.empty(), "an accepted file has no problem");
 
     const velmar::SettingsFileContent again =
         velmar::readSettingsFile(velmar::writeSettingsFile(read.settings), read.settings);
-    check(again.accepted() && again.notes.empty(), "a written file is taken whole");
+    check(again.accepted(), "a written file is taken whole");
     check(again.settings == read.settings, "the settings survive a round trip");
     return 0;
 }

@@ -736,22 +736,35 @@ int CCtlRunner::settingsSave(const CtlOptions& o) {
 
 namespace {
 
-void writeNotesJson(CJsonWriter& out, const std::vector<CfgValueNote>& notes) {
-    out.key("notes").beginArray();
-    for (const CfgValueNote& note : notes)
+// A refused file as a document: why, and each line that is wrong.
+std::string settingsRefusalJson(std::string_view error, const SettingsFileContent& content) {
+    CJsonWriter out;
+    out.beginObject().field("error", error).field("exit", kExitUsage);
+    out.key("problems").beginArray();
+    for (const CfgProblem& p : content.problems)
         out.beginObject()
-            .field("line", note.line)
-            .field("field", note.field)
-            .field("kind",
-                   std::string_view(note.kind == CfgValueNote::Kind::Cut ? "cut" : "refused"))
-            .field("text", std::string_view(settingsFileNotesText({note})))
+            .field("line", p.line)
+            .field("field", p.field)
+            .field("text", std::string_view(p.text))
             .endObject();
-    out.endArray();
+    out.endArray().field("problemsNotListed", content.problemsNotListed).endObject();
+    return out.take();
 }
 
 } // namespace
 
 int CCtlRunner::settingsApply(const CtlOptions& o) {
+    // Each line that is wrong, then why nothing was sent.
+    const auto refuse = [this, &o](const SettingsFileContent& content) {
+        for (const CfgProblem& p : content.problems)
+            fail(o.file + ": " + p.text);
+        if (content.problemsNotListed > 0)
+            fail(o.file + ": and " + std::to_string(content.problemsNotListed) + " more lines");
+        fail(o.file + ": " + content.refusal + "; nothing was sent");
+        if (o.json)
+            printJson(settingsRefusalJson(m_lastError, content));
+        return kExitUsage;
+    };
     // Everything the file alone decides is settled before connecting: a file
     // the reader refuses whatever the frame holds never costs a connection.
     const FileReadResult file = readFileBounded(qs(o.file), kMaxSettingsFileBytes);
@@ -760,20 +773,19 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         return kExitUsage;
     }
     if (const SettingsFileContent probe = readSettingsFile(file.bytes, DeviceSettings{});
-        !probe.accepted()) {
-        fail(o.file + ": " + probe.refusal + "; nothing was sent");
-        return kExitUsage;
-    }
+        !probe.accepted())
+        return refuse(probe);
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
     if (!requireSettings())
         return kExitFrame;
     const DeviceState& s = m_session->state();
+    // Over the frame's own values: one the pages would not take passes only
+    // when the frame already holds it.
     const SettingsFileContent content = readSettingsFile(file.bytes, s.settings);
     if (!content.accepted()) {
-        fail(o.file + ": " + content.refusal + "; nothing was sent");
         disconnect();
-        return kExitUsage;
+        return refuse(content);
     }
     // The file goes through the dialog's pages as "Load from file..." and
     // "Save changes" take it, so both send the same lines.
@@ -785,9 +797,6 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         disconnect();
         return kExitUsage;
     }
-    // Values the reader cut or did not take: the rest of the file still goes out.
-    for (const CfgValueNote& note : content.notes)
-        fail(o.file + ": " + settingsFileNotesText({note}));
     const SettingsApplyPlan plan =
         planSettingsApply(s.settings, settingsAfterApply(s.settings, s.settings, dialog.settings()),
                           settingsApplyContext(s));
@@ -814,7 +823,6 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
             for (const std::string& line : lines)
                 out.value(std::string_view(line));
             out.endArray().field("networkChanged", network).field("danteNotSent", notSent);
-            writeNotesJson(out, content.notes);
             out.endObject();
             printJson(out.text());
         } else if (lines.empty()) {
@@ -841,14 +849,17 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
     const DeviceSettings opened = s.settings;
     m_session->engine().applySettings(dialog.settings(), opened);
     const auto [wait, unanswered] = awaitReplies(tracker, o.timeoutMs);
+    // Only a network change the frame took can move it to another address.
+    const bool networkChanged = network && networkChangeConfirmed(tracker);
     if (o.json) {
         CJsonWriter out;
         writeSettingsOutcomeJson(out, tracker);
         std::string document = out.take();
-        // The notes and the network flag inside the one document.
+        // The network flag inside the one document.
         CJsonWriter extra;
-        extra.beginObject().field("networkChanged", network).field("danteNotSent", notSent);
-        writeNotesJson(extra, content.notes);
+        extra.beginObject()
+            .field("networkChanged", networkChanged)
+            .field("danteNotSent", notSent);
         extra.endObject();
         document.pop_back();
         document += "," + extra.text().substr(1);
@@ -856,7 +867,7 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
     } else {
         print(settingsOutcomeText(tracker));
     }
-    if (network)
+    if (networkChanged)
         fail("the frame's network settings changed; it may answer at another address now");
     if (wait != CCtlSession::Wait::Done)
         return waitFailure(wait, std::to_string(unanswered) + " settings request" +

@@ -808,8 +808,10 @@ Commands:
   settings apply HOST FILE [--dry-run]
       Read a .cfg file over the frame's settings and send what differs, as
       the settings dialog's "Save changes" does; each reply is reported as
-      confirmed, refused or unanswered. With --dry-run, print the request
-      lines that would be sent and send nothing.
+      confirmed, refused or unanswered. A line out of its place or a value
+      the pages do not take refuses the whole file: each such line is named,
+      nothing is sent, exit status 2. With --dry-run, print the request lines
+      that would be sent and send nothing.
       velmarctl settings apply 192.168.1.20 show.cfg --dry-run
 
   cards HOST [--make x|brix [--dry-run]]

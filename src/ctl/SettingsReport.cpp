@@ -100,6 +100,15 @@ bool CSettingsReplyTracker::onMessage(const DeviceMessage& message, bool isReply
     return true;
 }
 
+bool networkChangeConfirmed(const CSettingsReplyTracker& tracker) {
+    return std::any_of(tracker.entries().begin(), tracker.entries().end(), [](const auto& e) {
+        const bool network = e.command == CommandId::sip || e.command == CommandId::sbkip ||
+                             e.command == CommandId::sbksecip ||
+                             e.command == CommandId::sswmodeip;
+        return network && e.outcome == ReplyOutcome::Confirmed;
+    });
+}
+
 std::string settingsOutcomeText(const CSettingsReplyTracker& tracker) {
     using Outcome = CSettingsReplyTracker::Outcome;
     std::string out;

@@ -52,6 +52,10 @@ public:
     bool onMessage(const DeviceMessage& message, bool isReply);
 };
 
+// Whether the frame took a request that changes its network identity (its
+// own address or the Dante module's): only then may it answer elsewhere.
+bool networkChangeConfirmed(const CSettingsReplyTracker& tracker);
+
 // One line per request ("ssystemdelay,12: confirmed"), then a summary line.
 std::string settingsOutcomeText(const CSettingsReplyTracker& tracker);
 // {"requests":[{"line":"...","result":"confirmed","status":0}...],

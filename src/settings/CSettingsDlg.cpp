@@ -7,12 +7,17 @@
 #include "settings/CSettingsPageWidgets.h"
 #include "settings/SettingsFile.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -25,10 +30,12 @@ constexpr auto kCaption = "Device settings";
 } // namespace
 
 CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
-    : QDialog(parent), m_logic(logic), m_tabs(new QTabWidget(this)) {
+    : QDialog(parent), m_logic(logic), m_tabs(new QTabWidget(this)), m_status(new QLabel(this)) {
     setWindowTitle(qs(m_logic.title()));
     m_tabs->setObjectName(QStringLiteral("settingsPages"));
-    m_tabs->setUsesScrollButtons(true);
+    // Every page's tab in sight: a tab behind scroll arrows is a page nobody finds.
+    m_tabs->setUsesScrollButtons(false);
+    m_tabs->setElideMode(Qt::ElideNone);
 
     using L = CSettingsDialogLogic;
     L& g = m_logic;
@@ -76,26 +83,82 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     save->setObjectName(QStringLiteral("saveChanges"));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
-    // Enter in a field must not end the dialog: nothing is the default button.
+    // Enter closes the dialog as "Cancel" does, applying nothing; only
+    // "Save changes" and its question send anything.
     for (QPushButton* b : {saveFile, loadFile, save, cancel})
         b->setAutoDefault(false);
+    cancel->setDefault(true);
     connect(saveFile, &QPushButton::clicked, this, &CSettingsDlg::saveToFile);
     connect(loadFile, &QPushButton::clicked, this, &CSettingsDlg::loadFromFile);
     connect(save, &QPushButton::clicked, this, &CSettingsDlg::saveChanges);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_tabs, &QTabWidget::currentChanged, this, &CSettingsDlg::pageChanged);
 
+    m_status->setObjectName(QStringLiteral("settingsFileStatus"));
+    // A long path must not widen the dialog.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(saveFile);
     buttons->addWidget(loadFile);
-    buttons->addStretch();
+    buttons->addWidget(m_status, 1);
     buttons->addWidget(save);
     buttons->addWidget(cancel);
     auto* box = new QVBoxLayout(this);
     box->addWidget(m_tabs);
     box->addLayout(buttons);
     m_tabs->setCurrentIndex(L::kIdPage);
-    resize(1120, 520);
+    // Wide enough for every tab, within the screen.
+    QSize size = sizeHint().expandedTo(QSize(1120, 520));
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
+
+    // The page shortcuts must reach the dialog wherever the focus is: a combo
+    // box would otherwise take Ctrl+PageDown as "next value".
+    qApp->installEventFilter(this);
+}
+
+int CSettingsDlg::pageStep(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods =
+        key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier |
+                           Qt::MetaModifier);
+    const bool shift = mods.testFlag(Qt::ShiftModifier);
+    if (!mods.testFlag(Qt::ControlModifier) || mods.testFlag(Qt::AltModifier) ||
+        mods.testFlag(Qt::MetaModifier))
+        return 0;
+    switch (key.key()) {
+    case Qt::Key_Tab: return shift ? -1 : 1;
+    case Qt::Key_Backtab: return -1;
+    case Qt::Key_PageDown: return shift ? 0 : 1;
+    case Qt::Key_PageUp: return shift ? 0 : -1;
+    default: return 0;
+    }
+}
+
+bool CSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+        return QDialog::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Only keys meant for this dialog's own widgets (an open drop-down list
+    // is a window of its own and keeps its keys).
+    if (widget == nullptr || widget->window() != this)
+        return QDialog::eventFilter(watched, event);
+    const int step = pageStep(*static_cast<QKeyEvent*>(event));
+    if (step == 0)
+        return QDialog::eventFilter(watched, event);
+    if (type == QEvent::ShortcutOverride) {
+        // Claimed here so no shortcut elsewhere takes it; the key press follows.
+        event->accept();
+        return true;
+    }
+    const int count = m_tabs->count();
+    m_tabs->setCurrentIndex((m_tabs->currentIndex() + step + count) % count);
+    // The focus leaves the page's fields, so a further key cannot change a value.
+    m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
+    return true;
 }
 
 void CSettingsDlg::showPages() {
@@ -166,8 +229,12 @@ void CSettingsDlg::saveToFile() {
 void CSettingsDlg::saveToFileAt(const QString& path) {
     if (path.isEmpty())
         return;
-    if (const std::string why = writeFileAtomically(path, m_logic.fileText()); !why.empty())
+    if (const std::string why = writeFileAtomically(path, m_logic.fileText()); !why.empty()) {
+        setStatus({});
         tell(qs(asSentence(why)), true);
+        return;
+    }
+    setStatus(QStringLiteral("Settings saved to %1.").arg(QDir::toNativeSeparators(path)));
 }
 
 void CSettingsDlg::loadFromFile() {
@@ -185,11 +252,24 @@ void CSettingsDlg::loadFromFileAt(const QString& path) {
     }
     const std::string shownPath = QDir::toNativeSeparators(path).toStdString();
     const CSettingsDialogLogic::LoadOutcome outcome = m_logic.loadFile(file.bytes, shownPath);
-    if (outcome.loaded)
+    if (outcome.loaded) {
         showPages();
+        setStatus(QStringLiteral("Settings loaded from %1; nothing is sent before \"Save "
+                                 "changes\".")
+                      .arg(qs(shownPath)));
+    } else {
+        setStatus({});
+    }
     if (!outcome.message.empty())
         tell(qs(outcome.message), !outcome.loaded);
 }
+
+void CSettingsDlg::setStatus(const QString& text) {
+    m_status->setText(text);
+    m_status->setToolTip(text);
+}
+
+QString CSettingsDlg::statusText() const { return m_status->text(); }
 
 void CSettingsDlg::tell(const QString& text, bool warning) {
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 
+class QLabel;
 class QTabWidget;
 
 namespace velmar {
@@ -33,14 +34,24 @@ public:
     void loadFromFile();
     void loadFromFileAt(const QString& path);
 
+    // The line under the pages that says what the last file action did.
+    QString statusText() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void pageChanged(int index);
     void showPages();
     bool storeFailed(int page, const PageError& error);
     void tell(const QString& text, bool warning);
+    void setStatus(const QString& text);
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown, Ctrl+PageUp: +1 or -1, else 0.
+    static int pageStep(const class QKeyEvent& key);
 
     CSettingsDialogLogic& m_logic;
     QTabWidget* m_tabs;
+    QLabel* m_status;
     std::array<CSettingsPage*, CSettingsDialogLogic::kPageCount> m_pages{};
     int m_current = 0;
     bool m_switchingBack = false;

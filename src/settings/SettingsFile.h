@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +13,8 @@ namespace velmar {
 
 // The device settings file (*.cfg): "[Device settings]", then one "Key=value"
 // line per setting in a fixed order with section lines between them, CR LF
-// after each. Reading is positional: the n-th line holding "=" is setting n,
-// whatever its key says; lines without "=" are skipped. The shell does the file
+// after each. The n-th line holding "=" is setting n and must carry that
+// setting's key; lines without "=" are skipped. The shell does the file
 // dialogs and the file I/O (through readFileBounded); these functions turn a
 // DeviceSettings into the file's text and the text back into settings.
 namespace cfg {
@@ -23,11 +24,13 @@ inline constexpr std::string_view kFilter = "Device settings (*.cfg)|*.cfg|All F
 inline constexpr std::string_view kSaveTitle = "Save device settings";
 inline constexpr std::string_view kLoadTitle = "Load device settings";
 
-// Settings lines the reader takes; later ones are ignored.
+// Settings lines a file holds at most.
 inline constexpr int kSettingLines = 66;
 // A file is taken only when it reaches one of the settings that newer files
 // end with: it then holds at least this many "=" lines.
 inline constexpr int kMinimumSettingLines = 63;
+// Problems a refusal lists one by one; the rest are counted.
+inline constexpr int kMaxProblemsListed = 20;
 
 } // namespace cfg
 
@@ -40,48 +43,51 @@ inline constexpr std::size_t kMaxSettingsFileBytes = 256 * 1024;
 // can never turn into several lines and shift every setting after it.
 std::string writeSettingsFile(const DeviceSettings& settings);
 
-// A value of the file that was not taken as it stood.
-struct CfgValueNote {
-    enum class Kind {
-        Refused, // a name or address holding a quote, comma or control character: not taken
-        Cut,     // a text longer than its field: cut to the field
-    };
-    Kind kind = Kind::Refused;
+// A line of a file that the reader does not take. One is enough to refuse
+// the whole file: a partial apply would leave the frame half changed.
+struct CfgProblem {
     int line = 0;           // line number in the file, from 1
-    std::string_view field; // the key the program writes for that setting ("Name=" -> "Name")
-    int kept = 0;           // Cut: the characters the field holds
-    friend bool operator==(const CfgValueNote&, const CfgValueNote&) = default;
+    std::string_view field; // the setting's key without "=" ("Name"); empty past the last setting
+    std::string text;       // "line 3 (ID): \"abc\" is not a whole number"
+    friend bool operator==(const CfgProblem&, const CfgProblem&) = default;
 };
 
 struct SettingsFileContent {
     // `base` with the file's values laid over it; equal to `base` when refused.
     DeviceSettings settings;
-    // Non-empty when the file is not taken at all (not a text file, or too few
-    // settings lines); then nothing of it may be used.
+    // Non-empty when the file is not taken (not a text file, too few settings
+    // lines, or lines listed in `problems`); then nothing of it may be used.
     std::string refusal;
-    std::vector<CfgValueNote> notes; // in file order
-    int settingLines = 0;            // "=" lines read, those beyond the last setting included
+    std::vector<CfgProblem> problems; // in file order, at most cfg::kMaxProblemsListed
+    int problemsNotListed = 0;        // further lines with a problem
+    int settingLines = 0;             // "=" lines read, those beyond the last setting included
     bool accepted() const { return refusal.empty(); }
 };
 
 // Reads a file's bytes over a copy of `base` (the fields the file does not
-// carry keep their values). Integers are read leniently (blanks, a sign, digits
-// up to the first other character, 0 without digits); the AES channel status
-// mode and the redundancy values are clamped as the pages know them; a priority
-// keeps its low eight bits; MAC lines are never taken. A file holding NUL bytes,
-// or fewer than cfg::kMinimumSettingLines settings lines, is refused.
+// carry keep their values). Each "=" line must carry the key of the setting at
+// its place; numbers are whole decimal numbers (blanks around them allowed);
+// each value must be one the settings pages take (an address four numbers
+// 0..255, a name without quotes or commas and within its field) unless it is
+// the value `base` already holds, which sends nothing. MAC lines are never
+// taken. Every line with a problem is listed; a file holding NUL bytes, fewer
+// than cfg::kMinimumSettingLines settings lines or any problem is refused.
 SettingsFileContent readSettingsFile(std::string_view bytes, const DeviceSettings& base);
 
-// One sentence per note for the operator ("Line 3 (Name): not taken, it holds
-// a quote, comma or control character."), joined by newlines; empty without notes.
-std::string settingsFileNotesText(const std::vector<CfgValueNote>& notes);
+// The refusal and one line per problem, for a message box or a terminal.
+std::string settingsFileRefusalText(const SettingsFileContent& content);
 
 // Whether a name or address text can travel to the frame intact: the frame
 // splits its lines at commas and ends a text at a quote (' or ").
 bool isSendableSettingsText(std::string_view text);
 
-// The integer of a value as the reader takes it; values beyond the int range
-// saturate.
+// The integer of a value read leniently (blanks, a sign, digits up to the
+// first other character, 0 without digits); values beyond the int range
+// saturate. For what an operator types into a cell, not for files.
 std::int32_t cfgIntegerValue(std::string_view value);
+
+// A whole decimal number with optional blanks around it and an optional sign,
+// within the int range; nothing otherwise.
+std::optional<std::int32_t> cfgStrictInteger(std::string_view value);
 
 } // namespace velmar

@@ -871,19 +871,14 @@ CSettingsDialogLogic::LoadOutcome CSettingsDialogLogic::loadFile(std::string_vie
     const SettingsFileContent content = readSettingsFile(bytes, m_settings);
     LoadOutcome outcome;
     if (!content.accepted()) {
-        outcome.message.append(shownPath)
-            .append(" was not loaded: ")
-            .append(content.refusal)
-            .append(". The settings in the dialog are unchanged.");
+        outcome.message.append(shownPath).append(" was not loaded: ");
+        outcome.message.append(settingsFileRefusalText(content));
+        outcome.message.append(content.problems.empty() ? "." : "\n");
+        outcome.message.append("The settings in the dialog are unchanged.");
         return outcome;
     }
     replaceSettings(content.settings);
     outcome.loaded = true;
-    if (!content.notes.empty()) {
-        outcome.message.append(shownPath).append(" was loaded; some values were not taken as "
-                                                 "they stood:\n");
-        outcome.message.append(settingsFileNotesText(content.notes));
-    }
     return outcome;
 }
 

@@ -371,8 +371,8 @@ public:
     // "Save to file...": the copy as it was distributed, without page edits.
     std::string fileText() const;
     // "Load from file...": an accepted file replaces the copy and reloads
-    // every page. What the operator should hear about it (a refusal, values
-    // not taken) comes back as text; empty when the file loaded as it stood.
+    // every page. A refused file changes nothing and its reason, with each
+    // line that is wrong, comes back as text; empty when the file loaded.
     struct LoadOutcome {
         bool loaded = false;
         std::string message;

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <functional>
 #include <sys/stat.h>
 
 namespace velmar {
@@ -48,6 +49,20 @@ protected:
         if (at != std::string::npos)
             text.replace(at, from.size(), to);
         return text;
+    }
+
+    // The text with the line of `key` ("ID=") holding `value`.
+    static std::string setLine(std::string text, const std::string& key, const std::string& value) {
+        const std::size_t at = text.find("\n" + key);
+        EXPECT_NE(at, std::string::npos) << key;
+        if (at != std::string::npos)
+            text.replace(at + 1, text.find("\r\n", at) - at - 1, key + value);
+        return text;
+    }
+    static std::string lineOf(const std::string& text, const std::string& key) {
+        const std::size_t at = text.find("\n" + key);
+        return at == std::string::npos ? std::string{}
+                                       : text.substr(at + 1, text.find("\r\n", at) - at - 1);
     }
 
     // What the frame now holds for a frame-wide setting.
@@ -165,30 +180,83 @@ TEST_F(CtlSettings, RefusedSetExitsWithOneAndTheOthersAreStillReported) {
     EXPECT_EQ(value(*frame, CommandId::gwclkout), 1);
 }
 
-TEST_F(CtlSettings, ValueNotTakenIsNamedAndTheRestStillGoesOut) {
+// A file with a line out of place or a value the pages would not take is
+// refused whole, in a dry run too: no partial apply.
+TEST_F(CtlSettings, HostileFilesAreRefusedWholeAndNothingIsSent) {
     auto frame = test::startFrame("460", kFrame);
-    const QString path = saved("notes.cfg");
-    std::string bytes = readAll(path);
-    const std::size_t name = bytes.find("\r\nName=");
-    ASSERT_NE(name, std::string::npos);
-    const std::size_t end = bytes.find("\r\n", name + 2);
-    // A comma would split the name on its way to the frame.
-    bytes.replace(name, end - name, "\r\nName=Stage,left");
-    writeAll(path, replaced(bytes, "SystemDelay=0\r\n", "SystemDelay=5\r\n"));
-
+    const std::string saved = readAll(this->saved("base.cfg"));
+    const QString path = dir.filePath(QStringLiteral("hostile.cfg"));
+    int connects = 0;
+    QObject::connect(frame.get(), &CSimulatedFrame::clientConnected, &context,
+                     [&connects] { ++connects; });
     recordSetsOf(*frame);
-    ASSERT_EQ(run({"settings", "apply", kFrame, path.toStdString(), "--json"}), kExitOk) << err;
-    EXPECT_NE(err.find("(Name)"), std::string::npos) << err;
-    const QJsonObject o = json();
-    const QJsonArray notes = o["notes"].toArray();
-    ASSERT_EQ(notes.size(), 1) << out;
-    EXPECT_EQ(notes[0].toObject()["kind"].toString(), QStringLiteral("refused"));
-    EXPECT_EQ(notes[0].toObject()["field"].toString(), QStringLiteral("Name"));
-    EXPECT_EQ(o["confirmed"].toInt(), 1) << out;
-    EXPECT_FALSE(o["networkChanged"].toBool());
-    ASSERT_EQ(sets->size(), 1U) << "the name is not sent";
-    EXPECT_NE(sets->front().find("ssystemdelay,5"), std::string::npos) << sets->front();
-    EXPECT_EQ(value(*frame, CommandId::gsystemdelay), 5);
+    using Edit = std::function<std::string(std::string)>;
+    const auto set = [](std::vector<std::pair<std::string, std::string>> lines) -> Edit {
+        return [lines](std::string text) {
+            for (const auto& [key, value] : lines)
+                text = setLine(std::move(text), key, value);
+            return text;
+        };
+    };
+    struct Row {
+        Edit edit;
+        std::vector<std::string> named; // in the error output
+        bool connects;                  // caught only against the frame's values
+    };
+    const Row rows[] = {
+        {[](std::string text) {
+             const std::string rate = lineOf(text, "SampleRate=");
+             const std::string clock = lineOf(text, "WordClkOutMode=");
+             text = replaced(text, "\r\n" + rate + "\r\n", "\r\n@@\r\n");
+             text = replaced(text, "\r\n" + clock + "\r\n", "\r\n" + rate + "\r\n");
+             return replaced(text, "\r\n@@\r\n", "\r\n" + clock + "\r\n");
+         },
+         {"line 16: the key is \"WordClkOutMode\", expected \"SampleRate\"",
+          "line 18: the key is \"SampleRate\", expected \"WordClkOutMode\""},
+         false},
+        {set({{"ID=", "abc"}, {"SystemDelay=", "12"}}),
+         {"line 3 (ID): \"abc\" is not a whole number"},
+         false},
+        {set({{"DHCP=", "7"}, {"MadiInMode=", "29"}}),
+         {"line 10 (DHCP): 7 is not", "line 37 (MadiInMode): 29 is not"},
+         false},
+        {set({{"IP=", "999.1.2.3"}}), {"line 6 (IP): \"999.1.2.3\" is not an address"}, false},
+        {set({{"SampleRate=", "0"}}), {"line 16 (SampleRate): 0 is not"}, true},
+    };
+    for (const Row& row : rows) {
+        writeAll(path, row.edit(saved));
+        for (const bool dryRun : {false, true}) {
+            const std::string file = path.toStdString();
+            std::vector<std::string_view> args{"settings", "apply", kFrame, file, "--json"};
+            if (dryRun)
+                args.emplace_back("--dry-run");
+            const int before = connects;
+            EXPECT_EQ(run(args), kExitUsage) << row.named.front();
+            for (const std::string& named : row.named)
+                EXPECT_NE(err.find(named), std::string::npos) << err;
+            EXPECT_NE(err.find("nothing was sent"), std::string::npos) << err;
+            EXPECT_EQ(err.find("another address"), std::string::npos) << err;
+            EXPECT_EQ(connects > before, row.connects) << row.named.front();
+            const QJsonObject o = json();
+            EXPECT_EQ(o["exit"].toInt(), kExitUsage) << out;
+            EXPECT_EQ(o["problems"].toArray().size(), static_cast<int>(row.named.size())) << out;
+        }
+    }
+    EXPECT_TRUE(sets->empty()) << sets->front();
+    EXPECT_EQ(value(*frame, CommandId::gsystemdelay), 0);
+}
+
+// The frame refuses its new address: it still answers where it was, and the
+// operator is not told otherwise.
+TEST_F(CtlSettings, RefusedAddressChangeIsNotCalledAMove) {
+    auto frame = test::startFrame("460", kFrame,
+                                  [](FrameProfile& p) { p.faults.refused[CommandId::sip] = 1; });
+    const QString path = saved("address.cfg");
+    writeAll(path, setLine(setLine(readAll(path), "DHCP=", "0"), "Gateway=", "127.0.0.9"));
+    EXPECT_EQ(run({"settings", "apply", kFrame, path.toStdString(), "--json"}), kExitFrame);
+    EXPECT_EQ(json()["refused"].toInt(), 1) << out;
+    EXPECT_FALSE(json()["networkChanged"].toBool()) << out;
+    EXPECT_EQ(err.find("another address"), std::string::npos) << err;
 }
 
 TEST_F(CtlSettings, LockedDanteModuleChangesAreNamedNotSent) {

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -196,6 +197,9 @@ TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
         // The file holds the settings as the dialog opened, not page edits.
         type(d, "deviceName", QStringLiteral("Edited"));
         d.saveToFileAt(path);
+        EXPECT_TRUE(d.statusText().startsWith(QStringLiteral("Settings saved to ")))
+            << d.statusText().toStdString();
+        EXPECT_TRUE(d.statusText().contains(QStringLiteral("studio.cfg")));
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         std::string text = f.readAll().toStdString();
@@ -231,10 +235,105 @@ TEST_F(SettingsWindow, SettingsFilesRoundTripThroughTheDialog) {
         EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("was not loaded")))
             << boxes.texts[0].toStdString();
         EXPECT_EQ(field<QLineEdit>(d, "systemDelay")->text(), QStringLiteral("20"));
+
+        // So is a file with lines that are wrong, each one named.
+        replace("DHCP=", "DHCP=7");
+        replace("SystemDelay=", "SystemDelay=abc");
+        ASSERT_TRUE(s.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        s.write(text.data(), static_cast<qint64>(text.size()));
+        s.close();
+        d.loadFromFileAt(shortPath);
+        ASSERT_EQ(boxes.texts.size(), 2);
+        EXPECT_TRUE(boxes.texts[1].contains(QStringLiteral("line 10 (DHCP): 7 is not")))
+            << boxes.texts[1].toStdString();
+        EXPECT_TRUE(boxes.texts[1].contains(QStringLiteral("(SystemDelay): \"abc\"")))
+            << boxes.texts[1].toStdString();
+        EXPECT_EQ(field<QLineEdit>(d, "systemDelay")->text(), QStringLiteral("20"));
+        EXPECT_EQ(field<QLineEdit>(d, "deviceName")->text(), QStringLiteral("Loaded"));
+        EXPECT_TRUE(d.statusText().isEmpty());
         press(d, "cancel");
     });
     ASSERT_TRUE(flushed());
     EXPECT_TRUE(sets.empty());
+}
+
+// Page shortcuts switch pages from wherever the focus is and never reach the
+// field that has it: Ctrl+PageDown in the sample rate list once chose the
+// next rate.
+TEST_F(SettingsWindow, PageShortcutsSwitchPagesWhereverTheFocusIs) {
+    using L = CSettingsDialogLogic;
+    struct Row {
+        int from;
+        const char* focus; // object name of the field that has the focus
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int to;
+    };
+    const Row rows[] = {
+        {L::kSampleRatePage, "genRate", Qt::Key_PageDown, Qt::ControlModifier, L::kSyncPage},
+        {L::kSampleRatePage, "genRate", Qt::Key_PageUp, Qt::ControlModifier, L::kNetworkPage},
+        {L::kSampleRatePage, "genRate", Qt::Key_Tab, Qt::ControlModifier, L::kSyncPage},
+        {L::kSampleRatePage, "wordClockOut", Qt::Key_Backtab,
+         Qt::ControlModifier | Qt::ShiftModifier, L::kNetworkPage},
+        {L::kIdPage, "deviceName", Qt::Key_Tab, Qt::ControlModifier, L::kNetworkPage},
+        {L::kHwPage, "settingsPages", Qt::Key_Tab, Qt::ControlModifier, L::kIdPage},
+        {L::kIdPage, "deviceId", Qt::Key_PageUp, Qt::ControlModifier, L::kHwPage},
+    };
+    test::MessageBoxAnswerer boxes;
+    withDialog([&](CSettingsDlg& d) {
+        auto* tabs = field<QTabWidget>(d, "settingsPages");
+        QComboBox* rate = field<QComboBox>(d, "genRate");
+        const int rateShown = rate->currentIndex();
+        for (const Row& row : rows) {
+            showPage(d, row.from);
+            QWidget* focus = field<QWidget>(d, row.focus);
+            focus->setFocus();
+            QTest::keyClick(focus, row.key, row.mods);
+            EXPECT_EQ(tabs->currentIndex(), row.to) << row.focus << " " << row.key;
+        }
+        EXPECT_EQ(rate->currentIndex(), rateShown) << "the sample rate did not move";
+        // A plain PageDown still belongs to the list.
+        showPage(d, L::kSampleRatePage);
+        rate->setFocus();
+        QTest::keyClick(rate, Qt::Key_PageDown);
+        EXPECT_EQ(tabs->currentIndex(), L::kSampleRatePage);
+        EXPECT_NE(rate->currentIndex(), rateShown);
+        press(d, "cancel");
+    });
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    ASSERT_TRUE(flushed());
+    EXPECT_TRUE(sets.empty());
+}
+
+// Every tab is in sight at the size the dialog opens with.
+TEST_F(SettingsWindow, EveryTabIsInSight) {
+    withDialog([&](CSettingsDlg& d) {
+        auto* tabs = field<QTabWidget>(d, "settingsPages");
+        QTabBar* bar = tabs->tabBar();
+        EXPECT_FALSE(tabs->usesScrollButtons());
+        ASSERT_EQ(bar->count(), CSettingsDialogLogic::kPageCount);
+        for (int i = 0; i < bar->count(); ++i) {
+            EXPECT_TRUE(bar->rect().contains(bar->tabRect(i))) << i;
+            EXPECT_LE(bar->mapTo(&d, bar->tabRect(i).topRight()).x(), d.width()) << i;
+        }
+        press(d, "cancel");
+    });
+}
+
+// Enter closes the dialog as Cancel does: nothing is asked, nothing is sent.
+TEST_F(SettingsWindow, EnterClosesWithoutApplying) {
+    test::MessageBoxAnswerer boxes;
+    withDialog([&](CSettingsDlg& d) {
+        showPage(d, CSettingsDialogLogic::kSystemDelayPage);
+        type(d, "systemDelay", QStringLiteral("40"));
+        QTest::keyClick(field<QLineEdit>(d, "systemDelay"), Qt::Key_Return);
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_FALSE(d.confirmed());
+    });
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    ASSERT_TRUE(flushed());
+    EXPECT_TRUE(sets.empty());
+    EXPECT_EQ(value(CommandId::gsystemdelay), 3);
 }
 
 // A link lost while the dialog is open: "Save changes" cannot send, says so,
