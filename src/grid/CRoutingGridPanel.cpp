@@ -271,7 +271,9 @@ bool CRoutingGridPanel::ask(std::string_view text, bool& skip) {
     auto* dontAsk = new QCheckBox(tr("Don't ask again this session"));
     dontAsk->setObjectName(QStringLiteral("dontAskAgain"));
     box.setCheckBox(dontAsk);
+    m_view->setQuestionOpen(true);
     const bool yes = box.exec() == QMessageBox::Yes;
+    m_view->setQuestionOpen(false);
     if (yes && dontAsk->isChecked())
         skip = true;
     return yes;

@@ -154,6 +154,8 @@ int CRoutingGridView::pageLines() const {
 
 void CRoutingGridView::setPointerInside(bool inside) {
     // Lines held back while the pointer was inside catch up when it leaves.
+    if (!inside && m_questionOpen)
+        return;
     if (inside != m_model.layoutHeld() && m_model.setLayoutHeld(inside))
         modelChanged();
 }

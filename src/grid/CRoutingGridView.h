@@ -36,6 +36,8 @@ public:
     void setCursorCell(int row, int column);
     // Whether the pointer is over the view, so its lines must not move.
     void setPointerInside(bool inside);
+    // A question box over the grid sends a leave that is not the pointer's.
+    void setQuestionOpen(bool open) { m_questionOpen = open; }
 
     // The visible cell at a viewport point, or empty over the headers.
     std::optional<std::pair<int, int>> cellAtPoint(QPoint point) const;
@@ -82,6 +84,7 @@ private:
     std::optional<std::pair<int, int>> m_pressed;
     std::optional<std::pair<int, int>> m_dragEnd;
     bool m_cursorShown = false; // once the keyboard or a click placed it
+    bool m_questionOpen = false;
 };
 
 } // namespace velmar

@@ -37,14 +37,17 @@ public:
     QStringList titles;
     DisconnectAnswerer() {
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr)
-                return;
-            ++asked;
-            titles << box->windowTitle() + QStringLiteral("|") + box->text();
-            if (dontAskAgain && box->checkBox() != nullptr)
-                box->checkBox()->setChecked(true);
-            box->button(QMessageBox::Yes)->click();
+            // Any visible box: the active modal widget is not always set offscreen.
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box == nullptr || !box->isVisible())
+                    continue;
+                ++asked;
+                titles << box->windowTitle() + QStringLiteral("|") + box->text();
+                if (dontAskAgain && box->checkBox() != nullptr)
+                    box->checkBox()->setChecked(true);
+                box->button(QMessageBox::Yes)->click();
+            }
         });
         m_timer.start(10);
     }
@@ -324,7 +327,7 @@ TEST_F(RoutingGridWindow, KeyboardMovesTheCursorAndEnterRoutesWithTheQuestion) {
         ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 515; }));
         EXPECT_EQ(yes.asked, 1);
         // The routed cell under the cursor unroutes, with its own question.
-        QTest::keyClick(view, Qt::Key_Space);
+        QTest::keyClick(view, Qt::Key_Return);
         ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 0; }));
         EXPECT_EQ(yes.titles.value(1), QStringLiteral("Crosspoint control|Disconnect"));
     }
