@@ -68,15 +68,21 @@ void CRoutingGrid::addEditMenu(QMenuBar* bar) {
     refreshEditActions();
 }
 
-void CRoutingGrid::addTab(QTabWidget* tabs) {
+void CRoutingGrid::addTab(QTabWidget* tabs, QSettings* profile) {
     m_tabs = tabs;
     m_panel = new CRoutingGridPanel(m_state, m_journal, m_status);
+    m_panel->setProfile(profile);
     tabs->addTab(m_panel, tr("&Grid"));
     connect(m_panel, &CRoutingGridPanel::ownWindowRequested, this, &CRoutingGrid::openOwnWindow);
 }
 
 void CRoutingGrid::openOwnWindow() {
-    if (!m_panel || !m_tabs || m_ownWindow)
+    // In its own window the same button takes the grid back.
+    if (m_ownWindow) {
+        m_ownWindow->close();
+        return;
+    }
+    if (!m_panel || !m_tabs)
         return;
     const int index = m_tabs->indexOf(m_panel);
     auto* window = new CGridWindow(
@@ -99,6 +105,7 @@ void CRoutingGrid::openOwnWindow() {
     m_tabs->insertTab(index, away, tr("&Grid"));
     m_tabs->setCurrentIndex(index);
     layout->addWidget(m_panel);
+    m_panel->setInOwnWindow(true);
     m_panel->show();
     window->resize(1000, 700);
     m_ownWindow = window;
@@ -111,6 +118,7 @@ void CRoutingGrid::bringBack() {
     QWidget* away = m_tabs->findChild<QWidget*>(QStringLiteral("gridAway"));
     const int index = away != nullptr ? m_tabs->indexOf(away) : m_tabs->count();
     m_panel->setParent(nullptr);
+    m_panel->setInOwnWindow(false);
     if (away != nullptr) {
         m_tabs->removeTab(index);
         away->deleteLater();

@@ -11,6 +11,7 @@
 
 class QAction;
 class QMenuBar;
+class QSettings;
 class QTabWidget;
 class QWidget;
 
@@ -34,8 +35,9 @@ public:
     // Adds "&Edit" with Undo (Ctrl+Z) and Redo (Ctrl+Shift+Z).
     void addEditMenu(QMenuBar* bar);
     // Adds the grid as a tab; "Open in own window" moves it out and closing
-    // that window brings it back.
-    void addTab(QTabWidget* tabs);
+    // that window brings it back. The grid keeps its zoom, folds and axes in
+    // `profile` when given.
+    void addTab(QTabWidget* tabs, QSettings* profile = nullptr);
     QWidget* ownWindow() const { return m_ownWindow; }
 
     // Everything the frame sends (after the dispatch has stored it).

@@ -4,20 +4,24 @@
 #include "grid/CRoutingGridView.h"
 #include "grid/RouteJournal.h"
 #include "main/CrosspointFile.h"
+#include "main/Crosspoints.h"
 #include "main/FileAccess.h"
 #include "main/XyBurst.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace velmar {
 
@@ -62,7 +66,8 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     auto* fitAll = toolButton(tr("Fit all"), "gridFitAll", tr("Every line in view (Ctrl+0)"));
     auto* preview = toolButton(tr("&Load from file ..."), "gridLoadFile",
                                tr("Show what a crosspoint file changes before loading it"));
-    auto* own = toolButton(tr("Open in own window"), "gridOwnWindow");
+    m_own = toolButton(tr("Open in own window"), "gridOwnWindow");
+    auto* own = m_own;
     for (QPushButton* b : {zoomOut, zoomIn})
         b->setFixedWidth(b->sizeHint().height() + 4);
 
@@ -86,16 +91,23 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     m_previewBar->setObjectName(QStringLiteral("gridPreviewBar"));
     m_previewCounts = new QLabel;
     m_previewCounts->setObjectName(QStringLiteral("gridPreviewCounts"));
+    // The summary wraps inside the panel: a long path or list of left-out
+    // lines must never widen the window past the screen.
+    m_previewCounts->setWordWrap(true);
+    m_previewCounts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_previewClear = new QCheckBox(tr("Also unroute outputs the file leaves unrouted"));
     m_previewClear->setObjectName(QStringLiteral("gridPreviewClear"));
     auto* ok = toolButton(tr("OK"), "gridPreviewOk");
     auto* cancel = toolButton(tr("Cancel"), "gridPreviewCancel");
-    auto* bar = new QHBoxLayout(m_previewBar);
+    auto* bar = new QVBoxLayout(m_previewBar);
     bar->setContentsMargins(0, 0, 0, 0);
-    bar->addWidget(m_previewCounts, 1);
-    bar->addWidget(m_previewClear);
-    bar->addWidget(ok);
-    bar->addWidget(cancel);
+    bar->addWidget(m_previewCounts);
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(m_previewClear);
+    choices->addStretch(1);
+    choices->addWidget(ok);
+    choices->addWidget(cancel);
+    bar->addLayout(choices);
     m_previewBar->hide();
 
     auto* layout = new QVBoxLayout(this);
@@ -116,8 +128,15 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     connect(m_swap, &QCheckBox::toggled, this, [this](bool on) {
         m_model.setSwapped(on);
         layoutChanged();
+        saveChoices();
     });
-    connect(m_stereo, &QCheckBox::toggled, this, [this](bool on) { m_model.setStereo(on); });
+    connect(m_stereo, &QCheckBox::toggled, this, [this](bool on) {
+        m_model.setStereo(on);
+        // The hover and the cursor now cover the pair.
+        m_view->viewport()->update();
+        m_status(on ? tr("Stereo: a click routes or unroutes the channel pair it highlights")
+                    : tr("Mono: a click routes or unroutes one channel"));
+    });
     connect(zoomIn, &QPushButton::clicked, this, [this] { m_view->zoomBy(1.25); });
     connect(zoomOut, &QPushButton::clicked, this, [this] { m_view->zoomBy(0.8); });
     connect(fitGroup, &QPushButton::clicked, this, [this] { m_view->fitGroup(); });
@@ -147,10 +166,13 @@ CRoutingGridPanel::CRoutingGridPanel(const DeviceState& state, CRouteJournal& jo
     });
     connect(m_view, &CRoutingGridView::cellClicked, this, &CRoutingGridPanel::clickCell);
     connect(m_view, &CRoutingGridView::cellDragged, this, &CRoutingGridPanel::dragCells);
+    connect(m_view, &CRoutingGridView::cellActivated, this, &CRoutingGridPanel::activateCell);
     connect(m_view, &CRoutingGridView::foldRequested, this, [this](int side, int group) {
         m_model.toggleFold(side, group);
         layoutChanged();
+        saveChoices();
     });
+    connect(m_view, &CRoutingGridView::cellSizeChanged, this, &CRoutingGridPanel::saveChoices);
     connect(m_view, &CRoutingGridView::hoverChanged, this, [this](const QString& text) {
         if (!text.isEmpty())
             m_status(text);
@@ -196,19 +218,73 @@ void CRoutingGridPanel::rebuild() {
     m_view->modelChanged();
 }
 
-bool CRoutingGridPanel::askDisconnect() {
-    if (m_skipDisconnectQuestion)
+void CRoutingGridPanel::setProfile(QSettings* profile) {
+    m_profile = nullptr; // restoring is not a change to save
+    if (profile != nullptr) {
+        profile->beginGroup(QLatin1String(kProfileGroup));
+        const auto titles = [&](const char* key) {
+            std::set<std::string> out;
+            for (const QString& t : profile->value(QLatin1String(key)).toStringList())
+                out.insert(t.toStdString());
+            return out;
+        };
+        m_model.setFoldedTitles(kSideInput, titles("foldedInputs"));
+        m_model.setFoldedTitles(kSideOutput, titles("foldedOutputs"));
+        m_swap->setChecked(profile->value(QStringLiteral("inputsAsRows"), false).toBool());
+        bool ok = false;
+        const double cell = profile->value(QStringLiteral("cellSize")).toDouble(&ok);
+        if (ok && std::isfinite(cell))
+            m_view->setCellSize(cell);
+        profile->endGroup();
+    }
+    m_profile = profile;
+    layoutChanged();
+}
+
+void CRoutingGridPanel::saveChoices() {
+    if (m_profile == nullptr)
+        return;
+    const auto titles = [&](int side) {
+        QStringList out;
+        for (const std::string& t : m_model.foldedTitles(side))
+            out << qs(t);
+        return out;
+    };
+    m_profile->beginGroup(QLatin1String(kProfileGroup));
+    m_profile->setValue(QStringLiteral("foldedInputs"), titles(kSideInput));
+    m_profile->setValue(QStringLiteral("foldedOutputs"), titles(kSideOutput));
+    m_profile->setValue(QStringLiteral("inputsAsRows"), m_model.swapped());
+    m_profile->setValue(QStringLiteral("cellSize"), m_view->cellSize());
+    m_profile->endGroup();
+}
+
+void CRoutingGridPanel::setInOwnWindow(bool own) {
+    m_own->setText(own ? tr("Back to the main window") : tr("Open in own window"));
+}
+
+bool CRoutingGridPanel::ask(std::string_view text, bool& skip) {
+    if (skip)
         return true;
-    QMessageBox box(QMessageBox::Question, qs(kDisconnectTitle), qs(kDisconnectQuestion),
+    QMessageBox box(QMessageBox::Question, qs(kDisconnectTitle), qs(text),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     auto* dontAsk = new QCheckBox(tr("Don't ask again this session"));
     dontAsk->setObjectName(QStringLiteral("dontAskAgain"));
     box.setCheckBox(dontAsk);
+    m_view->setQuestionOpen(true);
     const bool yes = box.exec() == QMessageBox::Yes;
+    m_view->setQuestionOpen(false);
     if (yes && dontAsk->isChecked())
-        m_skipDisconnectQuestion = true;
+        skip = true;
     return yes;
+}
+
+bool CRoutingGridPanel::askDisconnect() {
+    return ask(kDisconnectQuestion, m_skipDisconnectQuestion);
+}
+
+bool CRoutingGridPanel::askReplace(const std::vector<GridRoute>& replaced) {
+    return ask(replaceQuestion(replaced), m_skipReplaceQuestion);
 }
 
 void CRoutingGridPanel::send(const GridPlan& plan, const char* label) {
@@ -221,6 +297,10 @@ void CRoutingGridPanel::send(const GridPlan& plan, const char* label) {
     }
     if (plan.unroute && (!askDisconnect() || !m_journal.allowed()))
         return;
+    if (!plan.replaced.empty() && (!askReplace(plan.replaced) || !m_journal.allowed())) {
+        m_status(tr("Nothing was sent: the live routes stay"));
+        return;
+    }
     m_journal.beginBatch(label);
     for (const GridRoute& r : plan.routes)
         m_journal.sendRequest(crosspointRequest(r.output, r.input));
@@ -235,6 +315,22 @@ void CRoutingGridPanel::clickCell(int row, int column) {
     }
     const GridPlan plan = m_model.clickPlan(row, column);
     send(plan, plan.unroute ? "grid disconnect" : "grid route");
+}
+
+void CRoutingGridPanel::activateCell(int row, int column) {
+    // Enter on a folded line opens its group, as a click on its name does.
+    const GridLine* r = m_model.rows().line(row);
+    const GridLine* c = m_model.columns().line(column);
+    if (r == nullptr || c == nullptr)
+        return;
+    if (r->channel == 0 || c->channel == 0) {
+        const CGridAxis& axis = r->channel == 0 ? m_model.rows() : m_model.columns();
+        m_model.toggleFold(axis.side, (r->channel == 0 ? r : c)->group);
+        layoutChanged();
+        saveChoices();
+        return;
+    }
+    clickCell(row, column);
 }
 
 void CRoutingGridPanel::dragCells(int row0, int column0, int row1, int column1) {
@@ -271,10 +367,13 @@ void CRoutingGridPanel::showPreviewCounts() {
     const CCrosspointPreview* p = m_model.preview();
     if (p == nullptr)
         return;
-    QString text = m_previewPath + QStringLiteral(": ") + qs(p->summary(m_state));
+    // The file's name; its folder is in the tooltip.
+    QString text =
+        QFileInfo(m_previewPath).fileName() + QStringLiteral(": ") + qs(p->summary(m_state));
     if (const std::string left = leftOutSummary(p->leftOut()); !left.empty())
         text += QStringLiteral("; ") + qs(left);
     m_previewCounts->setText(text);
+    m_previewCounts->setToolTip(m_previewPath);
 }
 
 void CRoutingGridPanel::applyPreview() {

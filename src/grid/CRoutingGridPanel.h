@@ -10,6 +10,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSettings;
 
 namespace velmar {
 
@@ -24,6 +25,8 @@ class CRoutingGridPanel : public QWidget {
 public:
     static constexpr std::string_view kDisconnectTitle = "Crosspoint control";
     static constexpr std::string_view kDisconnectQuestion = "Disconnect";
+    // The profile keys of what the grid restores: zoom, folds and axes.
+    static constexpr const char* kProfileGroup = "RoutingGrid";
 
     CRoutingGridPanel(const DeviceState& state, CRouteJournal& journal,
                       std::function<void(const QString&)> status, QWidget* parent = nullptr);
@@ -40,6 +43,11 @@ public:
     bool previewing() const { return m_model.preview() != nullptr; }
     void applyPreview();
     void cancelPreview();
+    // Restores the zoom, the folded groups and the axes from the profile and
+    // keeps them there as they change.
+    void setProfile(QSettings* profile);
+    // In its own window the "Open in own window" button takes it back.
+    void setInOwnWindow(bool own);
     // Routes what a click on the visible cell asks for (tests use it too).
     void clickCell(int row, int column);
     void dragCells(int row0, int column0, int row1, int column1);
@@ -50,6 +58,10 @@ Q_SIGNALS:
 private:
     void send(const GridPlan& plan, const char* label);
     bool askDisconnect();
+    bool askReplace(const std::vector<GridRoute>& replaced);
+    bool ask(std::string_view text, bool& skip);
+    void activateCell(int row, int column);
+    void saveChoices();
     void layoutChanged();
     void showPreviewCounts();
 
@@ -65,8 +77,11 @@ private:
     QWidget* m_previewBar = nullptr;
     QLabel* m_previewCounts = nullptr;
     QCheckBox* m_previewClear = nullptr;
+    QPushButton* m_own = nullptr;
+    QSettings* m_profile = nullptr;
     bool m_repaintQueued = false;
     bool m_skipDisconnectQuestion = false; // "Don't ask again this session"
+    bool m_skipReplaceQuestion = false;
     QString m_previewPath;
 };
 

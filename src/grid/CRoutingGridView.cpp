@@ -2,6 +2,7 @@
 
 #include "main/Crosspoints.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -60,9 +61,12 @@ void CRoutingGridView::modelChanged() {
 }
 
 void CRoutingGridView::setCellSize(double size) {
+    const double old = m_cell;
     m_cell = std::clamp(size, kMinCell, kMaxCell);
     updateScrollBars();
     viewport()->update();
+    if (m_cell != old)
+        Q_EMIT cellSizeChanged(m_cell);
 }
 
 void CRoutingGridView::zoomBy(double factor) {
@@ -126,6 +130,34 @@ void CRoutingGridView::showCell(int row, int column) {
         horizontalScrollBar()->setValue(x - w / 2);
     if (y < verticalScrollBar()->value() || y + m_cell > verticalScrollBar()->value() + h)
         verticalScrollBar()->setValue(y - h / 2);
+}
+
+void CRoutingGridView::setCursorCell(int row, int column) {
+    m_model.setCursor(row, column);
+    m_cursorShown = true;
+    cursorMoved();
+}
+
+void CRoutingGridView::cursorMoved() {
+    const auto cell = m_model.cursor();
+    if (!cell)
+        return;
+    showCell(cell->first, cell->second);
+    viewport()->update();
+    Q_EMIT hoverChanged(qs(m_model.hoverText(cell->first, cell->second)));
+}
+
+int CRoutingGridView::pageLines() const {
+    return std::max(1,
+                    static_cast<int>((viewport()->height() - columnHeaderHeight()) / m_cell) - 1);
+}
+
+void CRoutingGridView::setPointerInside(bool inside) {
+    // Lines held back while the pointer was inside catch up when it leaves.
+    if (!inside && m_questionOpen)
+        return;
+    if (inside != m_model.layoutHeld() && m_model.setLayoutHeld(inside))
+        modelChanged();
 }
 
 void CRoutingGridView::updateScrollBars() {
@@ -195,9 +227,8 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
     const int columns = m_model.columnCount();
     if (rows == 0 || columns == 0) {
         p.setPen(pal.color(QPalette::PlaceholderText));
-        p.drawText(viewport()->rect(), Qt::AlignCenter,
-                   tr("No crosspoints to show: connect to a frame with a routing matrix, "
-                      "or clear the find box."));
+        p.drawText(viewport()->rect().adjusted(12, 12, -12, -12),
+                   Qt::AlignCenter | Qt::TextWordWrap, qs(m_model.emptyText()));
         return;
     }
     const int firstRow = std::clamp(static_cast<int>(sy / m_cell), 0, rows - 1);
@@ -212,11 +243,13 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
     const double gridRight = std::min<double>(w, xOf(columns));
     const double gridBottom = std::min<double>(h, yOf(rows));
     p.setClipRect(QRectF(rh, ch, gridRight - rh + 1, gridBottom - ch + 1));
-    // Crosshair: the hovered row and column.
+    // Crosshair: the hovered row and column (both channels of a pair in Stereo).
     if (m_hover) {
         const QColor hi = pal.color(QPalette::Highlight).lighter(170);
-        p.fillRect(QRectF(rh, yOf(m_hover->first), gridRight - rh, std::max(1.0, m_cell)), hi);
-        p.fillRect(QRectF(xOf(m_hover->second), ch, std::max(1.0, m_cell), gridBottom - ch), hi);
+        const auto [r0, r1] = m_model.highlightSpan(m_model.rows(), m_hover->first);
+        const auto [c0, c1] = m_model.highlightSpan(m_model.columns(), m_hover->second);
+        p.fillRect(QRectF(rh, yOf(r0), gridRight - rh, std::max(1.0, (r1 - r0 + 1) * m_cell)), hi);
+        p.fillRect(QRectF(xOf(c0), ch, std::max(1.0, (c1 - c0 + 1) * m_cell), gridBottom - ch), hi);
     }
     // Cell lines only where cells are big enough to tell apart.
     if (m_cell >= 5) {
@@ -284,11 +317,29 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
             QPointF(xOf(m_pressed->second + 0.5), yOf(m_pressed->first + 0.5)),
             QPointF(xOf(m_pressed->second + n * dc + 0.5), yOf(m_pressed->first + n * dr + 0.5)));
     }
+    // The keyboard's cursor: a frame around the cell, or the pair's cells.
+    if (const auto cursor = m_model.cursor(); cursor && m_cursorShown) {
+        const auto [r0, r1] = m_model.highlightSpan(m_model.rows(), cursor->first);
+        const auto [c0, c1] = m_model.highlightSpan(m_model.columns(), cursor->second);
+        QRectF frame(xOf(c0), yOf(r0), (c1 - c0 + 1) * m_cell, (r1 - r0 + 1) * m_cell);
+        // Still a visible frame when cells are smaller than a pixel.
+        const QPointF centre = frame.center();
+        frame.setWidth(std::max(frame.width(), 6.0));
+        frame.setHeight(std::max(frame.height(), 6.0));
+        frame.moveCenter(centre);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(pal.color(QPalette::Highlight), 2));
+        p.drawRect(frame);
+    }
     p.restore();
 
     // Frozen headers, painted over the scrolled cells.
     p.setRenderHint(QPainter::Antialiasing, false);
     const bool names = showNames();
+    const QFontMetrics fm = fontMetrics();
+    const int lineHigh = fm.height();
+    const int minTitle = fm.horizontalAdvance(QStringLiteral("\u25BE MA\u2026"));
     const QColor bands[2] = {pal.color(QPalette::Button), pal.color(QPalette::Window).darker(108)};
     p.fillRect(0, ch, rh, h - ch, pal.window());
     p.fillRect(rh, 0, w - rh, ch, pal.window());
@@ -300,12 +351,21 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
         p.fillRect(band, bands[group % 2]);
         p.setPen(pal.color(QPalette::ButtonText));
         const GridGroup& g = rowAxis.groups[static_cast<std::size_t>(group)];
-        // The title stays in view while its group scrolls under the header.
+        // The title stays in view while its group scrolls under the header,
+        // and only inside its own band: small groups at a far zoom go untitled.
         QRectF text = band.adjusted(3, 0, -2, 0);
         text.setTop(std::max(text.top(), static_cast<qreal>(ch)));
-        p.drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   (g.folded ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE ")) +
-                       qs(g.title));
+        const QString title =
+            (g.folded ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE ")) + qs(g.title);
+        if (text.height() >= 2 * lineHigh) {
+            p.save();
+            p.setClipRect(text, Qt::IntersectClip);
+            p.drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, title);
+            p.restore();
+        } else if (text.height() >= lineHigh) {
+            p.drawText(text, Qt::AlignLeft | Qt::AlignTop,
+                       fm.elidedText(title, Qt::ElideRight, static_cast<int>(text.width())));
+        }
     });
     if (names) {
         p.setPen(pal.color(QPalette::WindowText));
@@ -325,9 +385,12 @@ void CRoutingGridView::paintEvent(QPaintEvent*) {
         const GridGroup& g = colAxis.groups[static_cast<std::size_t>(group)];
         QRectF text = band.adjusted(3, 0, -2, 0);
         text.setLeft(std::max(text.left(), static_cast<qreal>(rh + 3)));
-        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                   (g.folded ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE ")) +
-                       qs(g.title));
+        const QString title =
+            (g.folded ? QStringLiteral("\u25B8 ") : QStringLiteral("\u25BE ")) + qs(g.title);
+        // Cut to its own band, never into the next group's.
+        if (text.width() >= minTitle)
+            p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                       fm.elidedText(title, Qt::ElideRight, static_cast<int>(text.width())));
     });
     if (names) {
         p.setPen(pal.color(QPalette::WindowText));
@@ -384,9 +447,14 @@ void CRoutingGridView::mousePressEvent(QMouseEvent* event) {
     }
     m_pressed = cellAtPoint(pos);
     m_dragEnd = m_pressed;
+    if (m_pressed) {
+        m_model.setCursor(m_pressed->first, m_pressed->second);
+        m_cursorShown = true;
+    }
 }
 
 void CRoutingGridView::mouseMoveEvent(QMouseEvent* event) {
+    setPointerInside(true);
     const auto cell = cellAtPoint(event->position().toPoint());
     if (m_pressed && cell && cell != m_dragEnd) {
         m_dragEnd = cell;
@@ -417,6 +485,59 @@ void CRoutingGridView::mouseReleaseEvent(QMouseEvent* event) {
 void CRoutingGridView::leaveEvent(QEvent* event) {
     QAbstractScrollArea::leaveEvent(event);
     setHover(std::nullopt);
+    setPointerInside(false);
+}
+
+bool CRoutingGridView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Enter)
+        setPointerInside(true);
+    else if (event->type() == QEvent::Leave) {
+        setHover(std::nullopt);
+        setPointerInside(false);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CRoutingGridView::keyPressEvent(QKeyEvent* event) {
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    std::optional<CursorMove> move;
+    switch (event->key()) {
+    case Qt::Key_Up: move = CursorMove::Up; break;
+    case Qt::Key_Down: move = CursorMove::Down; break;
+    case Qt::Key_Left: move = CursorMove::Left; break;
+    case Qt::Key_Right: move = CursorMove::Right; break;
+    case Qt::Key_PageUp: move = CursorMove::PageUp; break;
+    case Qt::Key_PageDown: move = CursorMove::PageDown; break;
+    case Qt::Key_Home: move = ctrl ? CursorMove::First : CursorMove::Home; break;
+    case Qt::Key_End: move = ctrl ? CursorMove::Last : CursorMove::End; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: {
+        const auto cell = m_model.cursor();
+        if (!cell)
+            break;
+        m_cursorShown = true;
+        // As with a click: cells too small to tell apart zoom in first.
+        if (m_cell < kMinRoutableCell) {
+            m_hover = cell;
+            fitGroup();
+            cursorMoved();
+        } else {
+            Q_EMIT cellActivated(cell->first, cell->second);
+        }
+        event->accept();
+        return;
+    }
+    default: break;
+    }
+    if (!move) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    m_model.moveCursor(*move, pageLines());
+    m_cursorShown = true;
+    cursorMoved();
+    event->accept();
 }
 
 void CRoutingGridView::wheelEvent(QWheelEvent* event) {

@@ -32,6 +32,12 @@ public:
     void fitGroup();
     // Scrolls so the cell is in view.
     void showCell(int row, int column);
+    // Moves the keyboard's cursor cell there and into view.
+    void setCursorCell(int row, int column);
+    // Whether the pointer is over the view, so its lines must not move.
+    void setPointerInside(bool inside);
+    // A question box over the grid sends a leave that is not the pointer's.
+    void setQuestionOpen(bool open) { m_questionOpen = open; }
 
     // The visible cell at a viewport point, or empty over the headers.
     std::optional<std::pair<int, int>> cellAtPoint(QPoint point) const;
@@ -43,6 +49,9 @@ public:
 Q_SIGNALS:
     void cellClicked(int row, int column);
     void cellDragged(int row0, int column0, int row1, int column1);
+    // Enter or Space on the cursor cell.
+    void cellActivated(int row, int column);
+    void cellSizeChanged(double size);
     // A group band or a folded line was clicked.
     void foldRequested(int side, int group);
     void hoverChanged(const QString& text);
@@ -54,6 +63,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -64,12 +75,16 @@ private:
     template <typename F>
     void forEachGroupSpan(const CGridAxis& axis, int first, int last, F&& visit) const;
     void setHover(std::optional<std::pair<int, int>> cell);
+    void cursorMoved();
+    int pageLines() const;
 
     CGridModel& m_model;
     double m_cell = 14.0;
     std::optional<std::pair<int, int>> m_hover;
     std::optional<std::pair<int, int>> m_pressed;
     std::optional<std::pair<int, int>> m_dragEnd;
+    bool m_cursorShown = false; // once the keyboard or a click placed it
+    bool m_questionOpen = false;
 };
 
 } // namespace velmar

@@ -196,10 +196,12 @@ void CGridModel::rebuild() {
     m_builtFamily = m_state.family;
     buildAxis(m_inputs, kSideInput);
     buildAxis(m_outputs, kSideOutput);
-    routesChanged();
+    update(true);
 }
 
-void CGridModel::routesChanged() {
+void CGridModel::routesChanged() { update(false); }
+
+void CGridModel::update(bool force) {
     // The first list of routes may come with the frame's real size.
     if (m_state.crosspointCount() != m_builtCount || m_state.family != m_builtFamily) {
         rebuild();
@@ -213,8 +215,26 @@ void CGridModel::routesChanged() {
             if (validChannel(input))
                 m_inputUsed[at(input)] = 1;
     }
+    // Only "show routed only" adds and drops lines as routes change.
+    if (!force && m_layoutHeld && m_routedOnly) {
+        m_layoutStale = true;
+        return;
+    }
+    relayout();
+}
+
+void CGridModel::relayout() {
     layoutAxis(m_inputs);
     layoutAxis(m_outputs);
+    m_layoutStale = false;
+}
+
+bool CGridModel::setLayoutHeld(bool held) {
+    m_layoutHeld = held;
+    if (held || !m_layoutStale)
+        return false;
+    relayout();
+    return true;
 }
 
 void CGridModel::setFilter(std::string_view text) {
@@ -224,12 +244,12 @@ void CGridModel::setFilter(std::string_view text) {
         m_filter.pop_back();
     while (!m_filter.empty() && m_filter.front() == ' ')
         m_filter.erase(m_filter.begin());
-    routesChanged();
+    update(true);
 }
 
 void CGridModel::setRoutedOnly(bool routedOnly) {
     m_routedOnly = routedOnly;
-    routesChanged();
+    update(true);
 }
 
 void CGridModel::toggleFold(int side, int group) {
@@ -243,7 +263,7 @@ void CGridModel::toggleFold(int side, int group) {
         folded.insert(g.title);
     else
         folded.erase(g.title);
-    layoutAxis(axis);
+    relayout();
 }
 
 void CGridModel::setAllFolded(bool fold) {
@@ -256,8 +276,127 @@ void CGridModel::setAllFolded(bool fold) {
             if (fold)
                 folded.insert(g.title);
         }
-        layoutAxis(axis);
     }
+    relayout();
+}
+
+const std::set<std::string>& CGridModel::foldedTitles(int side) const {
+    return m_folded[side == kSideOutput ? 1 : 0];
+}
+
+void CGridModel::setFoldedTitles(int side, std::set<std::string> titles) {
+    CGridAxis& axis = side == kSideOutput ? m_outputs : m_inputs;
+    auto& folded = m_folded[side == kSideOutput ? 1 : 0];
+    folded = std::move(titles);
+    for (GridGroup& g : axis.groups)
+        g.folded = folded.count(g.title) != 0;
+    relayout();
+}
+
+// ---- cursor -----------------------------------------------------------------
+
+int CGridModel::anchorOf(const CGridAxis& axis, int line) {
+    const GridLine* l = axis.line(line);
+    if (l == nullptr)
+        return 0;
+    return l->channel != 0 ? l->channel : axis.groups[at(l->group)].channels.front();
+}
+
+std::optional<std::pair<int, int>> CGridModel::cursor() const {
+    if (rowCount() == 0 || columnCount() == 0)
+        return std::nullopt;
+    // A channel filtered away leaves the cursor where its line was.
+    const auto lineOf = [](const CGridAxis& axis, int channel, int last) {
+        const int line = axis.lineOf(channel);
+        return line >= 0 ? line : std::clamp(last, 0, axis.lineCount() - 1);
+    };
+    const int outLine = lineOf(m_outputs, m_cursorOutput, m_cursorOutputLine);
+    const int inLine = lineOf(m_inputs, m_cursorInput, m_cursorInputLine);
+    return m_swapped ? std::pair{inLine, outLine} : std::pair{outLine, inLine};
+}
+
+void CGridModel::setCursor(int row, int column) {
+    if (rows().line(row) == nullptr || columns().line(column) == nullptr)
+        return;
+    const int outLine = m_swapped ? column : row;
+    const int inLine = m_swapped ? row : column;
+    m_cursorOutput = anchorOf(m_outputs, outLine);
+    m_cursorInput = anchorOf(m_inputs, inLine);
+    m_cursorOutputLine = outLine;
+    m_cursorInputLine = inLine;
+}
+
+std::pair<int, int> CGridModel::highlightSpan(const CGridAxis& axis, int line) const {
+    const GridLine* l = axis.line(line);
+    if (!m_stereo || l == nullptr || l->channel == 0)
+        return {line, line};
+    const auto [left, right] = axis.stereoPair(l->channel);
+    const int first = axis.lineOf(left);
+    const int last = right != 0 ? axis.lineOf(right) : -1;
+    return {first >= 0 ? first : line, last >= 0 ? last : line};
+}
+
+int CGridModel::stepLine(const CGridAxis& axis, int line, int step) const {
+    const int last = axis.lineCount() - 1;
+    if (!m_stereo)
+        return std::clamp(line + step, 0, last);
+    // Stereo steps from pair to pair and lands on a pair's left channel.
+    const auto [first, end] = highlightSpan(axis, line);
+    int target = line + step;
+    if (step == 1)
+        target = end + 1;
+    else if (step == -1)
+        target = first - 1;
+    target = std::clamp(target, 0, last);
+    return highlightSpan(axis, target).first;
+}
+
+void CGridModel::moveCursor(CursorMove move, int page) {
+    const std::optional<std::pair<int, int>> now = cursor();
+    if (!now)
+        return;
+    auto [row, column] = *now;
+    const int lastRow = rowCount() - 1;
+    const int lastColumn = columnCount() - 1;
+    page = std::max(1, page);
+    switch (move) {
+    case CursorMove::Up: row = stepLine(rows(), row, -1); break;
+    case CursorMove::Down: row = stepLine(rows(), row, 1); break;
+    case CursorMove::Left: column = stepLine(columns(), column, -1); break;
+    case CursorMove::Right: column = stepLine(columns(), column, 1); break;
+    case CursorMove::PageUp: row = stepLine(rows(), row, -page); break;
+    case CursorMove::PageDown: row = stepLine(rows(), row, page); break;
+    case CursorMove::Home: column = 0; break;
+    case CursorMove::End: column = stepLine(columns(), lastColumn, 0); break;
+    case CursorMove::First: row = column = 0; break;
+    case CursorMove::Last:
+        row = stepLine(rows(), lastRow, 0);
+        column = stepLine(columns(), lastColumn, 0);
+        break;
+    }
+    setCursor(row, column);
+}
+
+std::string CGridModel::emptyText() const {
+    if (!m_state.connected)
+        return "Not connected: choose a frame in the device list to see its crosspoints.";
+    if (m_state.runMode != kRunModeApplication)
+        return "The frame runs in recovery mode: it routes nothing until its firmware runs.";
+    if (m_inputs.groups.empty() || m_outputs.groups.empty())
+        return "This frame has no routing matrix.";
+    std::string text;
+    if (!m_filter.empty()) {
+        text = "No channel matches \"";
+        text += m_filter;
+        text += m_routedOnly ? "\" among the routed ones: clear the find box or untick "
+                               "\"Show routed only\"."
+                             : "\": clear the find box.";
+        return text;
+    }
+    if (m_routedOnly)
+        return "Nothing is routed on this frame yet: untick \"Show routed only\" to see every "
+               "channel and route.";
+    return text;
 }
 
 std::optional<GridRoute> CGridModel::cellAt(int row, int column) const {
@@ -326,6 +465,24 @@ std::string CGridModel::hoverText(int row, int column) const {
         return "OUTPUT " + part(m_outputs, *out) + " \u2190 INPUT " + part(m_inputs, *in);
     }
     std::string text = routeReadout(out->channel, in->channel);
+    if (m_stereo) {
+        // Stereo routes the pairs: name both channels of each.
+        const auto [outLeft, outRight] = m_outputs.stereoPair(out->channel);
+        const auto [inLeft, inRight] = m_inputs.stereoPair(in->channel);
+        if (outRight != 0 && inRight != 0) {
+            const auto pairName = [](int left, int right) {
+                std::string name = edgeText(left);
+                const std::string second = edgeText(right);
+                name += '+';
+                name += second.substr(second.rfind(' ') + 1);
+                return name;
+            };
+            text = "OUTPUT ";
+            text += pairName(outLeft, outRight);
+            text += " \u2190 INPUT ";
+            text += pairName(inLeft, inRight);
+        }
+    }
     if (const std::optional<CellMark> mark = markAt(out->channel, in->channel)) {
         switch (*mark) {
         case CellMark::Routed: text += "  (routed)"; break;
@@ -372,6 +529,7 @@ GridPlan CGridModel::clickPlan(int row, int column) const {
     }
     if (!m_stereo) {
         addRoute(plan, cell->output, cell->input);
+        replacedBy(plan);
         return plan;
     }
     // A stereo gang routes the pair the cell belongs to, left to left.
@@ -380,7 +538,19 @@ GridPlan CGridModel::clickPlan(int row, int column) const {
     addRoute(plan, outLeft, inLeft);
     if (outRight != 0 && inRight != 0)
         addRoute(plan, outRight, inRight);
+    replacedBy(plan);
     return plan;
+}
+
+void CGridModel::replacedBy(GridPlan& plan) const {
+    // What the output has, or is about to have once the frame answers.
+    for (const GridRoute& r : plan.routes) {
+        const int pending = pendingOf(r.output);
+        const int now =
+            pending >= 0 ? pending : std::max(0, int{m_state.live.crosspoints[at(r.output)]});
+        if (r.input > 0 && now > 0 && now != r.input)
+            plan.replaced.push_back({r.output, now});
+    }
 }
 
 GridPlan CGridModel::dragPlan(int row0, int column0, int row1, int column1) const {
@@ -402,12 +572,38 @@ GridPlan CGridModel::dragPlan(int row0, int column0, int row1, int column1) cons
         if (outRight != 0 && inRight != 0)
             addRoute(plan, outRight, inRight);
     }
+    replacedBy(plan);
     return plan;
+}
+
+std::string replaceQuestion(const std::vector<GridRoute>& replaced) {
+    constexpr std::size_t kNamed = 5;
+    std::string text;
+    if (replaced.size() == 1) {
+        text = "This replaces the live route ";
+        text += routeReadout(replaced.front().output, replaced.front().input);
+        text += ".\nReplace it?";
+        return text;
+    }
+    text = "This replaces ";
+    text += std::to_string(replaced.size());
+    text += " live routes:";
+    for (std::size_t k = 0; k < replaced.size() && k < kNamed; ++k) {
+        text += '\n';
+        text += routeReadout(replaced[k].output, replaced[k].input);
+    }
+    if (replaced.size() > kNamed) {
+        text += "\n... and ";
+        text += std::to_string(replaced.size() - kNamed);
+        text += " more";
+    }
+    text += "\nReplace them?";
+    return text;
 }
 
 void CGridModel::setPreview(std::optional<CCrosspointPreview> preview) {
     m_preview = std::move(preview);
-    routesChanged();
+    update(true);
 }
 
 } // namespace velmar

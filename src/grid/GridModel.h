@@ -123,6 +123,26 @@ private:
 struct GridPlan {
     bool unroute = false; // a click on a routed cell: the "&Disconnect" question first
     std::vector<GridRoute> routes;
+    // Outputs the plan moves away from the input they have now (output, that
+    // input): a live route is replaced, so the operator is asked first.
+    std::vector<GridRoute> replaced;
+};
+
+// The question before a plan replaces live routes (title "Crosspoint control").
+std::string replaceQuestion(const std::vector<GridRoute>& replaced);
+
+// Keyboard moves of the grid's cursor cell.
+enum class CursorMove : std::uint8_t {
+    Up,
+    Down,
+    Left,
+    Right,
+    PageUp,
+    PageDown,
+    Home,
+    End,
+    First,
+    Last
 };
 
 // The grid's model: axes, folding, filter, "show routed only", swapped axes,
@@ -148,6 +168,30 @@ public:
     bool stereo() const { return m_stereo; }
     void toggleFold(int side, int group);
     void setAllFolded(bool folded);
+    // The titles of the folded groups of a side, kept by title so they survive
+    // a rebuild and a restart.
+    const std::set<std::string>& foldedTitles(int side) const;
+    void setFoldedTitles(int side, std::set<std::string> titles);
+
+    // While held (the pointer is over the cells), "show routed only" does not
+    // add or drop lines when routes change, so nothing moves under the
+    // pointer; the lines catch up on release. Returns whether they changed.
+    bool setLayoutHeld(bool held);
+    bool layoutHeld() const { return m_layoutHeld; }
+    bool layoutStale() const { return m_layoutStale; }
+
+    // The cursor cell the keyboard moves: kept as its channel pair, so it
+    // stays on its channels when lines fold, filter or swap. Empty on an
+    // empty grid.
+    std::optional<std::pair<int, int>> cursor() const;
+    void setCursor(int row, int column);
+    // `page` is the number of lines a page holds. In Stereo the cursor steps
+    // pair by pair.
+    void moveCursor(CursorMove move, int page = 1);
+    // The lines a cell's highlight covers on an axis: its pair in Stereo.
+    std::pair<int, int> highlightSpan(const CGridAxis& axis, int line) const;
+    // What the view says when it shows no cell.
+    std::string emptyText() const;
 
     const CGridAxis& inputs() const { return m_inputs; }
     const CGridAxis& outputs() const { return m_outputs; }
@@ -188,6 +232,11 @@ private:
     void buildAxis(CGridAxis& axis, int side);
     void layoutAxis(CGridAxis& axis);
     bool lineWanted(const CGridAxis& axis, int channel) const;
+    void update(bool force);
+    void relayout();
+    int stepLine(const CGridAxis& axis, int line, int step) const;
+    static int anchorOf(const CGridAxis& axis, int line);
+    void replacedBy(GridPlan& plan) const;
     bool routedHere(const CGridAxis& axis, int channel) const;
     void addRoute(GridPlan& plan, int output, int input) const;
     int pendingOf(int output) const; // -1 none
@@ -204,6 +253,13 @@ private:
     std::set<std::string> m_folded[2];     // group titles folded per side
     std::vector<std::uint8_t> m_inputUsed; // inputs feeding an output, for "routed only"
     std::optional<CCrosspointPreview> m_preview;
+    bool m_layoutHeld = false;
+    bool m_layoutStale = false;
+    // The cursor's channels (a folded line's is its group's first), 0: none.
+    int m_cursorOutput = 0;
+    int m_cursorInput = 0;
+    int m_cursorOutputLine = 0;
+    int m_cursorInputLine = 0;
     int m_builtCount = 0;
     int m_builtFamily = -1;
 };

@@ -176,7 +176,7 @@ void CZarvoDlg::buildWidgets() {
     auto* views = new QTabWidget;
     views->setObjectName(QStringLiteral("crosspointViews"));
     views->addTab(lists, QStringLiteral("Lists"));
-    m_grid.addTab(views);
+    m_grid.addTab(views, &m_profile);
     layout->addLayout(left, 1);
     layout->addWidget(views, 1);
     setCentralWidget(central);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,8 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <set>
+#include <string>
 
 namespace velmar {
 namespace {
@@ -34,14 +37,17 @@ public:
     QStringList titles;
     DisconnectAnswerer() {
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr)
-                return;
-            ++asked;
-            titles << box->windowTitle() + QStringLiteral("|") + box->text();
-            if (dontAskAgain && box->checkBox() != nullptr)
-                box->checkBox()->setChecked(true);
-            box->button(QMessageBox::Yes)->click();
+            // Any visible box: the active modal widget is not always set offscreen.
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box == nullptr || !box->isVisible())
+                    continue;
+                ++asked;
+                titles << box->windowTitle() + QStringLiteral("|") + box->text();
+                if (dontAskAgain && box->checkBox() != nullptr)
+                    box->checkBox()->setChecked(true);
+                box->button(QMessageBox::Yes)->click();
+            }
         });
         m_timer.start(10);
     }
@@ -166,8 +172,15 @@ TEST_F(RoutingGridWindow, AnotherClientsRouteAppearsAtOnce) {
 TEST_F(RoutingGridWindow, UndoAndRedoRestoreTheFramesRoutes) {
     click(4, 0);
     ASSERT_TRUE(waitUntil([&] { return mark(517, 513) == CellMark::Routed; }));
-    click(4, 1);
-    ASSERT_TRUE(waitUntil([&] { return mark(517, 514) == CellMark::Routed; }));
+    {
+        // Moving the routed output to another input replaces a live route: asked first.
+        DisconnectAnswerer answer;
+        click(4, 1);
+        ASSERT_TRUE(waitUntil([&] { return mark(517, 514) == CellMark::Routed; }));
+        EXPECT_EQ(answer.titles,
+                  QStringList{QStringLiteral("Crosspoint control|This replaces the live route "
+                                             "OUTPUT AES 05 \u2190 INPUT AES 01.\nReplace it?")});
+    }
     trigger("undoAction");
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 513; }));
     trigger("redoAction");
@@ -282,19 +295,145 @@ TEST_F(RoutingGridWindow, ListFileLoadIsOneUndoStep) {
     EXPECT_EQ(frame->model().crosspoint(513), 513);
 }
 
-TEST_F(RoutingGridWindow, OwnWindowTakesTheGridAndGivesItBack) {
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("gridOwnWindow")),
+TEST_F(RoutingGridWindow, KeyboardMovesTheCursorAndEnterRoutesWithTheQuestion) {
+    view->setCellSize(20);
+    view->setFocus();
+    for (int k = 0; k < 4; ++k)
+        QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_EQ(panel->model().cursor(), (std::pair{4, 0}));
+    EXPECT_EQ(status->currentMessage(), QStringLiteral("OUTPUT AES 05 \u2190 INPUT AES 01"));
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 513; }));
+
+    // Enter on another input of the routed row asks; No sends nothing.
+    QTest::keyClick(view, Qt::Key_Right);
+    {
+        test::MessageBoxAnswerer no;
+        no.setAnswer(QMessageBox::No);
+        QTest::keyClick(view, Qt::Key_Enter);
+        ASSERT_TRUE(waitUntil([&] { return !no.texts.isEmpty(); }));
+        EXPECT_TRUE(no.texts[0].startsWith(QStringLiteral("This replaces the live route")));
+    }
+    EXPECT_EQ(status->currentMessage(), QStringLiteral("Nothing was sent: the live routes stay"));
+    EXPECT_EQ(frame->model().crosspoint(517), 513);
+    {
+        // Yes, and not again this session.
+        DisconnectAnswerer yes;
+        yes.dontAskAgain = true;
+        QTest::keyClick(view, Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 514; }));
+        QTest::keyClick(view, Qt::Key_Right);
+        QTest::keyClick(view, Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 515; }));
+        EXPECT_EQ(yes.asked, 1);
+        // The routed cell under the cursor unroutes, with its own question.
+        QTest::keyClick(view, Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(517) == 0; }));
+        EXPECT_EQ(yes.titles.value(1), QStringLiteral("Crosspoint control|Disconnect"));
+    }
+
+    // Stereo: the cursor steps by pairs and Enter routes the pair.
+    window->findChild<QCheckBox*>(QStringLiteral("gridStereo"))->setChecked(true);
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_EQ(panel->model().cursor(), (std::pair{2, 2}));
+    EXPECT_EQ(panel->model().highlightSpan(panel->model().rows(), 2), (std::pair{2, 3}));
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 516; }));
+    EXPECT_EQ(frame->model().crosspoint(515), 515);
+}
+
+TEST_F(RoutingGridWindow, RoutedOnlyNeverReflowsUnderThePointer) {
+    click(0, 2); // AES 01 <- AES 03
+    click(1, 3); // AES 02 <- AES 04
+    ASSERT_TRUE(waitUntil([&] { return mark(514, 516) == CellMark::Routed; }));
+    window->findChild<QCheckBox*>(QStringLiteral("gridRoutedOnly"))->setChecked(true);
+    ASSERT_EQ(panel->model().columnCount(), 2);
+    view->setCellSize(20);
+    // The pointer is over the cells: AES 01 moves to AES 04 and AES 03's
+    // column, now unused, stays until the pointer leaves.
+    QTest::mouseMove(view->viewport(), view->cellCentre(0, 1));
+    DisconnectAnswerer yes;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cellCentre(0, 1));
+    ASSERT_TRUE(waitUntil([&] { return mark(513, 516) == CellMark::Routed; }));
+    EXPECT_EQ(yes.asked, 1);
+    QTest::qWait(20); // any coalesced repaint has run
+    EXPECT_EQ(panel->model().columnCount(), 2);
+    EXPECT_EQ(panel->model().cellAt(0, 1), (GridRoute{513, 516}));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(view->viewport(), &leave);
+    EXPECT_EQ(panel->model().columnCount(), 1);
+}
+
+TEST_F(RoutingGridWindow, FilePreviewFitsTheWindowAndLeavesItsSize) {
+    window->resize(1000, 700);
+    QApplication::processEvents();
+    const int width = window->width();
+    const int minimum = window->minimumSizeHint().width();
+    QDir(dir.path())
+        .mkpath(QStringLiteral("a-folder-with-a-rather-long-name-for-show-files/"
+                               "and-another-one-below-it-for-the-evening-news"));
+    const QString path = dir.filePath(
+        QStringLiteral("a-folder-with-a-rather-long-name-for-show-files/"
+                       "and-another-one-below-it-for-the-evening-news/"
+                       "crosspoints-of-studio-a-before-the-evening-news-with-guests.xpt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (int k = 1; k <= 40; ++k)
+        file.write(QStringLiteral("%1=%2,9999\r\n").arg(k).arg(512 + k).toUtf8());
+    file.write("41=513,514\r\n");
+    file.close();
+    panel->previewFile(path);
+    auto* counts = window->findChild<QLabel*>(QStringLiteral("gridPreviewCounts"));
+    ASSERT_TRUE(counts && counts->isVisible());
+    QApplication::processEvents();
+    EXPECT_EQ(window->width(), width);
+    EXPECT_LE(window->minimumSizeHint().width(), minimum);
+    EXPECT_EQ(counts->toolTip(), QDir::toNativeSeparators(path));
+    auto* ok = window->findChild<QPushButton*>(QStringLiteral("gridPreviewOk"));
+    const QPoint okRight = ok->mapTo(window.get(), QPoint(ok->width(), 0));
+    EXPECT_LE(okRight.x(), window->width()) << "OK is inside the window";
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("gridPreviewCancel")),
                       Qt::LeftButton);
-    QWidget* own = nullptr;
+    QApplication::processEvents();
+    EXPECT_EQ(window->width(), width);
+}
+
+TEST_F(RoutingGridWindow, ZoomFoldsAndAxesComeBackWithTheWindow) {
+    window->findChild<QCheckBox*>(QStringLiteral("gridSwap"))->setChecked(true);
+    Q_EMIT view->foldRequested(kSideOutput, 1); // PHD
+    view->setCellSize(23.5);
+    window.reset();
+    window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
+    panel = window->findChild<CRoutingGridPanel*>(QStringLiteral("routingGrid"));
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->model().swapped());
+    EXPECT_TRUE(window->findChild<QCheckBox*>(QStringLiteral("gridSwap"))->isChecked());
+    EXPECT_EQ(panel->model().foldedTitles(kSideOutput), std::set<std::string>{"PHD"});
+    EXPECT_EQ(panel->view()->cellSize(), 23.5);
+}
+
+TEST_F(RoutingGridWindow, OwnWindowTakesTheGridAndGivesItBack) {
+    auto* own = window->findChild<QPushButton*>(QStringLiteral("gridOwnWindow"));
+    QTest::mouseClick(own, Qt::LeftButton);
+    QWidget* ownWindow = nullptr;
     ASSERT_TRUE(waitUntil([&] {
-        own = window->findChild<QWidget*>(QStringLiteral("routingGridWindow"));
-        return own != nullptr && own->isVisible();
+        ownWindow = window->findChild<QWidget*>(QStringLiteral("routingGridWindow"));
+        return ownWindow != nullptr && ownWindow->isVisible();
     }));
-    EXPECT_EQ(panel->window(), own);
-    // It still routes from there.
+    EXPECT_EQ(panel->window(), ownWindow);
+    // It still routes from there, and its button takes it back.
     click(3, 3);
     ASSERT_TRUE(waitUntil([&] { return frame->model().crosspoint(516) == 516; }));
-    own->close();
+    EXPECT_EQ(own->text(), QStringLiteral("Back to the main window"));
+    QTest::mouseClick(own, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return panel->window() == window.get(); }));
+    EXPECT_EQ(own->text(), QStringLiteral("Open in own window"));
+    // Closing its window gives it back as well.
+    QTest::mouseClick(own, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return panel->window() != window.get(); }));
+    panel->window()->close();
     ASSERT_TRUE(waitUntil([&] { return panel->window() == window.get(); }));
 }
 
