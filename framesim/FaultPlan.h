@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
+#include <string>
 
 namespace velmar::framesim {
 
@@ -32,6 +34,14 @@ struct FaultPlan {
     bool dropTags = false;          // answer without the request's tag
     bool strayBeforeTagged = false; // an untagged refusal line before each tagged reply
     std::set<CommandId> unanswered; // commands read and never answered
+
+    // answers that answer something else
+    std::set<CommandId> otherId;            // the reply names the next ID (or block) up
+    std::set<CommandId> negativeCount;      // the reply's count (or first value) is -1
+    std::optional<std::string> labelAnswer; // every "slabel" answered with this label
+    bool unaskedLabels = false; // after each "llabel" reply, an unasked ":slabel" for its first
+                                // channel with the label kUnaskedLabel
+    static constexpr char kUnaskedLabel[] = "UNASKED";
 
     // Noise that carries none of the line start characters, so a correct reader
     // drops it (a carriage return among it included).

@@ -661,12 +661,28 @@ std::int32_t CFrameModel::checkValues(const DeviceMessage& request) const {
 }
 
 std::string CFrameModel::reply(const DeviceMessage& m, std::span<const std::string> items) const {
-    if (faults().dropTags && m.tag != 0) {
-        DeviceMessage untagged = m;
-        untagged.tag = 0;
-        return writeFrameLine(':', untagged, items);
+    DeviceMessage r = m;
+    if (faults().dropTags)
+        r.tag = 0;
+    if (r.status == 0)
+        misanswer(r);
+    return writeFrameLine(':', r, items);
+}
+
+void CFrameModel::misanswer(DeviceMessage& r) const {
+    const FaultPlan& f = faults();
+    const bool list = r.command == C::llabel; // kind, first channel, count
+    if (f.otherId.count(r.command) != 0) {
+        const int field = list ? 2 : 1;
+        r.setI(field, r.i(field) + (list ? r.i(3) : 1));
     }
-    return writeFrameLine(':', m, items);
+    if (f.negativeCount.count(r.command) != 0) {
+        const bool slots =
+            r.command == C::gcrtxflow || r.command == C::gcrrxflow || r.command == C::gppminfo;
+        r.setI(list ? 3 : slots ? 2 : 1, -1);
+    }
+    if (f.labelAnswer && r.command == C::slabel)
+        r.setText(3, 17, *f.labelAnswer);
 }
 
 std::string CFrameModel::strayReply(const DeviceMessage& request) const {
@@ -717,8 +733,20 @@ Outcome CFrameModel::handle(const DeviceMessage& request, std::string_view progr
 
     if (isPpm(id))
         return handlePpm(request);
-    if (listRuleOf(id) != nullptr)
-        return handleList(request);
+    if (listRuleOf(id) != nullptr) {
+        Outcome out = handleList(request);
+        if (id == C::llabel && faults().unaskedLabels) {
+            // A reply line no request asked for, naming a channel of the block.
+            DeviceMessage unasked;
+            unasked.flags = FlagReply;
+            unasked.command = C::slabel;
+            unasked.setI(1, request.i(1));
+            unasked.setI(2, request.i(2));
+            unasked.setText(3, 17, FaultPlan::kUnaskedLabel);
+            out.replies.push_back(writeFrameLine(':', unasked));
+        }
+        return out;
+    }
     switch (id) {
     case C::sprog:
     case C::srestart:

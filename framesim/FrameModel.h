@@ -110,6 +110,8 @@ private:
     DeviceMessage defaultValue(CommandId get, const DeviceMessage& address) const;
     std::int32_t checkAddress(CommandId get, const DeviceMessage& request) const;
     std::string reply(const DeviceMessage& m, std::span<const std::string> items = {}) const;
+    // The answer faults: another ID, a negative count, another label text.
+    void misanswer(DeviceMessage& reply) const;
     DeviceMessage errorReply(const DeviceMessage& request, std::int32_t status) const;
 
     Outcome handleGet(const DeviceMessage& request);

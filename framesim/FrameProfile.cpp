@@ -275,6 +275,21 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         f.unanswered.insert(id);
         return true;
     }
+    if (field == "other-id" || field == "negative") {
+        const CommandId id = commandOf(trim(value));
+        if (id == CommandId::InvalidReply)
+            return false;
+        (field == "other-id" ? f.otherId : f.negativeCount).insert(id);
+        return true;
+    }
+    if (field == "label-answer") {
+        if (value.size() > 16)
+            return false;
+        f.labelAnswer = std::string(value);
+        return true;
+    }
+    if (field == "unasked-labels")
+        return toBool(value, f.unaskedLabels);
     if (field == "search-burst")
         return toInt(value, f.searchBurst) && f.searchBurst >= 0 &&
                f.searchBurst <= FaultPlan::kMaxSearchBurst;

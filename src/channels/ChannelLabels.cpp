@@ -180,4 +180,112 @@ bool CChannelLabels::edited(int channel, std::string_view input, std::string_vie
             output != label(LabelKind::Output, channel));
 }
 
+namespace {
+
+std::string kindWord(int kind) {
+    return kind == 0 ? "input" : kind == 1 ? "output" : "kind " + std::to_string(kind);
+}
+
+constexpr std::size_t kNotes = 10;
+
+} // namespace
+
+CLabelListRead::CLabelListRead(const std::vector<DeviceMessage>& requests, IDialogSink& next)
+    : m_next(next), m_inputs(kLabelChannels + 1), m_outputs(kLabelChannels + 1) {
+    for (const DeviceMessage& m : requests)
+        if (m.command == CommandId::llabel)
+            m_waiting[{m.i(1), m.i(2)}] = m.i(3);
+}
+
+std::string_view CLabelListRead::label(LabelKind kind, int channel) const {
+    if (channel < 1 || channel > kLabelChannels)
+        return {};
+    const auto at = static_cast<std::size_t>(channel);
+    return kind == LabelKind::Input ? m_inputs[at] : m_outputs[at];
+}
+
+void CLabelListRead::fail(std::string why) {
+    if (!m_failure.empty())
+        return;
+    m_failure = std::move(why);
+    if (m_onFailure)
+        m_onFailure();
+}
+
+void CLabelListRead::onDeviceMessage(const DeviceMessage& message, bool isReply,
+                                     const CResponseDecoder& decoder) {
+    if (!isReply || message.command != CommandId::llabel) {
+        m_next.onDeviceMessage(message, isReply, decoder); // a single label is not read here
+        return;
+    }
+    const int kind = message.i(1);
+    const int first = message.i(2);
+    const auto it = m_waiting.find({kind, first});
+    if (it == m_waiting.end()) {
+        fail("the frame answered with " + kindWord(kind) + " labels from channel " +
+             std::to_string(first) + " on, which were not asked for");
+        return;
+    }
+    const int asked = it->second;
+    const std::string block = "the " + kindWord(kind) + " labels of channels " +
+                              std::to_string(first) + " .. " + std::to_string(first + asked - 1);
+    m_waiting.erase(it);
+    m_next.onDeviceMessage(message, isReply, decoder);
+    if (message.status != 0) {
+        fail("the frame refused " + block + " (status " + std::to_string(message.status) + ")");
+        return;
+    }
+    const int count = message.i(3);
+    std::array<CResponseDecoder::LabelEntry, CResponseDecoder::kLabelEntries> items{};
+    if (count != asked || !decoder.copyLabelList(count, items)) {
+        fail("the frame reported " + std::to_string(count) + " labels for " + block);
+        return;
+    }
+    auto& table = kind != 0 ? m_outputs : m_inputs;
+    for (int k = 0; k < count && first + k <= kLabelChannels; ++k)
+        if (first + k >= 1)
+            table[static_cast<std::size_t>(first + k)] = items[static_cast<std::size_t>(k)].view();
+}
+
+CLabelWriteCheck::CLabelWriteCheck(const std::vector<DeviceMessage>& requests, IDialogSink& next)
+    : m_next(next) {
+    for (const DeviceMessage& m : requests)
+        if (m.command == CommandId::slabel)
+            m_waiting.emplace(Key{m.i(1), m.i(2)}, std::string(m.text(3, 17)));
+}
+
+void CLabelWriteCheck::onDeviceMessage(const DeviceMessage& message, bool isReply,
+                                       const CResponseDecoder& decoder) {
+    const auto it = isReply && message.command == CommandId::slabel
+                        ? m_waiting.find({message.i(1), message.i(2)})
+                        : m_waiting.end();
+    if (it == m_waiting.end()) {
+        m_next.onDeviceMessage(message, isReply, decoder);
+        return;
+    }
+    const std::string written = std::move(it->second);
+    m_waiting.erase(it);
+    const std::string where = "channel " + std::to_string(message.i(2));
+    if (message.status != 0) {
+        ++m_refused;
+        if (m_refusals.size() < kNotes)
+            m_refusals.push_back(where + " (status " + std::to_string(message.status) + ")");
+        m_next.onDeviceMessage(message, isReply, decoder);
+        return;
+    }
+    const std::string_view answered = message.text(3, 17);
+    if (answered == written) {
+        m_next.onDeviceMessage(message, isReply, decoder);
+        return;
+    }
+    // The frame kept something else: not what was asked for.
+    ++m_otherTexts;
+    if (m_otherNotes.size() < kNotes)
+        m_otherNotes.push_back(where + " " + kindWord(message.i(1)) + " '" + std::string(answered) +
+                               "'");
+    DeviceMessage refused = message;
+    refused.status = kOtherText;
+    m_next.onDeviceMessage(refused, isReply, decoder);
+}
+
 } // namespace velmar

@@ -5,8 +5,11 @@
 #include "main/DialogRegistry.h"
 #include "main/Questions.h"
 
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velmar {
@@ -76,6 +79,67 @@ private:
     bool m_full = true;
     std::vector<int> m_changed;
     std::string m_notice;
+};
+
+// Reading the label tables without the dialog (velmarctl): a label is taken
+// only from a reply that answers one of the "llabel" requests, so a ":slabel"
+// or list line the frame sends unasked changes nothing read. A refused block,
+// a block answered for channels not asked, or a count other than the block's
+// makes the read fail (failure() says why in plain words). Every reply that
+// answers a request is passed on to `next`, the run counting the answers.
+class CLabelListRead final : public IDialogSink {
+public:
+    CLabelListRead(const std::vector<DeviceMessage>& requests, IDialogSink& next);
+
+    std::string_view label(LabelKind kind, int channel) const;
+    // Empty while every answer was what was asked.
+    const std::string& failure() const { return m_failure; }
+    // Called once when the read fails (to stop the run: the rest is of no use).
+    void setOnFailure(std::function<void()> onFailure) { m_onFailure = std::move(onFailure); }
+
+    void onDeviceMessage(const DeviceMessage& message, bool isReply,
+                         const CResponseDecoder& decoder) override;
+
+private:
+    using Key = std::pair<int, int>; // kind, first channel
+    void fail(std::string why);
+
+    IDialogSink& m_next;
+    std::map<Key, int> m_waiting; // block -> count asked
+    std::vector<std::string> m_inputs;
+    std::vector<std::string> m_outputs;
+    std::string m_failure;
+    std::function<void()> m_onFailure;
+};
+
+// Label writes, checked: a write counts as confirmed only when the frame's
+// answer carries the text written. An answer with another text is passed on
+// to `next` as a refusal, so the run counts it as one.
+class CLabelWriteCheck final : public IDialogSink {
+public:
+    // The status a write answered with another text is passed on with.
+    static constexpr std::int32_t kOtherText = 0x7FFF;
+
+    CLabelWriteCheck(const std::vector<DeviceMessage>& requests, IDialogSink& next);
+
+    int otherTexts() const { return m_otherTexts; }
+    // "channel 17 (status 2)" for refusals, "channel 17 input 'NOPE'" for
+    // another text; at most ten of each.
+    const std::vector<std::string>& refusals() const { return m_refusals; }
+    const std::vector<std::string>& otherTextNotes() const { return m_otherNotes; }
+    int refusedByStatus() const { return m_refused; }
+
+    void onDeviceMessage(const DeviceMessage& message, bool isReply,
+                         const CResponseDecoder& decoder) override;
+
+private:
+    using Key = std::pair<int, int>; // kind, channel
+    IDialogSink& m_next;
+    std::multimap<Key, std::string> m_waiting;
+    int m_otherTexts = 0;
+    int m_refused = 0;
+    std::vector<std::string> m_refusals;
+    std::vector<std::string> m_otherNotes;
 };
 
 } // namespace velmar

@@ -31,67 +31,86 @@ struct Record {
     bool unterminated = false;
 };
 
-// Splits CSV text into records. A quoted field may hold line breaks, so a
-// record can span lines; it is named by the line it starts on.
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits CSV text into records in one pass, each byte looked at once: a file
+// of any content is read in time proportional to its size. A quoted field may
+// hold line breaks, so a record can span lines; it is named by the line it
+// starts on.
 std::vector<Record> records(std::string_view text) {
     std::vector<Record> out;
-    std::size_t i = 0;
+    Record r;
+    std::string field;
+    bool quoted = false;   // the field had a quoted part
+    bool inQuotes = false; // inside that part now
+    bool filled = false;   // the field holds something other than blanks
     int line = 1;
-    while (i < text.size()) {
-        Record r;
-        r.line = line;
-        std::string field;
-        bool quoted = false;
-        bool inQuotes = false;
-        bool endOfRecord = false;
-        while (i < text.size() && !endOfRecord) {
-            const char c = text[i];
-            if (inQuotes) {
-                if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                    field.push_back('"');
-                    i += 2;
-                    continue;
-                }
-                if (c == '"')
-                    inQuotes = false;
-                else {
-                    if (c == '\n')
-                        ++line;
-                    field.push_back(c);
-                }
-                ++i;
-                continue;
-            }
-            switch (c) {
-            case '"':
-                if (trimmed(field).empty()) { // a quote opens a field only at its start
-                    field.clear();
-                    quoted = inQuotes = true;
-                } else {
-                    field.push_back(c);
-                }
-                break;
-            case ',':
-                r.fields.push_back(quoted ? field : std::string(trimmed(field)));
-                field.clear();
-                quoted = false;
-                break;
-            case '\r': break;
-            case '\n':
-                ++line;
-                endOfRecord = true;
-                break;
-            default: field.push_back(c);
-            }
-            ++i;
-        }
-        r.unterminated = inQuotes;
+    r.line = line;
+    const auto endField = [&] {
         r.fields.push_back(quoted ? field : std::string(trimmed(field)));
-        const bool blank = r.fields.size() == 1 && r.fields[0].empty() && !quoted;
+        field.clear();
+        quoted = filled = false;
+    };
+    const auto endRecord = [&] {
+        r.unterminated = inQuotes;
+        const bool blank = r.fields.empty() && !filled && !quoted;
+        endField();
         if (!blank)
             out.push_back(std::move(r));
+        r = Record{};
+        inQuotes = false;
+        r.line = line;
+    };
+    const auto keep = [&](char c) {
+        field.push_back(c);
+        filled = filled || !isBlank(c);
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inQuotes) {
+            if (c != '"') {
+                line += c == '\n' ? 1 : 0;
+                keep(c);
+            } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                field.push_back('"');
+                filled = true;
+                ++i;
+            } else {
+                inQuotes = false;
+            }
+            continue;
+        }
+        switch (c) {
+        case '"':
+            if (!filled) { // a quote opens a field only at its start
+                field.clear();
+                quoted = inQuotes = true;
+            } else {
+                field.push_back(c);
+            }
+            break;
+        case ',': endField(); break;
+        case '\r': break;
+        case '\n':
+            ++line;
+            endRecord();
+            break;
+        default: keep(c);
+        }
     }
+    if (!text.empty() && text.back() != '\n')
+        endRecord();
+    else if (inQuotes)
+        endRecord();
     return out;
+}
+
+// A line break made of CR alone (old Mac files) before any LF: such a file
+// would read as one long line.
+bool endsLinesWithCrAlone(std::string_view text) {
+    const std::size_t cr = text.find('\r');
+    const std::size_t lf = text.find('\n');
+    return cr != std::string_view::npos && (lf == std::string_view::npos || lf > cr + 1);
 }
 
 } // namespace
@@ -125,6 +144,11 @@ LabelCsvRead readLabelCsv(std::string_view text, const ChannelRange& range) {
     LabelCsvRead read;
     if (text.starts_with("\xEF\xBB\xBF")) // the byte order mark some spreadsheets write
         text.remove_prefix(3);
+    if (endsLinesWithCrAlone(text)) {
+        read.error = "its lines end in CR alone, which is not read here (save it with CR LF or "
+                     "LF line endings)";
+        return read;
+    }
     const std::vector<Record> all = records(text);
     if (all.empty()) {
         read.error = "the file is empty";

@@ -215,7 +215,8 @@ int CCtlRunner::uptime(const CtlOptions& o) {
         if (!tracker.onMessage(m, isReply))
             return;
         logic.onReply(m, std::time(nullptr));
-        if (m.status == 0)
+        // A negative time is no time: not reported, as the dialog says.
+        if (m.status == 0 && m.i(1) >= 0 && m.i(2) >= 0 && m.i(3) >= 0)
             values[m.command] = {m.i(1), m.i(2), m.i(3)};
     });
     for (const DeviceMessage& m : requests)

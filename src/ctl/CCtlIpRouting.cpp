@@ -6,7 +6,10 @@
 #include "ctl/CtlIpRouting.h"
 #include "ctl/SettingsReport.h"
 
+#include <limits>
 #include <map>
+#include <set>
+#include <tuple>
 
 namespace velmar {
 
@@ -18,17 +21,43 @@ public:
     bool askYesNo(std::string_view, std::string_view) override { return true; }
 };
 
+// The reads a listing is made of, and what one reads, in words.
+std::string readWhat(CommandId id, std::uint32_t first, std::int32_t second) {
+    const std::string n = std::to_string(first);
+    const std::string slot = "slot " + std::to_string(second) + " of ";
+    switch (id) {
+    case CommandId::gcrtxflow: return "Tx flow " + n;
+    case CommandId::gcrrxflow: return "Rx flow " + n;
+    case CommandId::gtxflowslot: return slot + "Tx flow " + n;
+    case CommandId::grxflowslot: return slot + "Rx flow " + n;
+    case CommandId::gcrossip: return "the route of channel " + n;
+    case CommandId::lppmid: return "the PPM stream list";
+    case CommandId::gppminfo: return "PPM stream " + n;
+    case CommandId::gppmchn:
+    case CommandId::gppmextchn: return slot + "PPM stream " + n;
+    default: return {};
+    }
+}
+
+bool isListRead(CommandId id) { return !readWhat(id, 0, 0).empty(); }
+
 // Forwards the core's requests to the frame, counts those the frame has not
-// answered yet, and files the changes with the tracker once it is set.
+// answered yet, and files the changes with the tracker once it is set. The
+// answers to the reads of a listing are checked: a refusal, an answer for
+// another ID than asked, or a negative count makes the listing wrong, not
+// empty, and failure() says so.
 class CAnsweredSink final : public IRequestSink {
 public:
     explicit CAnsweredSink(IRequestSink& engine) : m_engine(engine) {}
 
     CSettingsReplyTracker* tracker = nullptr;
+    bool checkReads = true; // off while a change is made: its outcome is the tracker's
 
     void sendRequest(DeviceMessage message) override {
         ++m_pending[message.command];
         ++m_total;
+        if (isListRead(message.command))
+            m_reads.insert(readKey(message));
         if (tracker != nullptr && message.command != CommandId::InvalidReply &&
             (message.flags & FlagRequest) != 0 && isChange(message.command))
             tracker->expect(message);
@@ -39,11 +68,13 @@ public:
         if (!isReply)
             return;
         // The window's dispatch asks for each stream an id list names.
+        checkRead(m);
         if (m.command == CommandId::lppmid && m.status == 0)
             for (const std::uint32_t id : decoder.ppmIdList())
                 if (id != 0) {
                     ++m_pending[CommandId::gppminfo];
                     ++m_total;
+                    m_reads.insert({CommandId::gppminfo, id, 0});
                 }
         const auto it = m_pending.find(m.command);
         if (it != m_pending.end() && it->second > 0) {
@@ -53,8 +84,49 @@ public:
     }
 
     bool allAnswered() const { return m_total == 0; }
+    const std::string& failure() const { return m_failure; }
 
 private:
+    using ReadKey = std::tuple<CommandId, std::uint32_t, std::int32_t>;
+
+    static ReadKey readKey(const DeviceMessage& m) {
+        switch (m.command) {
+        case CommandId::lppmid: return {m.command, 0, 0};
+        case CommandId::gtxflowslot:
+        case CommandId::grxflowslot:
+        case CommandId::gppmchn:
+        case CommandId::gppmextchn: return {m.command, m.u(1), m.i(2)};
+        default: return {m.command, m.u(1), 0};
+        }
+    }
+
+    void checkRead(const DeviceMessage& m) {
+        if (!checkReads || !isListRead(m.command) || !m_failure.empty())
+            return;
+        const ReadKey key = readKey(m);
+        const std::string what = readWhat(m.command, std::get<1>(key), std::get<2>(key));
+        const auto it = m_reads.find(key);
+        if (it == m_reads.end()) {
+            // An answer while reads of its kind wait, but to none of them.
+            const auto same =
+                m_reads.lower_bound({m.command, 0, std::numeric_limits<std::int32_t>::min()});
+            if (same != m_reads.end() && std::get<0>(*same) == m.command)
+                m_failure = "the frame answered for " + what + ", which was not asked for";
+            return;
+        }
+        m_reads.erase(it);
+        if (m.status != 0) {
+            m_failure = "the frame refused to report " + what + " (status " +
+                        std::to_string(m.status) + ")";
+            return;
+        }
+        const bool counted = m.command == CommandId::gcrtxflow ||
+                             m.command == CommandId::gcrrxflow || m.command == CommandId::gppminfo;
+        if (counted && m.i(2) < 0)
+            m_failure = "the frame reported " + std::to_string(m.i(2)) + " " +
+                        (m.command == CommandId::gppminfo ? "channels" : "slots") + " for " + what;
+    }
+
     static bool isChange(CommandId id) {
         switch (id) {
         case CommandId::scrtxflow:
@@ -74,6 +146,8 @@ private:
     IRequestSink& m_engine;
     std::map<CommandId, int> m_pending;
     int m_total = 0;
+    std::multiset<ReadKey> m_reads;
+    std::string m_failure;
 };
 
 int rowOf(const std::vector<PpmRow>& rows, std::uint32_t id) {
@@ -107,8 +181,15 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
         });
     // Waits for every request sent so far; kExitOk or the failure's status.
     const auto settle = [&]() -> int {
-        const CCtlSession::Wait wait =
-            m_session->waitFor([&sink] { return sink.allAnswered(); }, o.timeoutMs);
+        const CCtlSession::Wait wait = m_session->waitFor(
+            [&sink] { return sink.allAnswered() || !sink.failure().empty(); }, o.timeoutMs);
+        if (!sink.failure().empty()) {
+            // What was read is not the frame's list: show none of it, change nothing.
+            tracker.giveUp();
+            fail(std::string(bareAddress(o.host)) + ": " + sink.failure());
+            disconnect();
+            return kExitFrame;
+        }
         if (wait == CCtlSession::Wait::Done)
             return kExitOk;
         tracker.giveUp();
@@ -124,6 +205,7 @@ int CCtlRunner::ipRouting(const CtlOptions& o) {
     // Sends what `change` asks for and reports each request's outcome.
     const auto changeAndReport = [&](const std::function<std::string()>& change) -> int {
         sink.tracker = &tracker;
+        sink.checkReads = false;
         if (const std::string why = change(); !why.empty())
             return refused(why);
         sink.tracker = nullptr;

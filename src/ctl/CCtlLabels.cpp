@@ -12,6 +12,8 @@
 #include "main/FileAccess.h"
 #include "protocol/TerminalText.h"
 
+#include <algorithm>
+
 namespace velmar {
 
 namespace {
@@ -20,14 +22,6 @@ namespace {
 constexpr std::size_t kMaxLabelFileBytes = 1024 * 1024;
 
 std::string bareHost(const CtlOptions& o) { return std::string(bareAddress(o.host)); }
-
-std::string_view labelIn(const DeviceState& s, LabelKind kind, int channel) {
-    if (channel < 1 || channel > kLabelChannels)
-        return {};
-    const auto at = static_cast<std::size_t>(channel);
-    return kind == LabelKind::Input ? s.settings.inputLabels[at].view()
-                                    : s.settings.outputLabels[at].view();
-}
 
 std::string padded(std::string text, std::size_t width) {
     if (text.size() < width)
@@ -45,9 +39,9 @@ void writeRunJson(CJsonWriter& out, const CRequestRun& run) {
 } // namespace
 
 CCtlSession::Wait CCtlRunner::runRequests(CRequestRun& run, std::vector<DeviceMessage> requests,
-                                          int timeoutMs) {
+                                          int timeoutMs, IDialogSink* via) {
     CPollingEngine& engine = m_session->engine();
-    engine.dialogs().requestRun = &run;
+    engine.dialogs().requestRun = via != nullptr ? via : &run;
     run.start(std::move(requests));
     CCtlSession::Wait wait = CCtlSession::Wait::Done;
     while (run.running()) {
@@ -63,23 +57,82 @@ CCtlSession::Wait CCtlRunner::runRequests(CRequestRun& run, std::vector<DeviceMe
     return wait;
 }
 
-int CCtlRunner::readLabels(const CtlOptions& o) {
+int CCtlRunner::readLabels(const CtlOptions& o, std::vector<LabelRow>& rows) {
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
     const ChannelRange range = channelRangeOf(m_session->state());
+    std::vector<DeviceMessage> requests = labelOpeningRequests(range);
     CRequestRun run(m_session->engine());
-    const CCtlSession::Wait wait = runRequests(run, labelOpeningRequests(range), o.timeoutMs);
-    if (wait != CCtlSession::Wait::Done)
-        return waitFailure(wait, bareHost(o) + " did not answer the label requests within " +
-                                     std::to_string(o.timeoutMs) + " ms");
-    if (run.refused() > 0) {
-        fail(bareHost(o) + " refused " + std::to_string(run.refused()) + " of " +
-             std::to_string(run.total()) + " label blocks; its labels were not reported");
+    // Only answers to these requests are taken: the state's label tables also
+    // take what the frame sends unasked.
+    CLabelListRead read(requests, run);
+    read.setOnFailure([&run] { run.stalled(); });
+    const CCtlSession::Wait wait = runRequests(run, std::move(requests), o.timeoutMs, &read);
+    if (!read.failure().empty()) {
+        fail(bareHost(o) + ": " + terminalSafe(read.failure()) + "; its labels are not shown");
         disconnect();
         return kExitFrame;
     }
+    if (wait != CCtlSession::Wait::Done)
+        return waitFailure(wait, bareHost(o) + " did not answer the label requests within " +
+                                     std::to_string(o.timeoutMs) + " ms");
+    rows = labelRows(range, [&read](LabelKind k, int n) { return read.label(k, n); });
     return kExitOk;
 }
+
+namespace {
+
+// A label of the rows read (which list every channel of the range in order).
+std::string_view labelOfRows(const std::vector<LabelRow>& rows, LabelKind kind, int channel) {
+    const auto it = std::lower_bound(rows.begin(), rows.end(), channel,
+                                     [](const LabelRow& r, int n) { return r.channel < n; });
+    if (it == rows.end() || it->channel != channel)
+        return {};
+    return kind == LabelKind::Input ? it->input : it->output;
+}
+
+// What the frame did with the label writes: the run's counts, with the
+// answers that carried another text than the one written told apart from
+// the refusals.
+std::string writeSummary(const CRequestRun& run, const CLabelWriteCheck& check) {
+    if (check.otherTexts() == 0)
+        return run.summary("labels");
+    std::string text = "The frame confirmed ";
+    text += std::to_string(run.confirmed());
+    text += " of ";
+    text += std::to_string(run.total());
+    text += " labels.";
+    const auto notes = [&text](int count, const std::vector<std::string>& list) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            text += i == 0 ? " " : ", ";
+            text += terminalSafe(list[i]);
+        }
+        text += static_cast<std::size_t>(count) > list.size() ? ", ...." : ".";
+    };
+    if (check.refusedByStatus() > 0) {
+        text += " It refused ";
+        text += std::to_string(check.refusedByStatus());
+        text += ':';
+        notes(check.refusedByStatus(), check.refusals());
+    }
+    text += " It answered ";
+    text += std::to_string(check.otherTexts());
+    text += " with another label than the one written:";
+    notes(check.otherTexts(), check.otherTextNotes());
+    if (run.unanswered() > 0) {
+        text += ' ';
+        text += std::to_string(run.unanswered());
+        text += " got no answer.";
+    }
+    if (const int unsent = run.total() - run.sent(); unsent > 0) {
+        text += ' ';
+        text += std::to_string(unsent);
+        text += " were not sent because the frame stopped answering.";
+    }
+    return text;
+}
+
+} // namespace
 
 bool CCtlRunner::readLabelsQuietly(const CtlOptions& o) {
     CRequestRun run(m_session->engine());
@@ -99,12 +152,10 @@ int CCtlRunner::labels(const CtlOptions& o) {
 }
 
 int CCtlRunner::labelsGet(const CtlOptions& o) {
-    if (const int rc = readLabels(o); rc != kExitOk)
+    std::vector<LabelRow> rows;
+    if (const int rc = readLabels(o, rows); rc != kExitOk)
         return rc;
-    const DeviceState& s = m_session->state();
-    const ChannelRange range = channelRangeOf(s);
-    std::vector<LabelRow> rows =
-        labelRows(range, [&s](LabelKind k, int n) { return labelIn(s, k, n); });
+    const ChannelRange range = channelRangeOf(m_session->state());
     disconnect();
     if (o.json) {
         CJsonWriter out;
@@ -143,12 +194,10 @@ int CCtlRunner::labelsExport(const CtlOptions& o) {
         fail(why);
         return kExitUsage;
     }
-    if (const int rc = readLabels(o); rc != kExitOk)
+    std::vector<LabelRow> rows;
+    if (const int rc = readLabels(o, rows); rc != kExitOk)
         return rc;
-    const DeviceState& s = m_session->state();
-    const ChannelRange range = channelRangeOf(s);
-    const std::vector<LabelRow> rows =
-        labelRows(range, [&s](LabelKind k, int n) { return labelIn(s, k, n); });
+    const ChannelRange range = channelRangeOf(m_session->state());
     disconnect();
     if (const std::string why = writeFileAtomically(qs(o.file), writeLabelCsv(range, rows));
         !why.empty()) {
@@ -188,25 +237,35 @@ int CCtlRunner::labelsSet(const CtlOptions& o) {
         reads.push_back(m);
     }
     CRequestRun read(m_session->engine());
-    if (const auto wait = runRequests(read, reads, o.timeoutMs); wait != CCtlSession::Wait::Done)
-        return waitFailure(wait, bareHost(o) + " did not report channel " +
-                                     std::to_string(o.channel) + "'s labels");
-    const LabelRow row{
-        o.channel, o.inputLabel.value_or(std::string(labelIn(s, LabelKind::Input, o.channel))),
-        o.outputLabel.value_or(std::string(labelIn(s, LabelKind::Output, o.channel)))};
-    std::vector<DeviceMessage> requests =
-        labelChangeRequests({row}, [&s](LabelKind k, int n) { return labelIn(s, k, n); });
+    CLabelListRead present(reads, read);
+    present.setOnFailure([&read] { read.stalled(); });
+    const auto readWait = runRequests(read, reads, o.timeoutMs, &present);
+    if (!present.failure().empty()) {
+        fail(bareHost(o) + ": " + terminalSafe(present.failure()) + "; nothing was sent");
+        disconnect();
+        return kExitFrame;
+    }
+    if (readWait != CCtlSession::Wait::Done)
+        return waitFailure(readWait, bareHost(o) + " did not report channel " +
+                                         std::to_string(o.channel) + "'s labels");
+    const auto labelOf = [&present](LabelKind k, int n) { return present.label(k, n); };
+    const LabelRow row{o.channel,
+                       o.inputLabel.value_or(std::string(labelOf(LabelKind::Input, o.channel))),
+                       o.outputLabel.value_or(std::string(labelOf(LabelKind::Output, o.channel)))};
+    std::vector<DeviceMessage> requests = labelChangeRequests({row}, labelOf);
     CRequestRun run(m_session->engine());
-    const auto wait = runRequests(run, std::move(requests), o.timeoutMs);
+    CLabelWriteCheck check(requests, run);
+    const auto wait = runRequests(run, std::move(requests), o.timeoutMs, &check);
     if (o.json) {
         CJsonWriter out;
         out.beginObject().field("channel", o.channel);
         writeRunJson(out, run);
+        out.field("otherText", check.otherTexts());
         printJson(out.endObject().text());
     } else {
         print(run.total() == 0 ? "channel " + std::to_string(o.channel) +
                                      ": the frame has these labels already; nothing was sent\n"
-                               : run.summary("labels") + "\n");
+                               : writeSummary(run, check) + "\n");
     }
     if (wait != CCtlSession::Wait::Done)
         return waitFailure(wait, "the frame did not answer every label within " +
@@ -221,10 +280,10 @@ int CCtlRunner::labelsImport(const CtlOptions& o) {
         fail(file.error);
         return kExitUsage;
     }
-    if (const int rc = readLabels(o); rc != kExitOk)
+    std::vector<LabelRow> present;
+    if (const int rc = readLabels(o, present); rc != kExitOk)
         return rc;
-    const DeviceState& s = m_session->state();
-    const ChannelRange range = channelRangeOf(s);
+    const ChannelRange range = channelRangeOf(m_session->state());
     const LabelCsvRead read = readLabelCsv(file.bytes, range);
     if (!read.error.empty()) {
         fail(o.file + ": " + read.error + "; nothing was sent");
@@ -254,8 +313,8 @@ int CCtlRunner::labelsImport(const CtlOptions& o) {
         }
         return kExitUsage;
     }
-    std::vector<DeviceMessage> requests =
-        labelChangeRequests(read.rows, [&s](LabelKind k, int n) { return labelIn(s, k, n); });
+    std::vector<DeviceMessage> requests = labelChangeRequests(
+        read.rows, [&present](LabelKind k, int n) { return labelOfRows(present, k, n); });
     if (o.dryRun) {
         disconnect();
         if (o.json) {
@@ -282,16 +341,18 @@ int CCtlRunner::labelsImport(const CtlOptions& o) {
         return kExitOk;
     }
     CRequestRun run(m_session->engine());
-    const auto wait = runRequests(run, std::move(requests), o.timeoutMs);
+    CLabelWriteCheck check(requests, run);
+    const auto wait = runRequests(run, std::move(requests), o.timeoutMs, &check);
     if (o.json) {
         CJsonWriter out;
         out.beginObject();
         writeRunJson(out, run);
+        out.field("otherText", check.otherTexts());
         refusedJson(out);
         printJson(out.endObject().text());
     } else {
         print(run.total() == 0 ? "the frame has every label of the file already; nothing was sent\n"
-                               : run.summary("labels") + "\n");
+                               : writeSummary(run, check) + "\n");
     }
     if (wait != CCtlSession::Wait::Done)
         return waitFailure(wait, "the frame did not answer every label within " +

@@ -505,6 +505,10 @@ int CCtlRunner::xptLoad(const CtlOptions& o) {
         fail(o.file + " " + why + "; nothing was sent");
         return kExitUsage;
     }
+    if (const std::string why = crosspointFileStrictRefusal(file.bytes); !why.empty()) {
+        fail(o.file + " " + why + "; nothing was sent");
+        return kExitUsage;
+    }
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;
     if (!requireCrosspoints())

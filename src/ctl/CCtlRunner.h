@@ -82,15 +82,17 @@ private:
     int labelsExport(const CtlOptions& o);
     int gains(const CtlOptions& o);
     int levels(const CtlOptions& o);
-    // Connects and reads every listed channel's labels into the session's state.
-    int readLabels(const CtlOptions& o);
+    // Connects and reads every listed channel's labels, as the frame answered
+    // the requests for them, into `rows`.
+    int readLabels(const CtlOptions& o, std::vector<struct LabelRow>& rows);
     // On a connected session: reads the labels; false when the frame did not
     // report them all (the link stays up either way).
     bool readLabelsQuietly(const CtlOptions& o);
     // Sends a run of requests with a bounded number in flight; each wait for
     // the next answer is bounded by timeoutMs. Done, or why the run stopped.
+    // `via`, when given, sees each reply first and passes it on to the run.
     CCtlSession::Wait runRequests(class CRequestRun& run, std::vector<DeviceMessage> requests,
-                                  int timeoutMs);
+                                  int timeoutMs, IDialogSink* via = nullptr);
     int health(const CtlOptions& o);
 
     // The window's search: the rows of the frames that answered within waitMs

@@ -923,7 +923,7 @@ Commands:
       velmarctl labels get 192.168.1.20 --csv
 
   labels set HOST CHANNEL [--input TEXT] [--output TEXT]
-      Set one channel's labels (at most 16 characters, no quote, comma or
+      Set one channel's labels (at most 16 bytes of UTF-8, no quote, comma or
       control character; an empty TEXT clears); only a label that differs
       from the frame's is sent.
       velmarctl labels set 192.168.1.20 17 --input Kick --output Desk-1

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
+#include <utility>
 
 namespace velmar {
 
@@ -135,6 +137,57 @@ CrosspointFileContent parseCrosspointFile(std::string_view text, int crosspointC
     if (content.refusal.empty())
         content.table = readLines(text, crosspointCount, &content.leftOut);
     return content;
+}
+
+namespace {
+
+// Blanks, an optional sign, digits, blanks: nothing else.
+bool isWholeNumber(std::string_view field) {
+    std::size_t pos = 0;
+    while (pos < field.size() && isBlank(field[pos]))
+        ++pos;
+    if (pos < field.size() && (field[pos] == '-' || field[pos] == '+'))
+        ++pos;
+    const std::size_t digits = pos;
+    while (pos < field.size() && field[pos] >= '0' && field[pos] <= '9')
+        ++pos;
+    if (pos == digits)
+        return false;
+    while (pos < field.size() && isBlank(field[pos]))
+        ++pos;
+    return pos == field.size();
+}
+
+} // namespace
+
+std::string crosspointFileStrictRefusal(std::string_view text) {
+    std::map<std::int64_t, int> firstLine; // output -> the line naming it
+    int number = 0;
+    while (!text.empty()) {
+        ++number;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (line.empty() || line.front() == ';')
+            continue;
+        const std::size_t equals = line.find('=');
+        const std::size_t comma =
+            equals == std::string_view::npos ? equals : line.find(',', equals + 1);
+        if (comma == std::string_view::npos)
+            continue;
+        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::string_view output = line.substr(equals + 1, comma - equals - 1);
+        for (auto [what, field] :
+             {std::pair{"output", output}, std::pair{"input", line.substr(comma + 1)}})
+            if (!isWholeNumber(field))
+                return where + "the " + what + " is not a number";
+        const std::int64_t o = xptFieldValue(output);
+        const auto [it, fresh] = firstLine.emplace(o, number);
+        if (!fresh)
+            return where + "output " + std::to_string(o) +
+                   " is named a second time (first on line " + std::to_string(it->second) + ")";
+    }
+    return {};
 }
 
 std::string leftOutSummary(const XptLeftOut& leftOut) {

@@ -78,6 +78,14 @@ CrosspointFileContent parseCrosspointFile(std::string_view text, int crosspointC
 // crosspoint file"), or empty when they may be one.
 std::string crosspointFileRefusal(std::string_view text);
 
+// The stricter reading of a file given on the command line, where nobody
+// reviews the table before it is sent: a number field holding anything but
+// blanks and a number ("5<ESC>", "12abc"), or an output named on two lines,
+// refuses the whole file ("line 4: output 5 is named a second time (first on
+// line 2)"). Empty when neither is found. Lines without "=" or "," stay
+// lines that are left out.
+std::string crosspointFileStrictRefusal(std::string_view text);
+
 // "left out 3 lines: 2 for channels this frame does not have, 1 unreadable";
 // empty when nothing was left out.
 std::string leftOutSummary(const XptLeftOut& leftOut);

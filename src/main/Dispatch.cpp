@@ -394,6 +394,10 @@ void onLabel(const In& in) {
     // label arrives only because the labels dialog asked for it.
     if (in.m.command == CommandId::glabel && in.c.dialogs.channelLabels == nullptr)
         return;
+    // A refused read carries no label: the frame's label is unknown, not
+    // empty, so neither the state nor the dialog takes it.
+    if (in.m.status != 0)
+        return;
     FixedText<17>* label = labelOf(in, in.m.i(1), in.m.i(2));
     if (label == nullptr)
         return;

@@ -1,6 +1,7 @@
 #include "settings/SettingsPages.h"
 
 #include "link/Ipv4.h"
+#include "protocol/WireText.h"
 #include "settings/SettingsFile.h"
 
 #include <algorithm>
@@ -192,7 +193,8 @@ void ComboState::reset(std::vector<ComboEntry> newEntries) {
     selected = -1;
 }
 
-bool acceptsSettingsCharacter(char c) { return isSendableSettingsText(std::string_view(&c, 1)); }
+// Byte by byte: each byte of a letter outside ASCII passes; the whole text is checked.
+bool acceptsSettingsCharacter(char c) { return isSendableCharacter(c); }
 
 std::optional<std::string> storedAddress(std::string_view shown) {
     std::array<std::uint32_t, 4> octets{};

@@ -3,6 +3,7 @@
 #include "ChannelRig.h"
 #include "main/Dispatch.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -153,6 +154,92 @@ TEST_F(LabelsOpen, RepliesRefreshTheirRowsAndTheLastBlockEverything) {
     EXPECT_TRUE(logic.takeFullRefresh());
     EXPECT_EQ(logic.label(LabelKind::Output, 1024), "Out1024");
     EXPECT_EQ(rig.view.fullRedraws, 1) << "the crosspoint lists show labels too";
+}
+
+// What the checking readers pass on: command and status of each message.
+struct PassedOn final : IDialogSink {
+    std::vector<std::pair<CommandId, std::int32_t>> got;
+    void onDeviceMessage(const DeviceMessage& m, bool, const CResponseDecoder&) override {
+        got.emplace_back(m.command, m.status);
+    }
+};
+
+std::string block(int kind, int first, int count, std::string_view prefix = "L") {
+    std::string line = ":llabel,0," + std::to_string(kind) + "," + std::to_string(first) + "," +
+                       std::to_string(count);
+    for (int k = 0; k < std::max(count, 0) && k < 32; ++k)
+        line += ",'" + std::string(prefix) + std::to_string(first + k) + "'";
+    return line;
+}
+
+TEST(LabelListRead, TakesOnlyAnswersToItsRequests) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> lines;
+        std::string failure; // empty: the read is fine
+        std::string input1;  // input label of channel 1 afterwards
+    };
+    const Row rows[] = {
+        {"answers", {block(0, 1, 32), block(1, 1, 32)}, "", "L1"},
+        {"unasked single labels are not read",
+         {block(0, 1, 32), ":slabel,0,0,1,'UNASKED'", ":glabel,0,0,1,'UNASKED'", block(1, 1, 32)},
+         "",
+         "L1"},
+        {"refused block",
+         {":llabel,3,0,1,32"},
+         "the frame refused the input labels of channels 1 .. 32 (status 3)",
+         ""},
+        {"another block",
+         {block(0, 33, 32)},
+         "the frame answered with input labels from channel 33 on, which were not asked for",
+         ""},
+        {"the same block twice",
+         {block(0, 1, 32), block(0, 1, 32, "X")},
+         "the frame answered with input labels from channel 1 on, which were not asked for",
+         "L1"},
+        {"negative count",
+         {":llabel,0,0,1,-1"},
+         "the frame reported -1 labels for the input labels of channels 1 .. 32",
+         ""},
+    };
+    for (const Row& r : rows) {
+        ChannelRig rig;
+        const std::vector<DeviceMessage> requests{labelOpeningRequests({0, 32, false})};
+        ASSERT_EQ(requests.size(), 2U);
+        PassedOn next;
+        CLabelListRead read(requests, next);
+        rig.engine.dialogs().requestRun = &read;
+        for (const std::string& line : r.lines)
+            rig.feed(line);
+        EXPECT_EQ(read.failure(), r.failure) << r.name;
+        EXPECT_EQ(read.label(LabelKind::Input, 1), r.input1) << r.name;
+        if (r.failure.empty()) {
+            EXPECT_EQ(read.label(LabelKind::Output, 32), "L32") << r.name;
+        }
+    }
+}
+
+TEST(LabelWriteCheck, ConfirmedOnlyWithTheTextWritten) {
+    ChannelRig rig;
+    const std::vector<DeviceMessage> writes{
+        labelRequest(LabelKind::Input, 5, "Kick"), labelRequest(LabelKind::Output, 5, "Desk"),
+        labelRequest(LabelKind::Input, 6, "Snare"), labelRequest(LabelKind::Input, 7, "Tom")};
+    PassedOn next;
+    CLabelWriteCheck check(writes, next);
+    rig.engine.dialogs().requestRun = &check;
+    for (const char* line : {":slabel,0,0,5,'Kick'", ":slabel,0,1,5,'NOPE'", ":slabel,2,0,6",
+                             ":slabel,0,0,7,'Tom'", ":slabel,0,0,9,'Other'"})
+        rig.feed(line);
+    const std::int32_t other = CLabelWriteCheck::kOtherText;
+    EXPECT_THAT(next.got,
+                ElementsAre(std::pair{CommandId::slabel, 0}, std::pair{CommandId::slabel, other},
+                            std::pair{CommandId::slabel, 2}, std::pair{CommandId::slabel, 0},
+                            std::pair{CommandId::slabel, 0}));
+    EXPECT_EQ(check.otherTexts(), 1);
+    EXPECT_THAT(check.otherTextNotes(), ElementsAre("channel 5 output 'NOPE'"));
+    EXPECT_EQ(check.refusedByStatus(), 1);
+    EXPECT_THAT(check.refusals(), ElementsAre("channel 6 (status 2)"));
+    EXPECT_EQ(rig.state().settings.outputLabels[5].view(), "NOPE") << "the state keeps the answer";
 }
 
 TEST(LabelDispatch, BlockEndingAtTheLastChannelCompletesTheTables) {

@@ -350,7 +350,7 @@ TEST(CtlOptions, LabelCommands) {
         {{"labels", "set", "10.0.0.1", "1", "--input", "a,b"},
          "--input 'a,b': the label holds a quote, comma or control character"},
         {{"labels", "set", "10.0.0.1", "1", "--output", "SEVENTEEN-CHARS-X"},
-         "--output 'SEVENTEEN-CHARS-X': the label is longer than 16 characters"},
+         "--output 'SEVENTEEN-CHARS-X': the label is longer than 16 bytes"},
         {{"labels", "get", "10.0.0.1", "--skip-invalid"},
          "--skip-invalid only goes with labels import"},
         {{"labels", "export", "10.0.0.1", "a.csv", "--csv"}, "--csv only goes with labels get"},

@@ -104,6 +104,18 @@ TEST_F(CtlAdmin, UptimeTheFrameRefusesIsNotReportedAndExitOne) {
     EXPECT_NE(err.find("did not report: the total time"), std::string::npos) << err;
 }
 
+TEST_F(CtlAdmin, UptimeWithANegativeTimeIsNotReportedAndExitOne) {
+    auto frame = test::startFrame("460", kFrame, [](framesim::FrameProfile& p) {
+        p.faults.negativeCount.insert(CommandId::gcuropertime);
+    });
+    EXPECT_EQ(run({"uptime", kFrame}), kExitFrame);
+    EXPECT_NE(out.find("Time since last restart : the frame did not report it"), std::string::npos)
+        << out;
+    EXPECT_NE(err.find("did not report: the time since restart"), std::string::npos) << err;
+    EXPECT_EQ(run({"uptime", kFrame, "--json"}), kExitFrame);
+    EXPECT_TRUE(json()["sinceRestart"].isNull()) << out;
+}
+
 TEST_F(CtlAdmin, DumpWritesTheDialogsFile) {
     auto frame = test::startFrame("460", kFrame);
     QTemporaryDir dir;

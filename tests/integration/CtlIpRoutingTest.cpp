@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <functional>
 
 namespace velmar {
 namespace {
@@ -125,6 +126,54 @@ TEST_F(CtlIpRouting, PpmStreamsAreCreatedAssignedAndRemoved) {
     ASSERT_EQ(run({"ppm", kFrame}), kExitOk) << err;
     EXPECT_EQ(out, "no PPM streams\n");
     EXPECT_EQ(run({"ppm", "remove", kFrame, "7"}), kExitFrame);
+}
+
+} // namespace
+} // namespace velmar
+
+namespace velmar {
+namespace {
+
+// A list the frame refuses, answers for another ID, or counts below zero is
+// an error, never an empty list.
+TEST_F(CtlIpRouting, ListsThatAnswerSomethingElseAreErrors) {
+    ASSERT_EQ(run({"ppm", "create", kFrame, "7", "10.0.0.152", "10100", "4", "100"}), kExitOk)
+        << err;
+    struct Row {
+        std::vector<std::string_view> command;
+        std::function<void(framesim::FaultPlan&)> fault;
+        const char* says;
+    };
+    const Row rows[] = {
+        {{"ppm", kFrame},
+         [](framesim::FaultPlan& f) { f.refused[CommandId::lppmid] = 3; },
+         "the frame refused to report the PPM stream list (status 3)"},
+        {{"ppm", kFrame},
+         [](framesim::FaultPlan& f) { f.otherId.insert(CommandId::gppminfo); },
+         "the frame answered for PPM stream 8, which was not asked for"},
+        {{"ppm", kFrame},
+         [](framesim::FaultPlan& f) { f.negativeCount.insert(CommandId::gppminfo); },
+         "the frame reported -1 channels for PPM stream 7"},
+        {{"flows", kFrame},
+         [](framesim::FaultPlan& f) { f.refused[CommandId::gcrrxflow] = 2; },
+         "the frame refused to report Rx flow 1 (status 2)"},
+        {{"flows", kFrame},
+         [](framesim::FaultPlan& f) { f.otherId.insert(CommandId::gcrtxflow); },
+         "the frame answered for Tx flow 33, which was not asked for"},
+        {{"flows", kFrame},
+         [](framesim::FaultPlan& f) { f.negativeCount.insert(CommandId::gcrtxflow); },
+         "the frame reported -1 slots for Tx flow 1"},
+        {{"dante", "routes", kFrame},
+         [](framesim::FaultPlan& f) { f.refused[CommandId::gcrossip] = 1; },
+         "the frame refused to report the route of channel 1 (status 1)"},
+    };
+    for (const Row& r : rows) {
+        frame->faults() = framesim::FaultPlan{};
+        r.fault(frame->faults());
+        EXPECT_EQ(run(r.command), kExitFrame) << r.says;
+        EXPECT_EQ(err, std::string("velmarctl: 127.0.0.2: ") + r.says + "\n");
+        EXPECT_EQ(out, "") << r.says;
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace velmar {
 namespace {
@@ -94,8 +95,7 @@ TEST_F(CtlLabels, RefusedRowsStopTheImportUnlessTheyAreSkipped) {
     EXPECT_NE(err.find("line 3: input label holds a quote, comma or control character"),
               std::string::npos)
         << err;
-    EXPECT_NE(err.find("line 4: input label is longer than 16 characters"), std::string::npos)
-        << err;
+    EXPECT_NE(err.find("line 4: input label is longer than 16 bytes"), std::string::npos) << err;
     EXPECT_TRUE(writes.isEmpty()) << "nothing is sent when a row is refused";
 
     EXPECT_EQ(run({"labels", "import", kFrame, file, "--skip-invalid", "--dry-run"}), kExitOk);
@@ -121,6 +121,49 @@ TEST_F(CtlLabels, SetSendsOnlyWhatDiffersAndReportsRefusals) {
     EXPECT_EQ(run({"labels", "set", kFrame, "17", "--input", "Snare"}), kExitFrame);
     EXPECT_NE(out.find("It refused 1: channel 17 (status 2)"), std::string::npos) << out;
     EXPECT_EQ(frame->model().label(0, 17), "Kick");
+}
+
+TEST_F(CtlLabels, OnlyAnswersToWhatWasAskedCount) {
+    label(0, 1, "Kick");
+    frame->faults().unaskedLabels = true; // ":slabel" 'UNASKED' after every block
+    ASSERT_EQ(run({"labels", "get", kFrame, "--csv"}), kExitOk) << err;
+    EXPECT_NE(out.find("\r\n1,CARD 1,Kick,\r\n33,CARD 1,,\r\n"), std::string::npos)
+        << out.substr(0, 200);
+    EXPECT_EQ(out.find("UNASKED"), std::string::npos);
+    const std::string file = path("kick.csv");
+    write(file, "channel,type,input,output\n1,,Kick,\n");
+    ASSERT_EQ(run({"labels", "import", kFrame, file}), kExitOk) << err;
+    EXPECT_TRUE(writes.isEmpty()) << "the frame has Kick already";
+    frame->faults().unaskedLabels = false;
+
+    // Answers that carry another text than the one written confirm nothing.
+    frame->faults().labelAnswer = "NOPE";
+    write(file, "channel,type,input,output\n1,,Snare,Desk\n2,,Tom,\n");
+    EXPECT_EQ(run({"labels", "import", kFrame, file}), kExitFrame);
+    EXPECT_EQ(writes.size(), 3);
+    EXPECT_NE(out.find("The frame confirmed 0 of 3 labels. It answered 3 with another label than "
+                       "the one written: channel 1 input 'NOPE', channel 1 output 'NOPE', "
+                       "channel 2 input 'NOPE'."),
+              std::string::npos)
+        << out;
+    frame->faults().labelAnswer.reset();
+
+    // A refused list, a list for other channels, a negative count: no labels shown.
+    const std::pair<std::function<void(framesim::FaultPlan&)>, const char*> faults[] = {
+        {[](framesim::FaultPlan& f) { f.refused[CommandId::llabel] = 3; },
+         "the frame refused the input labels of channels 1 .. 32 (status 3)"},
+        {[](framesim::FaultPlan& f) { f.otherId.insert(CommandId::llabel); },
+         "which were not asked for"},
+        {[](framesim::FaultPlan& f) { f.negativeCount.insert(CommandId::llabel); },
+         "the frame reported -1 labels for the input labels of channels 1 .. 32"},
+    };
+    for (const auto& [fault, text] : faults) {
+        frame->faults() = framesim::FaultPlan{};
+        fault(frame->faults());
+        EXPECT_EQ(run({"labels", "get", kFrame}), kExitFrame) << text;
+        EXPECT_NE(err.find(text), std::string::npos) << err;
+        EXPECT_EQ(out, "") << text;
+    }
 }
 
 TEST_F(CtlLabels, GainsAndLevelsAreListedInTextAndJson) {

@@ -364,6 +364,20 @@ TEST_F(Ctl, XptLoadRejectsFilesBeforeConnecting) {
     file.close();
     EXPECT_EQ(run({"xpt", "load", kFrame, path.toStdString()}), kExitUsage);
     EXPECT_NE(err.find("holds no crosspoints"), std::string::npos) << err;
+
+    // What the window's review would show to a person is refused here.
+    const int before = connects;
+    for (const auto& [text, says] :
+         {std::pair{"1=5\x1b,17\r\n", "line 1: the output is not a number; nothing was sent"},
+          std::pair{"1=4,7\r\n2=4,8\r\n",
+                    "line 2: output 4 is named a second time (first on line 1)"}}) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        EXPECT_EQ(run({"xpt", "load", kFrame, path.toStdString()}), kExitUsage);
+        EXPECT_NE(err.find(says), std::string::npos) << err;
+    }
+    EXPECT_EQ(connects, before);
 }
 
 // ---- watch ----

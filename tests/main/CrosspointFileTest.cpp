@@ -197,6 +197,23 @@ TEST(CrosspointFileRead, RefusesBinaryFiles) {
     EXPECT_EQ(crosspointFileRefusal(""), "");
 }
 
+TEST(CrosspointFileRead, TheCommandLineRefusesWhatTheLenientReadingGuesses) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"1=5,17\r\n2=6,18\r\n; a comment\r\n\r\n7=  20,  3\r\nno equals\r\n", ""},
+        {"1=5\x1b,17\r\n", "line 1: the output is not a number"},
+        {"1=5,17\r\n2=6,18abc\r\n", "line 2: the input is not a number"},
+        {"1=5,\r\n", "line 1: the input is not a number"},
+        {"1=4,7\r\n;x\r\n3=4,8\r\n", "line 3: output 4 is named a second time (first on line 1)"},
+        {"1=04,7\n2=+4,8\n", "line 2: output 4 is named a second time (first on line 1)"},
+    };
+    for (const auto& [text, refusal] : rows) {
+        EXPECT_EQ(crosspointFileStrictRefusal(text), refusal) << text;
+        EXPECT_EQ(parseCrosspointFile(text, 1024).refusal, "")
+            << "the window reviews, so reads leniently";
+    }
+    EXPECT_EQ(readCrosspointFile("1=5\x1b,17\r\n", 1024)[5], 17);
+}
+
 // ---- CLoadStDlg -------------------------------------------------------------
 
 TEST(LoadStatus, ShowsTheTableAndSendsEveryEntryOnOk) {

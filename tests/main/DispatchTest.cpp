@@ -517,6 +517,14 @@ TEST(Dispatch, ChannelParametersOnlyWhileTheirDialogIsOpen) {
              EXPECT_EQ(r.dialog.received.size(), 1U);
          },
          &DialogRegistry::channelLabels},
+        {"glabel refused with the dialog open",
+         {":glabel,0,1,7,'Vox'"},
+         ":glabel,3,1,7",
+         [](DispatchRig& r) {
+             EXPECT_EQ(r.s().outputLabels[7].view(), "Vox") << "unknown, not empty";
+             EXPECT_EQ(r.dialog.received.size(), 1U) << "only the first";
+         },
+         &DialogRegistry::channelLabels},
         {"slabel with error",
          {},
          ":slabel,2,0,7",
