@@ -438,7 +438,9 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_options.make = cardMakeFromWord(value);
         return m_options.make.has_value() ||
                fail("--make must be x (X type) or brix (Brix type), not " + quoted(value));
-    case OptionId::Timeout: return readMs(value, option.name, m_options.timeoutMs);
+    case OptionId::Timeout:
+        m_options.timeoutGiven = true;
+        return readMs(value, option.name, m_options.timeoutMs);
     case OptionId::Wait: m_sawWait = true; return readMs(value, option.name, m_options.waitMs);
     case OptionId::Type:
         if (value.empty())

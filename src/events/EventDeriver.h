@@ -31,7 +31,7 @@ public:
     void dispatched(const DeviceState& state, const DeviceMessage& message, bool isReply) override;
     void settingsApplied(const DeviceState& state, int requests) override;
     // A firmware file's transfer ended, or the file was refused.
-    void firmwareEnded(const DeviceState& state, const FlashOutcome& outcome);
+    void firmwareEnded(const DeviceState& state, const FlashOutcome& outcome) override;
 
 private:
     // A watched value and whether the frame has reported it since the connect.
