@@ -141,7 +141,7 @@ TEST(FlashJoin, MissingComponentSpoilsTheResult) {
 }
 
 TEST(FlashJoin, AReleaseWithControlCharactersNeverReachesTheHeader) {
-    for (const char* fine : {"2.1", "2.1 beta", "\xc3\x9cbung"})
+    for (const char* fine : {"2.1", "2.1 beta", "\u00dcbung"})
         EXPECT_EQ(flashReleaseProblem(fine), std::nullopt) << fine;
     for (const char* bad : {"2.1\x1b[31m", "1\nS1BAD", "1\r", "\x7f", "r\xc2\x9b", "\xff"})
         EXPECT_NE(flashReleaseProblem(bad), std::nullopt) << bad;
