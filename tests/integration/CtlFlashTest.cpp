@@ -71,7 +71,7 @@ TEST_F(CtlFlash, FilesGoInTheOrderNamedAndRestartFollows) {
     auto frame = test::startFrame("460", kFrame);
     const std::string first = writeImage("one.flash", 30, ";Type:460,Release:1");
     const std::vector<std::string> firstRecords = records;
-    const std::string second = writeImage("two.flash", 20, "");
+    const std::string second = writeImage("two.flash", 20, ";Type:460,Release:2");
     QSignalSpy restarting(frame.get(), &CSimulatedFrame::restarting);
     ASSERT_EQ(run({"flash", kFrame, first, second, "--restart", "--json"}), kExitOk) << err;
     ASSERT_EQ(frame->programTransfers().size(), 2u);
@@ -91,7 +91,7 @@ TEST_F(CtlFlash, AnErrorAtARecordIsExitOneWithTheRecordAndTheRestIsNotSent) {
     auto frame = test::startFrame("460", kFrame);
     frame->faults().failProgramAtRecord = 77;
     const std::string first = writeImage("one.flash", 100, ";Type:460,Release:1");
-    const std::string second = writeImage("two.flash", 100, "");
+    const std::string second = writeImage("two.flash", 100, ";Type:460,Release:2");
     ASSERT_EQ(run({"flash", kFrame, first, second, "--json"}), kExitFrame);
     EXPECT_NE(err.find("one.flash: programming error: The frame refused record 77 of 100"),
               std::string::npos)
