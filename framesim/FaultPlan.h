@@ -26,6 +26,10 @@ struct FaultPlan {
     int failProgramAtRecord = 0;        // > 0: the firmware record with this number is refused
     int silentProgramAtRecord = 0; // > 0: the firmware record with this number is never answered
     int programReplyDelayMs = 0;   // hold every firmware acknowledgement this long
+    // > 0: the firmware record with this number is acknowledged twice
+    int duplicateProgramAtRecord = 0;
+    // > 0: the link drops when the firmware record with this number arrives
+    int dropLinkAtRecord = 0;
     // link floods
     int floodAliveLines = 0; // > 0: a new client is no longer read and gets this many
                              // "?aliverequest" lines, as fast as its socket takes them

@@ -883,6 +883,8 @@ Outcome CFrameModel::handleService(const DeviceMessage& request, std::string_vie
             }
             if (faults().silentProgramAtRecord == number)
                 return out; // kept, and never acknowledged
+            if (faults().duplicateProgramAtRecord == number)
+                out.replies.push_back(reply(r)); // and once more below
         } else if (phase == 2 && m_programming) {
             m_programming = false;
             m_programCompleted = true;

@@ -262,6 +262,10 @@ bool applyFault(FaultPlan& f, std::string_view field, std::string_view value) {
         return toInt(value, f.failProgramAtRecord);
     if (field == "silent-record")
         return toInt(value, f.silentProgramAtRecord);
+    if (field == "duplicate-record")
+        return toInt(value, f.duplicateProgramAtRecord);
+    if (field == "drop-record")
+        return toInt(value, f.dropLinkAtRecord);
     if (field == "program-delay")
         return toInt(value, f.programReplyDelayMs) && f.programReplyDelayMs >= 0;
     if (field == "no-tags")

@@ -353,6 +353,12 @@ void CSimulatedFrame::handleRequest(CFrameSession& from, const DeviceMessage& re
     if (request.isRequest() && faults().unanswered.count(request.command) != 0)
         return; // read, and never answered
     const Outcome out = m_model.handle(request, programText);
+    if (request.command == CommandId::sprog && request.i(1) == 1 && faults().dropLinkAtRecord > 0 &&
+        static_cast<int>(m_model.programRecords().size()) == faults().dropLinkAtRecord) {
+        from.closeWhenSent(); // the record is kept, its answer never comes
+        Q_EMIT programRecordReceived(static_cast<int>(m_model.programRecords().size()));
+        return;
+    }
     if (faults().strayBeforeTagged && request.isRequest() && request.tag != 0 &&
         !out.replies.empty())
         from.sendLine(m_model.strayReply(request));

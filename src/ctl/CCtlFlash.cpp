@@ -8,6 +8,7 @@
 #include "main/CQtTimerHost.h"
 #include "maintenance/FlashFiles.h"
 #include "maintenance/FlashTransfer.h"
+#include "protocol/TerminalText.h"
 
 #include <QElapsedTimer>
 #include <map>
@@ -33,14 +34,10 @@ public:
             return std::nullopt;
         return it->second;
     }
+    void showMessage(std::string_view text) override { m_fail(text); }
+    void showWarning(std::string_view text) override { m_fail(text); }
     // The programming error is told with its record by the command itself.
-    void showMessage(std::string_view text) override {
-        if (text != "Flash programming error")
-            m_fail(text);
-    }
-    void showWarning(std::string_view text) override {
-        m_fail(std::string(text) + "; nothing was sent");
-    }
+    void showFailure(std::string_view) override {}
     bool askYesNo(FlashQuestion question, std::string_view) override {
         switch (question) {
         case FlashQuestion::Start: return true;
@@ -122,8 +119,7 @@ int CCtlRunner::flash(const CtlOptions& o) {
     // Every file is read and checked before connecting: a file that cannot be
     // sent as it stands never costs a connection, and nothing is half sent.
     std::map<std::string, std::string> files;
-    for (std::size_t k = 0; k < o.files.size(); ++k) {
-        const std::string& path = o.files[k];
+    for (const std::string& path : o.files) {
         std::string error;
         std::optional<std::string> bytes = readFlashFile(qs(path), &error);
         if (!bytes) {
@@ -139,8 +135,9 @@ int CCtlRunner::flash(const CtlOptions& o) {
             fail(path + ": " + parsed.refusal + "; nothing was sent");
             return kExitUsage;
         }
-        // Only the first file's header is checked, as in the window.
-        if (k == 0 && !o.yes && !flashFitsFamily(parsed.header.type, 0).has_value()) {
+        // Every file's header is checked before anything is sent; whether
+        // the type fits the frame is seen once it is connected.
+        if (!o.yes && !flashFitsFamily(parsed.header.type, 0).has_value()) {
             fail(path + ": " + std::string(kFlashUnverified) +
                  "? Its header names no type (--yes sends it anyway); nothing was sent");
             return kExitUsage;
@@ -161,12 +158,17 @@ int CCtlRunner::flash(const CtlOptions& o) {
     });
     CFlashRun flashRun(timers, m_session->engine(), host);
     run = &flashRun;
+    // An explicit --timeout bounds every wait of the transfer as it bounds
+    // every other answer; without it the watchdog keeps its own periods.
+    if (o.timeoutGiven)
+        flashRun.setWaitLimitMs(o.timeoutMs);
     host.m_programming = [this](bool on) { m_session->engine().setProgramming(on); };
     m_session->setObserver([&](const DeviceMessage& m, bool isReply, const CResponseDecoder&) {
         if (isReply && m.command == CommandId::sprog)
             flashRun.onReply(m);
     });
-    flashRun.setDevice(m_session->state().family, m_session->state().runMode);
+    flashRun.setDevice(m_session->state().family, m_session->state().runMode,
+                       m_session->engine().frameLabel());
 
     // The window programs the last chosen file first; here the files go in
     // the order they are named.
@@ -192,10 +194,36 @@ int CCtlRunner::flash(const CtlOptions& o) {
     const bool restarted = host.m_restarted;
     m_session->setObserver(nullptr);
     if (wait != CCtlSession::Wait::Done) {
-        flashRun.close();
-        m_session->engine().setProgramming(false);
+        // Where the transfer stood, before it is ended.
+        std::string where = fileName(flashRun.currentPath()); // fail() makes it safe
+        if (o.files.size() > 1) {
+            where += " (file ";
+            where += std::to_string(flashRun.fileIndex());
+            where += " of ";
+            where += std::to_string(o.files.size());
+            where += ")";
+        }
         const int sent = flashRun.display().sent;
-        return waitFailure(wait, "the transfer stopped after " + std::to_string(sent) + " records");
+        if (sent == 0) {
+            where += ": the transfer stopped at the begin request";
+        } else {
+            where += ": the transfer stopped at record ";
+            where += std::to_string(sent);
+            where += " of ";
+            where += std::to_string(flashRun.display().total);
+        }
+        if (wait == CCtlSession::Wait::LinkLost)
+            flashRun.linkLost();
+        else
+            flashRun.close();
+        host.endLine();
+        m_session->setObserver(nullptr);
+        m_session->engine().setProgramming(false);
+        fail(where);
+        const int rc = waitFailure(wait, "the transfer stopped");
+        if (wait == CCtlSession::Wait::LinkLost)
+            fail(kFlashRecoveryHint);
+        return rc;
     }
     disconnect();
 
@@ -206,14 +234,12 @@ int CCtlRunner::flash(const CtlOptions& o) {
     if (!allProgrammed && !host.m_ended.empty() &&
         host.m_ended.back().kind == FlashOutcome::Failed) {
         const FlashOutcome& f = host.m_ended.back();
-        if (f.recordsSent == 0)
-            fail(f.path + ": programming error: the frame took no record");
-        else if (f.recordsSent < f.totalRecords)
-            fail(f.path + ": programming error at record " + std::to_string(f.recordsSent) +
-                 " of " + std::to_string(f.totalRecords));
-        else
-            fail(f.path + ": programming error: the frame did not acknowledge the end after all " +
-                 std::to_string(f.totalRecords) + " records");
+        std::string text = f.path;
+        text += ": programming error: ";
+        text += f.reason;
+        fail(text);
+        if (f.recordsSent > 0)
+            fail(kFlashRecoveryHint);
         const std::size_t left = o.files.size() - host.m_ended.size();
         if (left > 0)
             fail(std::to_string(left) + " further file" + (left == 1 ? " was" : "s were") +
@@ -241,7 +267,7 @@ int CCtlRunner::flash(const CtlOptions& o) {
         printJson(out.text());
     } else if (allProgrammed) {
         for (const FlashOutcome& f : host.m_ended)
-            print(fileName(f.path) + ": " + std::to_string(f.totalRecords) +
+            print(terminalSafe(fileName(f.path)) + ": " + std::to_string(f.totalRecords) +
                   " records programmed\n");
         if (restarted)
             print(m_session && m_session->state().runMode == kRunModeRecovery
@@ -269,7 +295,7 @@ int CCtlRunner::flashJoin(const CtlOptions& o) {
             .endObject();
         printJson(out.text());
     } else {
-        print(o.file + ": " + std::to_string(records) + " records joined\n");
+        print(terminalSafe(o.file) + ": " + std::to_string(records) + " records joined\n");
     }
     return kExitOk;
 }

@@ -438,7 +438,9 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_options.make = cardMakeFromWord(value);
         return m_options.make.has_value() ||
                fail("--make must be x (X type) or brix (Brix type), not " + quoted(value));
-    case OptionId::Timeout: return readMs(value, option.name, m_options.timeoutMs);
+    case OptionId::Timeout:
+        m_options.timeoutGiven = true;
+        return readMs(value, option.name, m_options.timeoutMs);
     case OptionId::Wait: m_sawWait = true; return readMs(value, option.name, m_options.waitMs);
     case OptionId::Type:
         if (value.empty())
@@ -828,9 +830,9 @@ Commands:
 
   flash HOST FILE... [--yes] [--restart]
       Program flash images (*.flash) into the frame, one record per
-      acknowledgement, in the order named; only the first file's header is
-      checked against the frame. A file whose header names no type is
-      only sent with --yes. With --restart, a frame that took every file
+      acknowledgement, in the order named; every file is checked before
+      anything is sent. A file whose header names no type is only sent
+      with --yes; an explicit --timeout bounds each acknowledgement. With --restart, a frame that took every file
       is restarted (a frame in recovery mode loads its application).
       Progress shows on a terminal; otherwise a line per tenth.
       velmarctl flash 192.168.1.20 frame.flash --restart

@@ -100,6 +100,7 @@ struct CtlOptions {
     // needed to find the frame's row.
     std::string type;
     int timeoutMs = 5000;  // bound on each wait for the frame (connect, replies)
+    bool timeoutGiven = false; // --timeout was written (flash: it bounds the watchdog too)
     int waitMs = 1000;     // discover only: how long to collect search replies
     bool progress = false; // flash: write progress (set by the caller for a terminal)
     // set-id

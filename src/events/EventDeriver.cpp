@@ -377,10 +377,16 @@ void CEventDeriver::firmwareEnded(const DeviceState& state, const FlashOutcome& 
         emit(state, EventSeverity::Info, EventKind::Firmware,
              "Firmware programmed from " + outcome.path + " (" + records + " records)");
         break;
-    case FlashOutcome::Failed:
-        emit(state, EventSeverity::Alarm, EventKind::Firmware,
-             "Firmware transfer failed after " + records + " records: " + outcome.path);
+    case FlashOutcome::Failed: {
+        std::string text =
+            "Firmware transfer failed after " + records + " records: " + outcome.path;
+        if (!outcome.reason.empty()) {
+            text += ": ";
+            text += outcome.reason;
+        }
+        emit(state, EventSeverity::Alarm, EventKind::Firmware, std::move(text));
         break;
+    }
     case FlashOutcome::Refused:
         emit(state, EventSeverity::Warning, EventKind::Firmware,
              "Firmware file refused: " + outcome.path + ": " + outcome.reason);

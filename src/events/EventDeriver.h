@@ -47,7 +47,7 @@ public:
     void dispatched(const DeviceState& state, const DeviceMessage& message, bool isReply) override;
     void settingsApplied(const DeviceState& state, int requests) override;
     // A firmware file's transfer ended, or the file was refused.
-    void firmwareEnded(const DeviceState& state, const FlashOutcome& outcome);
+    void firmwareEnded(const DeviceState& state, const FlashOutcome& outcome) override;
     // Tells each flapping value that has held still long enough where it
     // settled.
     void checkSettled();

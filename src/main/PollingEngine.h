@@ -100,6 +100,7 @@ public:
 
     // Who keeps the frame's history (the event log); none by default.
     void setStateObserver(IStateObserver* observer) { m_observer = observer; }
+    IStateObserver* stateObserver() const { return m_observer; }
 
     // A firmware transfer suspends alive supervision.
     void setProgramming(bool on) { m_state.programming = on; }

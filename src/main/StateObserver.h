@@ -8,6 +8,8 @@
 
 namespace velmar {
 
+struct FlashOutcome;
+
 // What the engine tells whoever keeps the history of a frame (the event log).
 // The engine calls these at the few places where the link or the state moves,
 // always with the state as it stands; the observer compares it with what it
@@ -25,6 +27,9 @@ public:
                             bool isReply) = 0;
     // The settings dialog's changes were sent: `requests` of them.
     virtual void settingsApplied(const DeviceState& state, int requests) = 0;
+    // The firmware dialog refused a file or ended its transfer; `state` is the
+    // frame as it stood when the run began (the link may be gone by now).
+    virtual void firmwareEnded(const DeviceState& /*state*/, const FlashOutcome& /*outcome*/) {}
 };
 
 } // namespace velmar

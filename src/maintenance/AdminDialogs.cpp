@@ -51,13 +51,29 @@ std::optional<std::string> addressProblem(std::string_view fieldName, std::strin
     return why;
 }
 
+std::optional<std::string> subnetMaskProblem(Ipv4Address mask) {
+    const std::string text = formatIpv4(mask);
+    if (mask == 0)
+        return "Subnet mask " + text +
+               " leaves no network part; type the network's mask, such as 255.255.255.0.";
+    // Ones in one run from the top: the inverted mask plus one is a power of two.
+    const std::uint32_t hostPart = ~static_cast<std::uint32_t>(mask);
+    if ((hostPart & (hostPart + 1)) != 0)
+        return "Subnet mask " + text +
+               " is no mask: its ones must come first and in one run, such as 255.255.255.0.";
+    return std::nullopt;
+}
+
 CNetworkSettingsLogic::CNetworkSettingsLogic(NetworkTarget target, const NetworkSettings& current)
     : m_target(std::move(target)) {
     if (m_target.kind == NetworkTarget::Kind::Discovered) {
-        // A frame found by the search: nothing of its settings is known here.
+        // A frame found by the search: only the address it answered from is
+        // known here; the operator starts from that, not from nothing.
         m_current = NetworkSettings{};
         for (auto* text : {&m_current.ipAddress, &m_current.subnetMask, &m_current.gateway})
             text->assign("0.0.0.0");
+        if (m_target.address != 0)
+            m_current.ipAddress.assign(formatIpv4(m_target.address));
     } else {
         m_current = current;
     }
@@ -98,9 +114,19 @@ CNetworkSettingsLogic::accept(bool fixed, const std::array<std::string, 3>& fiel
             }
             values[i] = *parseIpv4(fields[i]);
         }
+        // Refused where it was typed, so nothing of what was typed is lost.
         if (values[0] == 0 || values[0] == 0xFFFFFFFFU) {
-            out.kind = Outcome::Kind::Cancelled;
-            out.problem = formatIpv4(values[0]) + " is no address for a frame; nothing was sent.";
+            out.kind = Outcome::Kind::Invalid;
+            out.problem = "IP address ";
+            out.problem += formatIpv4(values[0]);
+            out.problem += " is no address for a frame.";
+            out.field = 0;
+            return out;
+        }
+        if (auto why = subnetMaskProblem(values[1])) {
+            out.kind = Outcome::Kind::Invalid;
+            out.problem = std::move(*why);
+            out.field = 1;
             return out;
         }
         r.mode = 0;
@@ -153,9 +179,20 @@ CDeviceIdLogic::Outcome CDeviceIdLogic::accept(std::string_view idText,
     Outcome out;
     int id = -1;
     const auto [end, ec] = std::from_chars(idText.data(), idText.data() + idText.size(), id);
-    if (idText.empty() || ec != std::errc{} || end != idText.data() + idText.size() || id < 0 ||
-        id > kMaxId) {
-        out.problem = "The ID must be a whole number from 0 to " + std::to_string(kMaxId) + ".";
+    const bool number = !idText.empty() && ec != std::errc::invalid_argument &&
+                        end == idText.data() + idText.size();
+    if (!number || ec != std::errc{} || id < 0 || id > kMaxId) {
+        // Said with what was typed, so a digit too many is never cut silently.
+        if (number) {
+            out.problem = "ID ";
+            out.problem += idText;
+            out.problem += " is out of range: the";
+        } else {
+            out.problem = "The";
+        }
+        out.problem += " ID must be a whole number from 0 to ";
+        out.problem += std::to_string(kMaxId);
+        out.problem += ".";
         out.field = 1;
         return out;
     }

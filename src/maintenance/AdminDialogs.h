@@ -53,7 +53,8 @@ public:
                                                                     "Default gateway"};
 
     // `current` is the connected frame's reported record; it is not used for a
-    // discovered frame, which starts from a fixed 0.0.0.0.
+    // discovered frame, which starts from a fixed address: the one it answered
+    // the search from, mask and gateway 0.0.0.0 (not known).
     CNetworkSettingsLogic(NetworkTarget target, const NetworkSettings& current);
 
     const NetworkTarget& target() const { return m_target; }
@@ -65,8 +66,8 @@ public:
     // What OK leads to.
     struct Outcome {
         enum class Kind {
-            Invalid,   // a field is no address: the dialog stays open, `problem` says why
-            Cancelled, // no usable address: nothing is sent, `problem` says why
+            Invalid,   // a field cannot be used: the dialog stays open, `problem` says why
+            Cancelled, // (no longer made: an unusable address is Invalid)
             Unchanged, // the connected frame already has these values
             Send,      // `record` goes out ("sip" or the set-address request)
         };
@@ -91,6 +92,10 @@ private:
 
 // Why a typed address cannot be used, in plain words, or nothing.
 std::optional<std::string> addressProblem(std::string_view fieldName, std::string_view text);
+
+// Why `mask` cannot be a subnet mask, or nothing: its ones must come first
+// and in one run (255.255.255.0, not 255.0.255.0), and there must be some.
+std::optional<std::string> subnetMaskProblem(Ipv4Address mask);
 
 // ---- Device ID and Name -----------------------------------------------------
 

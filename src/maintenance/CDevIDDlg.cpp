@@ -5,10 +5,11 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 namespace velmar {
@@ -18,7 +19,10 @@ CDevIDDlg::CDevIDDlg(const CDeviceIdLogic& logic, QWidget* parent)
       m_name(new QLineEdit(qs(logic.name()), this)), m_problem(new QLabel(this)) {
     setWindowTitle(qs(CDeviceIdLogic::kCaption));
     m_id->setObjectName(QStringLiteral("id"));
-    m_id->setValidator(new QIntValidator(0, CDeviceIdLogic::kMaxId, m_id));
+    // Digits only, but never fewer than were typed: an ID out of range is
+    // refused with the range when OK is pressed, not cut to fit.
+    m_id->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), m_id));
     m_name->setObjectName(QStringLiteral("name"));
     m_name->setMaxLength(static_cast<int>(CDeviceIdLogic::kNameLength));
     m_problem->setObjectName(QStringLiteral("problem"));

@@ -3,6 +3,7 @@
 #include "controls/FileDialogs.h"
 #include "link/QtText.h"
 #include "main/PollingEngine.h"
+#include "main/StateObserver.h"
 #include "maintenance/CFileInfoDlg.h"
 #include "maintenance/FlashFiles.h"
 
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace velmar {
 
@@ -40,7 +42,7 @@ CFlashDlg::CFlashDlg(CPollingEngine& engine, std::function<void()> afterRestart,
       }),
       m_run(m_timers, engine, *this) {
     setWindowTitle(qs(kFlashCaption));
-    m_run.setDevice(engine.state().family, engine.state().runMode);
+    m_run.setDevice(engine.state().family, engine.state().runMode, engine.frameLabel());
 
     m_filesButton = new QPushButton(QStringLiteral("Flash file(s) ..."), this);
     m_filesButton->setObjectName(QStringLiteral("flashFilesButton"));
@@ -56,6 +58,13 @@ CFlashDlg::CFlashDlg(CPollingEngine& engine, std::function<void()> afterRestart,
     m_bar->setObjectName(QStringLiteral("flashProgress"));
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
+    m_failureLabel = new QLabel(this);
+    m_failureLabel->setObjectName(QStringLiteral("flashFailure"));
+    m_failureLabel->setWordWrap(true);
+    m_failureLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_failureLabel->setStyleSheet(QStringLiteral(
+        "QLabel { color: #ffffff; background: #a00000; padding: 6px; font-weight: bold; }"));
+    m_failureLabel->hide();
     m_closeButton = new QPushButton(QStringLiteral("Close"), this);
     m_closeButton->setObjectName(QStringLiteral("flashClose"));
     m_closeButton->setAutoDefault(false);
@@ -68,10 +77,21 @@ CFlashDlg::CFlashDlg(CPollingEngine& engine, std::function<void()> afterRestart,
     grid->addWidget(m_countLabel, 1, 1);
     grid->addWidget(m_fileOfLabel, 1, 3, Qt::AlignRight);
     grid->addWidget(m_bar, 2, 0, 1, 4);
-    grid->addWidget(m_closeButton, 3, 3);
+    grid->addWidget(m_failureLabel, 3, 0, 1, 4);
+    grid->addWidget(m_closeButton, 4, 3);
+    grid->setColumnStretch(1, 1);
+    setMinimumWidth(460);
 
     connect(m_filesButton, &QPushButton::clicked, this, &CFlashDlg::chooseFiles);
     connect(m_closeButton, &QPushButton::clicked, this, &CFlashDlg::reject);
+
+    // The link ends outside the dialog's sight (the socket belongs to the
+    // main window); a short look keeps "at once" within a tenth of a second.
+    m_linkWatch = new QTimer(this);
+    m_linkWatch->setInterval(100);
+    connect(m_linkWatch, &QTimer::timeout, this, &CFlashDlg::watchLink);
+    m_linkWatch->start();
+    updateButtons();
 }
 
 CFlashDlg::~CFlashDlg() {
@@ -98,8 +118,24 @@ void CFlashDlg::startWith(const QStringList& paths) {
     std::vector<std::string> list;
     for (const QString& p : paths)
         list.push_back(p.toStdString());
-    m_run.setDevice(m_engine.state().family, m_engine.state().runMode);
+    m_run.setDevice(m_engine.state().family, m_engine.state().runMode, m_engine.frameLabel());
+    m_frame = std::make_unique<DeviceState>(m_engine.state());
     m_run.start(list);
+    updateButtons();
+}
+
+void CFlashDlg::watchLink() {
+    if (!m_engine.state().connected && m_run.busy())
+        m_run.linkLost();
+    updateButtons();
+}
+
+void CFlashDlg::updateButtons() {
+    // Greyed while a run goes on or without a link, so it never looks as if a
+    // second run could start.
+    const bool may = mayStart();
+    if (m_filesButton->isEnabled() != may)
+        m_filesButton->setEnabled(may);
 }
 
 void CFlashDlg::onDeviceMessage(const DeviceMessage& message, bool isReply,
@@ -135,10 +171,23 @@ void CFlashDlg::showWarning(std::string_view text) {
     box.exec();
 }
 
-bool CFlashDlg::askYesNo(FlashQuestion, std::string_view text) {
+bool CFlashDlg::askYesNo(FlashQuestion question, std::string_view text) {
     QMessageBox box(QMessageBox::Question, windowTitle(), qs(text),
                     QMessageBox::Yes | QMessageBox::No, this);
+    // Enter must never start programming: the safe answer is the default.
+    if (question != FlashQuestion::Restart)
+        box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+void CFlashDlg::showFailure(std::string_view text) {
+    QMessageBox box(QMessageBox::Critical, windowTitle(), qs(text), QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CFlashDlg::fileEnded(const FlashOutcome& outcome) {
+    if (IStateObserver* log = m_engine.stateObserver())
+        log->firmwareEnded(m_frame ? *m_frame : m_engine.state(), outcome);
 }
 
 void CFlashDlg::displayChanged(const FlashDisplay& d) {
@@ -148,6 +197,16 @@ void CFlashDlg::displayChanged(const FlashDisplay& d) {
     m_fileOfLabel->setText(qs(d.fileOf));
     m_bar->setValue(d.bar);
     m_closeButton->setEnabled(d.closeEnabled);
+    const bool failed = !d.failure.empty();
+    m_failureLabel->setText(qs(d.failure));
+    m_failureLabel->setVisible(failed);
+    m_bar->setStyleSheet(failed ? QStringLiteral("QProgressBar::chunk { background: #a00000; }")
+                                : QString());
+    if (failed)
+        m_bar->setFormat(QStringLiteral("Failed at %p%"));
+    else
+        m_bar->resetFormat();
+    updateButtons();
 }
 
 void CFlashDlg::programmingChanged(bool on) { m_engine.setProgramming(on); }

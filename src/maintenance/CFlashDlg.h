@@ -7,14 +7,17 @@
 #include <QDialog>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace velmar {
 
 class CPollingEngine;
+struct DeviceState;
 
 // "Firmware update": chooses flash files and shows their transfer. The run
 // (CFlashRun) sends the records; this dialog hears the frame's "sprog" replies
@@ -43,6 +46,9 @@ protected:
 private:
     void chooseFiles();
     bool mayStart() const;
+    // Notices a lost link at once: the transfer fails where it stood.
+    void watchLink();
+    void updateButtons();
 
     std::optional<std::string> readFile(const std::string& path) override;
     void showMessage(std::string_view text) override;
@@ -51,6 +57,8 @@ private:
     void displayChanged(const FlashDisplay& display) override;
     void programmingChanged(bool on) override;
     void restartRequested() override;
+    void showFailure(std::string_view text) override;
+    void fileEnded(const FlashOutcome& outcome) override;
 
     CPollingEngine& m_engine;
     std::function<void()> m_afterRestart;
@@ -62,7 +70,12 @@ private:
     QLabel* m_countLabel = nullptr;
     QLabel* m_fileOfLabel = nullptr;
     QProgressBar* m_bar = nullptr;
+    QLabel* m_failureLabel = nullptr;
     QPushButton* m_closeButton = nullptr;
+    QTimer* m_linkWatch = nullptr;
+    // The frame as it stood when the run began, for the event log: a run
+    // that ends with the link lost still names its frame.
+    std::unique_ptr<DeviceState> m_frame;
 };
 
 // The "Firmware update ..." command: runs the dialog modally, registered for

@@ -1,6 +1,10 @@
 #include "maintenance/FlashFile.h"
 
 #include "main/DeviceState.h"
+#include "protocol/TerminalText.h"
+
+#include <cctype>
+#include <utility>
 
 namespace velmar {
 
@@ -33,6 +37,17 @@ bool printable(std::string_view line) {
     return true;
 }
 
+// "S", the record type digit, then hexadecimal digits: a line of text that
+// happens to begin with "S" is no image.
+bool looksLikeRecord(std::string_view line) {
+    if (line.size() < 2 || line[1] < '0' || line[1] > '9')
+        return false;
+    for (const char c : line.substr(2))
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::optional<std::string_view> CFlashLineReader::next() {
@@ -53,20 +68,40 @@ FlashFile parseFlashFile(std::string bytes) {
     FlashFile f;
     f.text = std::move(bytes);
     CFlashLineReader reader(f.text);
+    // The transfer skips one line ahead of the first record and ends at the
+    // next line that is none; records behind such a line would never be sent.
+    std::size_t strayLine = 0; // the last non-empty line that is no record
+    int linesAhead = 0;        // non-empty lines that are no record, before the first one
     while (const std::optional<std::string_view> line = reader.next()) {
         if (reader.lineNumber() == 1)
             f.header = parseFlashHeader(*line);
-        if (!isRecord(*line))
+        if (line->empty())
             continue;
+        if (!isRecord(*line)) {
+            strayLine = reader.lineNumber();
+            if (f.recordCount == 0)
+                ++linesAhead;
+            continue;
+        }
         ++f.recordCount;
+        const std::size_t stray = std::exchange(strayLine, 0);
         if (!f.refusal.empty())
             continue;
         const std::string number = std::to_string(reader.lineNumber());
-        if (line->size() > kMaxRecordLength)
+        if (stray != 0 && (f.recordCount > 1 || linesAhead > 1)) {
+            f.refusal = "Line ";
+            f.refusal += std::to_string(stray);
+            f.refusal += " is no record but stands before the record in line ";
+            f.refusal += number;
+            f.refusal += ", which would never be sent";
+        } else if (line->size() > kMaxRecordLength)
             f.refusal = "Line " + number + " is longer than " + std::to_string(kMaxRecordLength) +
                         " characters and cannot be sent";
         else if (!printable(*line))
             f.refusal = "Line " + number + " holds characters that cannot be sent";
+        else if (!looksLikeRecord(*line))
+            f.refusal = "Line " + number + " begins with S but is no S-record (S, a digit, " +
+                        "then hexadecimal digits)";
     }
     return f;
 }
@@ -125,9 +160,30 @@ std::string flashJoinFileName(FlashJoinType type, std::string_view release) {
     return prefix + std::string(release.substr(0, room)) + std::string(suffix);
 }
 
+std::optional<std::string> flashReleaseProblem(std::string_view release) {
+    for (std::size_t i = 0; i < release.size();) {
+        const auto byte = static_cast<unsigned char>(release[i]);
+        if (byte < 0x20 || byte == 0x7f || isC1Control(release, i))
+            return "the release holds a control character";
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8SequenceLength(release, i);
+        if (length == 0)
+            return "the release holds bytes that are not UTF-8 text";
+        i += length;
+    }
+    return std::nullopt;
+}
+
 FlashJoinResult joinFlashComponents(FlashJoinType type, std::string_view release,
                                     const FlashComponentReader& read) {
     FlashJoinResult out;
+    if (const auto why = flashReleaseProblem(release)) {
+        out.problem = *why;
+        return out;
+    }
     if (!release.empty())
         out.text = ";Type:" + std::string(flashJoinTypeText(type)) +
                    ",Release:" + std::string(release) + "\n";

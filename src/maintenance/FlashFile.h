@@ -90,8 +90,14 @@ std::string flashJoinFileName(FlashJoinType type, std::string_view release);
 struct FlashJoinResult {
     std::string text;    // the joined image, when ok
     std::string missing; // the component that could not be read
-    bool ok() const { return missing.empty(); }
+    std::string problem; // why the release cannot stand in the header line
+    bool ok() const { return missing.empty() && problem.empty(); }
 };
+
+// Why `release` cannot stand in a header line, or nothing: a control
+// character would end the line (and start a record of its own) or act on the
+// terminal of whoever reads the file.
+std::optional<std::string> flashReleaseProblem(std::string_view release);
 
 // Reads a component by file name; nullopt when it cannot be read.
 using FlashComponentReader = std::function<std::optional<std::string>(std::string_view)>;
@@ -99,7 +105,8 @@ using FlashComponentReader = std::function<std::optional<std::string>(std::strin
 // Joins the components in table order: the header line when the release is
 // not empty, then every record line of each component (all but the last of
 // the marked ones), each ended by "\n". A component that cannot be read
-// spoils the whole result.
+// spoils the whole result, and so does a release that fails
+// flashReleaseProblem.
 FlashJoinResult joinFlashComponents(FlashJoinType type, std::string_view release,
                                     const FlashComponentReader& read);
 

@@ -29,6 +29,8 @@ std::string joinFlashFilesAt(const QString& folder, const QString& outputPath, F
     const FlashJoinResult joined = joinFlashComponents(type, release, [&](std::string_view name) {
         return readFlashFile(dir.filePath(qs(name)), &readError);
     });
+    if (!joined.problem.empty())
+        return std::string(kJoinFailed) + ": " + asSentence(joined.problem);
     if (!joined.ok())
         return std::string(kJoinFailed) + ": " + asSentence(readError);
     if (const std::string error = writeFileAtomically(outputPath, joined.text); !error.empty())

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTest>
 
 namespace velmar {
 namespace {
@@ -160,7 +161,8 @@ TEST_F(AdminWindow, ADiscoveredFrameIsReaddressedBySerialNumber) {
         context, [&] { window->openNetworkSettings(row); },
         [&](CDevLANDlg& d) {
             EXPECT_EQ(d.windowTitle(), QStringLiteral("Network settings for device <Frame 460>"));
-            EXPECT_EQ(edit(d, "ipAddress")->text(), QStringLiteral("0.0.0.0"));
+            // It starts where the search found it.
+            EXPECT_EQ(edit(d, "ipAddress")->text(), QStringLiteral("127.0.0.2"));
             edit(d, "ipAddress")->setText(QStringLiteral("127.0.0.9"));
             edit(d, "subnetMask")->setText(QStringLiteral("255.0.0.0"));
             edit(d, "gateway")->setText(QStringLiteral("127.0.0.1"));
@@ -178,7 +180,7 @@ TEST_F(AdminWindow, ADiscoveredFrameIsReaddressedBySerialNumber) {
     EXPECT_TRUE(waitUntil([&] { return window->engine().settingsEnabled(); }));
 }
 
-TEST_F(AdminWindow, ABroadcastAddressSendsNothingAndSaysSo) {
+TEST_F(AdminWindow, AnUnusableAddressOrMaskIsRefusedInTheDialogKeepingWhatWasTyped) {
     frame = test::startFrame("460", kFrame, [](framesim::FrameProfile& p) { p.serial = "SN-B"; });
     ASSERT_TRUE(frame);
     window = std::make_unique<CZarvoDlg>(StartupOptions{}, *settings);
@@ -187,12 +189,45 @@ TEST_F(AdminWindow, ABroadcastAddressSendsNothingAndSaysSo) {
     ASSERT_TRUE(withDialog<CDevLANDlg>(
         context, [&] { window->openNetworkSettings(0); },
         [&](CDevLANDlg& d) {
-            edit(d, "ipAddress")->setText(QStringLiteral("255.255.255.255"));
-            click(d, "ok");
+            auto* problem = d.findChild<QLabel*>(QStringLiteral("problem"));
+            ASSERT_NE(problem, nullptr);
+            struct Row {
+                const char *address, *mask, *says, *field;
+            };
+            for (const Row r : {Row{"255.255.255.255", "255.255.255.0", "255.255.255.255", "ipAddress"},
+                                Row{"127.0.0.9", "255.0.255.0", "255.0.255.0 is no mask",
+                                    "subnetMask"}}) {
+                edit(d, "ipAddress")->setText(QLatin1String(r.address));
+                edit(d, "subnetMask")->setText(QLatin1String(r.mask));
+                edit(d, "gateway")->setText(QStringLiteral("127.0.0.1"));
+                click(d, "ok");
+                EXPECT_TRUE(d.isVisible()) << r.says;
+                EXPECT_TRUE(problem->text().contains(QLatin1String(r.says)))
+                    << problem->text().toStdString();
+                EXPECT_EQ(d.focusWidget(), edit(d, r.field)) << r.field;
+                EXPECT_EQ(edit(d, "subnetMask")->text(), QLatin1String(r.mask));
+            }
         }));
     EXPECT_GE(window->deviceList().findRow(*parseIpv4(kFrame)), 0) << "the row stays";
-    EXPECT_TRUE(statusText(*window).contains(QStringLiteral("nothing was sent")));
     EXPECT_EQ(applied.count(), 0);
+}
+
+TEST_F(AdminWindow, AnIdOutOfRangeIsNamedNotCut) {
+    startConnected();
+    const int before = frame->model().deviceId();
+    ASSERT_TRUE(withDialog<CDevIDDlg>(
+        context, [&] { window->openAdminDialog(devcmd::kIdSettings); },
+        [&](CDevIDDlg& d) {
+            edit(d, "id")->clear();
+            QTest::keyClicks(edit(d, "id"), QStringLiteral("123"));
+            EXPECT_EQ(edit(d, "id")->text(), QStringLiteral("123"));
+            click(d, "ok");
+            EXPECT_TRUE(d.isVisible());
+            EXPECT_EQ(d.findChild<QLabel*>(QStringLiteral("problem"))->text(),
+                      QStringLiteral(
+                          "ID 123 is out of range: the ID must be a whole number from 0 to 99."));
+        }));
+    EXPECT_EQ(frame->model().deviceId(), before);
 }
 
 TEST_F(AdminWindow, OperationalTimeShowsBothReplies) {

@@ -71,7 +71,7 @@ TEST_F(CtlFlash, FilesGoInTheOrderNamedAndRestartFollows) {
     auto frame = test::startFrame("460", kFrame);
     const std::string first = writeImage("one.flash", 30, ";Type:460,Release:1");
     const std::vector<std::string> firstRecords = records;
-    const std::string second = writeImage("two.flash", 20, "");
+    const std::string second = writeImage("two.flash", 20, ";Type:460,Release:2");
     QSignalSpy restarting(frame.get(), &CSimulatedFrame::restarting);
     ASSERT_EQ(run({"flash", kFrame, first, second, "--restart", "--json"}), kExitOk) << err;
     ASSERT_EQ(frame->programTransfers().size(), 2u);
@@ -91,10 +91,12 @@ TEST_F(CtlFlash, AnErrorAtARecordIsExitOneWithTheRecordAndTheRestIsNotSent) {
     auto frame = test::startFrame("460", kFrame);
     frame->faults().failProgramAtRecord = 77;
     const std::string first = writeImage("one.flash", 100, ";Type:460,Release:1");
-    const std::string second = writeImage("two.flash", 100, "");
+    const std::string second = writeImage("two.flash", 100, ";Type:460,Release:2");
     ASSERT_EQ(run({"flash", kFrame, first, second, "--json"}), kExitFrame);
-    EXPECT_NE(err.find("one.flash: programming error at record 77 of 100"), std::string::npos)
+    EXPECT_NE(err.find("one.flash: programming error: The frame refused record 77 of 100"),
+              std::string::npos)
         << err;
+    EXPECT_NE(err.find("recovery mode"), std::string::npos) << err;
     EXPECT_NE(err.find("1 further file was not sent"), std::string::npos) << err;
     const QJsonArray files = json()["files"].toArray();
     ASSERT_EQ(files.size(), 2);
@@ -136,7 +138,85 @@ TEST_F(CtlFlash, AnUnreachableOrLostFrameIsExitThree) {
                              frame->dropClients();
                      });
     EXPECT_EQ(run({"flash", kFrame, path}), kExitUnreachable);
+    // Record 150 was answered as the link went: 150 or 151 went out.
+    EXPECT_NE(err.find("a.flash: the transfer stopped at record 15"), std::string::npos) << err;
+    EXPECT_NE(err.find(" of 400"), std::string::npos) << err;
     EXPECT_NE(err.find("the link was dropped"), std::string::npos) << err;
+    EXPECT_NE(err.find("recovery mode"), std::string::npos) << err;
+}
+
+TEST_F(CtlFlash, EveryFileIsCheckedBeforeTheFirstRecord) {
+    auto frame = test::startFrame("460", kFrame);
+    countProgramLines(*frame);
+    const std::string good = writeImage("good.flash", 5, ";Type:460,Release:1");
+    const std::string panel = writeImage("panel.flash", 5, ";Type:450,Release:1");
+    EXPECT_EQ(run({"flash", kFrame, good, panel}), kExitUsage);
+    EXPECT_NE(err.find("panel.flash is an image for the 450"), std::string::npos) << err;
+
+    const std::string text = dir.filePath(QStringLiteral("notes.flash")).toStdString();
+    QFile f(QString::fromStdString(text));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(";Type:460,Release:1\nSome notes\nSee the manual\nSo long\n");
+    f.close();
+    EXPECT_EQ(run({"flash", kFrame, good, text, "--yes"}), kExitUsage);
+    EXPECT_NE(err.find("is no S-record"), std::string::npos) << err;
+    EXPECT_EQ(programLines, 0);
+}
+
+TEST_F(CtlFlash, AnExplicitTimeoutBoundsEveryAnswer) {
+    auto frame = test::startFrame("460", kFrame);
+    const std::string path = writeImage("a.flash", 10, ";Type:460,Release:1");
+    frame->faults().programReplyDelayMs = 2500;
+    EXPECT_EQ(run({"flash", kFrame, path, "--timeout", "2000"}), kExitFrame);
+    EXPECT_NE(err.find("did not answer the begin request within 2000 ms"), std::string::npos)
+        << err;
+    EXPECT_TRUE(frame->programRecords().empty());
+
+    frame->faults().programReplyDelayMs = 0;
+    frame->faults().silentProgramAtRecord = 3;
+    EXPECT_EQ(run({"flash", kFrame, path, "--timeout", "1500"}), kExitFrame);
+    EXPECT_NE(err.find("did not answer record 3 of 10 within 1500 ms"), std::string::npos) << err;
+}
+
+TEST_F(CtlFlash, ADuplicateAcknowledgementDoesNotAdvanceTheTransfer) {
+    auto frame = test::startFrame("460", kFrame);
+    frame->faults().duplicateProgramAtRecord = 1;
+    frame->faults().silentProgramAtRecord = 2;
+    const std::string path = writeImage("a.flash", 10, ";Type:460,Release:1");
+    EXPECT_EQ(run({"flash", kFrame, path, "--timeout", "500"}), kExitFrame);
+    EXPECT_EQ(frame->programRecords().size(), 2u); // record 3 never went out
+    EXPECT_NE(err.find("did not answer record 2 of 10"), std::string::npos) << err;
+}
+
+TEST_F(CtlFlash, ALinkDroppedMidTransferNamesTheRecord) {
+    auto frame = test::startFrame("460", kFrame);
+    frame->faults().dropLinkAtRecord = 5;
+    const std::string path = writeImage("a.flash", 10, ";Type:460,Release:1");
+    EXPECT_EQ(run({"flash", kFrame, path}), kExitUnreachable);
+    EXPECT_NE(err.find("a.flash: the transfer stopped at record 5 of 10"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("recovery mode"), std::string::npos) << err;
+}
+
+TEST_F(CtlFlash, FileNamesAndReleasesNeverReachTheTerminalRaw) {
+    auto frame = test::startFrame("460", kFrame);
+    const std::string path = writeImage("a\x1b[31m.flash", 3, ";Type:460,Release:1");
+    ASSERT_EQ(run({"flash", kFrame, path}), kExitOk) << err;
+    EXPECT_NE(out.find("a\\x1B[31m.flash: 3 records programmed"), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+
+    const std::string folder = dir.path().toStdString();
+    for (const FlashComponent& c : flashComponents(FlashJoinType::Panel))
+        writeImage(std::string(c.fileName).c_str(), 3, "");
+    const std::string joined = dir.filePath(QStringLiteral("j.flash")).toStdString();
+    EXPECT_EQ(run({"flash-join", "--type", "450", "--release", "2.1\x1b]0;x\x07", folder, joined}),
+              kExitUsage);
+    EXPECT_NE(err.find("control character"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(joined)));
+    // The type is required, never assumed.
+    EXPECT_EQ(run({"flash-join", folder, joined}), kExitUsage);
+    EXPECT_NE(err.find("needs --type"), std::string::npos) << err;
 }
 
 TEST_F(CtlFlash, JoinWritesTheImageOrNothing) {

@@ -3,6 +3,8 @@
 // ends the run with the programming error.
 
 #include "WindowSupport.h"
+#include "events/CEventLogPanel.h"
+#include "link/QtText.h"
 #include "maintenance/CFlashDlg.h"
 #include "maintenance/FlashFiles.h"
 
@@ -129,8 +131,12 @@ TEST_F(FlashWindow, AFrameFailingAtARecordEndsTheRunAndDropsTheQueue) {
         EXPECT_EQ(text(d, "flashLine"), QStringLiteral("256"));
         closeButton(d)->click();
     });
-    EXPECT_EQ(boxes.texts, (QStringList{QStringLiteral("Start programming flash"),
-                                        QStringLiteral("Flash programming error")}));
+    ASSERT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("Start programming flash?")));
+    EXPECT_TRUE(boxes.texts[1].startsWith(
+        QStringLiteral("Flash programming error\n\nb.flash (file 1 of 2): The frame refused "
+                       "record 300 of 500.")))
+        << boxes.texts[1].toStdString();
     EXPECT_EQ(frame->programTransfers().size(), 1u); // a.flash was never begun
     EXPECT_EQ(frame->programRecords().size(), 300u);
     EXPECT_TRUE(window->engine().state().connected);
@@ -148,7 +154,70 @@ TEST_F(FlashWindow, AFrameFallingSilentEndsAfterTheWatchdog) {
         EXPECT_EQ(d.run().outcome().kind, FlashOutcome::Failed);
         closeButton(d)->click();
     });
-    EXPECT_EQ(boxes.texts.back(), QStringLiteral("Flash programming error"));
+    EXPECT_TRUE(boxes.texts.back().contains(QStringLiteral("did not answer record 20 of 40")))
+        << boxes.texts.back().toStdString();
+}
+
+TEST_F(FlashWindow, EveryFileIsCheckedFirstAndTheQuestionNamesThemWithNoAsDefault) {
+    const QString good = writeFile(QStringLiteral("good.flash"), makeRecords(5));
+    const QString panel =
+        writeFile(QStringLiteral("panel.flash"), makeRecords(5), ";Type:450,Release:1");
+    test::MessageBoxAnswerer boxes;
+    bool noIsDefault = false;
+    boxes.answerBy([&](const QString&) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+        return QMessageBox::No;
+    });
+    withDialog([&](CFlashDlg& d) {
+        d.startWith({panel, good}); // the second to be programmed is for a panel unit
+        EXPECT_FALSE(d.run().busy());
+        d.startWith({good});
+        EXPECT_FALSE(d.run().busy()); // answered No
+        closeButton(d)->click();
+    });
+    ASSERT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(boxes.texts[0].startsWith(qs(kFlashNotCompatible)));
+    EXPECT_TRUE(boxes.texts[1].contains(QStringLiteral("Frame: Frame 460 (127.0.0.2)\nFile:\n  "
+                                                       "good.flash  (release: 5.0), 5 records")))
+        << boxes.texts[1].toStdString();
+    EXPECT_TRUE(noIsDefault);
+    EXPECT_TRUE(frame->programTransfers().empty());
+}
+
+TEST_F(FlashWindow, ALostLinkIsShownAtOnceAndTheDialogStaysFailed) {
+    frame->faults().dropLinkAtRecord = 30;
+    const QString path = writeFile(QStringLiteral("a.flash"), makeRecords(100));
+    test::MessageBoxAnswerer boxes;
+    withDialog([&](CFlashDlg& d) {
+        auto* files = d.findChild<QPushButton*>(QStringLiteral("flashFilesButton"));
+        EXPECT_TRUE(files->isEnabled());
+        d.startWith({path});
+        EXPECT_FALSE(files->isEnabled()); // no second run while one goes
+        // Far sooner than the record wait.
+        ASSERT_TRUE(waitUntil([&] { return !d.run().busy(); }, kFlashRecordWaitMs / 2));
+        auto* failure = d.findChild<QLabel*>(QStringLiteral("flashFailure"));
+        EXPECT_TRUE(failure->isVisible());
+        EXPECT_TRUE(failure->text().contains(
+            QStringLiteral("a.flash: The link to the frame was lost at record 30 of 100.")))
+            << failure->text().toStdString();
+        EXPECT_TRUE(failure->text().contains(QStringLiteral("recovery mode")));
+        EXPECT_TRUE(closeButton(d)->isEnabled());
+        EXPECT_FALSE(files->isEnabled()); // no link
+        if (const QString shot = qEnvironmentVariable("VELMAR_FLASH_SHOT"); !shot.isEmpty())
+            d.grab().save(shot);
+        closeButton(d)->click();
+    });
+    EXPECT_TRUE(boxes.texts.back().contains(QStringLiteral("lost at record 30 of 100")));
+    // The event log keeps the outcome, naming the frame though the link is gone.
+    const CEventHistory& log = window->eventLog()->history();
+    bool logged = false;
+    for (std::size_t i = 0; i < log.rowCount(); ++i)
+        if (log.row(i).kind == EventKind::Firmware &&
+            log.row(i).text.find("lost at record 30 of 100") != std::string::npos)
+            logged = log.row(i).frame.address == kFrame;
+    EXPECT_TRUE(logged);
 }
 
 TEST_F(FlashWindow, JoiningWritesTheWholeImageOrNothing) {

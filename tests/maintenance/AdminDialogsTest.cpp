@@ -104,15 +104,16 @@ TEST(NetworkSettingsTest, TitleAndStartOfTheConnectedFrame) {
     EXPECT_EQ(automatic.addresses()[1], "0.0.0.0"); // an empty text shows no address
 }
 
-TEST(NetworkSettingsTest, DiscoveredFrameStartsFixedAtZero) {
+TEST(NetworkSettingsTest, DiscoveredFrameStartsFixedAtTheAddressItAnsweredFrom) {
     NetworkTarget t;
     t.kind = NetworkTarget::Kind::Discovered;
     t.name = "Studio B";
     t.serialNumber = "SN02";
+    t.address = *parseIpv4("10.0.2.5");
     // What the connected frame reports must not leak into another frame's dialog.
     CNetworkSettingsLogic logic(t, network(1, "10.0.1.20", "255.0.0.0", "10.0.0.1", "AA"));
     EXPECT_TRUE(logic.fixedChosen());
-    EXPECT_EQ(logic.addresses(), (std::array<std::string, 3>{"0.0.0.0", "0.0.0.0", "0.0.0.0"}));
+    EXPECT_EQ(logic.addresses(), (std::array<std::string, 3>{"10.0.2.5", "0.0.0.0", "0.0.0.0"}));
     EXPECT_EQ(logic.title(), "Network settings for device <Studio B>");
 
     const auto out = logic.accept(true, {"10.0.2.9", "255.255.255.0", "10.0.2.1"});
@@ -157,14 +158,29 @@ TEST(NetworkSettingsTest, UnchangedAddressesSendNothingButAChangedModeIsSent) {
               CNetworkSettingsLogic::Outcome::Kind::Send);
 }
 
-TEST(NetworkSettingsTest, NoAddressOrBroadcastCancels) {
+TEST(NetworkSettingsTest, NoAddressOrBroadcastIsRefusedInTheDialog) {
     CNetworkSettingsLogic logic(connectedTarget(),
                                 network(0, "10.0.1.20", "255.255.255.0", "10.0.1.1"));
     for (const char* address : {"0.0.0.0", "255.255.255.255"}) {
         const auto out = logic.accept(true, {address, "255.255.255.0", "10.0.1.1"});
-        EXPECT_EQ(out.kind, CNetworkSettingsLogic::Outcome::Kind::Cancelled) << address;
+        EXPECT_EQ(out.kind, CNetworkSettingsLogic::Outcome::Kind::Invalid) << address;
+        EXPECT_EQ(out.field, 0);
         EXPECT_NE(out.problem.find(address), std::string::npos) << out.problem;
     }
+}
+
+TEST(NetworkSettingsTest, OnlyAContiguousMaskIsAMask) {
+    for (const char* mask : {"255.255.255.0", "255.255.240.0", "128.0.0.0", "255.255.255.255"})
+        EXPECT_EQ(subnetMaskProblem(*parseIpv4(mask)), std::nullopt) << mask;
+    for (const char* mask : {"255.0.255.0", "0.0.0.0", "255.255.255.1", "0.255.255.255"})
+        EXPECT_NE(subnetMaskProblem(*parseIpv4(mask)), std::nullopt) << mask;
+    // The dialog keeps what was typed and points at the mask.
+    CNetworkSettingsLogic logic(connectedTarget(),
+                                network(0, "10.0.1.20", "255.255.255.0", "10.0.1.1"));
+    const auto out = logic.accept(true, {"10.0.1.21", "255.0.255.0", "10.0.1.1"});
+    EXPECT_EQ(out.kind, CNetworkSettingsLogic::Outcome::Kind::Invalid);
+    EXPECT_EQ(out.field, 1);
+    EXPECT_NE(out.problem.find("255.0.255.0 is no mask"), std::string::npos) << out.problem;
 }
 
 TEST(NetworkSettingsTest, FieldsMustBeDottedAddresses) {
@@ -229,6 +245,9 @@ TEST(DeviceIdTest, RefusesWhatCannotTravelOrIsNoId) {
         EXPECT_EQ(out.field, 1) << id;
     }
     EXPECT_TRUE(logic.accept("99", "A").request);
+    // A digit too many is named with the range, not cut.
+    EXPECT_EQ(logic.accept("123", "A").problem,
+              "ID 123 is out of range: the ID must be a whole number from 0 to 99.");
 }
 
 // ---- PSU and FAN ----

@@ -44,11 +44,24 @@ TEST(FlashFile, CountsNonEmptyRecordLinesOfEitherLineEnd) {
     EXPECT_EQ(lines[5], "S9CC"); // the last line needs no line end
     EXPECT_EQ(reader.lineNumber(), 6u);
     EXPECT_EQ(f.header.type, "460");
-    EXPECT_TRUE(f.refusal.empty());
+    // The transfer ends at "xyz", so the record behind it would never be sent.
+    EXPECT_EQ(f.refusal,
+              "Line 5 is no record but stands before the record in line 6, which would never be "
+              "sent");
+    EXPECT_TRUE(parseFlashFile(";Type:460,Release:3\r\nS1AA\r\n\r\nS2BB\nxyz\n").refusal.empty());
+}
+
+TEST(FlashFile, ALineBeginningWithSMustBeAnSRecord) {
+    for (const char* record : {"S1AB", "S9", "S31234abcdEF"})
+        EXPECT_TRUE(parseFlashFile(std::string(record) + "\n").refusal.empty()) << record;
+    for (const char* text : {"Some text", "S", "S1 AB", "Sx12", "S1G0"})
+        EXPECT_NE(parseFlashFile(std::string(text) + "\n").refusal.find("is no S-record"),
+                  std::string::npos)
+            << text;
 }
 
 TEST(FlashFile, RefusesRecordsARequestCannotCarry) {
-    const std::string longest(kMaxRecordLength, 'S');
+    const std::string longest = "S1" + std::string(kMaxRecordLength - 2, 'F');
     EXPECT_TRUE(parseFlashFile(longest + "\n").refusal.empty());
 
     const FlashFile tooLong = parseFlashFile("S1\nS2\n" + longest + "0\nS3\n");
@@ -125,6 +138,23 @@ TEST(FlashJoin, MissingComponentSpoilsTheResult) {
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.missing, "MadiFpga_ext_flash.flash");
     EXPECT_TRUE(r.text.empty());
+}
+
+TEST(FlashJoin, AReleaseWithControlCharactersNeverReachesTheHeader) {
+    for (const char* fine : {"2.1", "2.1 beta", "\u00dcbung"})
+        EXPECT_EQ(flashReleaseProblem(fine), std::nullopt) << fine;
+    for (const char* bad : {"2.1\x1b[31m", "1\nS1BAD", "1\r", "\x7f", "r\xc2\x9b", "\xff"})
+        EXPECT_NE(flashReleaseProblem(bad), std::nullopt) << bad;
+    int reads = 0;
+    const FlashJoinResult r =
+        joinFlashComponents(FlashJoinType::Frame, "2.1\x1b]0;x\x07", [&](std::string_view) {
+            ++reads;
+            return std::optional<std::string>("S1A\n");
+        });
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(r.problem, "the release holds a control character");
+    EXPECT_TRUE(r.text.empty());
+    EXPECT_EQ(reads, 0);
 }
 
 } // namespace

@@ -93,6 +93,17 @@ struct FlashRig final : IRequestSink, IFlashRunHost {
     }
 };
 
+// The run failed once, said so, and left the same words standing in the dialog.
+void expectFailure(const FlashRig& rig, std::string_view says) {
+    ASSERT_EQ(rig.messages.size(), 1u);
+    const std::string& text = rig.messages[0];
+    EXPECT_TRUE(text.starts_with(kFlashProgrammingError)) << text;
+    EXPECT_NE(text.find(says), std::string::npos) << text;
+    EXPECT_EQ(rig.run.display().failure, text);
+    EXPECT_TRUE(rig.run.display().closeEnabled);
+    EXPECT_EQ(rig.run.outcome().kind, FlashOutcome::Failed);
+}
+
 std::string records(int n, std::string_view header = ";Type:460,Release:2.1\r\n") {
     std::string s(header);
     for (int i = 1; i <= n; ++i)
@@ -105,7 +116,10 @@ TEST(FlashRun, PanelImageFitsOnlyThePanelUnit) {
     rig.files["C:\\fw\\panel.flash"] = records(3, ";Type:450,Release:2.1\r\n");
     rig.run.setDevice(kFamily460, kRunModeApplication);
     EXPECT_FALSE(rig.run.start({"C:\\fw\\panel.flash"}));
-    EXPECT_EQ(rig.warnings, std::vector<std::string>{std::string(kFlashNotCompatible)});
+    ASSERT_EQ(rig.warnings.size(), 1u);
+    EXPECT_TRUE(rig.warnings[0].starts_with(kFlashNotCompatible)) << rig.warnings[0];
+    EXPECT_NE(rig.warnings[0].find("panel.flash is an image for the 450"), std::string::npos);
+    EXPECT_TRUE(rig.questions.empty()); // refused before the operator is asked
     EXPECT_TRUE(rig.sent.empty());
     EXPECT_TRUE(rig.run.display().closeEnabled);
 
@@ -137,7 +151,8 @@ TEST(FlashRun, FileWithoutHeaderAsksBeforeItIsSent) {
     no.files["plain.flash"] = records(4, "");
     no.answers[FlashQuestion::Unverified] = false;
     EXPECT_FALSE(no.run.start({"plain.flash"}));
-    EXPECT_EQ(no.questions.back(), kFlashUnverified);
+    EXPECT_TRUE(no.questions.back().starts_with(kFlashUnverified));
+    EXPECT_NE(no.questions.back().find("plain.flash"), std::string::npos);
     EXPECT_TRUE(no.sent.empty());
 
     FlashRig yes;
@@ -154,30 +169,31 @@ TEST(FlashRun, DecliningTheStartSendsNothing) {
     rig.files["a.flash"] = records(2);
     rig.answers[FlashQuestion::Start] = false;
     EXPECT_FALSE(rig.run.start({"a.flash", ""}));
-    EXPECT_EQ(rig.questions, std::vector<std::string>{std::string(kFlashStartQuestion)});
+    ASSERT_EQ(rig.questions.size(), 1u);
+    EXPECT_TRUE(rig.questions[0].starts_with(kFlashStartQuestion));
     EXPECT_TRUE(rig.sent.empty());
     EXPECT_EQ(rig.run.fileCount(), 0);
 }
 
-TEST(FlashRun, TwoLinesAheadOfTheRecordsSendNothingAndFailAfterTheWatchdog) {
-    FlashRig rig;
-    rig.files["a.flash"] = records(5, ";Type:460,Release:1\nremark\n");
-    ASSERT_TRUE(rig.run.start({"a.flash"}));
-    rig.answer(); // begin acknowledged
-    EXPECT_TRUE(rig.run.programming());
-    EXPECT_EQ(rig.programRequests().size(), 1u); // only the begin went out
-    rig.timers.advance(kFlashRecordWaitMs - 1);
-    EXPECT_TRUE(rig.messages.empty());
-    rig.timers.advance(1);
-    EXPECT_EQ(rig.messages, std::vector<std::string>{"Flash programming error"});
-    EXPECT_FALSE(rig.run.programming());
-    EXPECT_TRUE(rig.run.display().closeEnabled);
-    EXPECT_EQ(rig.programmingSeen, (std::vector<bool>{true, false}));
+TEST(FlashRun, RecordsTheTransferCouldNeverReachAreRefusedBeforeTheBegin) {
+    // Two lines ahead of the first record, or one between records: the
+    // transfer would stop there, so the file is refused whole.
+    for (const char* text :
+         {";Type:460,Release:1\nremark\nS1A\n", ";Type:460,Release:1\nS1A\nx\nS1B\n"}) {
+        FlashRig rig;
+        rig.files["a.flash"] = text;
+        EXPECT_FALSE(rig.run.start({"a.flash"})) << text;
+        EXPECT_TRUE(rig.sent.empty()) << text;
+        ASSERT_EQ(rig.messages.size(), 1u);
+        EXPECT_NE(rig.messages[0].find("is no record but stands before the record"),
+                  std::string::npos)
+            << rig.messages[0];
+    }
 }
 
 TEST(FlashRun, ThreeFilesRunFromTheLastChosenWithOneQuestionAtTheEnd) {
     FlashRig rig;
-    rig.files["one.flash"] = records(2, ";Type:450,Release:9\n"); // later files are not checked
+    rig.files["one.flash"] = records(2, ";Type:460,Release:9\n");
     rig.files["two.flash"] = records(3, "");
     rig.files["three.flash"] = records(4, ";Type:460,Release:7\n");
     ASSERT_TRUE(rig.run.start({"one.flash", "two.flash", "three.flash"}));
@@ -187,9 +203,17 @@ TEST(FlashRun, ThreeFilesRunFromTheLastChosenWithOneQuestionAtTheEnd) {
     EXPECT_EQ(rig.run.display().fileOf, "File 2 of 3");
     EXPECT_EQ(rig.run.display().file, "two.flash");
     rig.answerAll();
+    EXPECT_EQ(rig.run.display().fileOf, "File 3 of 3");
     EXPECT_EQ(rig.recordsSent().size(), 9u);
     EXPECT_EQ(rig.recordsSent().front(), "S11001");
-    EXPECT_EQ(rig.questions.size(), 2u); // the start, and the success once
+    // two.flash cannot be verified, then the start, and the success once.
+    ASSERT_EQ(rig.questions.size(), 3u);
+    EXPECT_TRUE(rig.questions[0].starts_with(kFlashUnverified));
+    EXPECT_NE(rig.questions[1].find("Files, in this order:\n  three.flash  (release: 7), 4 "
+                                    "records\n  two.flash, 3 records\n  one.flash  (release: "
+                                    "9), 2 records"),
+              std::string::npos)
+        << rig.questions[1];
     ASSERT_EQ(rig.ended.size(), 3u);
     EXPECT_EQ(rig.ended[0].path, "three.flash");
     EXPECT_EQ(rig.ended[2].totalRecords, 2);
@@ -259,7 +283,8 @@ TEST(FlashRun, ErrorReplyAtARecordEndsTheRunAndDropsTheQueue) {
     rig.answerAll(1 + 6); // begin and five records
     ASSERT_EQ(rig.recordsSent().size(), 7u);
     rig.answer(kStatusProgrammingError); // record 7 refused
-    EXPECT_EQ(rig.messages, std::vector<std::string>{"Flash programming error"});
+    expectFailure(rig, "b.flash (file 1 of 2): The frame refused record 7 of 50. The file after "
+                       "it was not sent.\nThe frame's flash may be only partly written");
     EXPECT_EQ(rig.run.outcome().kind, FlashOutcome::Failed);
     EXPECT_EQ(rig.run.outcome().recordsSent, 7);
     EXPECT_EQ(rig.run.queued(), 0u);
@@ -273,10 +298,9 @@ TEST(FlashRun, RefusedLastRecordIsNoSuccess) {
     FlashRig rig;
     rig.files["a.flash"] = records(3);
     rig.run.start({"a.flash"});
-    rig.answerAll(3);
+    rig.answerAll(4);
     rig.answer(kStatusProgrammingError);
-    EXPECT_EQ(rig.run.outcome().kind, FlashOutcome::Failed);
-    EXPECT_EQ(rig.messages, std::vector<std::string>{"Flash programming error"});
+    expectFailure(rig, "a.flash: The frame refused the end request.");
 }
 
 TEST(FlashRun, SilenceAtARecordEndsAfterTheWatchdog) {
@@ -289,7 +313,7 @@ TEST(FlashRun, SilenceAtARecordEndsAfterTheWatchdog) {
     rig.timers.advance(1);
     EXPECT_FALSE(rig.run.programming());
     EXPECT_EQ(rig.run.outcome().recordsSent, 12);
-    EXPECT_EQ(rig.messages, std::vector<std::string>{"Flash programming error"});
+    expectFailure(rig, "The frame did not answer record 12 of 20 within 10000 ms.");
 }
 
 TEST(FlashRun, EmptyLinesDoNotCutTheTransferShort) {
@@ -353,14 +377,131 @@ TEST(FlashRun, UnansweredBeginEndsAfterItsGrace) {
     EXPECT_TRUE(rig.messages.empty());
     rig.timers.advance(kFlashBeginGraceMs);
     EXPECT_FALSE(rig.run.busy());
-    EXPECT_EQ(rig.messages, std::vector<std::string>{"Flash programming error"});
+    expectFailure(rig, "The frame did not answer the begin request within 11000 ms.");
+    EXPECT_EQ(rig.messages[0].find("partly written"), std::string::npos); // nothing was written
 
     // A refused begin ends at once.
     FlashRig refused;
     refused.files["a.flash"] = records(3);
     refused.run.start({"a.flash"});
     refused.answer(kStatusProgrammingError);
-    EXPECT_EQ(refused.messages, std::vector<std::string>{"Flash programming error"});
+    expectFailure(refused, "The frame refused the begin request.");
+}
+
+TEST(FlashRun, EveryFileIsCheckedBeforeTheQuestionAndTheFirstRecord) {
+    // The bad file is programmed second (the last chosen goes first).
+    const std::map<std::string, std::string> bad = {
+        {"panel image", records(3, ";Type:450,Release:2\n")},
+        {"text file", "Some notes\nSee the manual\nSo long\n"},
+        {"record too long", records(1) + "S1" + std::string(300, '0') + "\n"},
+        {"nothing to send", ";Type:460,Release:1\n"},
+    };
+    for (const auto& [what, text] : bad) {
+        FlashRig rig;
+        rig.files["bad.flash"] = text;
+        rig.files["good.flash"] = records(3);
+        EXPECT_FALSE(rig.run.start({"bad.flash", "good.flash"})) << what;
+        EXPECT_TRUE(rig.sent.empty()) << what;
+        EXPECT_TRUE(rig.questions.empty()) << what;
+        EXPECT_EQ(rig.messages.size() + rig.warnings.size(), 1u) << what;
+        EXPECT_EQ(rig.run.outcome().kind, FlashOutcome::Refused) << what;
+        EXPECT_EQ(rig.run.outcome().path, "bad.flash") << what;
+        ASSERT_EQ(rig.ended.size(), 1u) << what; // told, so the event log hears of it
+    }
+    FlashRig missing;
+    missing.files["good.flash"] = records(3);
+    EXPECT_FALSE(missing.run.start({"gone.flash", "good.flash"}));
+    EXPECT_TRUE(missing.sent.empty());
+}
+
+TEST(FlashRun, TheStartQuestionNamesTheFrameAndTheFiles) {
+    FlashRig rig;
+    rig.files["/fw/a.flash"] = records(2);
+    rig.run.setDevice(kFamily460, kRunModeApplication, "Studio A (10.0.1.20)");
+    ASSERT_TRUE(rig.run.start({"/fw/a.flash"}));
+    ASSERT_EQ(rig.questions.size(), 1u);
+    EXPECT_EQ(rig.questions[0], std::string(kFlashStartQuestion) +
+                                    "?\n\nFrame: Studio A (10.0.1.20)\nFile:\n  a.flash  "
+                                    "(release: 2.1), 2 records");
+}
+
+TEST(FlashRun, AnExplicitWaitLimitShortensEveryWaitAndNeverLengthensOne) {
+    struct Row {
+        int limit, beginEndsAt, recordEndsAt;
+    };
+    for (const Row row : {Row{0, kFlashBeginWaitMs + kFlashBeginGraceMs, kFlashRecordWaitMs},
+                          Row{2000, 2000, 2000}, Row{500, 500, 500},
+                          Row{60000, kFlashBeginWaitMs + kFlashBeginGraceMs, kFlashRecordWaitMs}}) {
+        FlashRig begin;
+        begin.files["a.flash"] = records(3);
+        begin.run.setWaitLimitMs(row.limit);
+        begin.run.start({"a.flash"});
+        begin.timers.advance(row.beginEndsAt - 1);
+        EXPECT_TRUE(begin.run.busy()) << row.limit;
+        begin.timers.advance(1);
+        EXPECT_FALSE(begin.run.busy()) << row.limit;
+
+        FlashRig record;
+        record.files["a.flash"] = records(3);
+        record.run.setWaitLimitMs(row.limit);
+        record.run.start({"a.flash"});
+        record.answer(); // the begin: the first record goes out
+        record.timers.advance(row.recordEndsAt - 1);
+        EXPECT_TRUE(record.run.programming()) << row.limit;
+        record.timers.advance(1);
+        EXPECT_FALSE(record.run.programming()) << row.limit;
+        expectFailure(record, "did not answer record 1 of 3 within " +
+                                  std::to_string(row.recordEndsAt) + " ms");
+    }
+}
+
+TEST(FlashRun, AnAcknowledgementCountsOnlyForTheRequestThatIsOut) {
+    FlashRig rig;
+    rig.files["a.flash"] = records(5);
+    rig.run.start({"a.flash"});
+    rig.answerAll(1); // the begin: record 1 is out
+    const auto acknowledge = [&](int phase) {
+        DeviceMessage ack = DeviceMessage::request(CommandId::sprog);
+        ack.flags = FlagReply;
+        ack.setI(1, phase);
+        rig.run.onReply(ack);
+    };
+    // Record 1 acknowledged twice in one read, and answers of the other
+    // phases: only the first counts.
+    for (const int phase : {1, 1, 0, 2})
+        acknowledge(phase);
+    rig.timers.advance(0);
+    EXPECT_EQ(rig.recordsSent().size(), 2u);
+    // Record 2 is never answered: record 3 never goes out.
+    rig.timers.advance(kFlashRecordWaitMs);
+    EXPECT_EQ(rig.recordsSent().size(), 2u);
+    expectFailure(rig, "The frame did not answer record 2 of 5");
+    EXPECT_EQ(rig.run.outcome().recordsSent, 2);
+}
+
+TEST(FlashRun, ALostLinkFailsAtOnceNamingTheFileAndTheRecord) {
+    FlashRig rig;
+    rig.files["a.flash"] = records(3);
+    rig.files["b.flash"] = records(100);
+    rig.run.start({"a.flash", "b.flash"});
+    rig.answerAll(1 + 47); // record 48 of b.flash is out
+    rig.run.linkLost();
+    expectFailure(rig, "b.flash (file 1 of 2): The link to the frame was lost at record 48 of "
+                       "100. The file after it was not sent.\nThe frame's flash may be only "
+                       "partly written: if it does not start its application, it needs its "
+                       "recovery mode");
+    EXPECT_TRUE(rig.run.outcome().linkLost);
+    EXPECT_EQ(rig.run.outcome().recordsSent, 48);
+    EXPECT_FALSE(rig.timers.running(kTimerFirmware));
+    EXPECT_EQ(rig.programmingSeen.back(), false);
+    ASSERT_EQ(rig.ended.size(), 1u);
+    rig.answer(); // a late answer finds nothing to go on with
+    EXPECT_EQ(rig.recordsSent().size(), 48u);
+
+    // The failed state stays until the next run starts.
+    rig.messages.clear();
+    rig.run.start({"a.flash"});
+    EXPECT_EQ(rig.run.display().failure, "");
 }
 
 } // namespace
