@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBrush>
 #include <QColor>
+#include <QPalette>
 
 namespace velmar {
 
