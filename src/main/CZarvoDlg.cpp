@@ -252,6 +252,8 @@ void CZarvoDlg::restoreLayout() {
                          std::min(available.height(), std::max(640, available.height() * 9 / 10)));
         resize(size);
         move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+        // The event log below takes a fifth; the routes get the rest.
+        resizeDocks({m_eventLog}, {size.height() / 5}, Qt::Vertical);
     }
     if (!state.isEmpty())
         restoreState(state);
