@@ -76,7 +76,12 @@ TEST_F(LinkLostDialog, ModalDialogKeepsItsEditsSaysSoAndStopsSending) {
     bool ran = false;
     whileModal([&](QDialog& dialog) {
         auto* mode = dialog.findChild<QLineEdit*>(QStringLiteral("keyMode"));
-        ASSERT_NE(mode, nullptr);
+        auto* keys = dialog.findChild<CListCtrlEx*>(QStringLiteral("keyList"));
+        ASSERT_TRUE(mode && keys);
+        // A key chosen and the unit's answers in, then the operator types.
+        ASSERT_TRUE(waitUntil([&] { return keys->text(11, 2) == QStringLiteral("112"); }));
+        keys->setCurrentIndex(keys->model()->index(2, 0));
+        QApplication::processEvents();
         mode->setText(QStringLiteral("3"));
         EXPECT_EQ(linkLostLine(&dialog), nullptr);
         EXPECT_TRUE((enabled<QPushButton>(dialog, "setKeyMode")));
