@@ -45,6 +45,7 @@ void CListTable::setColumnSort(int c, int sortType, int sortFlags) {
     if (c >= 0 && c < columnCount()) {
         m_columns[static_cast<std::size_t>(c)].sortType = sortType;
         m_columns[static_cast<std::size_t>(c)].sortFlags = sortFlags;
+        m_columns[static_cast<std::size_t>(c)].sortClicked = false;
     }
 }
 
@@ -261,9 +262,11 @@ void CListTable::sortBy(int c, int direction, std::vector<int>* order) {
 int CListTable::headerClick(int c, std::vector<int>* order) {
     if (c < 0 || c >= columnCount())
         return 0;
-    int direction = headerClickDirection(m_columns[static_cast<std::size_t>(c)].sortFlags);
+    ListColumn& column = m_columns[static_cast<std::size_t>(c)];
+    const int direction = headerClickDirection(column.sortFlags, !column.sortClicked);
     if (direction == 0)
         return 0;
+    column.sortClicked = true;
     m_sortColumn = c;
     sortBy(c, direction, order);
     return direction;

@@ -43,6 +43,7 @@ struct ListColumn {
     std::int32_t backColour = kNoColour;
     int sortFlags = 0;
     int sortType = static_cast<int>(SortType::Text);
+    bool sortClicked = false; // the header was clicked since the sort was set
 };
 
 struct ListCellDesc {

@@ -136,10 +136,11 @@ int compareCells(int sortType, std::string_view a, std::string_view b,
     }
 }
 
-int headerClickDirection(int& flags) {
+int headerClickDirection(int& flags, bool firstClick) {
     if (flags & kSortToggles) {
-        // Flip from the current direction; a column never sorted starts ascending.
-        bool ascending = !(flags & kSortAscending);
+        // Flip from the current direction; a column never clicked starts
+        // ascending, even when its owner preset it to descending.
+        const bool ascending = firstClick || !(flags & kSortAscending);
         flags = (flags & ~(kSortAscending | kSortDescending)) |
                 (ascending ? kSortAscending : kSortDescending);
         return ascending ? 1 : -1;

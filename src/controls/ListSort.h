@@ -42,9 +42,10 @@ int compareCells(int sortType, std::string_view a, std::string_view b,
                  const DateParser& parseDate = {});
 
 // The direction of a header click: +1 ascending, -1 descending, 0 when the
-// column does not sort. A toggling column flips its current-direction bits in
-// `flags` (its first click sorts ascending); a fixed column keeps them.
-int headerClickDirection(int& flags);
+// column does not sort. A toggling column's first click (`firstClick`) sorts
+// ascending whatever direction it was preset to; later clicks flip the
+// current-direction bits in `flags`. A fixed column keeps them.
+int headerClickDirection(int& flags, bool firstClick = false);
 
 // The direction a re-sort after an edit uses: the current one, never toggled.
 int currentDirection(int flags);

@@ -191,6 +191,11 @@ CEventLogPanel::CEventLogPanel(const QString& logFolder, QWidget* parent)
     m_table->setColumnWidth(
         0,
         m_table->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-08 20:10:55.761")) + 16);
+    // A frame reads as its name and address: room for a long name and a full address.
+    m_table->setColumnWidth(CEventLogModel::ColFrame,
+                            m_table->fontMetrics().horizontalAdvance(
+                                QStringLiteral("Studio A Rack 12 (255.255.255.255)")) +
+                                16);
     layout->addWidget(m_table);
     setWidget(body);
 

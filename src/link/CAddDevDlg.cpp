@@ -1,5 +1,6 @@
 #include "link/CAddDevDlg.h"
 
+#include "controls/LinkLostBanner.h"
 #include "link/DeviceList.h"
 #include "link/Ipv4.h"
 #include "link/QtText.h"
@@ -16,6 +17,8 @@ namespace velmar {
 CAddDevDlg::CAddDevDlg(QWidget* parent)
     : QDialog(parent), m_address(new QLineEdit(this)), m_problem(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Add device to selection list"));
+    // It probes over UDP: the connected frame's link does not concern it.
+    setProperty(kLinkIndependentProperty, true);
     m_address->setObjectName(QStringLiteral("address"));
     // Four octets of up to three digits; the range is checked on OK.
     m_address->setValidator(new QRegularExpressionValidator(

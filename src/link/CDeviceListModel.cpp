@@ -1,8 +1,11 @@
 #include "link/CDeviceListModel.h"
 
+#include "link/ReadableColour.h"
+
 #include <QApplication>
 #include <QBrush>
 #include <QColor>
+#include <QPalette>
 
 namespace velmar {
 
@@ -52,23 +55,17 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::ForegroundRole:
         if (connected)
-            return QBrush(connectedColor());
+            return QBrush(connectedColor(cellBackground(index.column(), row)));
         if (row.offline)
-            return QBrush(QColor(Qt::gray));
+            return QBrush(offlineColor(cellBackground(index.column(), row)));
         return {};
     case Qt::BackgroundRole:
         if (index.column() == HealthColumn) {
             if (row.offline && !connected)
                 return QBrush(QColor(255, 170, 170));
             const auto it = m_health.find(row.addressValue.value_or(0));
-            if (it == m_health.end())
-                return {};
-            switch (it->second.shade) {
-            case HealthShade::Good: return QBrush(QColor(190, 240, 190));
-            case HealthShade::Warning: return QBrush(QColor(255, 225, 150));
-            case HealthShade::Bad: return QBrush(QColor(255, 170, 170));
-            case HealthShade::None: return {};
-            }
+            if (it != m_health.end() && it->second.shade != HealthShade::None)
+                return QBrush(cellBackground(index.column(), row));
         }
         return {};
     case Qt::ToolTipRole:
@@ -102,6 +99,37 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
     case AddressRole: return static_cast<quint32>(row.addressValue.value_or(0));
     default: return {};
     }
+}
+
+namespace {
+QColor qcolor(Rgb c) { return {c.r, c.g, c.b}; }
+Rgb rgb(const QColor& c) {
+    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+            static_cast<std::uint8_t>(c.blue())};
+}
+} // namespace
+
+QColor CDeviceListModel::connectedColor(const QColor& background) {
+    return qcolor(connectedGreenOn(rgb(background)));
+}
+
+QColor CDeviceListModel::offlineColor(const QColor& background) {
+    return qcolor(offlineGreyOn(rgb(background)));
+}
+
+QColor CDeviceListModel::cellBackground(int column, const KnownDevice& row) const {
+    if (column == HealthColumn) {
+        const auto it = m_health.find(row.addressValue.value_or(0));
+        if (it != m_health.end()) {
+            switch (it->second.shade) {
+            case HealthShade::Good: return {190, 240, 190};
+            case HealthShade::Warning: return {255, 225, 150};
+            case HealthShade::Bad: return {255, 170, 170};
+            case HealthShade::None: break;
+            }
+        }
+    }
+    return QApplication::palette().color(QPalette::Base);
 }
 
 QVariant CDeviceListModel::headerData(int section, Qt::Orientation orientation, int role) const {

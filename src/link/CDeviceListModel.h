@@ -12,7 +12,8 @@
 namespace velmar {
 
 // The device selection list as a table: "IP address", "ID", "Name", "Type",
-// "S/N". The connected frame's row is drawn in bold green, a lost one in grey.
+// "S/N". The connected frame's row is drawn in bold green, a lost one in grey,
+// each in a shade that reads on the background it is drawn on.
 class CDeviceListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -32,7 +33,9 @@ public:
     static constexpr int SortRole = Qt::UserRole + 2;
     // True for the connected frame's row.
     static constexpr int ConnectedRole = Qt::UserRole + 3;
-    static QColor connectedColor() { return {0, 255, 0}; }
+    // The connected row's green and a lost row's grey, readable on `background`.
+    static QColor connectedColor(const QColor& background);
+    static QColor offlineColor(const QColor& background);
 
     explicit CDeviceListModel(CDeviceList& list, QObject* parent = nullptr);
 
@@ -53,6 +56,8 @@ public:
     enum class HealthShade { None, Good, Warning, Bad };
     void setHealth(Ipv4Address address, const QString& text, HealthShade shade, const QString& why);
     void clearHealth();
+    // The background of a cell as the view paints it without selection.
+    QColor cellBackground(int column, const KnownDevice& row) const;
 
 private:
     CDeviceList& m_list;

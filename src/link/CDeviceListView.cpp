@@ -12,10 +12,9 @@ void CDeviceRowDelegate::styleConnectedRow(QStyleOptionViewItem& option, const Q
         return;
     // The selection colour would paint over the green: keep the text green and
     // darken the selection behind it, so the row reads as both.
-    const QColor green = CDeviceListModel::connectedColor();
-    option.palette.setColor(QPalette::HighlightedText, green);
-    option.palette.setColor(QPalette::Highlight,
-                            option.palette.color(QPalette::Highlight).darker(250));
+    const QColor selection = option.palette.color(QPalette::Highlight).darker(250);
+    option.palette.setColor(QPalette::HighlightedText, CDeviceListModel::connectedColor(selection));
+    option.palette.setColor(QPalette::Highlight, selection);
 }
 
 void CDeviceRowDelegate::initStyleOption(QStyleOptionViewItem* option,
@@ -78,10 +77,12 @@ QModelIndex CDeviceListView::viewIndexOf(int sourceRow) const {
 }
 
 void CDeviceListView::fitNameColumn() {
-    const int wanted = std::max(CDeviceListModel::kColumnWidths[CDeviceListModel::NameColumn],
-                                sizeHintForColumn(CDeviceListModel::NameColumn));
-    if (columnWidth(CDeviceListModel::NameColumn) < wanted)
-        setColumnWidth(CDeviceListModel::NameColumn, wanted);
+    for (const int c : {CDeviceListModel::NameColumn, CDeviceListModel::TypeColumn,
+                        CDeviceListModel::SerialColumn}) {
+        const int wanted = std::max(CDeviceListModel::kColumnWidths[c], sizeHintForColumn(c));
+        if (columnWidth(c) < wanted)
+            setColumnWidth(c, wanted);
+    }
 }
 
 } // namespace velmar

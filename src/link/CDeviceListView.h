@@ -42,8 +42,8 @@ Q_SIGNALS:
     void rowActivated(int sourceRow);
 
 private:
-    // The Name column is at least its standard width and wide enough for the
-    // longest name, the bold connected one included.
+    // The Name, Type and S/N columns are at least their standard widths and
+    // wide enough for their longest texts, the bold connected row included.
     void fitNameColumn();
 
     CDeviceListModel& m_model;

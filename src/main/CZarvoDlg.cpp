@@ -5,11 +5,12 @@
 #include "channels/CIOGainDlg.h"
 #include "channels/CLevDetDlg.h"
 #include "controls/FileDialogs.h"
+#include "controls/LinkLostBanner.h"
+#include "ctl/CHealthCheck.h"
+#include "events/CEventLogPanel.h"
 #include "iprouting/CAutoIPDlg.h"
 #include "iprouting/CFlowDlg.h"
 #include "iprouting/CPPMDlg.h"
-#include "ctl/CHealthCheck.h"
-#include "events/CEventLogPanel.h"
 #include "link/CAddDevDlg.h"
 #include "link/CDiscovery.h"
 #include "link/CQtProfileStore.h"
@@ -34,15 +35,18 @@
 #include "settings/CHWConfDlg.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -52,7 +56,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -113,7 +119,9 @@ CZarvoDlg::CZarvoDlg(StartupOptions options, QSettings& profile, DiscoveryPorts 
     buildStatusBar();
     buildEventLog();
     m_engine.setStartupFlags(options.telnet, options.xy, options.service);
+    m_engine.setReadLabelsInBackground(true); // the lists and the grid show them
     m_engine.initialise();
+    restoreLayout();
 
     m_worker = std::make_unique<CUDPSocketThread>(m_replies, m_ports.replyPort);
     connect(
@@ -139,7 +147,65 @@ CZarvoDlg::~CZarvoDlg() {
 // ---- widgets ----
 
 void CZarvoDlg::buildWidgets() {
+    buildMenus();
+
+    // Left: the frames and the connected one's status. Right: its crosspoints.
+    auto* leftSide = new QWidget;
+    auto* left = new QVBoxLayout(leftSide);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->addWidget(buildDeviceGroup(), 1);
+    left->addWidget(buildStatusGroup());
+    m_listSplitter = new QSplitter(Qt::Vertical);
+    m_listSplitter->setObjectName(QStringLiteral("listSplitter"));
+    m_listSplitter->setChildrenCollapsible(false);
+    m_listSplitter->addWidget(buildControlGroup());
+    m_listSplitter->addWidget(buildCrosspointGroup());
+    // The routes are what the operator reads most: the list gets the larger share.
+    m_listSplitter->setStretchFactor(0, 2);
+    m_listSplitter->setStretchFactor(1, 3);
+    // The grid is a second view of the same crosspoints, beside the lists.
+    auto* views = new QTabWidget;
+    views->setObjectName(QStringLiteral("crosspointViews"));
+    views->addTab(m_listSplitter, QStringLiteral("Lists"));
+    m_grid.addTab(views, &m_profile);
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("mainSplitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(leftSide);
+    m_splitter->addWidget(views);
+    m_splitter->setStretchFactor(0, 2);
+    m_splitter->setStretchFactor(1, 3);
+    setCentralWidget(m_splitter);
+    setCrosspointControlsEnabled(false);
+}
+
+void CZarvoDlg::buildMenus() {
+    auto* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    QAction* quit = file->addAction(QStringLiteral("&Quit"));
+    quit->setObjectName(QStringLiteral("quitAction"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
     m_grid.addEditMenu(menuBar());
+
+    // The connected frame's commands, by the same rules as the list's popup.
+    // Alt+D is the "&Disconnect" button's, Alt+E the Edit menu's.
+    m_frameMenu = menuBar()->addMenu(QStringLiteral("Dev&ice"));
+    m_frameMenu->setObjectName(QStringLiteral("deviceMenu"));
+    connect(m_frameMenu, &QMenu::aboutToShow, this, [this] {
+        m_frameMenu->clear();
+        const MenuRow kind = m_engine.state().connected ? MenuRow::Connected : MenuRow::None;
+        fillDeviceMenu(*m_frameMenu,
+                       buildDeviceMenu(deviceMenuInputs(m_engine.state(), kind, false)));
+    });
+    connect(m_frameMenu, &QMenu::triggered, this, [this](QAction* action) {
+        const MenuRow kind = m_engine.state().connected ? MenuRow::Connected : MenuRow::None;
+        m_menuRow = -1; // the connected frame, whatever row is selected
+        m_commands.execute(action->data().toInt(), kind, -1);
+    });
+
     auto* maintenance = menuBar()->addMenu(QStringLiteral("&Maintenance"));
     QAction* join = maintenance->addAction(QStringLiteral("Save all flash file ..."));
     join->setObjectName(QStringLiteral("saveAllFlashAction"));
@@ -160,28 +226,58 @@ void CZarvoDlg::buildWidgets() {
     QAction* about = help->addAction(QStringLiteral("&About Velmar..."));
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &CZarvoDlg::showAbout);
+}
 
-    // Left: the frames and the connected one's status. Right: its crosspoints.
-    auto* central = new QWidget(this);
-    auto* layout = new QHBoxLayout(central);
-    auto* left = new QVBoxLayout;
-    left->addWidget(buildDeviceGroup(), 1);
-    left->addWidget(buildStatusGroup());
-    auto* lists = new QWidget;
-    auto* right = new QVBoxLayout(lists);
-    right->setContentsMargins(0, 0, 0, 0);
-    right->addWidget(buildControlGroup(), 3);
-    right->addWidget(buildCrosspointGroup(), 2);
-    // The grid is a second view of the same crosspoints, beside the lists.
-    auto* views = new QTabWidget;
-    views->setObjectName(QStringLiteral("crosspointViews"));
-    views->addTab(lists, QStringLiteral("Lists"));
-    m_grid.addTab(views, &m_profile);
-    layout->addLayout(left, 1);
-    layout->addWidget(views, 1);
-    setCentralWidget(central);
-    setCrosspointControlsEnabled(false);
-    resize(1000, 640);
+namespace {
+constexpr const char* kLayoutGroup = "Window";
+constexpr const char* kLayoutKeys[] = {"geometry",     "state",         "splitter",
+                                       "listSplitter", "deviceColumns", "crosspointColumns"};
+} // namespace
+
+void CZarvoDlg::restoreLayout() {
+    m_profile.beginGroup(QLatin1String(kLayoutGroup));
+    const QByteArray geometry = m_profile.value(QLatin1String(kLayoutKeys[0])).toByteArray();
+    const QByteArray state = m_profile.value(QLatin1String(kLayoutKeys[1])).toByteArray();
+    const QByteArray splitter = m_profile.value(QLatin1String(kLayoutKeys[2])).toByteArray();
+    const QByteArray lists = m_profile.value(QLatin1String(kLayoutKeys[3])).toByteArray();
+    const QByteArray devices = m_profile.value(QLatin1String(kLayoutKeys[4])).toByteArray();
+    const QByteArray crosspoints = m_profile.value(QLatin1String(kLayoutKeys[5])).toByteArray();
+    m_profile.endGroup();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // First start: most of the screen, so the lists show the routes and
+        // not three rows of them.
+        const QScreen* screen = this->screen() ? this->screen() : QApplication::primaryScreen();
+        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1000, 640);
+        const QSize size(std::min(available.width(), std::max(1000, available.width() * 9 / 10)),
+                         std::min(available.height(), std::max(640, available.height() * 9 / 10)));
+        resize(size);
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+        // The event log below takes a fifth; the routes get the rest.
+        resizeDocks({m_eventLog}, {size.height() / 5}, Qt::Vertical);
+    }
+    if (!state.isEmpty())
+        restoreState(state);
+    if (!splitter.isEmpty())
+        m_splitter->restoreState(splitter);
+    if (!lists.isEmpty())
+        m_listSplitter->restoreState(lists);
+    if (!devices.isEmpty())
+        m_deviceView->horizontalHeader()->restoreState(devices);
+    if (!crosspoints.isEmpty())
+        m_crosspointView->horizontalHeader()->restoreState(crosspoints);
+}
+
+void CZarvoDlg::saveLayout() {
+    m_profile.beginGroup(QLatin1String(kLayoutGroup));
+    m_profile.setValue(QLatin1String(kLayoutKeys[0]), saveGeometry());
+    m_profile.setValue(QLatin1String(kLayoutKeys[1]), saveState());
+    m_profile.setValue(QLatin1String(kLayoutKeys[2]), m_splitter->saveState());
+    m_profile.setValue(QLatin1String(kLayoutKeys[3]), m_listSplitter->saveState());
+    m_profile.setValue(QLatin1String(kLayoutKeys[4]),
+                       m_deviceView->horizontalHeader()->saveState());
+    m_profile.setValue(QLatin1String(kLayoutKeys[5]),
+                       m_crosspointView->horizontalHeader()->saveState());
+    m_profile.endGroup();
 }
 
 QGroupBox* CZarvoDlg::buildDeviceGroup() {
@@ -190,7 +286,7 @@ QGroupBox* CZarvoDlg::buildDeviceGroup() {
     m_deviceView = new CDeviceListView(*m_deviceModel);
     m_deviceView->setObjectName(QStringLiteral("deviceList"));
     // A double click, or Enter on the selected row, connects.
-    connect(m_deviceView, &CDeviceListView::rowActivated, this, &CZarvoDlg::connectToRow);
+    connect(m_deviceView, &CDeviceListView::rowActivated, this, &CZarvoDlg::activateRow);
     connect(m_deviceView, &QTableView::customContextMenuRequested, this,
             &CZarvoDlg::showDeviceMenu);
 
@@ -299,17 +395,21 @@ QGroupBox* CZarvoDlg::buildControlGroup() {
     m_disconnectButton->setObjectName(QStringLiteral("crosspointDisconnect"));
     m_loadButton = new QPushButton(QStringLiteral("&Load from file ..."));
     m_loadButton->setObjectName(QStringLiteral("loadCrosspoints"));
-    m_saveButton = new QPushButton(QStringLiteral("Save to &file ..."));
+    m_saveButton = new QPushButton(QStringLiteral("Save &to file ...")); // Alt+F opens File
     m_saveButton->setObjectName(QStringLiteral("saveCrosspoints"));
     connect(m_connectButton, &QPushButton::clicked, this, [this] {
         m_grid.batch("Connect", [this] {
             m_panel.connectSelected(selectedRows(m_channelViews[0]),
                                     selectedRows(m_channelViews[1]));
         });
+        if (!m_panel.notice().empty())
+            statusMessage(m_panel.notice());
     });
     connect(m_disconnectButton, &QPushButton::clicked, this, [this] {
         m_grid.batch("Disconnect",
                      [this] { m_panel.disconnectSelected(selectedRows(m_channelViews[1])); });
+        if (!m_panel.notice().empty())
+            statusMessage(m_panel.notice());
     });
     connect(m_loadButton, &QPushButton::clicked, this, &CZarvoDlg::loadCrosspoints);
     connect(m_saveButton, &QPushButton::clicked, this, [this] { saveCrosspoints(false); });
@@ -553,6 +653,22 @@ void CZarvoDlg::connectToRow(int row) {
     m_engine.selectDevice(bareAddress(device.address), device.address, device.type, device.name);
 }
 
+void CZarvoDlg::activateRow(int row) {
+    if (row < 0 || row >= static_cast<int>(m_devices.rows().size()))
+        return;
+    const KnownDevice device = m_devices.rows()[static_cast<std::size_t>(row)];
+    if (m_engine.state().connected && device.addressValue != connectedAddress()) {
+        // A stray double click must not take a frame off the operator's hands.
+        if (!askYesNo(switchFrameQuestion(m_engine.frameLabel(), device.name,
+                                          bareAddress(device.address))))
+            return;
+        // The list may have changed while the question was open.
+        if (device.addressValue)
+            row = m_devices.findRow(*device.addressValue);
+    }
+    connectToRow(row);
+}
+
 void CZarvoDlg::closeConnection() { m_engine.disconnect(); }
 
 void CZarvoDlg::removeRow(int row) {
@@ -571,6 +687,15 @@ void CZarvoDlg::showDeviceMenu(const QPoint& pos) {
     const std::vector<MenuItem> items = buildDeviceMenu(deviceMenuInputs(
         m_engine.state(), kind, kind == MenuRow::Other && m_devices.canRemove(row)));
     QMenu menu(this);
+    fillDeviceMenu(menu, items);
+    // The popup opens a little to the right of the cursor.
+    QAction* chosen = menu.exec(m_deviceView->viewport()->mapToGlobal(pos + QPoint(5, 0)));
+    m_menuRow = row;
+    if (chosen)
+        m_commands.execute(chosen->data().toInt(), kind, row);
+}
+
+void CZarvoDlg::fillDeviceMenu(QMenu& menu, const std::vector<MenuItem>& items) const {
     for (const MenuItem& item : items) {
         if (item.separator()) {
             menu.addSeparator();
@@ -580,11 +705,6 @@ void CZarvoDlg::showDeviceMenu(const QPoint& pos) {
         action->setData(item.id);
         action->setEnabled(item.enabled);
     }
-    // The popup opens a little to the right of the cursor.
-    QAction* chosen = menu.exec(m_deviceView->viewport()->mapToGlobal(pos + QPoint(5, 0)));
-    m_menuRow = row;
-    if (chosen)
-        m_commands.execute(chosen->data().toInt(), kind, row);
 }
 
 void CZarvoDlg::MenuHost::removeConnectedRow() {
@@ -632,6 +752,13 @@ void CZarvoDlg::openNetworkSettings(int row) {
         listed ? row : -1);
     if (!target)
         return;
+    if (target->kind == NetworkTarget::Kind::Discovered) {
+        // Another frame, reached over UDP: the link's end does not concern it.
+        QTimer::singleShot(0, this, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                dialog->setProperty(kLinkIndependentProperty, true);
+        });
+    }
     const NetworkDialogResult result = runNetworkDialog(m_engine, *target, this);
     if (result.setAddress) {
         // The frame leaves its old address: its row goes, and a search a
@@ -770,8 +897,13 @@ void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
         selectedOnly
             ? writeSelectedCrosspoints(m_engine.state(), m_crosspoints, selectedCrosspointRows())
             : writeCrosspointStatus(m_engine.state(), m_crosspoints);
-    if (const std::string why = writeFileAtomically(path, text); !why.empty())
+    if (const std::string why = writeFileAtomically(path, text); !why.empty()) {
         showMessage(asSentence(why));
+        return;
+    }
+    statusBar()->showMessage((selectedOnly ? QStringLiteral("Selected crosspoints saved to ")
+                                           : QStringLiteral("Crosspoint status saved to ")) +
+                             QDir::toNativeSeparators(path));
 }
 
 void CZarvoDlg::loadCrosspoints() {
@@ -978,8 +1110,26 @@ void CZarvoDlg::deviceOffline(std::string_view address) {
 
 // The connect button stays hidden: connecting is done from the list.
 void CZarvoDlg::connectButtonTextChanged(std::string_view text) {
-    if (text == "Connect")
-        closeLinkDialogs(this); // the link has ended
+    markLinkDialogs(text == "Connect");
+}
+
+void CZarvoDlg::markLinkDialogs(bool linkEnded) {
+    const QString notice = qs(m_engine.linkEndedNotice());
+    const QList<QDialog*> dialogs = findChildren<QDialog*>();
+    for (QDialog* dialog : dialogs) {
+        // Questions and file choosers come and go with their own answers.
+        if (qobject_cast<QMessageBox*>(dialog) || qobject_cast<QFileDialog*>(dialog) ||
+            dialog->property(kLinkIndependentProperty).toBool())
+            continue;
+        if (!linkEnded)
+            clearLinkLost(dialog);
+        else if (dialog->isVisible())
+            showLinkLost(dialog, notice);
+    }
+    // The input status dialog outlives links: a new one starts from "?", not
+    // from the last frame's status.
+    if (!linkEnded && m_engine.dialogs().signalInputStatus != nullptr)
+        m_engine.dialogs().signalInputStatus->refreshAll();
 }
 
 void CZarvoDlg::deviceListReset() {
@@ -1005,6 +1155,7 @@ void CZarvoDlg::deviceRowIdentityChanged(std::string_view address, int id, std::
 // ---- end ----
 
 void CZarvoDlg::closeEvent(QCloseEvent* event) {
+    saveLayout();
     stopTimer(kTimerAlive);
     stopTimer(kTimerXyBurst);
     stopTimer(kTimerDeviceList);

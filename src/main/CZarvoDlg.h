@@ -27,7 +27,9 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class QRadioButton;
+class QMenu;
 class QSettings;
+class QSplitter;
 class QTableView;
 class QTimer;
 
@@ -76,6 +78,9 @@ public:
     void refresh();
     void addDevice();
     void connectToRow(int row);
+    // A double click or Enter on a row: as connectToRow, but a connected
+    // frame is dropped for another only when the operator says so.
+    void activateRow(int row);
     void closeConnection();
     void removeRow(int row);
     void openXyDialog();
@@ -147,6 +152,15 @@ private:
     void drainDiscoveryQueue();
     void loadSavedEntries();
     void showDeviceMenu(const QPoint& pos);
+    void fillDeviceMenu(QMenu& menu, const std::vector<MenuItem>& items) const;
+    void buildMenus();
+    // Dialogs open when the link ends stay open, say so and stop sending;
+    // when a link opens again, they are back to normal.
+    void markLinkDialogs(bool linkEnded);
+    // Size, splitters and column widths: restored from the profile, or a
+    // size that fits the screen; saved when the window closes.
+    void restoreLayout();
+    void saveLayout();
     void showAbout();
     void showStatusFields();
     void buildStatusBar();
@@ -213,6 +227,9 @@ private:
     bool m_statusQueued = false;
 
     int m_menuRow = -1; // the row the device menu was opened on
+    QMenu* m_frameMenu = nullptr;        // the menu bar's "Device": the connected frame's menu
+    QSplitter* m_splitter = nullptr;     // frames | crosspoints
+    QSplitter* m_listSplitter = nullptr; // crosspoint control over the crosspoint list
     // A connect is waiting for the frame: list updates wait for it.
     bool m_opening = false;
     static constexpr int kDeferWhileOpeningMs = 50;

@@ -217,6 +217,17 @@ bool CCrosspointPanel::allowed() const {
     return m_state.connected && !m_state.programming && !m_burst.running();
 }
 
+bool CCrosspointPanel::allowedOrSay(std::string_view button) {
+    m_notice.clear();
+    if (allowed())
+        return true;
+    m_notice = button;
+    m_notice += !m_state.connected    ? ": not connected, nothing sent"
+                : m_state.programming ? ": a firmware transfer is running, nothing sent"
+                                      : ": an X-Y burst is running, nothing sent";
+    return false;
+}
+
 void CCrosspointPanel::rebuildTypeLists() {
     for (int side : {kSideInput, kSideOutput}) {
         Side& s = m_sides[index(side)];
@@ -271,12 +282,17 @@ std::vector<int> CCrosspointPanel::selectedChannels(int side, std::span<const in
 
 int CCrosspointPanel::connectSelected(std::span<const int> inputRows,
                                       std::span<const int> outputRows) {
-    if (!allowed())
+    if (!allowedOrSay("Connect"))
         return 0;
     const std::vector<int> inputs = selectedChannels(kSideInput, inputRows);
     const std::vector<int> outputs = selectedChannels(kSideOutput, outputRows);
-    if (inputs.empty())
+    if (inputs.empty() || outputs.empty()) {
+        m_notice = inputs.empty() && outputs.empty()
+                       ? "Connect: select an input and the outputs it should feed"
+                   : inputs.empty() ? "Connect: select the input that should feed the outputs"
+                                    : "Connect: select the outputs the input should feed";
         return 0;
+    }
     // One input feeds every selected output; otherwise inputs and outputs pair
     // up in list order and the surplus of the longer selection is left alone.
     const std::size_t pairs =
@@ -299,10 +315,14 @@ int CCrosspointPanel::connectSelected(std::span<const int> inputRows,
 }
 
 int CCrosspointPanel::disconnectSelected(std::span<const int> outputRows) {
-    if (!allowed())
+    if (!allowedOrSay("Disconnect"))
         return 0;
     const std::vector<int> outputs = selectedChannels(kSideOutput, outputRows);
-    if (outputs.empty() || !m_questions.askYesNo(kTitle, kDisconnectQuestion) || !allowed())
+    if (outputs.empty()) {
+        m_notice = "Disconnect: select the outputs to disconnect";
+        return 0;
+    }
+    if (!m_questions.askYesNo(kTitle, kDisconnectQuestion) || !allowedOrSay("Disconnect"))
         return 0;
     const int count = m_state.crosspointCount();
     int sent = 0;

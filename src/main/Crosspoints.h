@@ -86,6 +86,9 @@ public:
     int connectSelected(std::span<const int> inputRows, std::span<const int> outputRows);
     // "&Disconnect": asks "Disconnect" with at least one output selected.
     int disconnectSelected(std::span<const int> outputRows);
+    // Why the last button sent nothing, for the status bar; empty when it sent
+    // or the operator said No.
+    const std::string& notice() const { return m_notice; }
 
 private:
     struct Side {
@@ -96,6 +99,7 @@ private:
     };
     static std::size_t index(int side) { return side == kSideOutput ? 1 : 0; }
     bool allowed() const;
+    bool allowedOrSay(std::string_view button);
     // Channel numbers of the selected rows (at most 1024; unknown rows skipped).
     std::vector<int> selectedChannels(int side, std::span<const int> rows) const;
 
@@ -105,6 +109,7 @@ private:
     const CXyBurst& m_burst;
     bool m_stereo = false;
     std::array<Side, 2> m_sides{};
+    std::string m_notice;
 };
 
 // Lets a list model announce a change before the rows change, as item views

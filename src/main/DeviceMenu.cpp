@@ -172,6 +172,23 @@ std::vector<MenuItem> buildDeviceMenu(const DeviceMenuInputs& in) {
     return out;
 }
 
+std::string switchFrameQuestion(std::string_view connectedLabel, std::string_view rowName,
+                                std::string_view rowAddress) {
+    std::string text = "Disconnect from ";
+    text += connectedLabel;
+    text += " and connect to ";
+    if (rowName.empty() || rowName == rowAddress) {
+        text += rowAddress;
+    } else {
+        text += rowName;
+        text += " (";
+        text += rowAddress;
+        text += ")";
+    }
+    text += "?";
+    return text;
+}
+
 // ---- commands ---------------------------------------------------------------
 
 bool CDeviceCommands::dialogAllowed(int commandId, MenuRow rowKind) {

@@ -5,6 +5,7 @@
 #include "main/Questions.h"
 
 #include <bitset>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -77,6 +78,11 @@ struct MenuItem {
 
 // The popup for a click, in order, separators included.
 std::vector<MenuItem> buildDeviceMenu(const DeviceMenuInputs& in);
+
+// Asked before a double click on another row drops the connected frame:
+// "Disconnect from Studio A (10.0.1.20) and connect to Studio B (10.0.1.21)?"
+std::string switchFrameQuestion(std::string_view connectedLabel, std::string_view rowName,
+                                std::string_view rowAddress);
 
 // What the commands need from the main window besides the frame.
 class IDeviceMenuHost {

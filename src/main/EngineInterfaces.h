@@ -9,7 +9,7 @@
 
 namespace velmar {
 
-// The numbered timers of the main window. The engine owns 6, 7 and 11; the
+// The numbered timers of the main window. The engine owns 6, 7, 11 and 12; the
 // others belong to the X-Y burst, the firmware transfer, the discovery queue
 // and the device list, and the shell routes them there.
 inline constexpr int kTimerXyBurst = 5;
@@ -19,6 +19,8 @@ inline constexpr int kTimerFirmware = 8;
 inline constexpr int kTimerDiscoveryQueue = 9;
 inline constexpr int kTimerDeviceList = 10;
 inline constexpr int kTimerSettingsReady = 11;
+// The window's background read of the channel labels (see CPollingEngine).
+inline constexpr int kTimerLabelRead = 12;
 
 inline constexpr int kAlivePeriodMs = 5000;
 inline constexpr int kTelnetSettleMs = 300;

@@ -160,6 +160,19 @@ bool CPollingEngine::connect(std::string_view address) {
 }
 
 void CPollingEngine::disconnect() {
+    if (m_state.connected) {
+        m_linkEndedNotice = "The link to ";
+        m_linkEndedNotice += frameLabel();
+        if (m_lossText.empty()) {
+            m_linkEndedNotice += " was closed.";
+        } else {
+            m_linkEndedNotice += " was lost: ";
+            m_linkEndedNotice += m_lossText;
+            m_linkEndedNotice += ".";
+        }
+        m_linkEndedNotice += " What you typed is kept; what would send is off until the frame is "
+                             "connected again.";
+    }
     if (m_observer && m_state.connected)
         m_observer->linkClosing(m_state, m_lossText);
     m_lossText.clear();
@@ -216,6 +229,7 @@ void CPollingEngine::reportStartup() {
         m_startup.reading = false;
         m_view.statusMessage("Connected to " + label + ": " + std::to_string(m_startup.answered) +
                              " replies read");
+        startLabelRead();
         return;
     }
     m_view.statusMessage("Reading " + label + " ... " + std::to_string(m_startup.answered) +
@@ -234,6 +248,11 @@ void CPollingEngine::resetLink(bool connected) {
     m_sampleRateText.clear();
     m_startup = {};
     m_startup.reading = connected;
+    m_timers.stopTimer(kTimerLabelRead);
+    m_labelReadStarted = false;
+    m_labelQueue.clear();
+    m_labelNext = 0;
+    m_labelInFlight = 0;
 
     if (connected) {
         m_state.aliveCounter = 0;
@@ -279,6 +298,7 @@ bool CPollingEngine::onTimer(int id) {
         m_timers.stopTimer(id);
         settingsReady();
         return true;
+    case kTimerLabelRead: labelTimer(); return true;
     case kTimerFirmware:
     case kTimerDiscoveryQueue:
     case kTimerDeviceList:
@@ -319,7 +339,58 @@ void CPollingEngine::startPollTimer() {
     }
     // Nothing more belongs to the start-up poll after this.
     m_startup.lastStageSent = true;
+    // Should a reply of the poll never come, the labels are read all the same.
+    if (m_labelReadWanted && !m_labelReadStarted)
+        m_timers.startTimer(kTimerLabelRead, kLabelReadFallbackMs);
     reportStartup();
+}
+
+void CPollingEngine::startLabelRead() {
+    const DeviceState& s = m_state;
+    if (!m_labelReadWanted || m_labelReadStarted || !s.connected ||
+        s.runMode != kRunModeApplication || s.family == kFamily450 || s.family == kFamily465 ||
+        s.versionNumber() <= 1040001) {
+        if (!m_labelReadStarted)
+            m_timers.stopTimer(kTimerLabelRead);
+        return;
+    }
+    m_labelReadStarted = true;
+    // The channels the labels dialog lists: a 461 outside service mode from 513.
+    const int first = s.family == kFamily461 && !s.serviceMode ? 513 : 1;
+    const int last = s.crosspointCount();
+    constexpr int kBlock = 32;
+    for (int n = first; n <= last; n += kBlock)
+        for (const int outputs : {0, 1})
+            m_labelQueue.push_back(
+                requestOf(C::llabel, {outputs, n, std::min(kBlock, last - n + 1)}));
+    sendLabelWindow();
+}
+
+void CPollingEngine::sendLabelWindow() {
+    while (m_labelInFlight < kLabelReadWindow && m_labelNext < m_labelQueue.size()) {
+        DeviceMessage m = m_labelQueue[m_labelNext++];
+        ++m_labelInFlight;
+        // Not part of the start-up poll's count, even when it starts early.
+        m.flags = FlagRequest;
+        m.tag = 0;
+        m.length = static_cast<std::uint16_t>(m.size + 6);
+        m_link.send(m);
+    }
+    if (m_labelInFlight > 0)
+        m_timers.startTimer(kTimerLabelRead, kLabelReadStallMs);
+    else
+        m_timers.stopTimer(kTimerLabelRead);
+}
+
+void CPollingEngine::labelTimer() {
+    if (!m_labelReadStarted) {
+        m_timers.stopTimer(kTimerLabelRead);
+        startLabelRead();
+        return;
+    }
+    // Nothing came back for a while: the frame dropped or refused them silently.
+    m_labelInFlight = 0;
+    sendLabelWindow();
 }
 
 void CPollingEngine::settingsReady() {
@@ -345,6 +416,10 @@ void CPollingEngine::onMessage(const DeviceMessage& message, bool isReply,
     dispatch(m_context, message, isReply, decoder);
     if (m_observer && m_state.connected)
         m_observer->dispatched(m_state, message, isReply);
+    if (isReply && message.command == C::llabel && m_labelReadStarted && m_state.connected) {
+        m_labelInFlight = std::max(0, m_labelInFlight - 1);
+        sendLabelWindow();
+    }
     if (isReply && m_startup.reading && m_state.connected) {
         ++m_startup.answered;
         reportStartup();

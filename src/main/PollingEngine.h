@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmar {
 
@@ -56,6 +57,21 @@ public:
     void onFrameAnnounced();
     // How the status bar names the connected frame: "Studio A (10.0.1.20)".
     std::string frameLabel() const;
+    // What the dialogs still open say once the last link ended: which frame,
+    // and whether it was lost or closed. Empty before the first link ends.
+    const std::string& linkEndedNotice() const { return m_linkEndedNotice; }
+
+    // The lists and the grid name channels by their labels, which only a
+    // label read brings. With this on, a frame with channel labels is read
+    // once per link after its start-up poll: a few "llabel" blocks at a time,
+    // the next as the replies come, so the link stays free for the operator.
+    void setReadLabelsInBackground(bool on) { m_labelReadWanted = on; }
+    static constexpr int kLabelReadWindow = 4;        // blocks asked at a time
+    static constexpr int kLabelReadStallMs = 2000;    // no reply: ask the next ones anyway
+    static constexpr int kLabelReadFallbackMs = 3000; // start-up poll never complete: read anyway
+    // Requests of the read still to send, and whether it runs.
+    std::size_t labelReadLeft() const { return m_labelQueue.size() - m_labelNext; }
+    bool labelReadRunning() const { return m_labelReadStarted && labelReadLeft() > 0; }
     // The start-up poll: requests sent and replies received since the connect;
     // `reading` until every request of the start and stage-two polls is answered.
     struct StartupProgress {
@@ -125,6 +141,9 @@ private:
     void publishStatus();
     void setSettingsEnabled(bool enabled);
     void reportStartup();
+    void startLabelRead();
+    void sendLabelWindow();
+    void labelTimer();
     std::string frameName() const; // the row's name, else the frame's, else the address
 
     ITimerHost& m_timers;
@@ -148,6 +167,13 @@ private:
     StartupProgress m_startup;
     IStateObserver* m_observer = nullptr;
     std::string m_lossText; // why the link is being dropped; empty when asked to
+    std::string m_linkEndedNotice;
+
+    bool m_labelReadWanted = false;
+    bool m_labelReadStarted = false;
+    std::vector<DeviceMessage> m_labelQueue;
+    std::size_t m_labelNext = 0;
+    int m_labelInFlight = 0;
 };
 
 } // namespace velmar

@@ -61,10 +61,32 @@ bool CXyControl::allowed(int input, int output) {
     return m_notice.empty();
 }
 
+void CXyControl::noteBeyondFrame(int input, int output, bool burst) {
+    const int count = m_state.crosspointCount();
+    if (count <= 0 || (output <= count && input <= count))
+        return;
+    const std::string channels = std::to_string(count);
+    if (burst) {
+        m_notice = "Outputs above ";
+        m_notice += channels;
+        m_notice += " do not exist on this frame: the burst sends to them, but nothing will "
+                    "answer for them";
+        return;
+    }
+    const bool out = output > count;
+    m_notice = out ? "Output " : "Input ";
+    m_notice += std::to_string(out ? output : input);
+    m_notice += " is beyond this frame's ";
+    m_notice += channels;
+    m_notice += " channels: sent as asked, but the frame has no such ";
+    m_notice += out ? "output" : "input";
+}
+
 bool CXyControl::connectPressed(int input, int output) {
     if (!allowed(input, output))
         return false;
     m_sink.sendRequest(crosspointRequest(output, input));
+    noteBeyondFrame(input, output, false);
     return true;
 }
 
@@ -74,6 +96,7 @@ bool CXyControl::interrogatePressed(int output) {
     DeviceMessage m = DeviceMessage::request(CommandId::gcross);
     m.setI(1, output);
     m_sink.sendRequest(m);
+    noteBeyondFrame(kInputMin, output, false);
     return true;
 }
 
@@ -86,6 +109,7 @@ bool CXyControl::burstPressed(int input, int output) {
     if (!allowed(input, output))
         return false;
     m_burst.start(output, input == 0);
+    noteBeyondFrame(kInputMin, output, true);
     return true;
 }
 

@@ -66,7 +66,8 @@ public:
     bool burstPressed(int input, int output);   // "BURST": asks, then outputs 1..output
     // "Close" or the window closed: a running burst ends with the dialog.
     void closed() { m_burst.stop(); }
-    // Why the last button sent nothing; empty after one that sent.
+    // Why the last button sent nothing, or what to know about what it sent
+    // (an output the frame does not have); empty otherwise.
     const std::string& notice() const { return m_notice; }
 
     // The "( Response )" fields: the last "gcross"/"scross" reply's values.
@@ -85,6 +86,10 @@ private:
     // Empty when a request may go out, else why not.
     std::string refusal(int input, int output) const;
     bool allowed(int input, int output);
+    // The numbers pass the fields' checks but may lie beyond this frame's
+    // channels: the request goes out as asked, and the notice says why no
+    // answer will show.
+    void noteBeyondFrame(int input, int output, bool burst);
 
     const DeviceState& m_state;
     IRequestSink& m_sink;

@@ -1,6 +1,7 @@
 #include "panel/C450DornDlg.h"
 
 #include "controls/CListCtrlEx.h"
+#include "controls/LinkLostBanner.h"
 #include "link/QtText.h"
 #include "main/PollingEngine.h"
 
@@ -11,12 +12,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace velmar {
 
@@ -94,10 +97,11 @@ C450DornDlg::C450DornDlg(CPanelUnitLogic& logic, QWidget* parent)
 
     // Rows are chosen by click or keyboard alike: the current row is the choice.
     connect(m_keys->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                m_logic.selectKey(current.row() + 1);
-                after();
-            });
+            [this](const QModelIndex& current) { chooseKey(current.row() + 1); });
+    // A click on the row already chosen brings its values back too.
+    connect(m_keys, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex& index) { chooseKey(index.row() + 1); });
+    m_keys->installEventFilter(this);
     connect(m_ring->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { m_logic.selectRingLed(current.row() + 1); });
     connect(m_ring, &QWidget::customContextMenuRequested, this, &C450DornDlg::showRingMenu);
@@ -109,7 +113,10 @@ C450DornDlg::C450DornDlg(CPanelUnitLogic& logic, QWidget* parent)
     auto* identify = button(this, QStringLiteral("Identify"), "identify");
     auto* close = button(this, QStringLiteral("Close"), "close");
     connect(setMode, &QPushButton::clicked, this, [this] {
+        const bool reload = fieldNumber(m_mode->text().toStdString(), 0, 0).has_value();
         m_logic.keyModeSetPressed(m_mode->text().toStdString(), m_value->text().toStdString());
+        if (reload)
+            m_shown = {}; // mode 0 puts back the key's values, even unchanged ones
         after();
     });
     connect(setState, &QPushButton::clicked, this, [this] {
@@ -188,8 +195,44 @@ C450DornDlg::C450DornDlg(CPanelUnitLogic& logic, QWidget* parent)
     box->addLayout(buttons);
     close->setDefault(true);
 
+    // What sends at once, besides the buttons: the link's end disables it.
+    for (QWidget* w : {static_cast<QWidget*>(m_master), static_cast<QWidget*>(m_ledOff),
+                       static_cast<QWidget*>(m_ledOn), static_cast<QWidget*>(m_ring)})
+        w->setProperty(kSendsToFrameProperty, true);
+
     m_logic.takeChanged();
     showState();
+}
+
+void C450DornDlg::chooseKey(int key) {
+    m_logic.selectKey(key);
+    m_shown = {};
+    after();
+}
+
+bool C450DornDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_keys && event->type() == QEvent::KeyPress) {
+        // The unit's own list keys: pages of 31 rows, Home and End to the
+        // first and last key (the table would move between columns).
+        static constexpr std::pair<int, KeyListMove> kMoves[] = {
+            {Qt::Key_PageUp, KeyListMove::PageUp},
+            {Qt::Key_PageDown, KeyListMove::PageDown},
+            {Qt::Key_Home, KeyListMove::Home},
+            {Qt::Key_End, KeyListMove::End},
+        };
+        const int pressed = static_cast<QKeyEvent*>(event)->key();
+        for (const auto& [key, move] : kMoves) {
+            if (key != pressed)
+                continue;
+            const int current =
+                m_keys->currentIndex().isValid() ? m_keys->currentIndex().row() + 1 : 0;
+            const int next = movedKey(current, move);
+            m_keys->setCurrentIndex(m_keys->model()->index(next - 1, 0));
+            m_keys->selectRow(next - 1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void C450DornDlg::onDeviceMessage(const DeviceMessage& message, bool isReply,

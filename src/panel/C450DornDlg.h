@@ -28,10 +28,14 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void after(); // redraws what the last action or reply changed
     void showState();
+    // The operator chose a key row (again): its fields show its values anew,
+    // whatever was typed into them.
+    void chooseKey(int key);
     void setField(QLineEdit* field, const std::string& text, std::string& shown);
     void showRingMenu(const QPoint& pos);
 

@@ -63,7 +63,8 @@ void showRows(CListCtrlEx* list, const std::vector<InputStatusRow>& rows) {
 
 CInpStDlg::CInpStDlg(CPollingEngine& engine, QWidget* parent)
     : QDialog(parent), m_engine(engine), m_logic(engine.state()),
-      m_main(statusList(this, "mainInputs", mainInputColumns())), m_cardBox(new QVBoxLayout) {
+      m_main(statusList(this, "mainInputs", mainInputColumns())), m_cardNote(new QLabel(this)),
+      m_cardBox(new QVBoxLayout) {
     setObjectName(QLatin1String(kObjectName));
     setWindowTitle(qs(CInputStatusLogic::kTitle));
     // "Close" only hides it: the next command shows the same dialog again.
@@ -93,6 +94,8 @@ CInpStDlg::CInpStDlg(CPollingEngine& engine, QWidget* parent)
     left->addWidget(new QLabel(QStringLiteral("Main board"), this));
     left->addWidget(m_main);
     m_cardBox->addLayout(kindRow);
+    m_cardNote->setObjectName(QStringLiteral("cardListNote"));
+    m_cardBox->addWidget(m_cardNote);
     auto* lists = new QHBoxLayout;
     lists->addLayout(left);
     lists->addLayout(m_cardBox);
@@ -103,8 +106,12 @@ CInpStDlg::CInpStDlg(CPollingEngine& engine, QWidget* parent)
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(close);
+    auto* legend = new QLabel(qs(CInputStatusLogic::kLegend), this);
+    legend->setObjectName(QStringLiteral("inputStatusLegend"));
+    legend->setWordWrap(true);
     auto* box = new QVBoxLayout(this);
     box->addLayout(lists);
+    box->addWidget(legend);
     box->addLayout(buttons);
 
     showRows(m_main, m_logic.mainRows());
@@ -138,6 +145,12 @@ void CInpStDlg::showChanges() {
         showRows(m_cards, m_logic.cardRows());
 }
 
+void CInpStDlg::showCardNote() {
+    const std::string note = m_logic.cardListNote();
+    m_cardNote->setText(qs(note));
+    m_cardNote->setVisible(!note.empty());
+}
+
 void CInpStDlg::buildCardList() {
     // Each kind has columns of its own, so the list is made anew for it.
     delete m_cards;
@@ -154,6 +167,7 @@ void CInpStDlg::buildCardList() {
     m_cards->setEnabled(enabled);
     for (QRadioButton* radio : m_kinds)
         radio->setEnabled(enabled);
+    showCardNote();
 }
 
 void CInpStDlg::fitMainColumns() {

@@ -39,12 +39,14 @@ protected:
 private:
     void showChanges();
     void buildCardList();
+    void showCardNote();
     void fitMainColumns();
 
     CPollingEngine& m_engine;
     CInputStatusLogic m_logic;
     CListCtrlEx* m_main;
     CListCtrlEx* m_cards = nullptr;
+    QLabel* m_cardNote;
     QVBoxLayout* m_cardBox;
     std::array<QRadioButton*, 4> m_kinds{};
 };
@@ -52,8 +54,7 @@ private:
 // The "Input status ..." command: creates the dialog on the first call and
 // registers it; later calls refresh both lists and bring it to the front.
 void showInputStatusDialog(CPollingEngine& engine, QWidget* window);
-// Ends the dialogs that belong to one link, at once: the link has ended or
-// the window goes.
+// Ends the dialogs that use the window's engine, at once: the window goes.
 void closeLinkDialogs(QWidget* window);
 
 } // namespace velmar

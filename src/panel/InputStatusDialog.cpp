@@ -266,6 +266,17 @@ void CInputStatusLogic::onDeviceMessage(const DeviceMessage& m, bool, const CRes
     }
 }
 
+std::string CInputStatusLogic::cardListNote() const {
+    if (!m_cards.empty())
+        return {};
+    if (!cardsEnabled())
+        return "Cards are listed for 460 frames only";
+    std::string note = "No ";
+    note += inputCardKindName(m_kind);
+    note += " card in this frame";
+    return note;
+}
+
 CInputStatusLogic::Changes CInputStatusLogic::takeChanges() {
     const Changes changes = m_changes;
     m_changes = {};

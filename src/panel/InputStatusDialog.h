@@ -59,6 +59,12 @@ public:
     InputCardKind kind() const { return m_kind; }
     // The radio buttons and the card list are for 460 frames only.
     bool cardsEnabled() const { return m_family == kFamily460; }
+    // A word for an empty card list, so it does not pass for an unread one:
+    // "No MADI card in this frame"; empty while the list has rows.
+    std::string cardListNote() const;
+    // What the cells mean where the frame's own texts leave it open.
+    static constexpr std::string_view kLegend =
+        "An empty error cell: the frame reports no error. ?: not reported yet.";
 
     void selectKind(InputCardKind kind); // rebuilds the card list for the kind
     void refreshMain(int input);         // 1..14; anything else changes nothing

@@ -2,6 +2,7 @@
 
 #include "protocol/CommandTable.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace velmar {
@@ -88,6 +89,16 @@ std::vector<std::string> CPanelUnitLogic::ringRow(int led) const {
 void CPanelUnitLogic::refuse(std::string text) {
     m_notice = std::move(text);
     m_changed = true;
+}
+
+int movedKey(int key, KeyListMove move) {
+    switch (move) {
+    case KeyListMove::PageUp: return std::max(1, key - kPanelPageRows);
+    case KeyListMove::PageDown: return std::min(kPanelKeys, std::max(key, 1) + kPanelPageRows);
+    case KeyListMove::Home: return 1;
+    case KeyListMove::End: return kPanelKeys;
+    }
+    return key;
 }
 
 void CPanelUnitLogic::copyKeyToFields() {

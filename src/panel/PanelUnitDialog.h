@@ -30,6 +30,13 @@ struct PanelKey {
 // The LED radio buttons: neither until a key with an LED is chosen.
 enum class LedChoice { None, Off, On };
 
+// Keys that move the key list's selection: pages of 31 rows, stopping at the
+// first and last key, and Home and End to those keys.
+enum class KeyListMove { PageUp, PageDown, Home, End };
+inline constexpr int kPanelPageRows = 31;
+// The key 1..12 a move leads to from `key` (0: no key chosen yet).
+int movedKey(int key, KeyListMove move);
+
 // A whole number typed into a field, when it reads as one within low..high.
 std::optional<std::int32_t> fieldNumber(std::string_view text, std::int32_t low, std::int32_t high);
 

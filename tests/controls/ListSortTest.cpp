@@ -82,9 +82,13 @@ TEST(SortDirectionTest, TogglingColumnStartsAscendingThenAlternates) {
     EXPECT_EQ(headerClickDirection(flags), 1);
 }
 
-TEST(SortDirectionTest, TogglingColumnContinuesFromItsCurrentDirection) {
-    int flags = kSortToggles | kSortDescending;
-    EXPECT_EQ(headerClickDirection(flags), 1);
+TEST(SortDirectionTest, TogglingColumnStartsAscendingWhateverItsPreset) {
+    for (const int preset : {kSortAscending, kSortDescending, 0}) {
+        int flags = kSortToggles | preset;
+        EXPECT_EQ(headerClickDirection(flags, true), 1) << preset;
+        EXPECT_EQ(headerClickDirection(flags), -1) << preset;
+        EXPECT_EQ(headerClickDirection(flags), 1) << preset;
+    }
 }
 
 TEST(SortDirectionTest, FixedColumnsAlwaysSortTheirWay) {

@@ -138,6 +138,20 @@ TEST(ListTableTest, HeaderClickSortsAndToggles) {
     EXPECT_EQ(column(t, 1), (std::vector<std::string>{"10", "9", "2", "010"}));
 }
 
+TEST(ListTableTest, PresetDirectionDoesNotChangeTheFirstClick) {
+    for (const int preset : {kSortAscending, kSortDescending}) {
+        CListTable t = makeTable(0);
+        for (const char* p : {"b", "c", "a"})
+            t.setText(t.insertRow(-1, p), 1, p);
+        t.setColumnSort(1, static_cast<int>(SortType::Text), kSortToggles | preset);
+        EXPECT_EQ(t.headerClick(1), 1) << preset;
+        EXPECT_EQ(column(t, 1), (std::vector<std::string>{"a", "b", "c"}));
+        EXPECT_EQ(t.headerClick(1), -1) << preset;
+        t.setColumnSort(1, static_cast<int>(SortType::Text), kSortToggles | kSortAscending);
+        EXPECT_EQ(t.headerClick(1), 1) << "a new preset starts over";
+    }
+}
+
 TEST(ListTableTest, ColumnWithoutSortFlagsLeavesRowsAlone) {
     CListTable t = makeTable();
     t.setText(0, 2, "c");

@@ -366,6 +366,7 @@ TEST_F(CrosspointWindow, XyBurstRunsOnTheWindowsTimer) {
 TEST_F(CrosspointWindow, XyDialogSaysWhyNothingWasSent) {
     QString firstNotice;
     QString secondNotice;
+    QString thirdNotice;
     bool done = false;
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
@@ -386,6 +387,11 @@ TEST_F(CrosspointWindow, XyDialogSaysWhyNothingWasSent) {
         output->setText(QStringLiteral("3000"));
         send->click();
         secondNotice = notice->text();
+        // Past the frame's own channels: it goes out, and the notice says why
+        // nothing will answer for it.
+        output->setText(QStringLiteral("1100"));
+        send->click();
+        thirdNotice = notice->text();
         done = true;
         dialog->accept();
     });
@@ -394,7 +400,32 @@ TEST_F(CrosspointWindow, XyDialogSaysWhyNothingWasSent) {
     EXPECT_TRUE(done);
     EXPECT_EQ(firstNotice, QStringLiteral("Input 9999 is outside 0..2048: nothing sent"));
     EXPECT_EQ(secondNotice, QStringLiteral("Output 3000 is outside 1..2048: nothing sent"));
+    EXPECT_EQ(thirdNotice, QStringLiteral("Output 1100 is beyond this frame's 1024 channels: sent "
+                                          "as asked, but the frame has no such output"));
     EXPECT_EQ(frame->model().crosspoint(5), 0);
+}
+
+TEST_F(CrosspointWindow, EmptySelectionsAndSavedFilesAreSaidInTheStatusBar) {
+    inputs->clearSelection();
+    outputs->clearSelection();
+    press("crosspointConnect");
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Connect: select an input and the outputs it should feed"));
+    selectRows(inputs, {0});
+    press("crosspointConnect");
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Connect: select the outputs the input should feed"));
+    press("crosspointDisconnect");
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Disconnect: select the outputs to disconnect"));
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("show.xpt"));
+    window->saveCrosspointsTo(path, false);
+    ASSERT_TRUE(QFile::exists(path));
+    EXPECT_EQ(window->statusBar()->currentMessage(),
+              QStringLiteral("Crosspoint status saved to ") + QDir::toNativeSeparators(path));
 }
 
 } // namespace

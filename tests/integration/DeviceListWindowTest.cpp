@@ -7,6 +7,7 @@
 #include "link/CAddDevDlg.h"
 #include "link/CDeviceListView.h"
 #include "link/DiscoveryDatagrams.h"
+#include "link/ReadableColour.h"
 #include "main/CZarvoDlg.h"
 
 #include <QApplication>
@@ -171,7 +172,7 @@ TEST_F(DeviceListWindow, ConnectedRowFitsAndStaysGreenWhileSelected) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (c.green() > 200 && c.red() < 90 && c.blue() < 90)
+            if (c.green() > c.red() + 60 && c.green() > c.blue() + 60)
                 ++green;
         }
     EXPECT_GT(green, 0) << "the selected connected row is drawn in green";
@@ -183,8 +184,19 @@ TEST_F(DeviceListWindow, ConnectedRowFitsAndStaysGreenWhileSelected) {
     CDeviceRowDelegate::styleConnectedRow(option, view->viewIndexOf(rowOf(*w, "127.0.0.3")));
     EXPECT_EQ(option.palette.color(QPalette::Highlight), highlight);
     CDeviceRowDelegate::styleConnectedRow(option, connected);
-    EXPECT_EQ(option.palette.color(QPalette::HighlightedText), CDeviceListModel::connectedColor());
-    EXPECT_LT(option.palette.color(QPalette::Highlight).lightness(), highlight.lightness());
+    const QColor text = option.palette.color(QPalette::HighlightedText);
+    const QColor back = option.palette.color(QPalette::Highlight);
+    EXPECT_EQ(text, CDeviceListModel::connectedColor(back));
+    EXPECT_LT(back.lightness(), highlight.lightness());
+    const auto rgb = [](const QColor& c) {
+        return Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+                   static_cast<std::uint8_t>(c.blue())};
+    };
+    EXPECT_GE(contrastRatio(rgb(text), rgb(back)), kReadableContrast);
+    // Unselected, on the list's own background.
+    const QColor plain = view->model()->data(connected, Qt::ForegroundRole).value<QBrush>().color();
+    EXPECT_GE(contrastRatio(rgb(plain), rgb(view->palette().color(QPalette::Base))),
+              kReadableContrast);
 }
 
 TEST_F(DeviceListWindow, StatusBarSaysWhenTheListIsFull) {

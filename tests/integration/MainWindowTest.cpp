@@ -2,14 +2,20 @@
 #include "WindowSupport.h"
 #include "link/DiscoveryDatagrams.h"
 #include "main/CZarvoDlg.h"
+#include "main/DeviceMenu.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBrush>
 #include <QColor>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -68,6 +74,106 @@ TEST_F(MainWindow, SearchListsFramesAndConnectsByRow) {
     ASSERT_TRUE(waitUntil([&] { return a->clientCount() == 1 && c->clientCount() == 0; }));
     EXPECT_EQ(w->engine().state().port, 10003);
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(MainWindow, MenusOfferQuitAndTheConnectedFramesCommands) {
+    auto a = test::startFrame("460", "127.0.0.2");
+    ASSERT_TRUE(a);
+    auto w = openWindow();
+    auto* file = w->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    auto* device = w->findChild<QMenu*>(QStringLiteral("deviceMenu"));
+    auto* quit = w->findChild<QAction*>(QStringLiteral("quitAction"));
+    ASSERT_TRUE(file && device && quit);
+    EXPECT_EQ(w->menuBar()->actions().value(0), file->menuAction()) << "File comes first";
+    EXPECT_EQ(quit->shortcut(), QKeySequence(QKeySequence::Quit));
+
+    // The menu bar's Device menu is the list's popup, by the same rules.
+    const auto texts = [&] {
+        Q_EMIT device->aboutToShow();
+        QStringList out;
+        for (QAction* action : device->actions())
+            out << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return out;
+    };
+    const auto expected = [&](MenuRow row) {
+        QStringList out;
+        for (const MenuItem& item :
+             buildDeviceMenu(deviceMenuInputs(w->engine().state(), row, false)))
+            out << (item.separator() ? QStringLiteral("-") : QString::fromUtf8(item.text));
+        return out;
+    };
+    EXPECT_EQ(texts(), QStringList{QStringLiteral("Refresh")});
+    ASSERT_TRUE(test::connectToFirstRow(*w));
+    EXPECT_EQ(texts(), expected(MenuRow::Connected));
+    EXPECT_TRUE(texts().contains(QStringLiteral("Input status ...")));
+    for (QAction* action : device->actions())
+        if (action->text() == QStringLiteral("Input status ..."))
+            action->trigger();
+    EXPECT_NE(w->findChild<QDialog*>(QStringLiteral("inputStatusDialog")), nullptr);
+    for (QAction* action : device->actions())
+        if (action->text() == QStringLiteral("Close"))
+            action->trigger();
+    EXPECT_FALSE(w->engine().state().connected);
+
+    w->show();
+    ASSERT_TRUE(w->isVisible());
+    quit->trigger();
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(MainWindow, DoubleClickOnAnotherFrameAsksBeforeDroppingTheConnectedOne) {
+    auto a = test::startFrame("460", "127.0.0.2");
+    auto b = test::startFrame("460", "127.0.0.3");
+    ASSERT_TRUE(a && b);
+    auto w = openWindow();
+    ASSERT_TRUE(waitUntil([&] { return w->deviceList().rows().size() == 2; }));
+    w->activateRow(rowOf(*w, "127.0.0.2")); // nothing connected: no question
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().connectedAddress == "127.0.0.2"; }));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+
+    boxes.setAnswer(QMessageBox::No);
+    w->activateRow(rowOf(*w, "127.0.0.3"));
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts[0].startsWith(QStringLiteral("Disconnect from ")));
+    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("127.0.0.3")));
+    EXPECT_EQ(w->engine().state().connectedAddress, "127.0.0.2") << "No keeps the link";
+
+    boxes.setAnswer(QMessageBox::Yes);
+    w->activateRow(rowOf(*w, "127.0.0.3"));
+    ASSERT_TRUE(waitUntil([&] { return w->engine().state().connectedAddress == "127.0.0.3"; }));
+    w->activateRow(rowOf(*w, "127.0.0.3")); // the connected row: nothing, no question
+    EXPECT_EQ(boxes.texts.size(), 2);
+}
+
+TEST_F(MainWindow, FirstStartFitsTheScreenAndTheLayoutComesBack) {
+    const QRect available = QApplication::primaryScreen()->availableGeometry();
+    QList<int> sizes;
+    QSize saved;
+    {
+        auto w = openWindow();
+        // Within the screen, unless the window cannot be made that small.
+        EXPECT_LE(w->width(), std::max(available.width(), w->minimumSizeHint().width()));
+        EXPECT_LE(w->height(), std::max(available.height(), w->minimumSizeHint().height()));
+        EXPECT_GE(w->width(), std::min(1000, available.width()));
+        EXPECT_GE(w->height(), std::min(640, available.height()));
+        w->show();
+        w->resize(w->size() - QSize(40, 30));
+        QApplication::processEvents();
+        saved = w->size();
+        auto* splitter = w->findChild<QSplitter*>(QStringLiteral("mainSplitter"));
+        ASSERT_NE(splitter, nullptr);
+        const int total = splitter->sizes().value(0) + splitter->sizes().value(1);
+        splitter->setSizes({total / 3, total - total / 3});
+        sizes = splitter->sizes();
+        auto* devices = w->findChild<QTableView*>(QStringLiteral("deviceList"));
+        devices->setColumnWidth(4, 177);
+        static_cast<QWidget*>(w.get())->close();
+    }
+    auto w = openWindow();
+    w->show();
+    EXPECT_EQ(w->size(), saved);
+    EXPECT_EQ(w->findChild<QSplitter*>(QStringLiteral("mainSplitter"))->sizes(), sizes);
+    EXPECT_EQ(w->findChild<QTableView*>(QStringLiteral("deviceList"))->columnWidth(4), 177);
 }
 
 TEST_F(MainWindow, ReachesTheReadyStateWithTheFramesValues) {

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 namespace velmar {
@@ -120,9 +121,12 @@ TEST_F(PanelWindow, InputStatusKindsOneInstanceAndTheLinksEnd) {
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(window->findChildren<CInpStDlg*>().size(), 1);
 
+    // One instance for the window's life: the link's end does not delete it.
     window->closeConnection();
-    EXPECT_EQ(inputStatus(), nullptr);
-    EXPECT_EQ(window->engine().dialogs().signalInputStatus, nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(inputStatus(), dialog);
+    EXPECT_EQ(window->engine().dialogs().signalInputStatus, dialog);
+    window.reset(); // the window takes it along
 }
 
 TEST_F(PanelWindow, AFrameOfAnotherFamilyShowsOnlyTheMainBoard) {
@@ -195,6 +199,44 @@ TEST_F(PanelWindow, PanelSettingsReachTheUnitAndShowItsAnswer) {
     DeviceMessage key3state;
     key3state.setI(1, 3);
     EXPECT_EQ(frame->model().messageLine(CommandId::gkeystate, key3state), "!gkeystate,0,3,1\r");
+}
+
+TEST_F(PanelWindow, KeyListPagesAndHomeEndGoToTheKeysAndAClickReloads) {
+    open("450");
+    NoQuestions questions;
+    bool ran = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        auto* d = qobject_cast<C450DornDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        auto* keys = d->findChild<CListCtrlEx*>(QStringLiteral("keyList"));
+        auto* mode = d->findChild<QLineEdit*>(QStringLiteral("keyMode"));
+        auto* value = d->findChild<QLineEdit*>(QStringLiteral("keyValue"));
+        ASSERT_TRUE(keys && mode && value);
+        EXPECT_TRUE(waitUntil([&] { return cell(*d, "keyList", 11, 2) == "112"; }));
+        keys->setFocus();
+        keys->setCurrentIndex(keys->model()->index(4, 2));
+        const struct {
+            Qt::Key key;
+            int row;
+        } moves[] = {
+            {Qt::Key_PageDown, 11}, {Qt::Key_Home, 0}, {Qt::Key_End, 11}, {Qt::Key_PageUp, 0}};
+        for (const auto& m : moves) {
+            QTest::keyClick(keys, m.key);
+            EXPECT_EQ(keys->currentIndex().row(), m.row) << m.key;
+            EXPECT_EQ(value->text(), cell(*d, "keyList", m.row, 2)) << "the fields follow";
+        }
+        // Typed over, then the chosen row clicked again: its values come back.
+        mode->setText(QStringLiteral("9"));
+        value->setText(QStringLiteral("999"));
+        const QRect rect = keys->visualRect(keys->model()->index(0, 1));
+        QTest::mouseClick(keys->viewport(), Qt::LeftButton, {}, rect.center());
+        EXPECT_EQ(mode->text(), cell(*d, "keyList", 0, 1));
+        EXPECT_EQ(value->text(), cell(*d, "keyList", 0, 2));
+        ran = true;
+        d->reject();
+    });
+    runPanelUnitDialog(window->engine(), questions, window.get());
+    EXPECT_TRUE(ran);
 }
 
 } // namespace

@@ -443,7 +443,17 @@ TEST(CrosspointPanel, ConnectPairsSelections) {
         EXPECT_EQ(rig.sink.lines, r.sent);
         EXPECT_EQ(sent, static_cast<int>(r.sent.size()));
         EXPECT_THAT(rig.questions.asked, IsEmpty());
+        // An empty side is said in the status bar; what the Part skips quietly stays quiet.
+        const bool emptySide = r.inputRows.empty() || r.outputRows.empty();
+        EXPECT_EQ(rig.panel.notice().empty(), !emptySide) << rig.panel.notice();
     }
+    PanelRig rig;
+    rig.panel.connectSelected({}, {});
+    EXPECT_EQ(rig.panel.notice(), "Connect: select an input and the outputs it should feed");
+    rig.panel.connectSelected({}, std::vector<int>{0});
+    EXPECT_EQ(rig.panel.notice(), "Connect: select the input that should feed the outputs");
+    rig.panel.connectSelected(std::vector<int>{0}, {});
+    EXPECT_EQ(rig.panel.notice(), "Connect: select the outputs the input should feed");
 }
 
 TEST(CrosspointPanel, OnlyTheFirst1024SelectedEntriesCount) {
@@ -467,9 +477,12 @@ TEST(CrosspointPanel, DisconnectAsksAndClearsTheOutputs) {
     EXPECT_THAT(rig.sink.take(),
                 ElementsAre(scross(1, 0), scross(2, 0), scross(5, 0), scross(6, 0)));
 
+    EXPECT_EQ(rig.panel.notice(), "");
+
     rig.questions.asked.clear();
     EXPECT_EQ(rig.panel.disconnectSelected({}), 0); // nothing selected: no question
     EXPECT_THAT(rig.questions.asked, IsEmpty());
+    EXPECT_EQ(rig.panel.notice(), "Disconnect: select the outputs to disconnect");
 }
 
 TEST(CrosspointPanel, RefusedWhileOfflineProgrammingOrBursting) {
@@ -483,7 +496,10 @@ TEST(CrosspointPanel, RefusedWhileOfflineProgrammingOrBursting) {
         PanelRig rig;
         setup(rig);
         EXPECT_EQ(rig.panel.connectSelected(std::vector<int>{0}, std::vector<int>{0}), 0);
+        EXPECT_NE(rig.panel.notice().find("Connect: "), std::string::npos);
+        EXPECT_NE(rig.panel.notice().find(", nothing sent"), std::string::npos);
         EXPECT_EQ(rig.panel.disconnectSelected(std::vector<int>{0}), 0);
+        EXPECT_NE(rig.panel.notice().find("Disconnect: "), std::string::npos);
         EXPECT_THAT(rig.sink.lines, IsEmpty());
         EXPECT_THAT(rig.questions.asked, IsEmpty());
     }

@@ -301,3 +301,16 @@ TEST(DeviceCommands, DialogCommandsCheckTheirPreconditions) {
 
 } // namespace
 } // namespace velmar
+
+namespace velmar {
+namespace {
+
+TEST(DeviceMenu, SwitchingFramesNamesBoth) {
+    EXPECT_EQ(switchFrameQuestion("Studio A (10.0.1.20)", "Studio B", "10.0.1.21"),
+              "Disconnect from Studio A (10.0.1.20) and connect to Studio B (10.0.1.21)?");
+    EXPECT_EQ(switchFrameQuestion("10.0.1.20", "", "10.0.1.21"),
+              "Disconnect from 10.0.1.20 and connect to 10.0.1.21?");
+}
+
+} // namespace
+} // namespace velmar

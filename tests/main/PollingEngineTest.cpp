@@ -629,3 +629,137 @@ TEST(PollingEngine, TimersOfOtherSubsystemsAreRoutedOn) {
 
 } // namespace
 } // namespace velmar
+
+namespace velmar::test {
+namespace {
+
+// The lines of `sent` that are label reads, as "kind,first,count".
+std::vector<std::string> labelReads(const std::vector<std::string>& sent) {
+    std::vector<std::string> out;
+    for (const std::string& line : sent)
+        if (line.rfind("?llabel,", 0) == 0)
+            out.push_back(line.substr(8));
+    return out;
+}
+
+// Connects, answers the start-up poll with a main board of `version` and
+// returns what went out after it was complete.
+std::vector<std::string> afterStartup(EngineRig& rig, int family, const std::string& version,
+                                      bool answerAll = true) {
+    rig.connect(family);
+    rig.feed(":gswver,0,2,'m','" + version + "'");
+    const std::size_t start = rig.link.take().size();
+    for (std::size_t k = 1; k < start; ++k)
+        rig.feed(":galivetime,0,5");
+    rig.timers.advance(kStageTwoAfterVersionMs);
+    const std::size_t stageTwo = rig.link.take().size();
+    for (std::size_t k = answerAll ? 0 : 1; k < stageTwo; ++k)
+        rig.feed(":galivetime,0,5");
+    return rig.link.take();
+}
+
+TEST(PollingEngineLabelRead, ReadsTheLabelsAfterTheStartupPollAFewBlocksAtATime) {
+    struct Case {
+        int family;
+        bool service;
+        const char* firstBlock;
+        std::size_t blocks; // inputs and outputs
+    } const cases[] = {
+        {kFamily460, false, "0,1,32", 2 * 1536 / 32},
+        {kFamily461, false, "0,513,32", 2 * (1024 - 512) / 32},
+        {kFamily461, true, "0,1,32", 2 * 1024 / 32},
+    };
+    for (const Case& c : cases) {
+        EngineRig rig;
+        rig.engine.setStartupFlags(false, false, c.service);
+        rig.engine.setReadLabelsInBackground(true);
+        std::vector<std::string> reads = labelReads(afterStartup(rig, c.family, "2.0.0.1"));
+        // A 460 needs its second card bank for 1536 channels; the count is the state's.
+        const std::size_t total =
+            static_cast<std::size_t>(rig.engine.state().crosspointCount() -
+                                     (c.family == kFamily461 && !c.service ? 512 : 0)) /
+            32 * 2;
+        ASSERT_EQ(reads.size(), static_cast<std::size_t>(CPollingEngine::kLabelReadWindow));
+        EXPECT_EQ(reads[0], c.firstBlock);
+        EXPECT_EQ(reads[1], std::string("1") + std::string(c.firstBlock).substr(1));
+        // Each reply lets one more go, until every block has been asked.
+        std::size_t sent = reads.size();
+        for (std::size_t k = 0; k < total; ++k) {
+            rig.feed(k % 2 == 0 ? ":llabel,0,0,1,1,'A'" : ":llabel,0,1,1,1,'B'");
+            sent += labelReads(rig.link.take()).size();
+            EXPECT_EQ(rig.engine.labelReadLeft() + sent, total);
+        }
+        EXPECT_EQ(sent, total);
+        if (c.family != kFamily460) {
+            EXPECT_EQ(total, c.blocks);
+        }
+        EXPECT_FALSE(rig.timers.running(kTimerLabelRead)) << "once per link";
+        rig.timers.advance(10 * CPollingEngine::kLabelReadStallMs);
+        EXPECT_TRUE(labelReads(rig.link.take()).empty());
+    }
+}
+
+TEST(PollingEngineLabelRead, StallsFallbacksAndWhoIsNotRead) {
+    {
+        // Without answers the next window goes after the stall time, and the read ends.
+        EngineRig rig;
+        rig.engine.setReadLabelsInBackground(true);
+        ASSERT_EQ(labelReads(afterStartup(rig, kFamily461, "2.0.0.1")).size(), 4U);
+        rig.timers.advance(CPollingEngine::kLabelReadStallMs - 1);
+        EXPECT_TRUE(labelReads(rig.link.take()).empty());
+        rig.timers.advance(1);
+        EXPECT_EQ(labelReads(rig.link.take()).size(), 4U);
+        rig.timers.advance(100 * CPollingEngine::kLabelReadStallMs);
+        EXPECT_FALSE(rig.engine.labelReadRunning());
+        EXPECT_FALSE(rig.timers.running(kTimerLabelRead));
+        // A lost link ends it at once; the next link reads again.
+        rig.engine.disconnect();
+        EXPECT_FALSE(rig.timers.running(kTimerLabelRead));
+    }
+    {
+        // A start-up poll that never completes still gets its labels read.
+        EngineRig rig;
+        rig.engine.setReadLabelsInBackground(true);
+        EXPECT_TRUE(labelReads(afterStartup(rig, kFamily461, "2.0.0.1", false)).empty());
+        EXPECT_TRUE(rig.engine.startupProgress().reading);
+        const int sentBefore = rig.engine.startupProgress().sent;
+        rig.timers.advance(CPollingEngine::kLabelReadFallbackMs);
+        EXPECT_EQ(labelReads(rig.link.take()).size(), 4U);
+        EXPECT_EQ(rig.engine.startupProgress().sent, sentBefore) << "not counted as start-up";
+    }
+    // Not wanted (velmarctl), too old for labels, or no frame with labels: nothing.
+    struct Case {
+        bool wanted;
+        int family;
+        const char* version;
+    } const none[] = {
+        {false, kFamily461, "2.0.0.1"},
+        {true, kFamily461, "1.4.0.1"},
+        {true, kFamily450, "2.0.0.1"},
+    };
+    for (const Case& c : none) {
+        EngineRig rig;
+        rig.engine.setReadLabelsInBackground(c.wanted);
+        EXPECT_TRUE(labelReads(afterStartup(rig, c.family, c.version)).empty()) << c.family;
+        rig.timers.advance(2 * CPollingEngine::kLabelReadFallbackMs);
+        EXPECT_TRUE(labelReads(rig.link.take()).empty()) << c.family;
+    }
+}
+
+TEST(PollingEngineLabelRead, LinkEndedNoticeNamesTheFrameAndWhy) {
+    EngineRig rig;
+    EXPECT_EQ(rig.engine.linkEndedNotice(), "");
+    ASSERT_TRUE(rig.engine.selectDevice("10.0.1.20", "10.0.1.20", "461", "Studio A"));
+    rig.engine.onLinkLost(LinkLoss::Silent);
+    EXPECT_EQ(rig.engine.linkEndedNotice().rfind(
+                  "The link to Studio A (10.0.1.20) was lost: the frame stopped answering.", 0),
+              0U)
+        << rig.engine.linkEndedNotice();
+    rig.connect();
+    rig.engine.disconnect();
+    EXPECT_EQ(rig.engine.linkEndedNotice().rfind("The link to 10.0.1.20 was closed.", 0), 0U)
+        << rig.engine.linkEndedNotice();
+}
+
+} // namespace
+} // namespace velmar::test

@@ -135,9 +135,22 @@ TEST(XyControl, InputIsRangeCheckedAndEveryRefusalSaysWhy) {
 
     // The edges are allowed, and a request that went out clears the notice.
     EXPECT_TRUE(rig.xy.connectPressed(0, 1));
-    EXPECT_TRUE(rig.xy.connectPressed(2048, 2048));
     EXPECT_EQ(rig.xy.notice(), "");
-    EXPECT_THAT(rig.link.take(), ElementsAre(scross(1, 0), scross(2048, 2048)));
+    // Numbers beyond this frame's channels go out as asked, and the notice
+    // says why no answer will show (the dispatch drops it).
+    const int count = rig.engine.state().crosspointCount();
+    ASSERT_LT(count, 2048);
+    const std::string beyond = " is beyond this frame's " + std::to_string(count) +
+                               " channels: sent as asked, but the frame has no such ";
+    EXPECT_TRUE(rig.xy.connectPressed(2048, 2048));
+    EXPECT_EQ(rig.xy.notice(), "Output 2048" + beyond + "output");
+    EXPECT_TRUE(rig.xy.connectPressed(count + 1, count));
+    EXPECT_EQ(rig.xy.notice(), "Input " + std::to_string(count + 1) + beyond + "input");
+    EXPECT_TRUE(rig.xy.interrogatePressed(count + 1));
+    EXPECT_EQ(rig.xy.notice(), "Output " + std::to_string(count + 1) + beyond + "output");
+    EXPECT_THAT(rig.link.take(),
+                ElementsAre(scross(1, 0), scross(2048, 2048), scross(count, count + 1),
+                            "?gcross," + std::to_string(count + 1)));
 
     rig.questions.answer = true;
     ASSERT_TRUE(rig.xy.burstPressed(1, 3));

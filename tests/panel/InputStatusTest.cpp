@@ -222,11 +222,24 @@ TEST(InputStatusLogic, FamilyChangeEmptiesAndDisablesTheCards) {
     StatusRig r;
     EXPECT_TRUE(r.logic->cardsEnabled());
     EXPECT_EQ(r.logic->cardRows().size(), 2U);
+    EXPECT_EQ(r.logic->cardListNote(), "") << "rows speak for themselves";
+    // A kind without a card says so rather than looking unread.
+    for (const InputCardKind kind : kInputCardKinds) {
+        r.logic->selectKind(kind);
+        EXPECT_EQ(r.logic->cardListNote().empty(), !r.logic->cardRows().empty());
+        if (r.logic->cardRows().empty()) {
+            EXPECT_EQ(r.logic->cardListNote(),
+                      "No " + std::string(inputCardKindName(kind)) + " card in this frame");
+        }
+    }
+    r.logic->selectKind(InputCardKind::Sdi);
+    r.logic->takeChanges();
     r.rig.feed(":gdevinfo,0,'450',1,'S1'");
     const auto changes = r.logic->takeChanges();
     EXPECT_TRUE(changes.familyChanged);
     EXPECT_FALSE(r.logic->cardsEnabled());
     EXPECT_THAT(r.logic->cardRows(), IsEmpty());
+    EXPECT_EQ(r.logic->cardListNote(), "Cards are listed for 460 frames only");
     r.rig.feed("!gsdirxstat,0,3,2,1,3,2");
     EXPECT_THAT(r.logic->cardRows(), IsEmpty());
     EXPECT_EQ(r.logic->mainRows().size(), 14U);

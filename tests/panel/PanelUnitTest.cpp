@@ -222,3 +222,24 @@ TEST(PanelUnit, RingMasterIdentifyAndClear) {
 
 } // namespace
 } // namespace velmar
+
+namespace velmar {
+namespace {
+
+TEST(PanelUnit, ListKeysPageBy31AndStopAtTheEnds) {
+    struct Row {
+        int from;
+        KeyListMove move;
+        int to;
+    } const rows[] = {
+        {1, KeyListMove::PageDown, 12}, {0, KeyListMove::PageDown, 12},
+        {12, KeyListMove::PageUp, 1},   {6, KeyListMove::PageUp, 1},
+        {6, KeyListMove::Home, 1},      {6, KeyListMove::End, 12},
+        {0, KeyListMove::PageUp, 1},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(movedKey(r.from, r.move), r.to) << r.from << " " << static_cast<int>(r.move);
+}
+
+} // namespace
+} // namespace velmar
