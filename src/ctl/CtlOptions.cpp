@@ -832,8 +832,9 @@ Commands:
       Program flash images (*.flash) into the frame, one record per
       acknowledgement, in the order named; every file is checked before
       anything is sent. A file whose header names no type is only sent
-      with --yes; an explicit --timeout bounds each acknowledgement. With --restart, a frame that took every file
-      is restarted (a frame in recovery mode loads its application).
+      with --yes; an explicit --timeout bounds each acknowledgement.
+      With --restart, a frame that took every file is restarted (a
+      frame in recovery mode loads its application).
       Progress shows on a terminal; otherwise a line per tenth.
       velmarctl flash 192.168.1.20 frame.flash --restart
 

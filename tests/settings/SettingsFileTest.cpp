@@ -275,9 +275,9 @@ TEST(SettingsFile, RefusesAFileWithAnyLineThatIsWrong) {
         {"name with a comma", set("Name=", "Studio, A"),
          {"line 4 (Name): holds a quote, comma or control character"}},
         {"name too long", set("Name=", "Studio A main stage left"),
-         {"line 4 (Name): is longer than 16 characters"}},
+         {"line 4 (Name): is longer than 16 bytes"}},
         {"Dante name too long", set("DanteName=", std::string(40, 'b')),
-         {"line 47 (DanteName): is longer than 31 characters"}},
+         {"line 47 (DanteName): is longer than 31 bytes"}},
         {"every bad line named",
          [&](Lines& l) {
              setValue(l, "ID=", "abc");
