@@ -10,6 +10,9 @@ cd "$(dirname "$0")/.."
 packages=(
   # build
   g++ cmake ninja-build pkg-config
+  # an optional compiler cache for developers' rebuilds
+  # (CMAKE_CXX_COMPILER_LAUNCHER=ccache); the test command does not use it
+  ccache
   # the shell and the simulated frame
   qt6-base-dev libgl-dev
   # tests, benchmarks, fuzzing

@@ -55,7 +55,6 @@ const std::vector<Row>& rows() {
         {{"send", kNobody, "?gcross,5"}, Frame::None, nullptr, kExitUnreachable},
         // 1: the frame refuses or does not answer
         {{"unroute", kFrame, "5"}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::scross] = 2; }, kExitFrame},
-        {{"xpt", "save", kFrame, "@"}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::lcross] = 2; }, kExitFrame},
         {{"flows", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::gcrtxflow] = 2; }, kExitFrame},
         {{"dante", "routes", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::gcrossip] = 2; }, kExitFrame},
         {{"ppm", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.unanswered.insert(CommandId::lppmid); }, kExitFrame},
@@ -116,7 +115,8 @@ TEST_F(CtlExitStatus, EveryFamilyReachesItsDocumentedStatuses) {
         const std::vector<std::string_view> views(args.begin(), args.end());
         EXPECT_EQ(run(views), row.exit) << err << out;
         if (row.exit != kExitOk) {
-            EXPECT_FALSE(err.empty()) << "an error says why";
+            // An error says why; a health verdict says it on standard output.
+            EXPECT_FALSE(err.empty() && out.empty()) << "an error says why";
         }
     }
 }
