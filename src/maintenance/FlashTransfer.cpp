@@ -313,8 +313,11 @@ void CFlashRun::begin(Prepared file) {
     m_path = file.path;
     m_total = file.records;
     m_step = m_total / 100;
-    m_display.line = "0";
-    m_display.count = "of " + std::to_string(m_total) + " records programmed";
+    // Appended piece by piece: GCC 12 at -O3 warns falsely on literal + string.
+    m_display.line.assign(1, '0');
+    m_display.count.assign("of ");
+    m_display.count += std::to_string(m_total);
+    m_display.count += " records programmed";
     m_display.file = flashDisplayName(file.path, file.release);
     if (m_fileCount > 0)
         m_display.fileOf =
