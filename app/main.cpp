@@ -1,5 +1,5 @@
 #include "VelmarVersion.h"
-#include "link/CZarvoManApp.h"
+#include "window/CZarvoManApp.h"
 
 #include <QIcon>
 #include <cstdio>

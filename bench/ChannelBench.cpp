@@ -12,7 +12,7 @@
 #include "channels/CChnLabelDlg.h"
 #include "channels/CRunProgress.h"
 #include "controls/CListCtrlEx.h"
-#include "ctl/CCtlSession.h"
+#include "session/CCtlSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -14,7 +14,7 @@
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
 #include "events/CEventLogPanel.h"
-#include "main/CZarvoDlg.h"
+#include "window/CZarvoDlg.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -8,11 +8,11 @@
 // counts, which are stable on these machines):
 //   valgrind --tool=callgrind --toggle-collect='*runCase*' velmar_crosspoint_bench --once
 
-#include "main/CrosspointFile.h"
-#include "main/Crosspoints.h"
-#include "main/LoadStatusLogic.h"
-#include "main/PollingEngine.h"
-#include "main/XyBurst.h"
+#include "engine/CrosspointFile.h"
+#include "engine/Crosspoints.h"
+#include "engine/LoadStatusLogic.h"
+#include "engine/PollingEngine.h"
+#include "engine/XyBurst.h"
 #include "protocol/RequestEncoder.h"
 #include "protocol/ResponseDecoder.h"
 

@@ -9,8 +9,8 @@
 
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
-#include "ctl/CCtlSession.h"
-#include "main/CQtTimerHost.h"
+#include "session/CCtlSession.h"
+#include "engine/CQtTimerHost.h"
 #include "maintenance/FlashTransfer.h"
 
 #include <QCoreApplication>

@@ -14,7 +14,7 @@
 #include "grid/CRoutingGridView.h"
 #include "grid/GridModel.h"
 #include "grid/RouteJournal.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 #include "protocol/ResponseDecoder.h"
 
 #include <QApplication>

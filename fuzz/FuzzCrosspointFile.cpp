@@ -4,8 +4,8 @@
 // 0 to the count, nothing lies beyond the count, and a file written from the
 // table reads back to the same table.
 
-#include "main/CrosspointFile.h"
-#include "main/DeviceState.h"
+#include "engine/CrosspointFile.h"
+#include "engine/DeviceState.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -44,7 +44,7 @@ scratch=$root/build/fault-inject
 log=$scratch/log
 mkdir -p "$log"
 
-tests=(main/velmar_main_tests velmar_core_tests link/velmar_link_tests ctl/velmar_ctl_tests
+tests=(engine/velmar_engine_tests velmar_core_tests link/velmar_link_tests ctl/velmar_ctl_tests
   controls/velmar_controls_tests settings/velmar_settings_tests
   maintenance/velmar_maintenance_tests iprouting/velmar_iprouting_tests
   channels/velmar_channels_tests panel/velmar_panel_tests grid/velmar_grid_tests

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "channels/ChannelRange.h"
+#include "engine/ChannelRange.h"
 
 #include <QObject>
 #include <vector>

@@ -6,8 +6,8 @@
 #include "controls/CListCtrlEx.h"
 #include "controls/FileDialogs.h"
 #include "link/QtText.h"
-#include "main/FileAccess.h"
-#include "main/PollingEngine.h"
+#include "engine/FileAccess.h"
+#include "engine/PollingEngine.h"
 
 #include <QFileInfo>
 #include <QGridLayout>

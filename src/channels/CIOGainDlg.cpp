@@ -4,7 +4,7 @@
 #include "channels/CRunProgress.h"
 #include "controls/CListCtrlEx.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

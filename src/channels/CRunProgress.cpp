@@ -2,7 +2,7 @@
 
 #include "channels/RequestRun.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "channels/ChannelLabels.h"
 
-#include "main/Dispatch.h"
+#include "engine/Dispatch.h"
 #include "protocol/ResponseDecoder.h"
 #include "protocol/WireText.h"
 

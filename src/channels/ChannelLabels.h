@@ -1,9 +1,9 @@
 #pragma once
 
-#include "channels/ChannelRange.h"
-#include "main/DeviceState.h"
-#include "main/DialogRegistry.h"
-#include "main/Questions.h"
+#include "engine/ChannelRange.h"
+#include "engine/DeviceState.h"
+#include "engine/DialogRegistry.h"
+#include "engine/Questions.h"
 
 #include <functional>
 #include <map>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main/DialogRegistry.h"
-#include "main/EngineInterfaces.h"
+#include "engine/DialogRegistry.h"
+#include "engine/EngineInterfaces.h"
 
 #include <cstddef>
 #include <cstdint>

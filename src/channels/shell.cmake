@@ -11,3 +11,8 @@ target_sources(velmar_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CLevDetDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/CLevDetDlg.cpp
 )
+# The dialogs this folder opens from the menus.
+target_sources(velmar_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ChannelDialogs.h
+  ${CMAKE_CURRENT_LIST_DIR}/ChannelDialogs.cpp
+)

@@ -2,11 +2,11 @@
 // the module dump on the window's engine, without the windows.
 
 #include "ctl/CCtlRunner.h"
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "ctl/SettingsReport.h"
 #include "link/CDiscovery.h"
 #include "link/QtText.h"
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 #include "maintenance/AdminDialogs.h"
 #include "maintenance/ModuleDump.h"
 #include "protocol/TerminalText.h"

@@ -3,9 +3,9 @@
 
 #include "ctl/CCtlRunner.h"
 #include "ctl/FlashProgress.h"
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "link/QtText.h"
-#include "main/CQtTimerHost.h"
+#include "engine/CQtTimerHost.h"
 #include "maintenance/FlashFiles.h"
 #include "maintenance/FlashTransfer.h"
 #include "protocol/TerminalText.h"

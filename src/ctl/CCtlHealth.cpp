@@ -1,9 +1,9 @@
 // velmarctl health: every frame checked at the same time, one verdict each.
 
 #include "ctl/CCtlRunner.h"
-#include "ctl/CHealthCheck.h"
-#include "ctl/JsonWriter.h"
-#include "events/Health.h"
+#include "session/CHealthCheck.h"
+#include "protocol/JsonWriter.h"
+#include "engine/Health.h"
 #include "link/Ipv4.h"
 
 #include <algorithm>

@@ -6,10 +6,10 @@
 #include "channels/LevelDetectors.h"
 #include "channels/RequestRun.h"
 #include "ctl/CCtlRunner.h"
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "link/DeviceList.h"
 #include "link/QtText.h"
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 #include "protocol/TerminalText.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctl/CCtlSession.h"
+#include "session/CCtlSession.h"
 #include "ctl/CtlOptions.h"
 #include "ctl/ReplyBook.h"
 #include "link/DeviceList.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "ctl/SettingsReport.h"
-#include "main/DeviceState.h"
+#include "engine/DeviceState.h"
 #include "settings/CardConfPage.h"
 #include "settings/HwConfDialog.h"
 

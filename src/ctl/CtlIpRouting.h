@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ctl/CtlOptions.h"
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "iprouting/AutoRouting.h"
 #include "iprouting/FlowControl.h"
 #include "iprouting/PpmStreams.h"

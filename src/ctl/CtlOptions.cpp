@@ -2,7 +2,7 @@
 
 #include "ctl/CtlIpRouting.h"
 #include "link/Ipv4.h"
-#include "main/DeviceState.h"
+#include "engine/DeviceState.h"
 #include "protocol/WireText.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "ctl/MessageText.h"
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "ctl/Reports.h"
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 #include "protocol/ArgumentLayout.h"
 #include "protocol/ChannelNames.h"
 #include "protocol/CommandTable.h"

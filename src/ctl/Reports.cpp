@@ -1,7 +1,7 @@
 #include "ctl/Reports.h"
 
-#include "channels/ChannelRange.h"
-#include "main/CodeTables.h"
+#include "engine/ChannelRange.h"
+#include "engine/CodeTables.h"
 #include "protocol/ChannelNames.h"
 #include "protocol/TerminalText.h"
 

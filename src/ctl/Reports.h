@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ctl/JsonWriter.h"
-#include "main/CrosspointFile.h"
-#include "main/DeviceState.h"
-#include "main/EngineInterfaces.h"
+#include "protocol/JsonWriter.h"
+#include "engine/CrosspointFile.h"
+#include "engine/DeviceState.h"
+#include "engine/EngineInterfaces.h"
 
 #include <span>
 #include <string>

@@ -1,6 +1,6 @@
 #include "ctl/RouteTracker.h"
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "protocol/ChannelNames.h"
 
 #include <algorithm>

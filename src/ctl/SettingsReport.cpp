@@ -1,6 +1,6 @@
 #include "ctl/SettingsReport.h"
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "protocol/RequestEncoder.h"
 #include "protocol/TerminalText.h"
 #include "settings/SettingsFile.h"

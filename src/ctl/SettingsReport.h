@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ctl/ReplyBook.h"
-#include "main/DeviceState.h"
+#include "engine/DeviceState.h"
 #include "protocol/DeviceMessage.h"
 
 #include <cstdint>

@@ -7,8 +7,4 @@ target_sources(velmar_net PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CCtlIpRouting.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlLabels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CCtlHealth.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CHealthCheck.h
-  ${CMAKE_CURRENT_LIST_DIR}/CHealthCheck.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.h
-  ${CMAKE_CURRENT_LIST_DIR}/CCtlSession.cpp
 )

@@ -3,7 +3,7 @@
 #include "VelmarVersion.h"
 #include "controls/FileDialogs.h"
 #include "link/QtText.h"
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 
 #include <QAction>
 #include <QApplication>

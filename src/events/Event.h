@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/FrameIdentity.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,15 +32,6 @@ enum class EventKind : unsigned char {
     SettingsApplied,
     Firmware,
     EventLog, // about the log itself: events it could not keep
-};
-
-// Which frame an event is about, as far as it was known when it happened.
-struct FrameIdentity {
-    std::string address; // dotted IPv4
-    std::int32_t id = 0;
-    std::string name;
-    std::string serial;
-    friend bool operator==(const FrameIdentity&, const FrameIdentity&) = default;
 };
 
 struct Event {

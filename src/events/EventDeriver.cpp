@@ -1,7 +1,7 @@
 #include "events/EventDeriver.h"
 
-#include "main/CodeTables.h"
-#include "maintenance/FlashTransfer.h"
+#include "engine/CodeTables.h"
+#include "engine/FirmwareOutcome.h"
 #include "protocol/ChannelNames.h"
 
 #include <cstddef>
@@ -71,15 +71,6 @@ EventSeverity flapSeverity(EventKind kind) {
 }
 
 } // namespace
-
-FrameIdentity frameIdentityOf(const DeviceState& state) {
-    FrameIdentity frame;
-    frame.address = state.connectedAddress;
-    frame.id = state.settings.deviceId;
-    frame.name = std::string(state.settings.deviceName.view());
-    frame.serial = std::string(state.settings.serialNumber.view());
-    return frame;
-}
 
 void CEventDeriver::emit(const DeviceState& state, EventSeverity severity, EventKind kind,
                          std::string text) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "events/Event.h"
-#include "main/StateObserver.h"
+#include "engine/StateObserver.h"
 
 #include <array>
 #include <cstdint>
@@ -11,9 +11,6 @@
 namespace velmar {
 
 struct FlashOutcome;
-
-// The frame as the state names it; the address alone before it answered.
-FrameIdentity frameIdentityOf(const DeviceState& state);
 
 // Turns what the engine sees into events. It keeps the last value it saw of
 // everything it watches and makes an event only when a value differs from

@@ -1,6 +1,6 @@
 #include "events/EventLog.h"
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 
 #include <charconv>
 #include <map>

@@ -1,6 +1,6 @@
 #include "events/EventLogFile.h"
 
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -4,5 +4,4 @@ target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/EventDeriver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EventHistory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/EventLog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Health.cpp
 )

@@ -1,7 +1,7 @@
 #include "grid/CRoutingGrid.h"
 
 #include "grid/CRoutingGridPanel.h"
-#include "main/XyBurst.h"
+#include "engine/XyBurst.h"
 
 #include <QAction>
 #include <QLabel>

@@ -2,7 +2,7 @@
 
 #include "grid/CRoutingGridPanel.h"
 #include "grid/RouteJournal.h"
-#include "main/CQtTimerHost.h"
+#include "engine/CQtTimerHost.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,10 +3,10 @@
 #include "controls/FileDialogs.h"
 #include "grid/CRoutingGridView.h"
 #include "grid/RouteJournal.h"
-#include "main/CrosspointFile.h"
-#include "main/Crosspoints.h"
-#include "main/FileAccess.h"
-#include "main/XyBurst.h"
+#include "engine/CrosspointFile.h"
+#include "engine/Crosspoints.h"
+#include "engine/FileAccess.h"
+#include "engine/XyBurst.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "grid/CRoutingGridView.h"
 
-#include "main/Crosspoints.h"
+#include "engine/Crosspoints.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

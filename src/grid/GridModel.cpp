@@ -2,7 +2,7 @@
 
 #include "grid/EdgeText.h"
 #include "grid/RouteJournal.h"
-#include "main/Crosspoints.h"
+#include "engine/Crosspoints.h"
 #include "protocol/ChannelNames.h"
 
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main/CrosspointFile.h"
-#include "main/DeviceState.h"
+#include "engine/CrosspointFile.h"
+#include "engine/DeviceState.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "grid/RouteJournal.h"
 
 #include "grid/EdgeText.h"
-#include "main/XyBurst.h"
+#include "engine/XyBurst.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "main/DeviceState.h"
-#include "main/EngineInterfaces.h"
-#include "main/Questions.h"
+#include "engine/DeviceState.h"
+#include "engine/EngineInterfaces.h"
+#include "engine/Questions.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "main/DeviceState.h"
-#include "main/DialogRegistry.h"
-#include "main/EngineInterfaces.h"
-#include "main/Questions.h"
-#include "settings/SettingsApply.h"
+#include "engine/DeviceState.h"
+#include "engine/DialogRegistry.h"
+#include "engine/EngineInterfaces.h"
+#include "engine/Questions.h"
+#include "engine/SettingsApply.h"
 
 #include <array>
 #include <string>

@@ -4,7 +4,7 @@
 #include "iprouting/IpRouting.h"
 #include "iprouting/IpRoutingWidgets.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "main/DeviceState.h"
-#include "main/DialogRegistry.h"
-#include "main/EngineInterfaces.h"
-#include "main/Questions.h"
+#include "engine/DeviceState.h"
+#include "engine/DialogRegistry.h"
+#include "engine/EngineInterfaces.h"
+#include "engine/Questions.h"
 
 #include <array>
 #include <string>

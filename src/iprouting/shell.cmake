@@ -9,3 +9,8 @@ target_sources(velmar_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CPPMDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/CPPMDlg.cpp
 )
+# The dialogs this folder opens from the menus.
+target_sources(velmar_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/IpRoutingDialogs.h
+  ${CMAKE_CURRENT_LIST_DIR}/IpRoutingDialogs.cpp
+)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/CLineReceiver.h"
-#include "main/EngineInterfaces.h"
+#include "link/LinkLoss.h"
 #include "protocol/DeviceMessage.h"
 
 #include <QObject>

@@ -6,5 +6,4 @@ target_sources(velmar_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CDeviceListView.h
   ${CMAKE_CURRENT_LIST_DIR}/CDeviceListView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CQtProfileStore.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CZarvoManApp.h
-  ${CMAKE_CURRENT_LIST_DIR}/CZarvoManApp.cpp)
+)

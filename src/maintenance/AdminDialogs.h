@@ -2,8 +2,8 @@
 
 #include "link/DeviceList.h"
 #include "link/DiscoveryDatagrams.h"
-#include "main/DeviceState.h"
-#include "main/EngineInterfaces.h"
+#include "engine/DeviceState.h"
+#include "engine/EngineInterfaces.h"
 
 #include <array>
 #include <ctime>

@@ -2,8 +2,8 @@
 
 #include "controls/FileDialogs.h"
 #include "link/QtText.h"
-#include "main/FileAccess.h"
-#include "main/PollingEngine.h"
+#include "engine/FileAccess.h"
+#include "engine/PollingEngine.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,7 +1,7 @@
 #include "maintenance/CDevIDDlg.h"
 
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -2,7 +2,7 @@
 
 #include "controls/CCheckableGroupBox.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,7 +1,7 @@
 #include "maintenance/CDevPsuCfgDlg.h"
 
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

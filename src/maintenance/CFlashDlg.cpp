@@ -2,8 +2,8 @@
 
 #include "controls/FileDialogs.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
-#include "main/StateObserver.h"
+#include "engine/PollingEngine.h"
+#include "engine/StateObserver.h"
 #include "maintenance/CFileInfoDlg.h"
 #include "maintenance/FlashFiles.h"
 

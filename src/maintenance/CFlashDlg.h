@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main/CQtTimerHost.h"
-#include "main/DialogRegistry.h"
+#include "engine/CQtTimerHost.h"
+#include "engine/DialogRegistry.h"
 #include "maintenance/FlashTransfer.h"
 
 #include <QDialog>

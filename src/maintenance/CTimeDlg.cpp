@@ -1,7 +1,7 @@
 #include "maintenance/CTimeDlg.h"
 
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/DialogRegistry.h"
+#include "engine/DialogRegistry.h"
 #include "maintenance/AdminDialogs.h"
 
 #include <QDialog>

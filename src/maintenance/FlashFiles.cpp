@@ -1,7 +1,7 @@
 #include "maintenance/FlashFiles.h"
 
 #include "link/QtText.h"
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 
 #include <QDir>
 #include <QFile>

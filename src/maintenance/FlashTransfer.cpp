@@ -1,6 +1,6 @@
 #include "maintenance/FlashTransfer.h"
 
-#include "main/DeviceState.h"
+#include "engine/DeviceState.h"
 
 #include <algorithm>
 #include <utility>

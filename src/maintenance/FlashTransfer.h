@@ -1,6 +1,8 @@
 #pragma once
 
-#include "main/EngineInterfaces.h"
+#include "engine/FirmwareOutcome.h"
+
+#include "engine/EngineInterfaces.h"
 #include "maintenance/FlashFile.h"
 #include "protocol/DeviceMessage.h"
 
@@ -117,16 +119,6 @@ struct FlashDisplay {
 };
 
 enum class FlashQuestion { Start, Unverified, Restart };
-
-// How the last file of a run ended.
-struct FlashOutcome {
-    enum Kind { None, Programmed, Failed, Refused } kind = None;
-    int recordsSent = 0;
-    int totalRecords = 0;
-    std::string path;
-    std::string reason; // why a file was refused or its transfer failed
-    bool linkLost = false;
-};
 
 class IFlashRunHost {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/DeviceState.h"
+#include "engine/DeviceState.h"
 
 #include <string>
 #include <string_view>

@@ -18,3 +18,8 @@ target_sources(velmar_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CTimeDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/CTimeDlg.cpp
 )
+# The dialogs this folder opens from the menus.
+target_sources(velmar_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/MaintenanceDialogs.h
+  ${CMAKE_CURRENT_LIST_DIR}/MaintenanceDialogs.cpp
+)

@@ -3,7 +3,7 @@
 #include "controls/CListCtrlEx.h"
 #include "controls/LinkLostBanner.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

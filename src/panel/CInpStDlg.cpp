@@ -2,7 +2,7 @@
 
 #include "controls/CListCtrlEx.h"
 #include "link/QtText.h"
-#include "main/PollingEngine.h"
+#include "engine/PollingEngine.h"
 #include "panel/C450DornDlg.h"
 
 #include <QEvent>

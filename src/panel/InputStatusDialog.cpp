@@ -1,6 +1,6 @@
 #include "panel/InputStatusDialog.h"
 
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 
 namespace velmar {
 

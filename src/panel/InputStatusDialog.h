@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main/DeviceState.h"
-#include "main/DialogRegistry.h"
+#include "engine/DeviceState.h"
+#include "engine/DialogRegistry.h"
 
 #include <array>
 #include <string>

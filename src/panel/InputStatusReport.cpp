@@ -1,6 +1,6 @@
 #include "panel/InputStatusReport.h"
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "protocol/TerminalText.h"
 
 #include <algorithm>

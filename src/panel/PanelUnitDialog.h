@@ -1,8 +1,8 @@
 #pragma once
 
-#include "main/DialogRegistry.h"
-#include "main/EngineInterfaces.h"
-#include "main/Questions.h"
+#include "engine/DialogRegistry.h"
+#include "engine/EngineInterfaces.h"
+#include "engine/Questions.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "settings/CardConfPage.h"
 
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 #include "settings/SettingsPages.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "main/DeviceState.h"
-#include "main/DialogRegistry.h"
-#include "main/Questions.h"
+#include "engine/DeviceState.h"
+#include "engine/DialogRegistry.h"
+#include "engine/Questions.h"
 #include "settings/SettingsPages.h"
 
 #include <array>

@@ -7,3 +7,8 @@ target_sources(velmar_shell PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CHWConfDlg.h
   ${CMAKE_CURRENT_LIST_DIR}/CHWConfDlg.cpp
 )
+# The dialogs this folder opens from the menus.
+target_sources(velmar_shell PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsDialogs.h
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsDialogs.cpp
+)

@@ -1,7 +1,7 @@
 #include "channels/ChannelLabels.h"
 
 #include "ChannelRig.h"
-#include "main/Dispatch.h"
+#include "engine/Dispatch.h"
 
 #include <algorithm>
 #include <gmock/gmock.h>

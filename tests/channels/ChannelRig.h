@@ -1,7 +1,7 @@
 #pragma once
 
-#include "main/EngineFakes.h"
-#include "main/Questions.h"
+#include "engine/EngineFakes.h"
+#include "engine/Questions.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "channels/LabelCsv.h"
 
-#include "main/EngineFakes.h"
+#include "engine/EngineFakes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The list keys of the channel dialogs: a page is kPageRows rows in either
 // direction, and every key stops at the first and the last row.
-#include "channels/ChannelRange.h"
+#include "engine/ChannelRange.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // watch shows channel numbers with their names and the card that carries them.
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "ctl/MessageText.h"
-#include "main/CodeTables.h"
-#include "main/DeviceState.h"
+#include "engine/CodeTables.h"
+#include "engine/DeviceState.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "ctl/MessageText.h"
 
-#include "ctl/JsonWriter.h"
+#include "protocol/JsonWriter.h"
 #include "protocol/ArgumentLayout.h"
 #include "protocol/CommandTable.h"
 #include "protocol/RequestEncoder.h"

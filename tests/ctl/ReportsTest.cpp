@@ -1,7 +1,7 @@
 #include "ctl/Reports.h"
 
 #include "../main/EngineFakes.h"
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 
 #include <algorithm>
 #include <gmock/gmock.h>

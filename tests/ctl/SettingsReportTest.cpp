@@ -1,8 +1,8 @@
 #include "ctl/SettingsReport.h"
 
 #include "ctl/CtlOptions.h"
-#include "ctl/JsonWriter.h"
-#include "settings/SettingsApply.h"
+#include "protocol/JsonWriter.h"
+#include "engine/SettingsApply.h"
 #include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>

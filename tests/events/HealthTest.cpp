@@ -1,4 +1,4 @@
-#include "events/Health.h"
+#include "engine/Health.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

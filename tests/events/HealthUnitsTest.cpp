@@ -1,7 +1,7 @@
 // Every PSU and fan, the first and the last, and every sync fault code count
 // alike in the health verdict.
-#include "events/Health.h"
-#include "main/DeviceState.h"
+#include "engine/Health.h"
+#include "engine/DeviceState.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,8 +1,8 @@
 #include "CrosspointFakes.h"
 #include "grid/GridModel.h"
 #include "grid/RouteJournal.h"
-#include "main/CodeTables.h"
-#include "main/Crosspoints.h"
+#include "engine/CodeTables.h"
+#include "engine/Crosspoints.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

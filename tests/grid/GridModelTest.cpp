@@ -3,8 +3,8 @@
 #include "CrosspointFakes.h"
 #include "grid/EdgeText.h"
 #include "grid/RouteJournal.h"
-#include "main/CodeTables.h"
-#include "main/Crosspoints.h"
+#include "engine/CodeTables.h"
+#include "engine/Crosspoints.h"
 
 #include <functional>
 #include <gmock/gmock.h>

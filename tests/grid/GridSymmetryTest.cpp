@@ -4,7 +4,7 @@
 #include "CrosspointFakes.h"
 #include "grid/GridModel.h"
 #include "grid/RouteJournal.h"
-#include "main/Crosspoints.h"
+#include "engine/Crosspoints.h"
 
 #include <gtest/gtest.h>
 #include <tuple>

@@ -1,7 +1,7 @@
 #include "grid/RouteJournal.h"
 
 #include "CrosspointFakes.h"
-#include "main/XyBurst.h"
+#include "engine/XyBurst.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include "WindowSupport.h"
 #include "link/Ipv4.h"
-#include "main/DeviceMenu.h"
+#include "window/DeviceMenu.h"
 #include "maintenance/CCardsDlg.h"
 #include "maintenance/CDevIDDlg.h"
 #include "maintenance/CDevLANDlg.h"
@@ -82,7 +82,7 @@ protected:
 TEST_F(AdminWindow, IdAndNameChangeTheFrameTheListRowAndTheTitle) {
     startConnected();
     ASSERT_TRUE(withDialog<CDevIDDlg>(
-        context, [&] { window->openAdminDialog(devcmd::kIdSettings); },
+        context, [&] { window->openDialog(devcmd::kIdSettings); },
         [&](CDevIDDlg& d) {
             EXPECT_EQ(d.windowTitle(), QStringLiteral("Device ID and Name"));
             EXPECT_EQ(edit(d, "name")->maxLength(), 16);
@@ -110,7 +110,7 @@ TEST_F(AdminWindow, ANameThatCannotTravelIsRefusedInTheDialog) {
     startConnected();
     const std::string before = frame->model().deviceName();
     ASSERT_TRUE(withDialog<CDevIDDlg>(
-        context, [&] { window->openAdminDialog(devcmd::kIdSettings); },
+        context, [&] { window->openDialog(devcmd::kIdSettings); },
         [&](CDevIDDlg& d) {
             edit(d, "name")->setText(QStringLiteral("Rack,7"));
             click(d, "ok");
@@ -216,7 +216,7 @@ TEST_F(AdminWindow, AnIdOutOfRangeIsNamedNotCut) {
     startConnected();
     const int before = frame->model().deviceId();
     ASSERT_TRUE(withDialog<CDevIDDlg>(
-        context, [&] { window->openAdminDialog(devcmd::kIdSettings); },
+        context, [&] { window->openDialog(devcmd::kIdSettings); },
         [&](CDevIDDlg& d) {
             edit(d, "id")->clear();
             QTest::keyClicks(edit(d, "id"), QStringLiteral("123"));
@@ -233,7 +233,7 @@ TEST_F(AdminWindow, AnIdOutOfRangeIsNamedNotCut) {
 TEST_F(AdminWindow, OperationalTimeShowsBothReplies) {
     startConnected();
     ASSERT_TRUE(withDialog<CTimeDlg>(
-        context, [&] { window->openAdminDialog(devcmd::kOperationalTime); },
+        context, [&] { window->openDialog(devcmd::kOperationalTime); },
         [&](CTimeDlg& d) {
             EXPECT_EQ(window->engine().dialogs().operatingTime, &d);
             auto* total = d.findChild<QLabel*>(QStringLiteral("totalTime"));
@@ -255,7 +255,7 @@ TEST_F(AdminWindow, OperationalTimeShowsBothReplies) {
 TEST_F(AdminWindow, PsuAndFanConfigurationReachTheFrame) {
     startConnected();
     ASSERT_TRUE(withDialog<CDevPsuCfgDlg>(
-        context, [&] { window->openAdminDialog(admincmd::kPsuFanConfiguration); },
+        context, [&] { window->openDialog(admincmd::kPsuFanConfiguration); },
         [&](CDevPsuCfgDlg& d) {
             auto* psu = d.findChild<QComboBox*>(QStringLiteral("psu"));
             auto* fan = d.findChild<QComboBox*>(QStringLiteral("fan"));
@@ -274,7 +274,7 @@ TEST_F(AdminWindow, ModuleDumpOfTheConnectedFrame) {
     startConnected();
     // The dialog offers three boxes, all clear.
     ASSERT_TRUE(withDialog<CCardsDlg>(
-        context, [&] { window->openAdminDialog(admincmd::kModuleDump); },
+        context, [&] { window->openDialog(admincmd::kModuleDump); },
         [&](CCardsDlg& d) {
             for (const char* name : {"cards", "mini", "dante"}) {
                 auto* box = d.findChild<QCheckBox*>(QLatin1String(name));

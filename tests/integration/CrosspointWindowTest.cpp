@@ -1,6 +1,6 @@
 #include "IntegrationSupport.h"
 #include "WindowSupport.h"
-#include "main/CZarvoDlg.h"
+#include "window/CZarvoDlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>

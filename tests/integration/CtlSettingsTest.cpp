@@ -4,7 +4,7 @@
 #include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
-#include "main/CQtTimerHost.h"
+#include "engine/CQtTimerHost.h"
 
 #include <QFile>
 #include <QJsonArray>

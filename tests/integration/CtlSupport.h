@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ctl/CCtlRunner.h"
-#include "main/CQtTimerHost.h"
+#include "engine/CQtTimerHost.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

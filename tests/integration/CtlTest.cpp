@@ -5,8 +5,8 @@
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
 #include "events/EventLogFile.h"
-#include "main/CQtTimerHost.h"
-#include "main/FileAccess.h"
+#include "engine/CQtTimerHost.h"
+#include "engine/FileAccess.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,7 +8,7 @@
 #include "link/CDeviceListView.h"
 #include "link/DiscoveryDatagrams.h"
 #include "link/ReadableColour.h"
-#include "main/CZarvoDlg.h"
+#include "window/CZarvoDlg.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -6,7 +6,7 @@
 
 #include "../events/EventFakes.h"
 #include "events/EventLogWriter.h"
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,11 +4,11 @@
 
 #include "IntegrationSupport.h"
 #include "WindowSupport.h"
-#include "ctl/CHealthCheck.h"
+#include "session/CHealthCheck.h"
 #include "events/CEventLogPanel.h"
 #include "link/CDeviceListModel.h"
-#include "main/CZarvoDlg.h"
-#include "main/FileAccess.h"
+#include "window/CZarvoDlg.h"
+#include "engine/FileAccess.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // path can name: regular files, symlinks, folders, FIFOs, sockets and device
 // nodes, all made in a temporary folder.
 
-#include "main/FileAccess.h"
+#include "engine/FileAccess.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 
 #include "IntegrationSupport.h"
 #include "WindowSupport.h"
-#include "main/CZarvoDlg.h"
-#include "main/Crosspoints.h"
+#include "window/CZarvoDlg.h"
+#include "engine/Crosspoints.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -47,7 +47,7 @@ protected:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        window->openHwConfDialog();
+        window->openDialog(devcmd::kHwConfiguration);
         EXPECT_TRUE(ran);
         EXPECT_EQ(window->engine().dialogs().hwConfiguration, nullptr);
     }

@@ -7,7 +7,7 @@
 #include "iprouting/CAutoIPDlg.h"
 #include "iprouting/CFlowDlg.h"
 #include "iprouting/CPPMDlg.h"
-#include "main/DeviceMenu.h"
+#include "window/DeviceMenu.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -51,7 +51,7 @@ protected:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        window->openIpRoutingDialog(commandId);
+        window->openDialog(commandId);
         EXPECT_TRUE(ran);
         EXPECT_EQ(window->engine().dialogs().*slot, nullptr);
     }

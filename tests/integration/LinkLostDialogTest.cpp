@@ -5,7 +5,7 @@
 #include "WindowSupport.h"
 #include "controls/CListCtrlEx.h"
 #include "controls/LinkLostBanner.h"
-#include "main/DeviceMenu.h"
+#include "window/DeviceMenu.h"
 #include "panel/C450DornDlg.h"
 #include "panel/CInpStDlg.h"
 
@@ -120,7 +120,7 @@ TEST_F(LinkLostDialog, ButtonBoxKeepsCancelAndUnrelatedDialogsAreLeftAlone) {
         EXPECT_TRUE(box->button(QDialogButtonBox::Cancel)->isEnabled());
         ran = true;
     });
-    window->openAdminDialog(devcmd::kIdSettings);
+    window->openDialog(devcmd::kIdSettings);
     EXPECT_TRUE(ran);
 
     // Adding an address needs no link: a link ending meanwhile leaves it be.

@@ -1,8 +1,8 @@
 #include "IntegrationSupport.h"
 #include "WindowSupport.h"
 #include "link/DiscoveryDatagrams.h"
-#include "main/CZarvoDlg.h"
-#include "main/DeviceMenu.h"
+#include "window/CZarvoDlg.h"
+#include "window/DeviceMenu.h"
 
 #include <QAbstractButton>
 #include <QApplication>

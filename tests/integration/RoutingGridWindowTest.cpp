@@ -2,7 +2,7 @@
 #include "WindowSupport.h"
 #include "grid/CRoutingGridPanel.h"
 #include "grid/CRoutingGridView.h"
-#include "main/CZarvoDlg.h"
+#include "window/CZarvoDlg.h"
 
 #include <QAction>
 #include <QApplication>

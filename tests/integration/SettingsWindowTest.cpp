@@ -4,7 +4,7 @@
 #include "WindowSupport.h"
 #include "controls/CListCtrlEx.h"
 #include "ctl/CCtlRunner.h"
-#include "main/CQtTimerHost.h"
+#include "engine/CQtTimerHost.h"
 #include "settings/CSettingsDlg.h"
 #include "settings/SettingsFile.h"
 

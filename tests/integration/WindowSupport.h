@@ -1,7 +1,7 @@
 #pragma once
 
 #include "IntegrationSupport.h"
-#include "main/CZarvoDlg.h"
+#include "window/CZarvoDlg.h"
 
 #include <QAbstractButton>
 #include <QApplication>

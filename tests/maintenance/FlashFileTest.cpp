@@ -1,6 +1,6 @@
 #include "maintenance/FlashFile.h"
 
-#include "main/DeviceState.h"
+#include "engine/DeviceState.h"
 
 #include <gtest/gtest.h>
 #include <map>

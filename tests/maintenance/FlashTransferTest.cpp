@@ -1,7 +1,7 @@
 #include "maintenance/FlashTransfer.h"
 
-#include "main/DeviceState.h"
-#include "main/EngineFakes.h"
+#include "engine/DeviceState.h"
+#include "engine/EngineFakes.h"
 
 #include <gtest/gtest.h>
 #include <map>

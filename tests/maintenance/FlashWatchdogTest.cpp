@@ -2,7 +2,7 @@
 // take many watchdog periods in all, and silence ends it one period after the
 // last answer, whichever record (the first, one in the middle, the last, the
 // end request) goes unanswered.
-#include "main/EngineFakes.h"
+#include "engine/EngineFakes.h"
 #include "maintenance/FlashTransfer.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "panel/InputStatusReport.h"
 
-#include "ctl/JsonWriter.h"
-#include "main/CodeTables.h"
+#include "protocol/JsonWriter.h"
+#include "engine/CodeTables.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "PanelFakes.h"
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 #include "panel/InputStatusDialog.h"
 
 #include <gmock/gmock.h>

@@ -1,8 +1,8 @@
 #include "settings/CardConfPage.h"
 
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 #include "protocol/RequestEncoder.h"
-#include "settings/SettingsApply.h"
+#include "engine/SettingsApply.h"
 #include "settings/SettingsPages.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
-#include "settings/SettingsApply.h"
+#include "engine/SettingsApply.h"
 
-#include "main/CodeTables.h"
+#include "engine/CodeTables.h"
 #include "protocol/RequestEncoder.h"
 #include "settings/SettingsFile.h"
 
