@@ -1,4 +1,5 @@
 #include "panel/CInpStDlg.h"
+#include "panel/PanelDialogs.h"
 
 #include "controls/CListCtrlEx.h"
 #include "link/QtText.h"

@@ -54,7 +54,5 @@ private:
 // The "Input status ..." command: creates the dialog on the first call and
 // registers it; later calls refresh both lists and bring it to the front.
 void showInputStatusDialog(CPollingEngine& engine, QWidget* window);
-// Ends the dialogs that use the window's engine, at once: the window goes.
-void closeLinkDialogs(QWidget* window);
 
 } // namespace velmar

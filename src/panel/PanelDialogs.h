@@ -8,4 +8,8 @@ namespace velmar {
 // settings and the signal input status.
 DialogOpeners panelDialogOpeners();
 
+// Ends the panel dialogs that use the window's engine, at once: the window
+// goes. The input status dialog outlives links, so only the window ends it.
+void closeLinkDialogs(QWidget* window);
+
 } // namespace velmar

@@ -283,7 +283,7 @@ void CZarvoDlg::openDialog(int commandId) {
                                      [commandId](const DialogOpener& o) { return o.commandId == commandId; });
     if (opener == openers.end())
         return;
-    DialogContext context{m_engine, *this, this};
+    DialogContext context{m_engine, *this, this, {}, {}, {}, {}};
     for (const KnownDevice& row : m_devices.rows())
         context.listedAddresses.emplace_back(bareAddress(row.address));
     context.showStatus = [this](std::string_view text) { statusMessage(text); };

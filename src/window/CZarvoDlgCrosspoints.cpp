@@ -15,8 +15,11 @@
 #include <QDir>
 #include <QListView>
 #include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTableView>
 
 namespace velmar {
 
