@@ -1,6 +1,6 @@
 #include "ctl/Reports.h"
 
-#include "../main/EngineFakes.h"
+#include "../engine/EngineFakes.h"
 #include "engine/CodeTables.h"
 
 #include <algorithm>

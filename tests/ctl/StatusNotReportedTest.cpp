@@ -1,6 +1,6 @@
 // What the frame did not report is said, never shown as "OK".
 
-#include "../main/EngineFakes.h"
+#include "../engine/EngineFakes.h"
 #include "ctl/Reports.h"
 
 #include <gmock/gmock.h>
