@@ -197,7 +197,8 @@ int CCtlRunner::settingsApply(const CtlOptions& o) {
         extra.beginObject().field("networkChanged", networkChanged).field("danteNotSent", notSent);
         extra.endObject();
         document.pop_back();
-        document += "," + extra.text().substr(1);
+        document += ',';
+        document += extra.text().substr(1);
         printJson(document);
     } else {
         print(settingsOutcomeText(tracker));
