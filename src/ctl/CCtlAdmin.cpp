@@ -34,6 +34,16 @@ std::array<std::string, 3> typedAddresses(const CtlOptions& o) {
 
 } // namespace
 
+std::span<const CCtlRunner::RunnerRow> CCtlRunner::adminRunners() {
+    static constexpr RunnerRow kRows[] = {
+        {CtlVerb::SetId, &CCtlRunner::setId},
+        {CtlVerb::SetIp, &CCtlRunner::setIp},
+        {CtlVerb::Uptime, &CCtlRunner::uptime},
+        {CtlVerb::Dump, &CCtlRunner::dump},
+    };
+    return kRows;
+}
+
 int CCtlRunner::finishAdminRequests(const CtlOptions& o, CSettingsReplyTracker& tracker,
                                     std::string_view what) {
     const auto [wait, unanswered] = awaitReplies(tracker, o.timeoutMs);

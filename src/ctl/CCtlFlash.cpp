@@ -115,6 +115,14 @@ std::string fileName(const std::string& path) { return flashDisplayName(path, {}
 
 } // namespace
 
+std::span<const CCtlRunner::RunnerRow> CCtlRunner::flashRunners() {
+    static constexpr RunnerRow kRows[] = {
+        {CtlVerb::Flash, &CCtlRunner::flash},
+        {CtlVerb::FlashJoin, &CCtlRunner::flashJoin},
+    };
+    return kRows;
+}
+
 int CCtlRunner::flash(const CtlOptions& o) {
     // Every file is read and checked before connecting: a file that cannot be
     // sent as it stands never costs a connection, and nothing is half sent.

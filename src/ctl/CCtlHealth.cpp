@@ -53,6 +53,13 @@ void writeHealthJson(CJsonWriter& out, const HealthReport& r) {
 
 } // namespace
 
+std::span<const CCtlRunner::RunnerRow> CCtlRunner::healthRunners() {
+    static constexpr RunnerRow kRows[] = {
+        {CtlVerb::Health, &CCtlRunner::health},
+    };
+    return kRows;
+}
+
 int CCtlRunner::health(const CtlOptions& o) {
     std::vector<CtlTarget> targets;
     if (!o.type.empty()) {

@@ -159,6 +159,22 @@ int rowOf(const std::vector<PpmRow>& rows, std::uint32_t id) {
 
 } // namespace
 
+std::span<const CCtlRunner::RunnerRow> CCtlRunner::ipRoutingRunners() {
+    static constexpr RunnerRow kRows[] = {
+        {CtlVerb::Flows, &CCtlRunner::ipRouting},
+        {CtlVerb::FlowCreate, &CCtlRunner::ipRouting},
+        {CtlVerb::FlowDelete, &CCtlRunner::ipRouting},
+        {CtlVerb::DanteRoutes, &CCtlRunner::ipRouting},
+        {CtlVerb::DanteRoute, &CCtlRunner::ipRouting},
+        {CtlVerb::DanteUnroute, &CCtlRunner::ipRouting},
+        {CtlVerb::Ppm, &CCtlRunner::ipRouting},
+        {CtlVerb::PpmCreate, &CCtlRunner::ipRouting},
+        {CtlVerb::PpmRemove, &CCtlRunner::ipRouting},
+        {CtlVerb::PpmAssign, &CCtlRunner::ipRouting},
+    };
+    return kRows;
+}
+
 int CCtlRunner::ipRouting(const CtlOptions& o) {
     if (const int rc = connectAndSettle(o); rc != kExitOk)
         return rc;

@@ -38,6 +38,18 @@ void writeRunJson(CJsonWriter& out, const CRequestRun& run) {
 
 } // namespace
 
+std::span<const CCtlRunner::RunnerRow> CCtlRunner::labelRunners() {
+    static constexpr RunnerRow kRows[] = {
+        {CtlVerb::LabelsGet, &CCtlRunner::labelsGet},
+        {CtlVerb::LabelsSet, &CCtlRunner::labelsSet},
+        {CtlVerb::LabelsImport, &CCtlRunner::labelsImport},
+        {CtlVerb::LabelsExport, &CCtlRunner::labelsExport},
+        {CtlVerb::Gains, &CCtlRunner::gains},
+        {CtlVerb::Levels, &CCtlRunner::levels},
+    };
+    return kRows;
+}
+
 CCtlSession::Wait CCtlRunner::runRequests(CRequestRun& run, std::vector<DeviceMessage> requests,
                                           int timeoutMs, IDialogSink* via) {
     CPollingEngine& engine = m_session->engine();
@@ -139,16 +151,6 @@ bool CCtlRunner::readLabelsQuietly(const CtlOptions& o) {
     const CCtlSession::Wait wait =
         runRequests(run, labelOpeningRequests(channelRangeOf(m_session->state())), o.timeoutMs);
     return wait == CCtlSession::Wait::Done && run.confirmed() == run.total();
-}
-
-int CCtlRunner::labels(const CtlOptions& o) {
-    switch (o.verb) {
-    case CtlVerb::LabelsGet: return labelsGet(o);
-    case CtlVerb::LabelsSet: return labelsSet(o);
-    case CtlVerb::LabelsImport: return labelsImport(o);
-    case CtlVerb::LabelsExport: return labelsExport(o);
-    default: return kExitUsage;
-    }
 }
 
 int CCtlRunner::labelsGet(const CtlOptions& o) {

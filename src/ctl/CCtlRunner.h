@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace velmar {
 
@@ -41,7 +42,27 @@ public:
     // The command's connection while it runs; null otherwise.
     CCtlSession* session() { return m_session.get(); }
 
+    // The verb of each runner row: every command row needs one, and no verb
+    // may have two.
+    static std::vector<CtlVerb> runnerVerbs();
+
 private:
+    using Runner = int (CCtlRunner::*)(const CtlOptions&);
+    struct RunnerRow {
+        CtlVerb verb;
+        Runner run;
+    };
+    static std::span<const RunnerRow> runners();
+    // Each family's runners, in that family's file.
+    static std::span<const RunnerRow> statusRunners();
+    static std::span<const RunnerRow> crosspointRunners();
+    static std::span<const RunnerRow> settingsRunners();
+    static std::span<const RunnerRow> flashRunners();
+    static std::span<const RunnerRow> adminRunners();
+    static std::span<const RunnerRow> ipRoutingRunners();
+    static std::span<const RunnerRow> labelRunners();
+    static std::span<const RunnerRow> healthRunners();
+
     int discover(const CtlOptions& o);
     int status(const CtlOptions& o);
     int routes(const CtlOptions& o);
@@ -75,7 +96,6 @@ private:
     int inputs(const CtlOptions& o);
     // flows, flow create/delete, dante routes/route/unroute, ppm and its changes
     int ipRouting(const CtlOptions& o);
-    int labels(const CtlOptions& o);
     int labelsGet(const CtlOptions& o);
     int labelsSet(const CtlOptions& o);
     int labelsImport(const CtlOptions& o);

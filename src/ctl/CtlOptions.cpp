@@ -1,7 +1,6 @@
 #include "ctl/CtlOptions.h"
 
-#include "ctl/CtlIpRouting.h"
-#include "link/Ipv4.h"
+#include "ctl/CtlCommands.h"
 #include "engine/DeviceState.h"
 #include "protocol/WireText.h"
 
@@ -75,130 +74,6 @@ constexpr OptionSpec kOptions[] = {
     {"--log", OptionId::Log, "DIR"},
 };
 
-// What follows the command words.
-enum class Operands {
-    None,
-    Host,
-    HostPairs,
-    HostOutputs,
-    HostFile,
-    HostLine,
-    HostFiles,
-    DirOut,
-    HostIdName,
-    Addressing, // HOST (or --serial SN), then --dhcp or ADDRESS MASK GATEWAY
-    HostWords, // checked by ipRoutingOperandProblem
-    HostChannel,
-    Hosts
-};
-
-struct CommandSpec {
-    std::string_view first;  // the command word
-    std::string_view second; // the word after "xpt" or "settings", else empty
-    CtlVerb verb;
-    Operands operands;
-    std::string_view usage; // after "velmarctl "
-};
-
-constexpr CommandSpec kCommands[] = {
-    {"discover", "", CtlVerb::Discover, Operands::None, "discover [--wait MS]"},
-    {"status", "", CtlVerb::Status, Operands::Host, "status HOST"},
-    {"routes", "", CtlVerb::Routes, Operands::Host, "routes HOST"},
-    {"route", "", CtlVerb::Route, Operands::HostPairs, "route HOST OUT IN [OUT IN ...]"},
-    {"unroute", "", CtlVerb::Unroute, Operands::HostOutputs, "unroute HOST OUT [OUT ...]"},
-    {"xpt", "save", CtlVerb::XptSave, Operands::HostFile, "xpt save HOST FILE"},
-    {"xpt", "load", CtlVerb::XptLoad, Operands::HostFile, "xpt load HOST FILE [--dry-run]"},
-    {"watch", "", CtlVerb::Watch, Operands::Host, "watch HOST [--log DIR]"},
-    {"send", "", CtlVerb::Send, Operands::HostLine, "send HOST LINE"},
-    {"settings", "show", CtlVerb::SettingsShow, Operands::Host, "settings show HOST"},
-    {"settings", "save", CtlVerb::SettingsSave, Operands::HostFile, "settings save HOST FILE"},
-    {"settings", "apply", CtlVerb::SettingsApply, Operands::HostFile,
-     "settings apply HOST FILE [--dry-run]"},
-    {"cards", "", CtlVerb::Cards, Operands::Host, "cards HOST [--make x|brix [--dry-run]]"},
-    {"flash", "", CtlVerb::Flash, Operands::HostFiles, "flash HOST FILE... [--yes] [--restart]"},
-    {"flash-join", "", CtlVerb::FlashJoin, Operands::DirOut,
-     "flash-join --type 460|450 [--release R] DIR OUT"},
-    {"set-id", "", CtlVerb::SetId, Operands::HostIdName, "set-id HOST ID NAME"},
-    {"set-ip", "", CtlVerb::SetIp, Operands::Addressing,
-     "set-ip HOST|--serial SN --dhcp|ADDRESS MASK GATEWAY"},
-    {"uptime", "", CtlVerb::Uptime, Operands::Host, "uptime HOST"},
-    {"dump", "", CtlVerb::Dump, Operands::HostFile, "dump HOST FILE [--cards] [--mini] [--dante]"},
-    {"inputs", "", CtlVerb::Inputs, Operands::Host, "inputs HOST [--watch]"},
-    {"flows", "", CtlVerb::Flows, Operands::Host, "flows HOST"},
-    {"flow", "create", CtlVerb::FlowCreate, Operands::HostWords,
-     "flow create HOST tx ID SLOTS ADDRESS PORT | rx ID SLOTS PORT LATENCY"},
-    {"flow", "delete", CtlVerb::FlowDelete, Operands::HostWords, "flow delete HOST tx|rx ID|all"},
-    {"dante", "routes", CtlVerb::DanteRoutes, Operands::Host, "dante routes HOST"},
-    {"dante", "route", CtlVerb::DanteRoute, Operands::HostWords,
-     "dante route HOST X SOURCE-HOST Y"},
-    {"dante", "unroute", CtlVerb::DanteUnroute, Operands::HostWords, "dante unroute HOST X"},
-    {"ppm", "create", CtlVerb::PpmCreate, Operands::HostWords,
-     "ppm create HOST ID ADDRESS PORT [CHANNELS [RATE]]"},
-    {"ppm", "remove", CtlVerb::PpmRemove, Operands::HostWords, "ppm remove HOST ID"},
-    {"ppm", "assign", CtlVerb::PpmAssign, Operands::HostWords, "ppm assign HOST ID FIRST"},
-    {"ppm", "", CtlVerb::Ppm, Operands::Host, "ppm HOST"},
-    {"labels", "get", CtlVerb::LabelsGet, Operands::Host, "labels get HOST [--csv]"},
-    {"labels", "set", CtlVerb::LabelsSet, Operands::HostChannel,
-     "labels set HOST CHANNEL [--input TEXT] [--output TEXT]"},
-    {"labels", "import", CtlVerb::LabelsImport, Operands::HostFile,
-     "labels import HOST FILE.csv [--dry-run] [--skip-invalid]"},
-    {"labels", "export", CtlVerb::LabelsExport, Operands::HostFile, "labels export HOST FILE.csv"},
-    {"gains", "", CtlVerb::Gains, Operands::Host, "gains HOST"},
-    {"levels", "", CtlVerb::Levels, Operands::Host, "levels HOST"},
-    {"health", "", CtlVerb::Health, Operands::Hosts, "health [--all [--wait MS] | HOST...]"},
-};
-
-constexpr std::string_view kCommandList =
-    "discover, status, routes, route, unroute, xpt save, xpt load, watch, send, settings show, "
-    "settings save, settings apply, cards, flash, flash-join, set-id, set-ip, uptime, dump, "
-    "inputs, flows, flow create, flow delete, dante routes, dante route, dante unroute, ppm, "
-    "ppm create, ppm remove, ppm assign, labels get, labels set, labels import, labels export, "
-    "gains, levels, health";
-
-// What a frame takes as its ID and name.
-constexpr int kMaxDeviceId = 99;
-constexpr std::size_t kMaxDeviceName = 16;
-
-std::string quoted(std::string_view word) {
-    std::string out = "'";
-    out.append(word);
-    out.push_back('\'');
-    return out;
-}
-
-std::string usageOf(const CommandSpec& command) {
-    return "usage is velmarctl " + std::string(command.usage);
-}
-
-// Plain decimal digits whose value lies in [low, high]; signs, "0x", blanks
-// and trailing junk are no number. Digits past `high` stop accumulating, so
-// any length of digits is safe.
-std::optional<int> parseBounded(std::string_view text, int low, int high) {
-    if (text.empty())
-        return std::nullopt;
-    long long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        if (value <= high)
-            value = value * 10 + (c - '0');
-    }
-    if (value < low || value > high)
-        return std::nullopt;
-    return static_cast<int>(value);
-}
-
-// Why no frame can have this address, or empty when one can.
-std::string_view notAFrameAddress(Ipv4Address address) {
-    if (address == 0)
-        return "the unspecified address";
-    if (address == 0xFFFFFFFFu)
-        return "the broadcast address";
-    if ((address >> 28) == 0xE)
-        return "a multicast address";
-    return {};
-}
-
 bool isHelpWord(std::string_view word) { return word == "-h" || word == "--help"; }
 
 // A word that starts with '-' is an option, except "-" itself and what looks
@@ -217,11 +92,6 @@ public:
 private:
     bool readWords();
     bool applyOption(const OptionSpec& option, std::string_view value);
-    bool readOperands(const CommandSpec& command, std::span<const std::string_view> rest);
-    bool readHost(std::string_view word);
-    bool readAddressing(const CommandSpec& command, std::span<const std::string_view> rest);
-    bool readChannel(std::string_view word, std::string_view what, int& into);
-    bool addRoute(const CtlRoute& route);
     bool readMs(std::string_view word, std::string_view option, int& into);
     bool fail(std::string message) {
         m_error = std::move(message);
@@ -270,36 +140,42 @@ CtlParse CParser::run() {
         return result;
     }
     if (m_positional.empty()) {
-        result.error = "no command given; the commands are " + std::string(kCommandList);
+        result.error = "no command given; the commands are " + ctlCommandList();
         return result;
     }
 
+    // A row whose second word is on the line wins over the bare command
+    // ("ppm create" over "ppm HOST").
     const std::string_view first = m_positional[0];
-    const CommandSpec* command = nullptr;
-    bool knownFirst = false;
-    for (const CommandSpec& candidate : kCommands) {
+    const CtlCommandSpec* command = nullptr;
+    std::vector<std::string_view> seconds;
+    for (const CtlCommandSpec& candidate : ctlCommands()) {
         if (candidate.first != first)
             continue;
-        knownFirst = true;
-        if (candidate.second.empty() ||
-            (m_positional.size() > 1 && m_positional[1] == candidate.second)) {
+        if (candidate.second.empty()) {
+            if (command == nullptr)
+                command = &candidate;
+        } else if (m_positional.size() > 1 && m_positional[1] == candidate.second) {
             command = &candidate;
             break;
+        } else {
+            seconds.push_back(candidate.second);
         }
     }
-    if (!knownFirst) {
+    if (command == nullptr && seconds.empty()) {
         result.error =
-            "unknown command " + quoted(first) + "; the commands are " + std::string(kCommandList);
+            "unknown command " + ctlQuoted(first) + "; the commands are " + ctlCommandList();
         return result;
     }
     if (command == nullptr) {
-        const std::string words = first == "xpt"      ? "save or load"
-                                  : first == "flow"   ? "create or delete"
-                                  : first == "dante"  ? "routes, route or unroute"
-                                  : first == "labels" ? "get, set, import or export"
-                                                      : "show, save or apply";
+        std::string words;
+        for (std::size_t k = 0; k < seconds.size(); ++k) {
+            if (k > 0)
+                words += k + 1 == seconds.size() ? " or " : ", ";
+            words += seconds[k];
+        }
         result.error = std::string(first) + " needs " + words +
-                       (m_positional.size() > 1 ? ", not " + quoted(m_positional[1]) : "");
+                       (m_positional.size() > 1 ? ", not " + ctlQuoted(m_positional[1]) : "");
         return result;
     }
     m_options.verb = command->verb;
@@ -365,15 +241,10 @@ CtlParse CParser::run() {
         result.error = "--log only goes with watch";
         return result;
     }
-    if (command->verb == CtlVerb::FlashJoin && m_options.type != "460" && m_options.type != "450") {
-        result.error = "flash-join needs --type 460 or --type 450" +
-                       (m_options.type.empty() ? std::string() : ", not " + quoted(m_options.type));
-        return result;
-    }
-
     const std::size_t commandWords = command->second.empty() ? 1 : 2;
-    if (!readOperands(*command, std::span(m_positional).subspan(commandWords))) {
-        result.error = std::move(m_error);
+    CtlOperandReader reader(m_options, *command, m_sawSerial);
+    if (!command->operands(reader, std::span(m_positional).subspan(commandWords))) {
+        result.error = std::move(reader.error);
         return result;
     }
     result.options = std::move(m_options);
@@ -402,12 +273,12 @@ bool CParser::readWords() {
         const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
                                          [&](const OptionSpec& o) { return o.name == name; });
         if (option == std::end(kOptions))
-            return fail("unknown option " + quoted(name));
+            return fail("unknown option " + ctlQuoted(name));
 
         std::string_view value;
         if (option->valueName.empty()) {
             if (inlineValue)
-                return fail(std::string(name) + " takes no value, not " + quoted(*inlineValue));
+                return fail(std::string(name) + " takes no value, not " + ctlQuoted(*inlineValue));
         } else if (inlineValue) {
             value = *inlineValue;
         } else {
@@ -437,7 +308,7 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         m_sawMake = true;
         m_options.make = cardMakeFromWord(value);
         return m_options.make.has_value() ||
-               fail("--make must be x (X type) or brix (Brix type), not " + quoted(value));
+               fail("--make must be x (X type) or brix (Brix type), not " + ctlQuoted(value));
     case OptionId::Timeout:
         m_options.timeoutGiven = true;
         return readMs(value, option.name, m_options.timeoutMs);
@@ -447,7 +318,7 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
             return fail("--type needs a MODEL such as 460, not an empty word");
         // An unknown type would pick the start requests of some other model.
         if (!isKnownModel(value))
-            return fail("--type must be one of " + knownModelList() + ", not " + quoted(value));
+            return fail("--type must be one of " + knownModelList() + ", not " + ctlQuoted(value));
         m_options.type = std::string(value);
         return true;
     case OptionId::Yes:
@@ -469,7 +340,7 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         if (value.empty())
             return fail("--serial needs the frame's serial number, not an empty word");
         if (const auto why = sendableTextProblem(value))
-            return fail("--serial " + quoted(value) + " " + *why);
+            return fail("--serial " + ctlQuoted(value) + " " + *why);
         m_options.serial = std::string(value);
         return true;
     case OptionId::Cards: m_options.dumpCards = m_sawDumpSwitch = true; return true;
@@ -488,7 +359,8 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
         // The frame's tokenizer would split or cut such a label; refuse it here.
         const bool input = option.id == OptionId::InputLabel;
         if (auto problem = sendableTextProblem(value, 16))
-            return fail(std::string(option.name) + " " + quoted(value) + ": the label " + *problem);
+            return fail(std::string(option.name) + " " + ctlQuoted(value) + ": the label " +
+                        *problem);
         (input ? m_options.inputLabel : m_options.outputLabel) = std::string(value);
         m_sawLabelText = true;
         return true;
@@ -512,223 +384,12 @@ bool CParser::applyOption(const OptionSpec& option, std::string_view value) {
     return true;
 }
 
-bool CParser::readOperands(const CommandSpec& command, std::span<const std::string_view> rest) {
-    const auto missing = [&](std::string_view what) {
-        return fail("missing " + std::string(what) + ": " + usageOf(command));
-    };
-    const auto unexpected = [&](std::string_view word) {
-        std::string message = "unexpected " + quoted(word) + ": " + usageOf(command);
-        if (command.operands == Operands::HostLine)
-            message += " (quote a LINE that holds blanks)";
-        return fail(std::move(message));
-    };
-
-    if (command.operands == Operands::None)
-        return rest.empty() || unexpected(rest[0]);
-    if (command.operands == Operands::Hosts) {
-        if (m_options.all && !rest.empty())
-            return fail("--all searches for every frame: name no HOST with it");
-        if (!m_options.all && rest.empty())
-            return fail("health needs --all or at least one HOST: " + usageOf(command));
-        for (const std::string_view word : rest) {
-            if (!readHost(word))
-                return false;
-            // Checking one frame twice would only cost a second connection.
-            if (std::find(m_options.hosts.begin(), m_options.hosts.end(), m_options.host) ==
-                m_options.hosts.end())
-                m_options.hosts.push_back(m_options.host);
-        }
-        m_options.host.clear();
-        return true;
-    }
-    if (command.operands == Operands::DirOut) {
-        if (rest.size() < 2)
-            return missing(rest.empty() ? "DIR and OUT" : "OUT");
-        if (rest.size() > 2)
-            return unexpected(rest[2]);
-        if (rest[0].empty() || rest[1].empty())
-            return fail("DIR and OUT must not be empty");
-        m_options.folder = std::string(rest[0]);
-        m_options.file = std::string(rest[1]);
-        return true;
-    }
-
-    if (command.operands == Operands::Addressing && m_sawSerial)
-        return readAddressing(command, rest);
-    if (rest.empty())
-        return missing("HOST");
-    if (!readHost(rest[0]))
-        return false;
-    rest = rest.subspan(1);
-
-    switch (command.operands) {
-    case Operands::None:
-    case Operands::DirOut:
-    case Operands::Hosts: return true;
-    case Operands::Addressing: return readAddressing(command, rest);
-    case Operands::HostIdName: {
-        if (rest.size() < 2)
-            return missing(rest.empty() ? "ID and NAME" : "NAME");
-        if (rest.size() > 2)
-            return unexpected(rest[2]);
-        const std::optional<int> id = parseBounded(rest[0], 0, kMaxDeviceId);
-        if (!id)
-            return fail("ID must be a whole number from 0 to " + std::to_string(kMaxDeviceId) +
-                        ", not " + quoted(rest[0]));
-        if (const auto why = sendableTextProblem(rest[1], kMaxDeviceName))
-            return fail("NAME " + quoted(rest[1]) + " " + *why);
-        m_options.deviceId = *id;
-        m_options.deviceName = std::string(rest[1]);
-        return true;
-    }
-    case Operands::HostChannel: {
-        if (rest.empty())
-            return missing("CHANNEL");
-        if (rest.size() > 1)
-            return unexpected(rest[1]);
-        const std::optional<int> channel = parseBounded(rest[0], 1, 2048);
-        if (!channel)
-            return fail("CHANNEL must be a number from 1 to 2048, not " + quoted(rest[0]));
-        m_options.channel = *channel;
-        return true;
-    }
-    case Operands::HostFiles:
-        if (rest.empty())
-            return missing("FILE");
-        for (const std::string_view word : rest) {
-            if (word.empty())
-                return fail("FILE must not be empty");
-            m_options.files.emplace_back(word);
-        }
-        return true;
-    case Operands::Host: return rest.empty() || unexpected(rest[0]);
-    case Operands::HostPairs:
-        if (rest.empty())
-            return missing("OUT IN");
-        if (rest.size() % 2 != 0)
-            return fail("OUT " + quoted(rest.back()) + " has no IN: route takes OUT IN pairs");
-        for (std::size_t k = 0; k < rest.size(); k += 2) {
-            CtlRoute route;
-            if (!readChannel(rest[k], "OUT", route.output) ||
-                !readChannel(rest[k + 1], "IN", route.input) || !addRoute(route))
-                return false;
-        }
-        return true;
-    case Operands::HostOutputs:
-        if (rest.empty())
-            return missing("OUT");
-        for (const std::string_view word : rest) {
-            CtlRoute route;
-            if (!readChannel(word, "OUT", route.output) || !addRoute(route))
-                return false;
-        }
-        return true;
-    case Operands::HostFile:
-        if (rest.empty())
-            return missing("FILE");
-        if (rest.size() > 1)
-            return unexpected(rest[1]);
-        if (rest[0].empty())
-            return fail("FILE must not be empty");
-        m_options.file = std::string(rest[0]);
-        return true;
-    case Operands::HostLine:
-        if (rest.empty())
-            return missing("LINE");
-        if (rest.size() > 1)
-            return unexpected(rest[1]);
-        if (rest[0].empty())
-            return fail("LINE must not be empty");
-        m_options.line = std::string(rest[0]);
-        return true;
-    case Operands::HostWords:
-        for (const std::string_view word : rest)
-            m_options.words.emplace_back(word);
-        if (auto problem = ipRoutingOperandProblem(command.verb, m_options.words))
-            return fail(*problem + ": " + usageOf(command));
-        return true;
-    }
-    return true;
-}
-
-bool CParser::readAddressing(const CommandSpec& command, std::span<const std::string_view> rest) {
-    if (m_options.dhcp) {
-        if (!rest.empty())
-            return fail("unexpected " + quoted(rest[0]) + ": --dhcp takes no addresses; " +
-                        usageOf(command));
-        return true;
-    }
-    if (rest.size() < 3)
-        return fail("missing " +
-                    std::string(rest.empty()       ? "--dhcp or ADDRESS MASK GATEWAY"
-                                : rest.size() == 1 ? "MASK GATEWAY"
-                                                   : "GATEWAY") +
-                    ": " + usageOf(command));
-    if (rest.size() > 3)
-        return fail("unexpected " + quoted(rest[3]) + ": " + usageOf(command));
-    constexpr std::string_view kNames[] = {"ADDRESS", "MASK", "GATEWAY"};
-    for (std::size_t k = 0; k < 3; ++k) {
-        if (!parseIpv4(rest[k]))
-            return fail(std::string(kNames[k]) +
-                        " must be a dotted IPv4 address such as 192.168.1.20, not " +
-                        quoted(rest[k]));
-        m_options.addresses.emplace_back(rest[k]);
-    }
-    const Ipv4Address address = *parseIpv4(rest[0]);
-    if (address == 0 || address == 0xFFFFFFFFu)
-        return fail("ADDRESS " + quoted(rest[0]) + " is " + std::string(notAFrameAddress(address)) +
-                    ", not an address a frame can take; nothing was sent");
-    return true;
-}
-
-bool CParser::readHost(std::string_view word) {
-    std::string_view address = word;
-    // The mark the device list puts in front of a frame in recovery mode or
-    // in the "#" state; kept in the host for the caller to match the row.
-    if (address.starts_with('*') || address.starts_with('#'))
-        address.remove_prefix(1);
-    const std::optional<Ipv4Address> parsed = parseIpv4(address);
-    if (!parsed)
-        return fail("HOST must be a dotted IPv4 address such as 192.168.1.20, not " + quoted(word));
-    // No frame has these: a connect would only wait out its time-out. (A
-    // subnet's own broadcast address cannot be told without its mask.)
-    if (const std::string_view why = notAFrameAddress(*parsed); !why.empty())
-        return fail("HOST " + quoted(word) + " is " + std::string(why) +
-                    ", not the address of a frame");
-    m_options.host = std::string(word);
-    return true;
-}
-
-bool CParser::addRoute(const CtlRoute& route) {
-    // Which of two inputs an output ends up with would depend on the order
-    // the frame takes them: the operator meant one of them, not both.
-    const auto same = std::find_if(m_options.routes.begin(), m_options.routes.end(),
-                                   [&](const CtlRoute& r) { return r.output == route.output; });
-    if (same != m_options.routes.end())
-        return fail("output " + std::to_string(route.output) + " is named twice; nothing was sent");
-    m_options.routes.push_back(route);
-    return true;
-}
-
-bool CParser::readChannel(std::string_view word, std::string_view what, int& into) {
-    const auto number = parseBounded(word, 1, kCtlMaxChannel);
-    if (!number) {
-        std::string message = std::string(what) + " must be a number from 1 to " +
-                              std::to_string(kCtlMaxChannel) + ", not " + quoted(word);
-        if (what == "IN" && word == "0")
-            message += " (unroute clears a crosspoint)";
-        return fail(std::move(message));
-    }
-    into = *number;
-    return true;
-}
-
 bool CParser::readMs(std::string_view word, std::string_view option, int& into) {
-    const auto number = parseBounded(word, kCtlMinMs, kCtlMaxMs);
+    const auto number = ctlParseBounded(word, kCtlMinMs, kCtlMaxMs);
     if (!number)
         return fail(std::string(option) + " must be a number of milliseconds from " +
                     std::to_string(kCtlMinMs) + " to " + std::to_string(kCtlMaxMs) + ", not " +
-                    quoted(word));
+                    ctlQuoted(word));
     into = *number;
     return true;
 }
@@ -738,282 +399,5 @@ bool CParser::readMs(std::string_view word, std::string_view option, int& into) 
 CtlParse parseCtlArguments(std::span<const std::string_view> args) { return CParser(args).run(); }
 
 std::string ctlVersionText() { return "velmarctl " + std::string(kCtlVersion); }
-
-std::string ctlHelpText() {
-    return R"(Usage: velmarctl [OPTIONS] COMMAND [OPERANDS]
-
-Talks to frames from scripts, with the same engine as the Velmar window.
-Options may stand before or after the command words; "--" ends them.
-
-HOST is the frame's dotted IPv4 address. It may carry the mark that discover
-prints in front of a frame in recovery mode ("*") or in the "#" state ("#"),
-as in *192.168.1.20. Without --type, velmarctl first searches for the frame
-to learn its type, as the window's device list does.
-
-Commands:
-  discover [--wait MS]
-      Search the network; print one line per frame that answers.
-      velmarctl discover
-      velmarctl discover --wait 3000
-
-  status HOST
-      Show identity, model, family, versions, modules, cards, sync, sample
-      rate, power supplies and fans. What the frame did not report is shown
-      as "not reported" and named on standard error (exit status 1).
-      velmarctl status 192.168.1.20
-      velmarctl --json status 192.168.1.20
-
-  routes HOST
-      List the connected crosspoints.
-      velmarctl routes 192.168.1.20
-
-  route HOST OUT IN [OUT IN ...]
-      Connect input IN to output OUT for each pair (both 1 to 1536).
-      velmarctl route 192.168.1.20 5 17 6 18
-
-  unroute HOST OUT [OUT ...]
-      Clear the crosspoint of each output OUT.
-      velmarctl unroute 192.168.1.20 5 6
-
-  xpt save HOST FILE
-      Save the frame's crosspoints to an .xpt file.
-      velmarctl xpt save 192.168.1.20 show.xpt
-
-  xpt load HOST FILE [--dry-run]
-      Set the crosspoints stored in an .xpt file. With --dry-run, print what
-      would be set and change nothing.
-      velmarctl xpt load 192.168.1.20 show.xpt --dry-run
-
-  watch HOST [--log DIR]
-      Print every message the frame sends on its own until interrupted
-      (Ctrl+C), with the names of the channels it names. With --log, also
-      append what happened (link, sync, rate, PSUs, fans, inputs, routes)
-      to the event log in DIR, in the window's format (events.jsonl).
-      velmarctl watch 192.168.1.20 --json
-      velmarctl watch 192.168.1.20 --log ~/velmar-log
-
-  send HOST LINE
-      Send one request line and print the decoded reply (the line that
-      carries the request's tag; --verbose shows the others too).
-      velmarctl send 192.168.1.20 '?gcross,5'
-
-  settings show HOST
-      Show every frame-wide setting, grouped and named as a .cfg file
-      names them.
-      velmarctl settings show 192.168.1.20 --json
-
-  settings save HOST FILE
-      Save the frame's settings to a .cfg file, as the settings dialog's
-      "Save to file..." does.
-      velmarctl settings save 192.168.1.20 show.cfg
-
-  settings apply HOST FILE [--dry-run]
-      Read a .cfg file over the frame's settings and send what differs, as
-      the settings dialog's "Save changes" does; each reply is reported as
-      confirmed, refused or unanswered. A line out of its place or a value
-      the pages do not take refuses the whole file: each such line is named,
-      nothing is sent, exit status 2. With --dry-run, print the request lines
-      that would be sent and send nothing.
-      velmarctl settings apply 192.168.1.20 show.cfg --dry-run
-
-  cards HOST [--make x|brix [--dry-run]]
-      Show the frame's modules as the HW configuration dialog lists them
-      (type and version, serial number, software versions) and the settings
-      of each fitted card as the Card configuration page shows them. With
-      --make, rewrite the make letter in the type of every fitted card that
-      has another one, as the dialog's "Change cards to X type" and "Change
-      cards to Brix type" do; each card's reply is reported as confirmed,
-      refused or unanswered. With --dry-run, print the requests that would
-      be sent and send nothing.
-      velmarctl cards 192.168.1.20 --json
-      velmarctl cards 192.168.1.20 --make x --dry-run
-
-  flash HOST FILE... [--yes] [--restart]
-      Program flash images (*.flash) into the frame, one record per
-      acknowledgement, in the order named; every file is checked before
-      anything is sent. A file whose header names no type is only sent
-      with --yes; an explicit --timeout bounds each acknowledgement.
-      With --restart, a frame that took every file is restarted (a
-      frame in recovery mode loads its application).
-      Progress shows on a terminal; otherwise a line per tenth.
-      velmarctl flash 192.168.1.20 frame.flash --restart
-
-  flash-join --type 460|450 [--release R] DIR OUT
-      Join the component images of one release found in DIR into OUT, as
-      the window's "Save all flash file" does; with --release the joined
-      file starts with its header line.
-      velmarctl flash-join --type 460 --release 2.1 images all.flash
-
-  set-id HOST ID NAME
-      Give the frame its ID (0 to 99) and name (at most 16 characters, no
-      quote, comma or control character), as "ID settings" does. An
-      unchanged ID and name send nothing.
-      velmarctl set-id 192.168.1.20 7 'Studio A'
-
-  set-ip HOST --dhcp|ADDRESS MASK GATEWAY
-  set-ip --serial SN --dhcp|ADDRESS MASK GATEWAY
-      Give the connected frame automatic addressing (--dhcp) or a fixed
-      address, as "Network settings" does; unchanged settings send nothing.
-      With --serial, no connection is made: the set-address request goes to
-      the frame with that serial number, and a search then confirms that it
-      answers at its new address (exit status 1 if it does not).
-      velmarctl set-ip 192.168.1.20 192.168.1.30 255.255.255.0 192.168.1.1
-      velmarctl set-ip --serial 460000230001 --dhcp
-
-  uptime HOST
-      Show the time since the frame's last restart, the moment of that
-      restart, and its total time in operation.
-      velmarctl uptime 192.168.1.20 --json
-
-  dump HOST FILE [--cards] [--mini] [--dante]
-      Write the module HW/SW dump (board codes, serial numbers, software
-      versions, the Dante module's MAC and the AD cards' input mode) of
-      the cards, the mini (SFP) module and the Dante module, as the
-      window's "Save module HW/SW dump" does. Without any of the three, all
-      of them are written.
-      velmarctl dump 192.168.1.20 Modules.txt --cards --dante
-
-  inputs HOST [--watch]
-      Show the signal status of every main-board input and, on a 460, of
-      the inputs of its SDI, AD, AES and MADI cards, as the Signal input
-      status dialog shows it; "?" marks an input the frame did not report
-      (exit status 1). With --watch, then print one line per input whose
-      status changes until interrupted (Ctrl+C ends it with status 0).
-      velmarctl inputs 192.168.1.20 --json
-      velmarctl inputs 192.168.1.20 --watch
-
-  flows HOST
-      List the Tx and Rx flows of the frame's Dante module with their slot
-      channels, as "Manual IP routing control" lists them.
-      velmarctl flows 192.168.1.20 --json
-
-  flow create HOST tx ID SLOTS ADDRESS PORT
-  flow create HOST rx ID SLOTS PORT LATENCY
-      Create a flow (ID 1..32, 1..8 slots, port 14528..14591, latency in
-      us), checked and sent as the dialog's "Create" does; even slot counts
-      get their channels at once. Each reply is reported as confirmed,
-      refused or unanswered.
-      velmarctl flow create 192.168.1.20 tx 3 8 192.168.1.50 14530
-
-  flow delete HOST tx|rx ID|all
-      Delete one flow, or every flow of that direction.
-      velmarctl flow delete 192.168.1.20 rx all
-
-  dante routes HOST
-      List the automatic routes of the 64 destination channels.
-  dante route HOST X SOURCE-HOST Y
-      Route destination channel X (1..64) to channel Y (1..64) of the Dante
-      device SOURCE-HOST; automatic routing must be on.
-  dante unroute HOST X
-      Remove the route of destination channel X.
-      velmarctl dante route 192.168.1.20 3 studio-b 5
-
-  ppm HOST
-      List the PPM streams with their slot channels.
-  ppm create HOST ID ADDRESS PORT [CHANNELS [RATE]]
-      Create a stream (ID 1..65535, port 1000..65535, 2..255 channels,
-      default 64, rate 10..60000 ms, default 50).
-  ppm remove HOST ID
-      Remove a stream.
-  ppm assign HOST ID FIRST
-      Put channels FIRST, FIRST+1 ... on the stream's slots; FIRST 0
-      clears them.
-      velmarctl ppm assign 192.168.1.20 7 33
-
-  labels get HOST [--csv]
-      Read every channel's input and output label, as the Channel labels
-      dialog lists them; with --csv as a label file on standard output.
-      velmarctl labels get 192.168.1.20 --csv
-
-  labels set HOST CHANNEL [--input TEXT] [--output TEXT]
-      Set one channel's labels (at most 16 bytes of UTF-8, no quote, comma or
-      control character; an empty TEXT clears); only a label that differs
-      from the frame's is sent.
-      velmarctl labels set 192.168.1.20 17 --input Kick --output Desk-1
-
-  labels import HOST FILE.csv [--dry-run] [--skip-invalid]
-      Write the labels of a label file (header channel,type,input,output,
-      as a spreadsheet saves CSV); only labels that differ from the frame's
-      are sent, and the frame's confirmations and refusals are counted.
-      Refused rows are reported with their line numbers; then nothing is
-      sent unless --skip-invalid is given. With --dry-run, print what
-      would be sent and send nothing.
-      velmarctl labels import 192.168.1.20 labels.csv --dry-run
-
-  labels export HOST FILE.csv
-      Save every channel's labels as a label file.
-      velmarctl labels export 192.168.1.20 labels.csv
-
-  gains HOST
-      List every channel's input and output gain, phase and mute, as the
-      Gain settings dialog does.
-      velmarctl gains 192.168.1.20 --json
-
-  levels HOST
-      List every channel's input and output level detector: time 1,
-      level 1, time 2, level 2, enable and status, as the Level detectors
-      dialog does.
-      velmarctl levels 192.168.1.20
-
-  health [--all [--wait MS] | HOST...]
-      Check frames before a show: connect to all of them at once, read
-      identity, sync, sample rate, PSUs, fans and input status and print
-      one line per frame with its verdict (OK, Warning, Alarm or
-      Unreachable). --all checks every frame that answers a search.
-      Exit status 0 when all are OK, 1 when any has a warning or alarm
-      (a value it did not report is a warning), 3 when any is unreachable.
-      velmarctl health --all
-      velmarctl health 192.168.1.20 192.168.1.21 --json
-
-Options:
-  --json          Print JSON instead of text.
-  --timeout MS    Wait at most MS milliseconds for the frame each time: to
-                  connect, for each reply (default 5000).
-  --telnet        Connect to the telnet port, as the window's telnet switch
-                  does.
-  --type MODEL    The frame's type as the device list's Type column shows it
-                  (460, 461, 465, 450, QB16, RB16 or GRID); skips the search
-                  for the frame.
-  --wait MS       discover and health --all only: collect replies for MS
-                  milliseconds (default 1000).
-  --make MAKE     cards only: change every fitted card to X type (x) or to
-                  Brix type (brix).
-  --dry-run       xpt load, settings apply, cards --make and labels import
-                  only: change nothing.
-  --csv           labels get only: print a label file.
-  --input TEXT    labels set only: the channel's input label.
-  --output TEXT   labels set only: the channel's output label.
-  --skip-invalid  labels import only: send the rows that are not refused.
-  --yes           flash only: send a file whose type cannot be verified.
-  --restart       flash only: restart the frame after a successful run.
-  --release R     flash-join only: the release named in the header line.
-  --dhcp          set-ip only: automatic addressing.
-  --serial SN     set-ip only: readdress the frame with this serial number
-                  without connecting to it.
-  --cards, --mini, --dante
-                  dump only: the modules written.
-  --watch         inputs only: follow the status until interrupted.
-  --all           health only: check every frame that answers a search.
-  --log DIR       watch only: append the events to the event log in DIR.
-  -v, --verbose   send: also print the lines that are not the reply (the
-                  frame's own messages, stray lines) as unsolicited.
-  -h, --help      Print this help.
-  --version       Print the version.
-  --              End the options; every word after it is an operand.
-MS is a whole number from 1 to 3600000. An option with a value may also be
-written --name=value, as in --timeout=2000.
-
-Exit status:
-  0  success
-  1  the frame refused or did not answer (flash: a programming error, with
-     the record it stopped at)
-  2  usage error (also a file that cannot be read or written, a settings
-     or flash file that is refused, or routes beyond the frame's
-     crosspoints; nothing is sent then)
-  3  frame not reachable, or it closed the connection
-Errors are written to standard error; with --json, standard output also
-gets {"error": "...", "exit": N} when the command printed no other document.
-)";
-}
 
 } // namespace velmar

@@ -2,6 +2,15 @@
 # JSON forms.
 target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CtlOptions.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlHelp.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlStatusCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlCrosspointCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlSettingsCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlFlashCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlAdminCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlIpRoutingCommands.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CtlLabelCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Reports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RouteTracker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsReport.cpp

@@ -4,6 +4,7 @@
 #include "CtlSupport.h"
 #include "IntegrationSupport.h"
 #include "ctl/CCtlRunner.h"
+#include "ctl/CtlCommands.h"
 #include "events/EventLogFile.h"
 #include "engine/CQtTimerHost.h"
 #include "engine/FileAccess.h"
@@ -783,6 +784,20 @@ TEST_F(Ctl, AddressesAndDuplicatesAreRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(run({"--type", "999", "status", kFrame}), kExitUsage);
     EXPECT_EQ(connects, 0);
     EXPECT_EQ(frame->model().crosspoint(5), 0);
+}
+
+// The command rows and the runners are two tables, one without Qt and one
+// with it: a command without a runner, or a runner without a command, is a
+// mistake of whoever added one of them.
+TEST(CtlRunnerTable, EveryCommandHasOneRunnerAndEveryRunnerACommand) {
+    const std::vector<CtlVerb> runners = CCtlRunner::runnerVerbs();
+    for (const CtlCommandSpec& row : ctlCommands())
+        EXPECT_EQ(std::count(runners.begin(), runners.end(), row.verb), 1)
+            << row.first << " " << row.second;
+    for (const CtlVerb verb : runners)
+        EXPECT_TRUE(std::any_of(ctlCommands().begin(), ctlCommands().end(),
+                                [verb](const CtlCommandSpec& row) { return row.verb == verb; }))
+            << "a runner for verb " << static_cast<int>(verb) << " has no command";
 }
 
 } // namespace
