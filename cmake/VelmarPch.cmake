@@ -1,7 +1,6 @@
 # Precompiled headers: most of a Qt file's compile time goes into Qt's own
 # headers, and most of a test file's into GoogleTest's. Each library and test
-# program below parses them once per build instead of once per file; the core
-# test programs share one precompiled header. The header lists name only what
+# program below parses them once per build instead of once per file. The header lists name only what
 # many files include anyway, so a file still names every header it uses.
 option(VELMAR_PCH "Precompile the standard, Qt and test headers most files include" ON)
 
@@ -40,21 +39,14 @@ function(velmar_precompile_headers)
     target_precompile_headers(framesim_tests PRIVATE
       ${_velmar_pch_std} ${_velmar_pch_qt_core} ${_velmar_pch_test} <QSignalSpy>)
   endif()
-  # The core test programs are compiled alike (standard library and
-  # GoogleTest only), so one of them builds the header and the rest reuse it.
-  set(donor "")
-  foreach(target velmar_engine_tests velmar_core_tests velmar_link_tests velmar_ctl_tests
+  # The core test programs: the standard library and GoogleTest. Each has its
+  # own precompiled header (a shared one would tie their compile flags).
+  foreach(target velmar_core_tests velmar_engine_tests velmar_link_tests velmar_ctl_tests
                  velmar_controls_tests velmar_settings_tests velmar_maintenance_tests
                  velmar_iprouting_tests velmar_channels_tests velmar_panel_tests
                  velmar_grid_tests velmar_events_tests)
-    if(NOT TARGET ${target})
-      continue()
-    endif()
-    if(donor STREQUAL "")
-      set(donor ${target})
+    if(TARGET ${target})
       target_precompile_headers(${target} PRIVATE ${_velmar_pch_std} ${_velmar_pch_test})
-    else()
-      target_precompile_headers(${target} REUSE_FROM ${donor})
     endif()
   endforeach()
 endfunction()
