@@ -135,7 +135,7 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     m_tabs->setCurrentIndex(L::kIdPage);
     m_pageList->setCurrentRow(L::kIdPage);
     // Room for the widest page, within a 1024 x 768 screen and the one shown on.
-    QSize size = sizeHint().expandedTo(QSize(920, 540)).boundedTo(QSize(1000, 700));
+    QSize size = sizeHint().expandedTo(QSize(1000, 560)).boundedTo(QSize(1000, 700));
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
