@@ -103,6 +103,9 @@ struct CardChannel {
     // DA
     DecimalValue outputLevel;
     std::int32_t daMute = 0;
+    // The card has one DSD filter: the frame reports and sets it as channel
+    // 1's. The other channels keep what the operator chose on the card page.
+    std::int32_t dsdFilter = 0;
     // SDI, per port
     std::int32_t embedderEnable = 0;
     std::int32_t txSourceRate = 0;
@@ -123,7 +126,6 @@ struct CardRecord {
     std::int32_t cardMode = 0; // AD board type or card interface mode (1 MADI, 2 hotlink)
     std::int32_t cardRedundancy = 0;
     std::int32_t cardRedundancyValue = 0;
-    std::int32_t dsdFilter = 0;
     std::int32_t hotlinkInMode = 0;
     std::int32_t hotlinkOutMode = 0;
     std::array<CardChannel, kCardChannels + 1> channels{};

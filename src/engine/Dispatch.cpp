@@ -506,9 +506,12 @@ void storeAdDetection(const In& in) {
     forward(in.c.dialogs.signalInputStatus, in);
 }
 
+// The card's one filter is channel 1's. Channels 2..8 are left as they are:
+// the frame never reports them, and an operator's choice there must outlive
+// the next card poll.
 void onDsdFilter(const In& in) {
     if (CardRecord* card = cardOf(in))
-        card->dsdFilter = in.m.i(3);
+        card->channels[1].dsdFilter = in.m.i(3);
 }
 
 void onSdiRxStatus(const In& in) {

@@ -225,9 +225,10 @@ void planDaCard(PlanBuilder& b, int slot, const CardRecord& old, const CardRecor
         const auto c = static_cast<std::size_t>(ch);
         if (old.channels[c].daMute != now.channels[c].daMute)
             b.add(C::sdamute, {slot, ch, now.channels[c].daMute});
-        // The card has one DSD filter, shown on channel 1.
-        if (ch == 1 && old.dsdFilter != now.dsdFilter)
-            b.addAt(C::sdadsdfilter, {{1, slot}, {3, now.dsdFilter}});
+        // The request carries the card's one filter, which is channel 1's;
+        // the other channels' choices stay in the record unsent.
+        if (ch == 1 && old.channels[c].dsdFilter != now.channels[c].dsdFilter)
+            b.addAt(C::sdadsdfilter, {{1, slot}, {3, now.channels[c].dsdFilter}});
     }
 }
 

@@ -102,6 +102,11 @@ C450DornDlg::C450DornDlg(CPanelUnitLogic& logic, QWidget* parent)
     connect(m_keys, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { chooseKey(index.row() + 1); });
     m_keys->installEventFilter(this);
+    // The columns are shared out when a list's own viewport gets its size: at
+    // the dialog's first resize the lists are not laid out yet, and shares of
+    // that stale width cut every number to "...".
+    m_keys->viewport()->installEventFilter(this);
+    m_ring->viewport()->installEventFilter(this);
     connect(m_ring->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { m_logic.selectRingLed(current.row() + 1); });
     connect(m_ring, &QWidget::customContextMenuRequested, this, &C450DornDlg::showRingMenu);
@@ -211,6 +216,9 @@ void C450DornDlg::chooseKey(int key) {
 }
 
 bool C450DornDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize &&
+        (watched == m_keys->viewport() || watched == m_ring->viewport()))
+        sizeColumns();
     if (watched == m_keys && event->type() == QEvent::KeyPress) {
         // The unit's own list keys: pages of 31 rows, Home and End to the
         // first and last key (the table would move between columns).
@@ -285,8 +293,7 @@ void C450DornDlg::showState() {
     m_notice->setVisible(!m_logic.notice().empty());
 }
 
-void C450DornDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
+void C450DornDlg::sizeColumns() {
     // Equal shares of the client width, the number column 20 narrower.
     const int key = m_keys->viewport()->width() / 5;
     m_keys->setColumnWidth(0, key - 20);

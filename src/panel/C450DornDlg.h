@@ -27,12 +27,12 @@ public:
                          const CResponseDecoder& decoder) override;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void after(); // redraws what the last action or reply changed
     void showState();
+    void sizeColumns();
     // The operator chose a key row (again): its fields show its values anew,
     // whatever was typed into them.
     void chooseKey(int key);

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -30,12 +31,16 @@ constexpr auto kCaption = "Device settings";
 } // namespace
 
 CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
-    : QDialog(parent), m_logic(logic), m_tabs(new QTabWidget(this)), m_status(new QLabel(this)) {
+    : QDialog(parent), m_logic(logic), m_tabs(new QTabWidget(this)),
+      m_pageList(new QListWidget(this)), m_status(new QLabel(this)) {
     setWindowTitle(qs(m_logic.title()));
     m_tabs->setObjectName(QStringLiteral("settingsPages"));
-    // Every page's tab in sight: a tab behind scroll arrows is a page nobody finds.
-    m_tabs->setUsesScrollButtons(false);
-    m_tabs->setElideMode(Qt::ElideNone);
+    // Thirteen tabs in a row need more width than a small screen has, and a
+    // tab behind scroll arrows is a page nobody finds: the pages are listed
+    // at the side instead, every one in sight. The tab widget still holds
+    // the pages and the page keys.
+    m_tabs->tabBar()->hide();
+    m_pageList->setObjectName(QStringLiteral("settingsPageList"));
 
     using L = CSettingsDialogLogic;
     L& g = m_logic;
@@ -71,8 +76,16 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     m_pages[L::kAliveTimePage] = new CNumberTab(g.aliveTimePage, QStringLiteral("Alive time (sec)"),
                                                 QStringLiteral("aliveTime"));
     m_pages[L::kHwPage] = new CHWConfTab(g.hwRows);
-    for (int i = 0; i < L::kPageCount; ++i)
+    for (int i = 0; i < L::kPageCount; ++i) {
         m_tabs->addTab(m_pages[static_cast<std::size_t>(i)], qs(L::tabText(i)));
+        m_pageList->addItem(qs(L::tabText(i)));
+    }
+    // As wide as the longest caption and as tall as all of them: no scrolling.
+    m_pageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pageList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int frame = 2 * m_pageList->frameWidth();
+    m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + frame + 12);
+    m_pageList->setMinimumHeight(m_pageList->sizeHintForRow(0) * L::kPageCount + frame);
     showPages();
 
     auto* saveFile = new QPushButton(QStringLiteral("Save to file..."), this);
@@ -92,7 +105,15 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     connect(loadFile, &QPushButton::clicked, this, &CSettingsDlg::loadFromFile);
     connect(save, &QPushButton::clicked, this, &CSettingsDlg::saveChanges);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // The list follows the page actually shown: a page that refuses to be
+    // left takes the selection back.
+    connect(m_tabs, &QTabWidget::currentChanged, this,
+            [this] { m_pageList->setCurrentRow(m_tabs->currentIndex()); });
     connect(m_tabs, &QTabWidget::currentChanged, this, &CSettingsDlg::pageChanged);
+    connect(m_pageList, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            m_tabs->setCurrentIndex(row);
+    });
 
     m_status->setObjectName(QStringLiteral("settingsFileStatus"));
     // A long path must not widen the dialog.
@@ -105,12 +126,16 @@ CSettingsDlg::CSettingsDlg(CSettingsDialogLogic& logic, QWidget* parent)
     buttons->addWidget(m_status, 1);
     buttons->addWidget(save);
     buttons->addWidget(cancel);
+    auto* pages = new QHBoxLayout;
+    pages->addWidget(m_pageList);
+    pages->addWidget(m_tabs, 1);
     auto* box = new QVBoxLayout(this);
-    box->addWidget(m_tabs);
+    box->addLayout(pages);
     box->addLayout(buttons);
     m_tabs->setCurrentIndex(L::kIdPage);
-    // Wide enough for every tab, within the screen.
-    QSize size = sizeHint().expandedTo(QSize(1120, 520));
+    m_pageList->setCurrentRow(L::kIdPage);
+    // Room for the widest page, within a 1024 x 768 screen and the one shown on.
+    QSize size = sizeHint().expandedTo(QSize(1000, 560)).boundedTo(QSize(1000, 700));
     if (const QScreen* screen = this->screen())
         size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
@@ -157,7 +182,7 @@ bool CSettingsDlg::eventFilter(QObject* watched, QEvent* event) {
     const int count = m_tabs->count();
     m_tabs->setCurrentIndex((m_tabs->currentIndex() + step + count) % count);
     // The focus leaves the page's fields, so a further key cannot change a value.
-    m_tabs->tabBar()->setFocus(Qt::TabFocusReason);
+    m_pageList->setFocus(Qt::TabFocusReason);
     return true;
 }
 

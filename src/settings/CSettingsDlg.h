@@ -7,6 +7,7 @@
 #include <functional>
 
 class QLabel;
+class QListWidget;
 class QTabWidget;
 
 namespace velmar {
@@ -51,6 +52,7 @@ private:
 
     CSettingsDialogLogic& m_logic;
     QTabWidget* m_tabs;
+    QListWidget* m_pageList; // the pages' captions, at the side
     QLabel* m_status;
     std::array<CSettingsPage*, CSettingsDialogLogic::kPageCount> m_pages{};
     int m_current = 0;

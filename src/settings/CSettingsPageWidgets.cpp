@@ -587,6 +587,8 @@ void CCardConfTab::showState() {
     if (m_page.highlightedRow() >= 0)
         m_slots->setRowColours(m_page.highlightedRow(), Qt::black, kFittedBackground);
     m_slots->setEnabled(m_page.slotsEnabled);
+    // The numbers and part numbers are short: the room goes to the board's name.
+    m_slots->resizeColumnToContents(0);
     m_slots->resizeColumnToContents(1);
     showParameters();
 }

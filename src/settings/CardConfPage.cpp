@@ -229,7 +229,7 @@ std::string rowValue(const CardRecord& card, const RowRef& r) {
     case Kind::AdLineLevel: return levelText(c.lineLevel);
     case Kind::DaLevel: return levelText(c.outputLevel);
     case Kind::DaMute: return textOf(kMute, c.daMute);
-    case Kind::DaDsdFilter: return textOf(kEnable, card.dsdFilter); // one filter per card
+    case Kind::DaDsdFilter: return textOf(kEnable, c.dsdFilter);
     case Kind::AesRxSrc: return textOf(kEnable, c.aesRxSourceEnable);
     case Kind::MadiInterface:
         return std::string(card.cardMode == kInterfaceMadi      ? kInterface[1]
@@ -289,11 +289,7 @@ void storeRow(CardRecord& card, const RowRef& r, std::string_view text) {
     case Kind::AdPhantom: c.phantomPower = flag("on"); break;
     case Kind::AdPhase: c.phase = flag("invert"); break;
     case Kind::DaMute: c.daMute = flag("mute"); break;
-    case Kind::DaDsdFilter:
-        // The card has one DSD filter, edited on channel 1's row.
-        if (r.channel == 1)
-            card.dsdFilter = flag("enable");
-        break;
+    case Kind::DaDsdFilter: c.dsdFilter = flag("enable"); break;
     case Kind::AesRxSrc: c.aesRxSourceEnable = flag("enable"); break;
     case Kind::MadiInterface: card.cardMode = valueOf(kInterface, text); break;
     case Kind::MadiRedundancy: card.cardRedundancy = flag("enable"); break;
@@ -472,8 +468,6 @@ CCardConfPage::Editor CCardConfPage::editorFor(int row) const {
         enabled = m_contextInterface == kInterfaceMadi;
     } else if (r.kind == Kind::AdLineLevel) {
         enabled = false;
-    } else if (r.kind == Kind::DaDsdFilter) {
-        enabled = r.channel == 1; // the card's one filter, on channel 1's row
     } else if (r.kind == Kind::None) {
         enabled = false;
     }

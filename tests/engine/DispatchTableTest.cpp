@@ -122,7 +122,7 @@ const std::vector<Row>& rows() {
         {":gadovldet,0,3,8,2", [](S s) { s.live.adOverload[3][8] = 2; }, Inputs},
         {":gdaoutlevel,0,4,1,-3.10", [](S s) { s.settings.cards[4].channels[1].outputLevel = dec(true, 3, 10); }},
         {":gdamute,0,4,8,1", [](S s) { s.settings.cards[4].channels[8].daMute = 1; }},
-        {":gdadsdfilter,0,4,2", [](S s) { s.settings.cards[4].dsdFilter = 2; }},
+        {":gdadsdfilter,0,4,2", [](S s) { s.settings.cards[4].channels[1].dsdFilter = 2; }},
         {":gembena,0,7,1,1", [](S s) { s.settings.cards[7].channels[1].embedderEnable = 1; }},
         {":gtxsrcrate,0,7,2,4", [](S s) { s.settings.cards[7].channels[2].txSourceRate = 4; }},
         {":gembmode,0,7,2,4,1", [](S s) { s.settings.cards[7].channels[2].embedMode[4] = 1; }},

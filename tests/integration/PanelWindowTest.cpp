@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -232,6 +233,33 @@ TEST_F(PanelWindow, KeyListPagesAndHomeEndGoToTheKeysAndAClickReloads) {
         QTest::mouseClick(keys->viewport(), Qt::LeftButton, {}, rect.center());
         EXPECT_EQ(mode->text(), cell(*d, "keyList", 0, 1));
         EXPECT_EQ(value->text(), cell(*d, "keyList", 0, 2));
+        ran = true;
+        d->reject();
+    });
+    runPanelUnitDialog(window->engine(), questions, window.get());
+    EXPECT_TRUE(ran);
+}
+
+// At first show every key and ring cell, and every column title, has the
+// room its text needs: nothing is cut to "..." until a later resize.
+TEST_F(PanelWindow, ListsShowTheirTextAtFirstShow) {
+    open("450");
+    NoQuestions questions;
+    bool ran = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        auto* d = qobject_cast<C450DornDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_TRUE(waitUntil([&] { return cell(*d, "keyList", 11, 2) == "112"; }));
+        for (const char* name : {"keyList", "ringList"}) {
+            const auto* list = d->findChild<CListCtrlEx*>(QLatin1String(name));
+            ASSERT_NE(list, nullptr);
+            const QAbstractItemView& view = *list; // its widest cell's measure is public here
+            for (int c = 0; c < list->model()->columnCount(); ++c) {
+                EXPECT_GE(list->columnWidth(c), view.sizeHintForColumn(c)) << name << " " << c;
+                EXPECT_GE(list->columnWidth(c), list->horizontalHeader()->sectionSizeHint(c))
+                    << name << " " << c;
+            }
+        }
         ran = true;
         d->reject();
     });

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
@@ -306,17 +307,38 @@ TEST_F(SettingsWindow, PageShortcutsSwitchPagesWhereverTheFocusIs) {
     EXPECT_TRUE(sets.empty());
 }
 
-// Every tab is in sight at the size the dialog opens with.
-TEST_F(SettingsWindow, EveryTabIsInSight) {
+// Every page's caption is in sight, whole, at the size the dialog opens with
+// (the test screen is smaller than 1024 x 768), and the list at the side
+// shows the page chosen, or the page that refused to be left.
+TEST_F(SettingsWindow, EveryPageIsInSightAndTheListFollowsThePages) {
+    using L = CSettingsDialogLogic;
+    test::MessageBoxAnswerer boxes;
+    boxes.setAnswer(QMessageBox::Ok);
     withDialog([&](CSettingsDlg& d) {
+        EXPECT_LE(d.width(), 1024);
+        EXPECT_LE(d.height(), 768);
         auto* tabs = field<QTabWidget>(d, "settingsPages");
-        QTabBar* bar = tabs->tabBar();
-        EXPECT_FALSE(tabs->usesScrollButtons());
-        ASSERT_EQ(bar->count(), CSettingsDialogLogic::kPageCount);
-        for (int i = 0; i < bar->count(); ++i) {
-            EXPECT_TRUE(bar->rect().contains(bar->tabRect(i))) << i;
-            EXPECT_LE(bar->mapTo(&d, bar->tabRect(i).topRight()).x(), d.width()) << i;
+        auto* list = field<QListWidget>(d, "settingsPageList");
+        ASSERT_EQ(list->count(), L::kPageCount);
+        for (int i = 0; i < list->count(); ++i) {
+            const QListWidgetItem* item = list->item(i);
+            EXPECT_EQ(item->text(), tabs->tabText(i));
+            const QRect rect = list->visualItemRect(item);
+            EXPECT_TRUE(list->viewport()->rect().contains(rect)) << i;
+            EXPECT_TRUE(
+                d.rect().contains(QRect(list->viewport()->mapTo(&d, rect.topLeft()), rect.size())))
+                << i;
+            EXPECT_GE(rect.width(), list->fontMetrics().horizontalAdvance(item->text())) << i;
+            list->setCurrentRow(i);
+            EXPECT_EQ(tabs->currentIndex(), i);
         }
+        list->setCurrentRow(L::kAliveTimePage);
+        type(d, "aliveTime", QStringLiteral("400"));
+        list->setCurrentRow(L::kIdPage);
+        EXPECT_EQ(tabs->currentIndex(), L::kAliveTimePage);
+        EXPECT_EQ(list->currentRow(), L::kAliveTimePage);
+        EXPECT_EQ(boxes.texts.size(), 1) << "refused once";
+        type(d, "aliveTime", QStringLiteral("30"));
         press(d, "cancel");
     });
 }

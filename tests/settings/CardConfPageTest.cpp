@@ -5,6 +5,7 @@
 #include "engine/SettingsApply.h"
 #include "settings/SettingsPages.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -186,19 +187,44 @@ TEST(CardPage, LevelsAreShownButNotEditable) {
     EXPECT_EQ(mode.selected, 0);
 }
 
-// The card has one DSD filter, carried by channel 1: the other channels'
-// rows show it but cannot take an edit that would never be sent.
-TEST(CardPage, DaDsdFilterIsEditedOnChannelOneOnly) {
-    const auto s = frameWithCards();
-    CCardConfPage page;
-    page.distribute(*s, family0());
-    page.load();
-    page.selectSlot(2);
-    EXPECT_TRUE(page.editorFor(2).enabled);
-    EXPECT_FALSE(page.editorFor(1 * 3 + 2).enabled);
-    EXPECT_EQ(page.params[5].value, "disable");
-    EXPECT_THAT(applyEdits(*s, 3, {{2, "enable"}, {4, "mute"}}),
-                ElementsAre("&sdadsdfilter,3,1", "&sdamute,3,2,1"));
+// Each DA channel shows and keeps its own DSD filter, through the dialog, the
+// confirmed settings and a .cfg file saved and loaded again; only channel 1's,
+// the card's one filter, goes to the frame.
+TEST(CardPage, DaDsdFilterIsKeptPerChannelAndOnlyChannelOneIsSent) {
+    const struct {
+        std::vector<int> channels; // set to "enable"
+        std::vector<std::string> sent;
+    } rows[] = {
+        {{1}, {"&sdadsdfilter,3,1"}},
+        {{2}, {}},
+        {{8}, {}},
+        {{1, 2, 8}, {"&sdadsdfilter,3,1"}},
+    };
+    const auto before = frameWithCards();
+    const auto dsdRow = [](int channel) { return (channel - 1) * 3 + 2; };
+    for (const auto& row : rows) {
+        const std::string name = ::testing::PrintToString(row.channels);
+        CSettingsDialogLogic dialog(*before, family0());
+        dialog.cardPage.selectSlot(2);
+        for (const int channel : row.channels) {
+            EXPECT_TRUE(dialog.cardPage.editorFor(dsdRow(channel)).enabled) << name;
+            dialog.cardPage.commitValue(dsdRow(channel), "enable");
+        }
+        ASSERT_FALSE(dialog.storeAll().has_value()) << name;
+        EXPECT_EQ(linesOf(planSettingsApply(*before, dialog.settings(), {})), row.sent) << name;
+
+        // Confirmed, then opened again and a file of it saved and loaded.
+        const DeviceSettings kept = settingsAfterApply(*before, *before, dialog.settings());
+        CSettingsDialogLogic again(kept, family0());
+        ASSERT_TRUE(again.loadFile(again.fileText(), "da.cfg").loaded) << name;
+        again.cardPage.selectSlot(2);
+        for (int channel = 1; channel <= 8; ++channel) {
+            const bool edited = std::count(row.channels.begin(), row.channels.end(), channel) > 0;
+            EXPECT_EQ(again.cardPage.params[static_cast<std::size_t>(dsdRow(channel))].value,
+                      edited ? "enable" : "disable")
+                << name << " channel " << channel;
+        }
+    }
 }
 
 TEST(CardPage, MadiEditorsFollowTheInterfaceChosen) {

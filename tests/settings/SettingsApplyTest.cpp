@@ -375,7 +375,8 @@ const ApplyRow kRows[] = {
      [](DeviceSettings& s) {
          s.cards[3].channels[2].daMute = 1;
          s.cards[3].channels[1].daMute = 1;
-         s.cards[3].dsdFilter = 1;
+         s.cards[3].channels[1].dsdFilter = 1;
+         s.cards[3].channels[2].dsdFilter = 1;
      },
      kEverythingFitted,
      {"&sdamute,3,1,1", "&sdadsdfilter,3,1", "&sdamute,3,2,1"},
@@ -410,7 +411,7 @@ const ApplyRow kRows[] = {
      {"&saesrxsrcena,5,7,1"},
      ApplyResult::Sent},
     {"eq card has nothing to send",
-     [](DeviceSettings& s) { s.cards[7].dsdFilter = 1; },
+     [](DeviceSettings& s) { s.cards[7].channels[1].dsdFilter = 1; },
      kEverythingFitted,
      {},
      ApplyResult::NothingSent},
