@@ -764,7 +764,9 @@ Commands:
       velmarctl --json status 192.168.1.20
 
   routes HOST
-      List the connected crosspoints.
+      List the connected crosspoints. A frame that does not report the
+      route of every output gives exit status 1 (so do xpt save, which then
+      writes no file, and xpt load).
       velmarctl routes 192.168.1.20
 
   route HOST OUT IN [OUT IN ...]
