@@ -173,7 +173,8 @@ TEST(RouteJournal, UndoDepthStopsAtItsLimitDroppingTheOldest) {
             rig.confirm(output, 1);
         }
         EXPECT_EQ(rig.journal.undoDepth(), static_cast<std::size_t>(std::min(steps, limit)));
-        EXPECT_EQ(rig.journal.undoSteps().front().changes.at(0).output, std::max(1, steps - limit + 1));
+        EXPECT_EQ(rig.journal.undoSteps().front().changes.at(0).output,
+                  std::max(1, steps - limit + 1));
     }
 }
 
