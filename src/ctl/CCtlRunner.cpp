@@ -242,13 +242,32 @@ void CCtlRunner::disconnect() {
     }
 }
 
-bool CCtlRunner::requireCrosspoints() {
+bool CCtlRunner::requireMatrix() {
     const DeviceState& s = m_session->state();
     if (crosspointFilesAvailable(s) && s.runMode == kRunModeApplication && s.family != kFamily465 &&
         s.family != kFamily450)
         return true;
     fail(s.connectedAddress + " has no crosspoint matrix to work with" +
          (s.runMode != kRunModeApplication ? " in this run mode" : ""));
+    disconnect();
+    return false;
+}
+
+bool CCtlRunner::requireCrosspoints() {
+    if (!requireMatrix())
+        return false;
+    const DeviceState& s = m_session->state();
+    if (s.crosspointsRead())
+        return true;
+    const int count = s.crosspointCount();
+    const auto reported = s.live.crosspointReported.begin() + 1;
+    std::string why = s.connectedAddress;
+    why += " did not report its crosspoints (";
+    why += std::to_string(std::count(reported, reported + count, true));
+    why += " of ";
+    why += std::to_string(count);
+    why += " outputs answered)";
+    fail(why);
     disconnect();
     return false;
 }

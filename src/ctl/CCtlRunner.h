@@ -132,6 +132,9 @@ private:
     // kExitOk when that failed (the message is written already).
     int connectAndSettle(const CtlOptions& o);
     // Frames with a crosspoint matrix only; the message is written otherwise.
+    bool requireMatrix();
+    // As requireMatrix, and the frame must have told the route of every output:
+    // an output it never answered for would show, or be saved, as unrouted.
     bool requireCrosspoints();
     // Frames whose window would offer "Settings" only; the message is written otherwise.
     bool requireSettings();

@@ -67,7 +67,9 @@ bool readOutputs(CtlOperandReader& r, Words rest) {
 
 constexpr CtlCommandSpec kRows[] = {
     {"routes", "", CtlVerb::Routes, ctlHostOnly, "routes HOST", "",
-     "List the connected crosspoints.\n"
+     "List the connected crosspoints. A frame that does not report the\n"
+     "route of every output gives exit status 1 (so do xpt save, which then\n"
+     "writes no file, and xpt load).\n"
      "velmarctl routes 192.168.1.20"},
     {"route", "", CtlVerb::Route, readPairs, "route HOST OUT IN [OUT IN ...]", "",
      "Connect input IN to output OUT for each pair (both 1 to 1536).\n"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <span>
 
@@ -71,6 +72,11 @@ int DeviceState::versionNumber() const {
 
 int DeviceState::crosspointCount() const {
     return (versionNumber() >= 2000001 && family == kFamily460) ? 1536 : 1024;
+}
+
+bool DeviceState::crosspointsRead() const {
+    const auto reported = live.crosspointReported.begin();
+    return std::all_of(reported + 1, reported + 1 + crosspointCount(), std::identity{});
 }
 
 int DeviceState::cardType(int slot) const {

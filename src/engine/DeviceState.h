@@ -244,6 +244,9 @@ struct LiveStatus {
     std::array<bool, 3> psuReported{};                           // [1..2]
     std::array<bool, 4> fanReported{};                           // [1..3]
     std::array<std::int32_t, kMaxCrosspoints + 1> crosspoints{}; // input per output, <= 0 none
+    // Outputs the frame has told the route of. Any other output reads 0 above,
+    // which is "not connected" only once the frame has said so.
+    std::array<bool, kMaxCrosspoints + 1> crosspointReported{}; // [1..]
     std::array<InputStatusPair, kMainInputs + 1> mainInputStatus{};
     std::array<std::int32_t, 3> optInactive{};
     std::array<std::array<std::int32_t, kCardChannels + 1>, kCardSlots + 1> adSignal{};
@@ -290,6 +293,7 @@ struct DeviceState {
 
     int versionNumber() const;
     int crosspointCount() const;
+    bool crosspointsRead() const; // the frame told the route of every output
     int cardType(int slot) const; // 0 for a slot out of range
     bool ipModulePresent() const;
     bool sfpPresent() const;

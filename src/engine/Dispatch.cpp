@@ -332,6 +332,7 @@ void onCross(const In& in) {
     std::int32_t& stored = in.live().crosspoints[at(output)];
     const bool changed = stored != in.m.i(2);
     stored = in.m.i(2);
+    in.live().crosspointReported[at(output)] = true;
     if (in.isReply) {
         forward(in.c.dialogs.xyControl, in);
         in.c.view.statusMessage("Frame reports " + routeText(output, stored));
@@ -358,6 +359,7 @@ void onCrossSet(const In& in) {
     }
     const std::int32_t input = in.m.i(2);
     in.live().crosspoints[at(output)] = input;
+    in.live().crosspointReported[at(output)] = true;
     forward(in.c.dialogs.xyControl, in);
     if (in.isReply)
         in.c.view.statusMessage("Route confirmed: " + routeText(output, input));
@@ -374,8 +376,10 @@ void onCrossList(const In& in) {
     std::array<std::int32_t, CResponseDecoder::kCrosspointEntries> items{};
     if (!in.decoder.copyCrosspointList(count, items))
         return;
-    for (int k = 0; k < count; ++k)
+    for (int k = 0; k < count; ++k) {
         in.live().crosspoints[at(first + k)] = items[at(k)];
+        in.live().crosspointReported[at(first + k)] = true;
+    }
     if (first + count - 1 == total)
         in.c.view.crosspointListChanged();
 }

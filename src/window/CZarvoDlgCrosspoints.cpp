@@ -99,6 +99,12 @@ void CZarvoDlg::saveCrosspoints(bool selectedOnly) {
 void CZarvoDlg::saveCrosspointsTo(const QString& path, bool selectedOnly) {
     if (path.isEmpty() || !crosspointFilesAvailable(m_engine.state()))
         return;
+    // An output the frame never answered for reads as unrouted: a file saved
+    // now would silently lack its route.
+    if (!m_engine.state().crosspointsRead()) {
+        showMessage("The frame has not reported the routes of all its outputs. Nothing was saved.");
+        return;
+    }
     const std::string text =
         selectedOnly
             ? writeSelectedCrosspoints(m_engine.state(), m_crosspoints, selectedCrosspointRows())

@@ -33,6 +33,31 @@ TEST(DeviceState, VersionNumberAndCrosspointCount) {
     }
 }
 
+// Crosspoints count as read only when the frame told every output's route,
+// up to the last output of its own count.
+TEST(DeviceState, CrosspointsReadNeedsEveryOutput) {
+    struct Row {
+        int family;
+        const char* version;
+        int first, last; // outputs reported
+        bool read;
+    };
+    const Row rows[] = {
+        {kFamily461, "2.0.0.1", 1, 1024, true},  {kFamily461, "2.0.0.1", 1, 1023, false},
+        {kFamily461, "2.0.0.1", 2, 1024, false}, {kFamily460, "2.0.0.1", 1, 1024, false},
+        {kFamily460, "2.0.0.1", 1, 1536, true},  {kFamily460, "2.0.0.1", 1, 1535, false},
+        {kFamily460, "2.0.0.0", 1, 1024, true},  {kFamily461, "2.0.0.1", 1, 0, false},
+    };
+    for (const Row& r : rows) {
+        DeviceState s;
+        s.family = r.family;
+        s.settings.swVersion[2].second[0].assign(r.version);
+        for (int output = r.first; output <= r.last; ++output)
+            s.live.crosspointReported[static_cast<std::size_t>(output)] = true;
+        EXPECT_EQ(s.crosspointsRead(), r.read) << r.family << " " << r.first << ".." << r.last;
+    }
+}
+
 TEST(DeviceState, FamilyAndRunModeFromTexts) {
     struct Row {
         const char* text;
@@ -78,6 +103,7 @@ TEST(DeviceState, ResetWipesFrameValuesAndPresetsPortNumbers) {
     s.settings.systemDelay = 5;
     s.settings.outputLabels[7].assign("Out");
     s.live.crosspoints[3] = 9;
+    s.live.crosspointReported[3] = true;
     s.live.psuStatus[1] = 1;
     s.deviceTitleName = "Frame";
     s.reset(true, 0x0A000001);

@@ -93,9 +93,9 @@ const std::vector<Row>& rows() {
         {":ghlinkinmode,0,1,3", [](S s) { s.settings.hotlinkInMode[1] = {1, 3}; }},
         {":ghlinkoutmode,0,2,4", [](S s) { s.settings.hotlinkOutMode[2] = {2, 4}; }},
         // crosspoints
-        {":gcross,0,5,17", [](S s) { s.live.crosspoints[5] = 17; }, Xy},
-        {":scross,0,1024,9,0,0", [](S s) { s.live.crosspoints[1024] = 9; }, Xy},
-        {":lcross,0,1,2,7,8", [](S s) { s.live.crosspoints[1] = 7; s.live.crosspoints[2] = 8; }},
+        {":gcross,0,5,17", [](S s) { s.live.crosspoints[5] = 17; s.live.crosspointReported[5] = true; }, Xy},
+        {":scross,0,1024,9,0,0", [](S s) { s.live.crosspoints[1024] = 9; s.live.crosspointReported[1024] = true; }, Xy},
+        {":lcross,0,1,2,7,8", [](S s) { s.live.crosspoints[1] = 7; s.live.crosspoints[2] = 8; s.live.crosspointReported[1] = s.live.crosspointReported[2] = true; }},
         // channel parameters
         {":glabel,0,1,7,'Vox'", [](S s) { s.settings.outputLabels[7].assign("Vox"); }, Labels},
         {":slabel,0,0,2048,'Kick'", [](S s) { s.settings.inputLabels[2048].assign("Kick"); }, Labels},

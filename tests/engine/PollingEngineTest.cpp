@@ -181,6 +181,30 @@ TEST(PollingEngine, StageTwoGatesOnModulesVersionAndFamily) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "?gbklock"), 0);
 }
 
+// Both sides of each version threshold of stage two: the SFP inactivity from
+// above 2.0.0.0, the Dante lock and domain from 2.1.0.3.
+TEST(PollingEngine, StageTwoVersionThresholdsOnBothSides) {
+    struct Row {
+        const char* version;
+        bool optInactive;
+        bool danteLock;
+    };
+    for (const Row& r : {Row{"2.0.0.0", false, false}, Row{"2.0.0.1", true, false},
+                         Row{"2.1.0.2", true, false}, Row{"2.1.0.3", true, true}}) {
+        SCOPED_TRACE(r.version);
+        EngineRig rig;
+        rig.connect(kFamily461);
+        rig.feed(std::string(":gswver,0,2,'main','") + r.version + "'");
+        rig.link.take();
+        rig.timers.advance(100);
+        const Lines lines = rig.link.take();
+        for (const char* line : {"?goptinact,1", "?goptinact,2"})
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), line), r.optInactive ? 1 : 0);
+        for (const char* line : {"?gbklock", "?gbkdomain"})
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), line), r.danteLock ? 1 : 0);
+    }
+}
+
 TEST(PollingEngine, StageTwoOfUnitsWithoutMatrixRebuildsListsAndPings) {
     for (const int family : {kFamily465, kFamily450}) {
         EngineRig rig;

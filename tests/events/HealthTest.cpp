@@ -51,6 +51,8 @@ TEST(Health, VerdictsFollowTheWorstFinding) {
     DeviceState unlocked = healthyFrame();
     unlocked.live.syncState = 1;
     EXPECT_EQ(assessHealth(unlocked).verdict, HealthVerdict::Alarm);
+    unlocked.live.actualRate = 0; // a warning found after the alarm does not lower it
+    EXPECT_EQ(assessHealth(unlocked).verdict, HealthVerdict::Alarm);
 
     std::vector<HealthReport> all{ok, failed};
     EXPECT_EQ(worstVerdict(all), HealthVerdict::Alarm);

@@ -4,6 +4,7 @@
 #include "CrosspointFakes.h"
 #include "grid/GridModel.h"
 #include "grid/RouteJournal.h"
+#include "engine/CodeTables.h"
 #include "engine/Crosspoints.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,35 @@ TEST_P(GridSwapSymmetry, ClickAndDragPlanTheSameRoutes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, GridSwapSymmetry, ::testing::Bool());
+
+// The grid's corners: the first and the last output and input of a 1536-output
+// frame, in both orientations, mono and stereo.
+class GridCorners : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
+
+TEST_P(GridCorners, FirstAndLastCellsRouteTheirChannels) {
+    const auto [swapped, stereo] = GetParam();
+    GridRig rig;
+    rig.f.make1536();
+    rig.f.card(8, kCardTypeEq); // its second bank ends at 1536
+    rig.model.rebuild();
+    rig.model.setSwapped(swapped);
+    rig.model.setStereo(stereo);
+    const int lastRow = rig.model.rowCount() - 1;
+    const int lastColumn = rig.model.columnCount() - 1;
+    const auto both = [&](int channel) {
+        std::vector<GridRoute> routes;
+        if (stereo)
+            routes.push_back({channel - 1, channel - 1});
+        routes.push_back({channel, channel});
+        return routes;
+    };
+    EXPECT_EQ(rig.model.clickPlan(lastRow, lastColumn).routes, both(1536));
+    EXPECT_EQ(rig.model.dragPlan(lastRow, lastColumn, lastRow, lastColumn).routes, both(1536));
+    EXPECT_EQ(rig.model.clickPlan(0, 0).routes.front(), (GridRoute{513, 513}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothOrientationsMonoAndStereo, GridCorners,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
 
 } // namespace
 } // namespace velmar

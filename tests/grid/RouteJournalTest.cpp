@@ -3,6 +3,7 @@
 #include "CrosspointFakes.h"
 #include "engine/XyBurst.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -158,6 +159,23 @@ TEST(RouteJournal, UndoRestoresOnlyWhatTheFrameConfirmed) {
     EXPECT_EQ(rig.journal.redoDepth(), 1U);
     rig.batch("Grid", {{10, 10}});
     EXPECT_EQ(rig.journal.redoDepth(), 0U);
+}
+
+// Undo keeps the newest kMaxRouteSteps steps: at the limit nothing falls off,
+// one step past it the oldest does.
+TEST(RouteJournal, UndoDepthStopsAtItsLimitDroppingTheOldest) {
+    const int limit = static_cast<int>(kMaxRouteSteps);
+    for (const int steps : {limit - 1, limit, limit + 1, limit + 3}) {
+        SCOPED_TRACE(steps);
+        JournalRig rig;
+        for (int output = 1; output <= steps; ++output) {
+            rig.batch("Grid", {{output, 1}});
+            rig.confirm(output, 1);
+        }
+        EXPECT_EQ(rig.journal.undoDepth(), static_cast<std::size_t>(std::min(steps, limit)));
+        EXPECT_EQ(rig.journal.undoSteps().front().changes.at(0).output,
+                  std::max(1, steps - limit + 1));
+    }
 }
 
 TEST(RouteJournal, UndoAsksWhenAnotherClientChangedAnOutputMeanwhile) {

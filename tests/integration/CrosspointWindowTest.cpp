@@ -419,6 +419,7 @@ TEST_F(CrosspointWindow, EmptySelectionsAndSavedFilesAreSaidInTheStatusBar) {
     EXPECT_EQ(window->statusBar()->currentMessage(),
               QStringLiteral("Disconnect: select the outputs to disconnect"));
 
+    ASSERT_TRUE(waitUntil([&] { return window->engine().state().crosspointsRead(); }));
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("show.xpt"));

@@ -6,6 +6,7 @@
 #include "CtlSupport.h"
 #include "IntegrationSupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <string>
@@ -55,6 +56,8 @@ const std::vector<Row>& rows() {
         {{"send", kNobody, "?gcross,5"}, Frame::None, nullptr, kExitUnreachable},
         // 1: the frame refuses or does not answer
         {{"unroute", kFrame, "5"}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::scross] = 2; }, kExitFrame},
+        {{"xpt", "save", kFrame, "@"}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::lcross] = 2; }, kExitFrame},
+        {{"routes", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::lcross] = 2; }, kExitFrame},
         {{"flows", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::gcrtxflow] = 2; }, kExitFrame},
         {{"dante", "routes", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.refused[CommandId::gcrossip] = 2; }, kExitFrame},
         {{"ppm", kFrame}, Frame::Running, [](FrameProfile& p) { p.faults.unanswered.insert(CommandId::lppmid); }, kExitFrame},
@@ -93,9 +96,12 @@ TEST_F(CtlExitStatus, EveryFamilyReachesItsDocumentedStatuses) {
     int k = 0;
     for (const Row& row : rows()) {
         std::vector<std::string> args = row.args;
+        std::vector<QString> files;
         for (std::string& a : args)
-            if (a == "@")
-                a = folder.filePath(QString::number(++k)).toStdString();
+            if (a == "@") {
+                files.push_back(folder.filePath(QString::number(++k)));
+                a = files.back().toStdString();
+            }
         if (row.frame == Frame::None || args[0] != "discover") {
             args.insert(args.end(), {"--timeout", "800"});
             if (row.frame == Frame::None)
@@ -117,6 +123,8 @@ TEST_F(CtlExitStatus, EveryFamilyReachesItsDocumentedStatuses) {
         if (row.exit != kExitOk) {
             // An error says why; a health verdict says it on standard output.
             EXPECT_FALSE(err.empty() && out.empty()) << "an error says why";
+            for (const QString& file : files)
+                EXPECT_FALSE(QFile::exists(file)) << "a failed command writes no file";
         }
     }
 }

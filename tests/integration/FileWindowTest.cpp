@@ -100,6 +100,7 @@ TEST_F(FileWindow, BinaryFileIsRefusedAndSendsNothing) {
 }
 
 TEST_F(FileWindow, FifoIsNeitherReadNorReplaced) {
+    ASSERT_TRUE(waitUntil([&] { return window->engine().state().crosspointsRead(); }));
     const QString path = dir.filePath(QStringLiteral("pipe.xpt"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     ModalWatcher watcher;
@@ -117,6 +118,28 @@ TEST_F(FileWindow, FifoIsNeitherReadNorReplaced) {
     struct stat st {};
     ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still the FIFO it was";
+}
+
+// A frame that refuses to list its crosspoints: the window has no routes to
+// save, and says so rather than writing every output as unrouted.
+class UnreadCrosspoints : public test::WindowProfileTest {};
+
+TEST_F(UnreadCrosspoints, AreNotSaved) {
+    const auto frame = test::startFrame("461", "127.0.0.2", [](framesim::FrameProfile& p) {
+        p.faults.refused[CommandId::lcross] = 2;
+    });
+    ASSERT_TRUE(frame);
+    CZarvoDlg window(StartupOptions{}, *settings);
+    ASSERT_TRUE(test::connectToFirstRow(window));
+    ModalWatcher watcher;
+    for (const bool selectedOnly : {false, true}) {
+        const QString path = dir.filePath(QStringLiteral("unread.xpt"));
+        window.saveCrosspointsTo(path, selectedOnly);
+        EXPECT_FALSE(QFile::exists(path)) << selectedOnly;
+    }
+    ASSERT_EQ(watcher.messages.size(), 2);
+    EXPECT_EQ(watcher.messages[1], QStringLiteral("The frame has not reported the routes of all "
+                                                  "its outputs. Nothing was saved."));
 }
 
 TEST_F(FileWindow, LoadDialogSaysWhichLinesItLeftOut) {

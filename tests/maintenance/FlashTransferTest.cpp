@@ -267,6 +267,26 @@ TEST(FlashRun, ProgressOfAThousandRecords) {
     EXPECT_EQ(rig.run.outcome().kind, FlashOutcome::Programmed);
 }
 
+// The bar at the first, the next-to-last and the last record: only the last
+// fills it, whether a step is one record, ten, or (below 100 records) each.
+TEST(FlashRun, BarAtTheFirstNextToLastAndLastRecord) {
+    struct Row {
+        int records, first, nextToLast, last;
+    };
+    for (const Row& r : {Row{100, 0, 98, 100}, Row{1000, 0, 99, 100}, Row{4, 25, 75, 100}}) {
+        SCOPED_TRACE(r.records);
+        FlashRig rig;
+        rig.files["f.flash"] = records(r.records);
+        rig.run.start({"f.flash"});
+        std::map<int, int> barAt; // records sent -> bar
+        while (rig.answer())
+            barAt[rig.run.display().sent] = rig.run.display().bar;
+        EXPECT_EQ(barAt[1], r.first);
+        EXPECT_EQ(barAt[r.records - 1], r.nextToLast);
+        EXPECT_EQ(barAt[r.records], r.last);
+    }
+}
+
 TEST(FlashRun, FewRecordsStillMoveTheBar) {
     FlashRig rig;
     rig.files["small.flash"] = records(4);
