@@ -15,7 +15,7 @@ set(_velmar_pch_test <gtest/gtest.h> <gmock/gmock.h>)
 
 # Called once at the end of the top-level CMakeLists.txt, when every target exists.
 function(velmar_precompile_headers)
-  if(NOT VELMAR_PCH)
+  if(NOT VELMAR_PCH OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     return()
   endif()
   if(TARGET velmar_core)
