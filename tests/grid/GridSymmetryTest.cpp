@@ -106,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(MonoAndStereo, GridSwapSymmetry, ::testing::Bool());
 class GridCorners : public ::testing::TestWithParam<std::tuple<bool, bool>> {};
 
 TEST_P(GridCorners, FirstAndLastCellsRouteTheirChannels) {
-    const auto [swapped, stereo] = GetParam();
+    // Not a structured binding: clang 14 cannot capture one in the lambda below.
+    const bool swapped = std::get<0>(GetParam());
+    const bool stereo = std::get<1>(GetParam());
     GridRig rig;
     rig.f.make1536();
     rig.f.card(8, kCardTypeEq); // its second bank ends at 1536
