@@ -2,8 +2,8 @@
 // xpt load.
 
 #include "ctl/CCtlRunner.h"
-#include "ctl/Reports.h"
-#include "ctl/RouteTracker.h"
+#include "session/Reports.h"
+#include "session/RouteTracker.h"
 #include "engine/CrosspointFile.h"
 #include "engine/Crosspoints.h"
 #include "engine/FileAccess.h"

@@ -2,7 +2,7 @@
 
 #include "session/CCtlSession.h"
 #include "ctl/CtlOptions.h"
-#include "ctl/ReplyBook.h"
+#include "session/ReplyBook.h"
 #include "link/DeviceList.h"
 
 #include <functional>

@@ -3,7 +3,7 @@
 
 #include "ctl/CCtlRunner.h"
 #include "ctl/MessageText.h"
-#include "ctl/Reports.h"
+#include "session/Reports.h"
 #include "events/EventDeriver.h"
 #include "events/EventLogFile.h"
 #include "link/DeviceList.h"

@@ -1,7 +1,7 @@
 #include "ctl/MessageText.h"
 
 #include "protocol/JsonWriter.h"
-#include "ctl/Reports.h"
+#include "session/Reports.h"
 #include "engine/CodeTables.h"
 #include "protocol/ArgumentLayout.h"
 #include "protocol/ChannelNames.h"

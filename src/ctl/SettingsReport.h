@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctl/ReplyBook.h"
+#include "session/ReplyBook.h"
 #include "engine/DeviceState.h"
 #include "protocol/DeviceMessage.h"
 

@@ -11,8 +11,6 @@ target_sources(velmar_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CtlAdminCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CtlIpRoutingCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CtlLabelCommands.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Reports.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RouteTracker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CardsReport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MessageText.cpp

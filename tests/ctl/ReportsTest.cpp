@@ -1,4 +1,4 @@
-#include "ctl/Reports.h"
+#include "session/Reports.h"
 
 #include "../engine/EngineFakes.h"
 #include "engine/CodeTables.h"

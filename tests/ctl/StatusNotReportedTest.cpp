@@ -1,7 +1,7 @@
 // What the frame did not report is said, never shown as "OK".
 
 #include "../engine/EngineFakes.h"
-#include "ctl/Reports.h"
+#include "session/Reports.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

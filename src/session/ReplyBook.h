@@ -8,12 +8,12 @@
 
 namespace velmar {
 
-// What became of one request velmarctl waits on.
+// What became of one request a client of the frame waits on.
 enum class ReplyOutcome { Pending, Confirmed, Refused, Unanswered };
 
 std::string_view outcomeName(ReplyOutcome outcome); // "confirmed", "refused" ...
 
-// The requests velmarctl has sent and is waiting on, each filed under the key
+// The requests a client has sent and is waiting on, each filed under the key
 // its reply will carry (an output, a command). A reply answers the oldest
 // pending request of its key, so one run may ask the same key twice. Entry
 // needs an `outcome` member; what makes a reply a confirmation is the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctl/ReplyBook.h"
+#include "session/ReplyBook.h"
 #include "protocol/DeviceMessage.h"
 
 #include <string>
@@ -11,7 +11,7 @@ namespace velmar {
 
 class CJsonWriter;
 
-// Keeps the crosspoints velmarctl has asked for and what the frame answered to
+// Keeps the crosspoints a client (velmarctl, velmar-server) has asked for and what the frame answered to
 // each. A route is done only when the frame's "scross" reply says so: status 0
 // and the input asked for. Replies are matched by output, oldest request
 // first, so the same output may be asked twice in one run.

@@ -12,7 +12,7 @@
 
 namespace velmar {
 
-// The reports of velmarctl, made from what the engine's DeviceState knows once
+// The reports of velmarctl and velmar-server, made from what the engine's DeviceState knows once
 // the program has connected and polled as the window does. Every report comes
 // as text for a terminal (lines end in '\n', no trailing blanks, texts the
 // frame sent pass through terminalSafe) and as JSON written through

@@ -1,4 +1,4 @@
-#include "ctl/RouteTracker.h"
+#include "session/RouteTracker.h"
 
 #include "protocol/JsonWriter.h"
 #include "protocol/ChannelNames.h"

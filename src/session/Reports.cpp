@@ -1,4 +1,4 @@
-#include "ctl/Reports.h"
+#include "session/Reports.h"
 
 #include "engine/ChannelRange.h"
 #include "engine/CodeTables.h"
