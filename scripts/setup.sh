@@ -26,6 +26,9 @@ packages=(
   valgrind
   # the Debian package: dpkg-shlibdeps finds its dependencies; metainfo and policy checks
   dpkg-dev file appstream lintian
+  # velmar-server's tests: a WebSocket client, HTTP requests, a self-signed
+  # certificate, and promtool (from the prometheus package) to check /metrics
+  qt6-websockets-dev curl openssl prometheus
 )
 
 missing=()
@@ -46,6 +49,13 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # We want only promtool from prometheus. Its package enables and starts the
+  # daemon where systemd runs (a container without systemd just refuses the
+  # start); stop it again so no monitoring server stays on port 9090.
+  if [[ " ${missing[*]} " == *" prometheus "* && -d /run/systemd/system ]]; then
+    echo "setup: stopping and disabling the prometheus service (only promtool is needed)"
+    systemctl disable --now prometheus.service || true
+  fi
 else
   echo "setup: all packages present"
 fi

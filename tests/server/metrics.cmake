@@ -1,0 +1,1 @@
+list(APPEND velmar_server_test_sources ${CMAKE_CURRENT_LIST_DIR}/MetricsTest.cpp)
