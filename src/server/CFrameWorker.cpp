@@ -61,7 +61,8 @@ void CFrameWorker::start() {
     connect(m_publish.get(), &QTimer::timeout, this, [this] { publish(true); });
 
     m_session = std::make_unique<CCtlSession>(m_framePort);
-    m_deriver = std::make_unique<CEventDeriver>(m_clock, *this);
+    IEventSink& sink = *this;
+    m_deriver = std::make_unique<CEventDeriver>(m_clock, sink);
     m_session->engine().setStateObserver(this);
     m_session->engine().setReadLabelsInBackground(true);
     m_session->setObserver(
@@ -223,8 +224,8 @@ void CFrameWorker::onMessage(const DeviceMessage& message, bool isReply) {
         std::vector<LabelChange> changes;
         const int count = std::min({m_snapshot.crosspoints, state.crosspointCount(), kLabelChannels});
         for (int n = 1; n <= count; ++n) {
-            const std::string_view in = state.inputLabels[at(n)].view();
-            const std::string_view out = state.outputLabels[at(n)].view();
+            const std::string_view in = state.settings.inputLabels[at(n)].view();
+            const std::string_view out = state.settings.outputLabels[at(n)].view();
             if (in != m_snapshot.inputLabels[at(n)] || out != m_snapshot.outputLabels[at(n)])
                 changes.push_back({n, std::string(in), std::string(out)});
         }
@@ -320,7 +321,7 @@ void CFrameWorker::applyLabels(std::uint64_t id, std::vector<LabelChange> change
     for (std::size_t i = 0; i < request.labelResults.size(); ++i) {
         LabelResult& r = request.labelResults[i];
         const LabelKind kind = r.output ? LabelKind::Output : LabelKind::Input;
-        const auto& now = r.output ? state.outputLabels : state.inputLabels;
+        const auto& now = r.output ? state.settings.outputLabels : state.settings.inputLabels;
         if (!range.listed(r.channel) || range.blocked(r.channel) || r.channel > kLabelChannels) {
             r.outcome = ChangeOutcome::Refused;
             r.why = "channel " + std::to_string(r.channel) + " cannot be labelled on this frame";

@@ -25,7 +25,7 @@ std::string secondsText(int ms) {
 }
 
 // An ID from a URL, made short enough to quote in an error.
-std::string quoted(std::string_view id) {
+std::string inQuotes(std::string_view id) {
     std::string s = "\"";
     s += id.substr(0, 64);
     s += "\"";
@@ -81,8 +81,9 @@ void CVelmarServer::startFrames(const QString& stateDirectory) {
         Frame& f = m_frames[i];
         f.thread = std::make_unique<QThread>();
         f.thread->setObjectName(qs("frame " + f.config.id));
+        IFrameEvents& events = *this;
         f.worker = std::make_unique<CFrameWorker>(static_cast<int>(i), f.config,
-                                                  m_config.changeTimeoutMs, *this, m_log.get(),
+                                                  m_config.changeTimeoutMs, events, m_log.get(),
                                                   m_framePort);
         f.worker->moveToThread(f.thread.get());
         f.thread->start();
@@ -334,13 +335,13 @@ const CVelmarServer::Frame* CVelmarServer::requireFrame(CHttpConnection* c, cons
                                                         bool needLink) {
     const int i = frameIndex(id);
     if (i < 0) {
-        answerError(c, 404, "no frame " + quoted(id) + " is served here");
+        answerError(c, 404, "no frame " + inQuotes(id) + " is served here");
         return nullptr;
     }
     const Frame& f = m_frames[static_cast<std::size_t>(i)];
     if (needLink && f.snapshot->link != FrameLinkState::Connected) {
         answerError(c, 503,
-                    "the frame " + quoted(id) + " is " +
+                    "the frame " + inQuotes(id) + " is " +
                         std::string(frameLinkStateName(f.snapshot->link)) +
                         (f.snapshot->offlineReason.empty() ? std::string()
                                                            : " (" + f.snapshot->offlineReason + ")"));
@@ -348,8 +349,8 @@ const CVelmarServer::Frame* CVelmarServer::requireFrame(CHttpConnection* c, cons
     }
     if (needLink && f.snapshot->crosspoints == 0) {
         answerError(c, f.snapshot->read ? 404 : 503,
-                    f.snapshot->read ? "the frame " + quoted(id) + " has no crosspoint matrix"
-                                     : "the frame " + quoted(id) + " is still being read");
+                    f.snapshot->read ? "the frame " + inQuotes(id) + " has no crosspoint matrix"
+                                     : "the frame " + inQuotes(id) + " is still being read");
         return nullptr;
     }
     return &f;
@@ -375,7 +376,7 @@ void CVelmarServer::routes(CHttpConnection* c, const ApiMatch& m, const HttpRequ
         const auto output = parseOutputSegment(m.output, count);
         if (!output) {
             answerError(c, 404,
-                        "no output " + quoted(m.output) + " on this frame (1 to " +
+                        "no output " + inQuotes(m.output) + " on this frame (1 to " +
                             std::to_string(count) + ")");
             return;
         }
@@ -441,7 +442,7 @@ void CVelmarServer::events(CHttpConnection* c, const HttpRequest& r, const Calle
         follow = splitList(*list);
         for (const std::string& id : follow)
             if (frameIndex(id) < 0) {
-                answerError(c, 404, "no frame " + quoted(id) + " is served here");
+                answerError(c, 404, "no frame " + inQuotes(id) + " is served here");
                 return;
             }
     }

@@ -71,7 +71,10 @@ std::optional<double> sampleRateHertz(std::string_view text) {
 }
 
 void fillRoutes(FrameSnapshot& out, const DeviceState& state) {
-    const int count = state.connected ? state.crosspointCount() : 0;
+    // Only frames with a matrix, in their application firmware, route.
+    const bool matrix = state.connected && state.runMode == kRunModeApplication &&
+                        state.family != kFamily465 && state.family != kFamily450;
+    const int count = matrix ? state.crosspointCount() : 0;
     out.crosspoints = count;
     out.routes.assign(at(count) + 1, 0);
     out.routeReported.assign(at(count) + 1, false);
@@ -81,8 +84,8 @@ void fillRoutes(FrameSnapshot& out, const DeviceState& state) {
         out.routes[at(n)] = std::max(0, state.live.crosspoints[at(n)]);
         out.routeReported[at(n)] = state.live.crosspointReported[at(n)];
         if (n <= kLabelChannels) {
-            out.inputLabels[at(n)] = state.inputLabels[at(n)].view();
-            out.outputLabels[at(n)] = state.outputLabels[at(n)].view();
+            out.inputLabels[at(n)] = state.settings.inputLabels[at(n)].view();
+            out.outputLabels[at(n)] = state.settings.outputLabels[at(n)].view();
         }
     }
 }

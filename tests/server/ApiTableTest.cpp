@@ -87,10 +87,11 @@ TEST(ApiTable, OpenApiDocumentDescribesExactlyTheTable) {
             documented.insert(upper + " " + path);
             EXPECT_NE(operation.find("responses"), nullptr) << upper << " " << path;
             // Every answer the server can give a change is documented.
-            if (upper != "GET")
+            if (upper != "GET") {
                 for (const char* code : {"401", "403", "404", "409", "503", "504"})
                     EXPECT_NE(operation.find("responses")->find(code), nullptr)
                         << upper << " " << path << " lacks " << code;
+            }
         }
     std::set<std::string> served;
     for (const ApiRoute& r : apiRoutes())
@@ -146,7 +147,7 @@ TEST(ApiTable, RouteAndSalvoBodies) {
     };
     for (const auto& [body, error] : badSalvos) {
         const auto r = parseSalvoBody(body, 1024);
-        EXPECT_EQ(r.error, error) << body;
+        EXPECT_EQ(r.error.rfind(error, 0), 0U) << body << ": " << r.error;
         EXPECT_TRUE(r.value.empty()) << "half a salvo kept for " << body;
     }
     // More routes than outputs is refused before each is looked at.
