@@ -13,6 +13,8 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
+#include <algorithm>
+#include <cctype>
 
 namespace velmar {
 
@@ -259,6 +261,11 @@ void CVelmarServer::onRequest(CHttpConnection* c, const HttpRequest& request) {
         return;
     }
 
+    if (match.route->op == ApiOp::Page) {
+        page(c, match.file.empty() ? std::string("index.html") : match.file);
+        return;
+    }
+
     // Authentication before anything else, roles from the table.
     Caller who;
     bool authenticated = true;
@@ -328,7 +335,43 @@ void CVelmarServer::onRequest(CHttpConnection* c, const HttpRequest& request) {
         return;
     case ApiOp::OpenApi: openApi(c); return;
     case ApiOp::Metrics: metrics(c); return;
+    case ApiOp::Page: return; // answered above, before the token
     }
+}
+
+void CVelmarServer::page(CHttpConnection* c, const std::string& file) {
+    // The page's own files, built into the program: nothing outside them.
+    static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
+        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},   {".svg", "image/svg+xml"},
+        {".png", "image/png"},                 {".json", "application/json"},
+    };
+    std::string_view type;
+    for (const auto& [suffix, mime] : kTypes)
+        if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0)
+            type = mime;
+    const bool plainName = !file.empty() && file.front() != '.' &&
+                           std::all_of(file.begin(), file.end(), [](char ch) {
+                               return std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' ||
+                                      ch == '-' || ch == '_';
+                           });
+    QFile resource(QStringLiteral(":/velmar/web/") + qs(file));
+    if (type.empty() || !plainName || !resource.open(QIODevice::ReadOnly)) {
+        answerError(c, 404, "there is no page file " + inQuotes(file));
+        return;
+    }
+    const QByteArray bytes = resource.readAll();
+    static const Headers kHeaders{
+        {"Content-Security-Policy",
+         "default-src 'self'; connect-src 'self' ws: wss:; img-src 'self' data:; "
+         "style-src 'self'; script-src 'self'; frame-ancestors 'none'"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"Cache-Control", "no-cache"},
+    };
+    ++m_metrics.httpRequestsByStatus[200];
+    c->respond(200, type, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+               kHeaders);
 }
 
 const CVelmarServer::Frame* CVelmarServer::requireFrame(CHttpConnection* c, const std::string& id,

@@ -91,6 +91,7 @@ private:
     void events(CHttpConnection* c, const HttpRequest& r, const Caller& who, bool authenticated);
     void metrics(CHttpConnection* c);
     void openApi(CHttpConnection* c);
+    void page(CHttpConnection* c, const std::string& file);
     void greet(CHttpConnection* c);
     void broadcast(int frame, const std::string& message);
     std::string actorOf(const Caller& who) const;

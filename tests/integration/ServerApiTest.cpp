@@ -247,6 +247,12 @@ TEST_F(ServerApi, TokensRolesAndTheEventStream) {
     EXPECT_EQ(anonymous.status, 401);
     EXPECT_TRUE(anonymous.header("www-authenticate").startsWith("Bearer"));
     EXPECT_EQ(http("GET", "/api/v1/frames", {}, "desk-0123456789abcdeX").status, 401);
+    // The page loads without a token (it asks for one), with its own files only.
+    const Reply page = http("GET", "/");
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(page.header("content-type").startsWith("text/html"));
+    EXPECT_TRUE(page.header("content-security-policy").contains("default-src 'self'"));
+    EXPECT_EQ(http("GET", "/ui/nothing.js").status, 404);
     EXPECT_EQ(http("GET", "/api/v1/frames", {}, kViewerToken).status, 200);
     const Reply viewerPut = http("PUT", "/api/v1/frames/a/routes/5", R"({"input": 17})", kViewerToken);
     EXPECT_EQ(viewerPut.status, 403);
