@@ -34,6 +34,8 @@ CCtlSession::CCtlSession(quint16 framePort, const TimerHostFactory& timers)
 
 CCtlSession::~CCtlSession() {
     m_observer = nullptr;
+    m_dispatchHook = nullptr;
+    m_sendHook = nullptr;
     close();
 }
 
@@ -152,6 +154,8 @@ void CCtlSession::onMessage(const DeviceMessage& message, bool isReply) {
     if (!m_socket)
         return;
     const CResponseDecoder& decoder = m_socket->receiver().decoder();
+    if (m_dispatchHook)
+        m_dispatchHook(message, isReply);
     m_engine.onMessage(message, isReply, decoder);
     if (isReply && message.tag != 0)
         m_tagsEchoed = true;
@@ -216,6 +220,8 @@ void CCtlSession::Link::send(const DeviceMessage& message) {
     if (!m_session.m_socket)
         return;
     m_session.m_socket->send(message);
+    if (m_session.m_sendHook)
+        m_session.m_sendHook(message);
     ++m_session.m_sent;
     if (message.command == CommandId::gip && message.isRequest())
         ++m_session.m_gipSent;

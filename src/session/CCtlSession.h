@@ -77,6 +77,12 @@ public:
     using Observer =
         std::function<void(const DeviceMessage&, bool isReply, const CResponseDecoder&)>;
     void setObserver(Observer observer) { m_observer = std::move(observer); }
+    // Every message the frame sends, before the engine dispatches it (so a
+    // caller can tell the event log on whose behalf the answer came).
+    using Hook = std::function<void(const DeviceMessage&, bool isReply)>;
+    void setDispatchHook(Hook hook) { m_dispatchHook = std::move(hook); }
+    // Every message sent to the frame, as it goes (round-trip times).
+    void setSendHook(std::function<void(const DeviceMessage&)> hook) { m_sendHook = std::move(hook); }
 
     CPollingEngine& engine() { return m_engine; }
     const DeviceState& state() const { return m_engine.state(); }
@@ -157,6 +163,8 @@ private:
     CXyBurst m_burst;
     QPointer<CZarvoSocket> m_socket;
     Observer m_observer;
+    Hook m_dispatchHook;
+    std::function<void(const DeviceMessage&)> m_sendHook;
     std::string m_lastMessage;
     LinkEnd m_linkEnd = LinkEnd::Open;
     LinkLoss m_lossCause = LinkLoss::Closed;

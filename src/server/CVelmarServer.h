@@ -1,0 +1,129 @@
+#pragma once
+
+#include "events/EventLogWriter.h"
+#include "server/CFrameWorker.h"
+#include "server/CHttpConnection.h"
+#include "server/Metrics.h"
+#include "server/ServerConfig.h"
+#include "server/Tokens.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QThread>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace velmar {
+
+// How many clients the server takes at once.
+struct ServerLimits {
+    ConnectionLimits connection;
+    int maxConnections = 2048;
+    int maxConnectionsPerAddress = 320;
+    int maxWebSocketClients = 256;
+};
+
+// velmar-server: every configured frame kept connected, each on its own
+// thread, and served to authorised clients over HTTP and WebSocket. A
+// request travels: connection -> table match -> token and role -> the frame's
+// snapshot (reads) or its worker (changes) -> the frame's answer -> the reply.
+// What the frames announce goes to every WebSocket client that follows them.
+class CVelmarServer final : public QObject, private IFrameEvents {
+    Q_OBJECT
+public:
+    CVelmarServer(ServerConfig config, std::vector<ApiToken> tokens, ServerLimits limits = {},
+                  quint16 framePort = 10002, QObject* parent = nullptr);
+    ~CVelmarServer() override;
+
+    // Opens the event log in `stateDirectory` (empty: none) and starts every
+    // frame's session.
+    void startFrames(const QString& stateDirectory);
+    // Listens; false with `error` set when the address cannot be had or the
+    // TLS files are no good.
+    bool listen(QString& error);
+    quint16 port() const;
+    // Stops taking clients, closes every session and the log. Idempotent.
+    void shutdown();
+
+    // For tests: the snapshot the API answers from.
+    const FrameSnapshot* frame(const std::string& id) const;
+    int webSocketClients() const { return static_cast<int>(m_webSockets.size()); }
+
+Q_SIGNALS:
+    void frameChanged(int index);
+
+private:
+    struct Frame {
+        ServedFrame config;
+        std::shared_ptr<const FrameSnapshot> snapshot;
+        std::unique_ptr<QThread> thread;
+        std::unique_ptr<CFrameWorker> worker;
+        FrameMetrics metrics;
+    };
+    enum class Pending { Route, Salvo, Labels };
+    struct PendingAnswer {
+        QPointer<CHttpConnection> connection;
+        Pending kind = Pending::Route;
+        int frame = 0;
+    };
+    struct Caller {
+        const ApiToken* token = nullptr; // nullptr on a server without tokens
+        Role role = Role::Operator;
+    };
+
+    void onNewConnection();
+    void onRequest(CHttpConnection* connection, const HttpRequest& request);
+    void onWebSocketMessage(CHttpConnection* connection, const std::string& text);
+    void onClosed(CHttpConnection* connection, bool dropped);
+    void answer(CHttpConnection* connection, int status, std::string_view json,
+                std::span<const std::pair<std::string, std::string>> headers = {});
+    void answerError(CHttpConnection* connection, int status, std::string_view why);
+    int frameIndex(const std::string& id) const;
+    // The frame of a request with a frame ID: answers 404 or 503 itself when none.
+    const Frame* requireFrame(CHttpConnection* c, const std::string& id, bool needLink);
+
+    void routes(CHttpConnection* c, const ApiMatch& m, const HttpRequest& r, const Caller& who);
+    void labels(CHttpConnection* c, const ApiMatch& m, const HttpRequest& r, const Caller& who);
+    void events(CHttpConnection* c, const HttpRequest& r, const Caller& who, bool authenticated);
+    void metrics(CHttpConnection* c);
+    void openApi(CHttpConnection* c);
+    void greet(CHttpConnection* c);
+    void broadcast(int frame, const std::string& message);
+    std::string actorOf(const Caller& who) const;
+
+    // IFrameEvents: called on the frames' threads; each moves to this one.
+    void snapshotChanged(int frame, std::shared_ptr<const FrameSnapshot> snapshot) override;
+    void routesChanged(int frame, std::vector<RouteChange> changes) override;
+    void labelsChanged(int frame, std::vector<LabelChange> changes) override;
+    void eventLogged(int frame, const Event& event) override;
+    void routesDone(std::uint64_t request, std::vector<RouteResult> results) override;
+    void labelsDone(std::uint64_t request, std::vector<LabelResult> results) override;
+    void pollRoundTrip(int frame, double seconds) override;
+    void reconnecting(int frame) override;
+
+    void finishRoutes(std::uint64_t request, const std::vector<RouteResult>& results);
+    void finishLabels(std::uint64_t request, const std::vector<LabelResult>& results);
+
+    const ServerConfig m_config;
+    const std::vector<ApiToken> m_tokens;
+    const ServerLimits m_limits;
+    const quint16 m_framePort;
+    std::unique_ptr<QTcpServer> m_listener;
+    std::vector<Frame> m_frames;
+    std::map<std::string, int> m_byId;
+    std::set<CHttpConnection*> m_connections;
+    std::set<CHttpConnection*> m_webSockets;
+    std::map<QString, int> m_perAddress;
+    std::map<std::uint64_t, PendingAnswer> m_pending;
+    std::uint64_t m_nextRequest = 1;
+    CSystemEventClock m_clock;
+    std::unique_ptr<CEventLogWriter> m_log;
+    ServerMetrics m_metrics;
+    bool m_stopped = false;
+};
+
+} // namespace velmar
