@@ -345,6 +345,21 @@ TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
     EXPECT_TRUE(garbage.startsWith("HTTP/1.1 400 ")) << garbage.toStdString();
     EXPECT_EQ(http("GET", "/api/v1/frames").status, 200);
 
+    // A client that waits to be asked for its body is asked, then answered.
+    {
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), server->port());
+        ASSERT_TRUE(s.waitForConnected(3000));
+        s.write("PUT /api/v1/frames/a/routes/9 HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n"
+                "Content-Length: 12\r\n\r\n");
+        QByteArray got;
+        ASSERT_TRUE(waitUntil([&] { got += s.readAll(); return got.contains("\r\n\r\n"); }));
+        EXPECT_TRUE(got.startsWith("HTTP/1.1 100 Continue\r\n\r\n")) << got.toStdString();
+        s.write(R"({"input": 4})");
+        ASSERT_TRUE(waitUntil([&] { got += s.readAll(); return got.contains("confirmed"); }));
+        EXPECT_TRUE(got.contains("HTTP/1.1 200 OK")) << got.toStdString();
+    }
+
     // Clients beyond the bound are refused; those within are served.
     std::vector<std::unique_ptr<EventClient>> clients;
     for (int i = 0; i < 300; ++i) {
@@ -392,6 +407,28 @@ TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
     ASSERT_TRUE(waitUntil([&] {
         return healthy.find(QStringLiteral("route")).isEmpty() == false;
     }));
+}
+
+TEST_F(ServerApi, ConnectionsPerAddressAreBounded) {
+    ServerLimits limits = testLimits();
+    limits.maxConnectionsPerAddress = 3;
+    startServer({}, limits);
+    // Three from one address are served; a fourth from it is closed at once,
+    // while another address is still served.
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < 4; ++i) {
+        held.push_back(std::make_unique<QTcpSocket>());
+        held.back()->bind(QHostAddress(QStringLiteral("127.0.0.5")));
+        held.back()->connectToHost(QStringLiteral("127.0.0.1"), server->port());
+        ASSERT_TRUE(held.back()->waitForConnected(3000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return held[3]->state() == QAbstractSocket::UnconnectedState; }));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(held[static_cast<std::size_t>(i)]->state(), QAbstractSocket::ConnectedState) << i;
+    held[0]->write("GET /api/v1/whoami HTTP/1.1\r\nHost: x\r\n\r\n");
+    QByteArray got;
+    ASSERT_TRUE(waitUntil([&] { got += held[0]->readAll(); return got.contains("operator"); }));
+    EXPECT_EQ(http("GET", "/api/v1/frames").status, 200); // from 127.0.0.1
 }
 
 } // namespace
