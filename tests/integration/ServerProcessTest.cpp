@@ -193,15 +193,19 @@ TEST(ServerProcess, RefusesToStartOnABadConfiguration) {
         {{"--config", "@/server.conf"}, 2, "server.conf:3: unknown setting \"colour\""},
         {{"--config", "@/missing.conf"}, 2, "missing.conf"},
         {{"--listen", "127.0.0.1:0", "--tls-certificate", "@/cert.pem"}, 2, "tls-key"},
+        {{"--tls-certificate", "@/missing.pem", "--tls-key", "@/cert.pem"}, 2, "missing.pem"},
+        {{"--tls-certificate", "@/cert.pem", "--tls-key", "@/cert.pem"},
+         2,
+         "cert.pem: no PEM certificate"},
+        {{"--state-directory", "@/server.conf/state"}, 2, "state directory cannot be made"},
         {{"--frame", "127.0.0.2=a", "--frame", "127.0.0.3=a"}, 2, "\"a\" is given twice"},
         {{"--help"}, 0, "Usage: velmar-server"},
         {{"--version"}, 0, "velmar-server "},
     };
     for (const auto& c : cases) {
-        QStringList args;
+        QStringList args{QStringLiteral("--state-directory"), d + QStringLiteral("/state")};
         for (const QString& a : c.args)
             args << QString(a).replace(QLatin1Char('@'), d);
-        args << QStringLiteral("--state-directory") << d + QStringLiteral("/state");
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
         const Ran r = run(kServer, args);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
