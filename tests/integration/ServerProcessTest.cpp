@@ -288,6 +288,43 @@ TEST(ServerProcess, StopsCleanlyOnTermAndInterrupt) {
     }
 }
 
+TEST(ServerProcess, StopsWhileAChangeWaitsForTheFrame) {
+    auto frame = test::startFrame("460", "127.0.0.2", [](framesim::FrameProfile& p) {
+        p.faults.unanswered.insert(CommandId::scross);
+    });
+    ASSERT_TRUE(frame);
+    bool asked = false;
+    QObject context;
+    QObject::connect(frame.get(), &framesim::CSimulatedFrame::lineReceived, &context,
+                     [&asked](const QString& line) {
+                         asked = asked || line.contains(QStringLiteral("scross"));
+                     });
+    QTemporaryDir dir;
+    ServerProcess server;
+    ASSERT_TRUE(server.start({QStringLiteral("--frame"), QStringLiteral("127.0.0.2=a"),
+                              QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                              QStringLiteral("--change-timeout"), QStringLiteral("60"),
+                              QStringLiteral("--state-directory"), dir.path()}));
+    ASSERT_TRUE(frameConnected(server));
+
+    QProcess put;
+    put.start(kCurl, {QStringLiteral("-sS"), QStringLiteral("-i"), QStringLiteral("--max-time"),
+                      QStringLiteral("30"), QStringLiteral("-X"), QStringLiteral("PUT"),
+                      QStringLiteral("-d"), QStringLiteral("{\"input\":17}"),
+                      server.url("/api/v1/frames/a/routes/5")});
+    ASSERT_TRUE(test::waitUntil([&] { return asked; }, 10000));
+    EXPECT_EQ(put.state(), QProcess::Running) << "answered before the frame did";
+
+    EXPECT_EQ(server.stop(SIGTERM), 0) << server.err().toStdString();
+    EXPECT_TRUE(server.out().endsWith("velmar-server: stopped\n"));
+    // The waiting client is let go at once, never told its change was made.
+    ASSERT_TRUE(test::waitUntil([&] { return put.state() == QProcess::NotRunning; }, 10000));
+    const QByteArray answer = put.readAllStandardOutput();
+    EXPECT_NE(put.exitCode(), 28) << "curl timed out";
+    EXPECT_FALSE(answer.contains("confirmed")) << answer.toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return frame->clientCount() == 0; }));
+}
+
 TEST(ServerProcess, TokensAndRolesWithCurl) {
     auto frame = test::startFrame("460", "127.0.0.2");
     ASSERT_TRUE(frame);
