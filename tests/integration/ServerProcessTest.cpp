@@ -156,7 +156,7 @@ QStringList bearer(const char* secret) {
     return {QStringLiteral("-H"), QStringLiteral("Authorization: Bearer ") + QLatin1String(secret)};
 }
 
-// The server has read the frame once it calls it connected.
+// Routes can be changed once the server calls the frame connected.
 bool frameConnected(const ServerProcess& server, const char* secret = nullptr) {
     for (int attempt = 0; attempt < 200; ++attempt) {
         const Reply r =
