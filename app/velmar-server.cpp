@@ -12,8 +12,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <csignal>
@@ -25,8 +23,6 @@
 using namespace velmar;
 
 namespace {
-
-constexpr std::size_t kMaxPemFileBytes = 1024 * 1024;
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -106,18 +102,9 @@ int main(int argc, char** argv) {
     // A TLS file that cannot be read or holds no PEM is a configuration error
     // like any other, not a failure to listen.
     if (config.tls()) {
-        const FileReadResult cert = readFileBounded(qs(config.tlsCertificate), kMaxPemFileBytes);
-        if (!cert.ok())
-            return configError(cert.error);
-        if (QSslCertificate::fromData(QByteArray::fromStdString(cert.bytes), QSsl::Pem).isEmpty())
-            return configError(config.tlsCertificate + ": no PEM certificate in it");
-        const FileReadResult key = readFileBounded(qs(config.tlsKey), kMaxPemFileBytes);
-        if (!key.ok())
-            return configError(key.error);
-        const QByteArray pem = QByteArray::fromStdString(key.bytes);
-        if (QSslKey(pem, QSsl::Rsa, QSsl::Pem).isNull() &&
-            QSslKey(pem, QSsl::Ec, QSsl::Pem).isNull())
-            return configError(config.tlsKey + ": no PEM RSA or EC private key in it");
+        QString why;
+        if (!CVelmarServer::loadTls(config, why))
+            return configError(why.toStdString());
     }
 
     const QString stateDirectory = stateDirectoryOf(config);

@@ -1,6 +1,7 @@
 #include "server/CVelmarServer.h"
 
 #include "VelmarVersion.h"
+#include "engine/FileAccess.h"
 #include "events/EventLogFile.h"
 #include "link/QtText.h"
 #include "protocol/JsonWriter.h"
@@ -93,39 +94,48 @@ void CVelmarServer::startFrames(const QString& stateDirectory) {
     }
 }
 
+std::optional<QSslConfiguration> CVelmarServer::loadTls(const ServerConfig& config,
+                                                       QString& error) {
+    constexpr std::size_t kMaxPemFileBytes = 1024 * 1024;
+    // Regular files only, bounded: a FIFO named here never blocks the start.
+    const FileReadResult cert = readFileBounded(qs(config.tlsCertificate), kMaxPemFileBytes);
+    if (!cert.ok()) {
+        error = qs(cert.error);
+        return std::nullopt;
+    }
+    const QList<QSslCertificate> chain =
+        QSslCertificate::fromData(QByteArray::fromStdString(cert.bytes), QSsl::Pem);
+    if (chain.isEmpty()) {
+        error = qs(config.tlsCertificate) + QStringLiteral(": no PEM certificate in it");
+        return std::nullopt;
+    }
+    const FileReadResult keyFile = readFileBounded(qs(config.tlsKey), kMaxPemFileBytes);
+    if (!keyFile.ok()) {
+        error = qs(keyFile.error);
+        return std::nullopt;
+    }
+    const QByteArray pem = QByteArray::fromStdString(keyFile.bytes);
+    QSslKey key(pem, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Ec, QSsl::Pem);
+    if (key.isNull()) {
+        error = qs(config.tlsKey) + QStringLiteral(": no PEM RSA or EC private key in it");
+        return std::nullopt;
+    }
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return tls;
+}
+
 bool CVelmarServer::listen(QString& error) {
     if (m_config.tls()) {
-        auto readPem = [&error](const std::string& path, QByteArray& out) {
-            QFile file(qs(path));
-            if (file.size() > 1024 * 1024 || !file.open(QIODevice::ReadOnly)) {
-                error = qs(path) + QStringLiteral(": cannot be read");
-                return false;
-            }
-            out = file.readAll();
-            return true;
-        };
-        QByteArray certPem;
-        QByteArray keyPem;
-        if (!readPem(m_config.tlsCertificate, certPem) || !readPem(m_config.tlsKey, keyPem))
+        const std::optional<QSslConfiguration> tls = loadTls(m_config, error);
+        if (!tls)
             return false;
-        const QList<QSslCertificate> chain = QSslCertificate::fromData(certPem, QSsl::Pem);
-        QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
-        if (key.isNull())
-            key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
-        if (chain.isEmpty()) {
-            error = qs(m_config.tlsCertificate) + QStringLiteral(": no PEM certificate in it");
-            return false;
-        }
-        if (key.isNull()) {
-            error = qs(m_config.tlsKey) + QStringLiteral(": no PEM RSA or EC private key in it");
-            return false;
-        }
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificateChain(chain);
-        tls.setPrivateKey(key);
-        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
         auto server = std::make_unique<QSslServer>();
-        server->setSslConfiguration(tls);
+        server->setSslConfiguration(*tls);
         server->setHandshakeTimeout(m_limits.connection.requestTimeoutMs);
         m_listener = std::move(server);
     } else {

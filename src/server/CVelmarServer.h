@@ -10,6 +10,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QThread>
 #include <functional>
@@ -53,6 +54,9 @@ public:
     // Opens the event log in `stateDirectory` (empty: none) and starts every
     // frame's session.
     void startFrames(const QString& stateDirectory);
+    // The TLS settings of `config`'s certificate and key, or why they are no
+    // good (the program checks them before it starts anything).
+    static std::optional<QSslConfiguration> loadTls(const ServerConfig& config, QString& error);
     // Listens; false with `error` set when the address cannot be had or the
     // TLS files are no good.
     bool listen(QString& error);
