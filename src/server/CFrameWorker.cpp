@@ -300,11 +300,7 @@ void CFrameWorker::applyRoutes(std::uint64_t id, std::vector<RouteChange> change
         finish(id);
         return;
     }
-    request.timer = std::make_unique<QTimer>();
-    request.timer->setSingleShot(true);
-    connect(request.timer.get(), &QTimer::timeout, this,
-            [this, id] { giveUp(id, ChangeOutcome::Unanswered); });
-    request.timer->start(m_changeTimeoutMs);
+    armTimeLimit(id, request);
 }
 
 void CFrameWorker::applyLabels(std::uint64_t id, std::vector<LabelChange> changes,
@@ -350,6 +346,10 @@ void CFrameWorker::applyLabels(std::uint64_t id, std::vector<LabelChange> change
         finish(id);
         return;
     }
+    armTimeLimit(id, request);
+}
+
+void CFrameWorker::armTimeLimit(std::uint64_t id, Request& request) {
     request.timer = std::make_unique<QTimer>();
     request.timer->setSingleShot(true);
     connect(request.timer.get(), &QTimer::timeout, this,

@@ -102,6 +102,8 @@ private:
     void linkEnded(std::string why);
     void finish(std::uint64_t id);
     void giveUp(std::uint64_t id, ChangeOutcome outcome);
+    // Unanswered once the change time-out has passed.
+    void armTimeLimit(std::uint64_t id, Request& request);
     void logServerEvent(EventKind kind, std::string text);
 
     // IStateObserver: passed on to the event deriver.

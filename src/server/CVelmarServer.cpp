@@ -444,16 +444,11 @@ void CVelmarServer::routes(CHttpConnection* c, const ApiMatch& m, const HttpRequ
         }
         changes.push_back({*output, input});
     }
-    const std::uint64_t id = m_nextRequest++;
-    const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, kind, index, {}, {}};
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, changes = std::move(changes), actor = actorOf(who)]() mutable {
-            worker->applyRoutes(id, std::move(changes), std::move(actor));
-        },
-        Qt::QueuedConnection);
+    PendingAnswer pending;
+    pending.connection = c;
+    pending.kind = kind;
+    pending.frame = frameIndex(m.frameId);
+    queue(std::move(pending), std::move(changes), actorOf(who), &CFrameWorker::applyRoutes);
 }
 
 void CVelmarServer::labels(CHttpConnection* c, const ApiMatch& m, const HttpRequest& r,
@@ -466,52 +461,47 @@ void CVelmarServer::labels(CHttpConnection* c, const ApiMatch& m, const HttpRequ
         answerError(c, 400, body.error);
         return;
     }
-    const std::uint64_t id = m_nextRequest++;
-    const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, Pending::Labels, index, {}, {}};
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, changes = std::move(body.value), actor = actorOf(who)]() mutable {
-            worker->applyLabels(id, std::move(changes), std::move(actor));
-        },
-        Qt::QueuedConnection);
+    PendingAnswer pending;
+    pending.connection = c;
+    pending.kind = Pending::Labels;
+    pending.frame = frameIndex(m.frameId);
+    queue(std::move(pending), std::move(body.value), actorOf(who), &CFrameWorker::applyLabels);
 }
 
 void CVelmarServer::changeRoutes(int frame, std::vector<RouteChange> changes, std::string actor,
                                  RoutesDone done) {
     if (frame < 0 || frame >= frameCount() || m_stopped)
         return;
-    const std::uint64_t id = m_nextRequest++;
     PendingAnswer pending;
     pending.kind = Pending::Salvo;
     pending.frame = frame;
     pending.routesDone = std::move(done);
-    m_pending[id] = std::move(pending);
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
-            worker->applyRoutes(id, std::move(changes), std::move(actor));
-        },
-        Qt::QueuedConnection);
+    queue(std::move(pending), std::move(changes), std::move(actor), &CFrameWorker::applyRoutes);
 }
 
 void CVelmarServer::changeLabels(int frame, std::vector<LabelChange> changes, std::string actor,
                                  LabelsDone done) {
     if (frame < 0 || frame >= frameCount() || m_stopped)
         return;
-    const std::uint64_t id = m_nextRequest++;
     PendingAnswer pending;
     pending.kind = Pending::Labels;
     pending.frame = frame;
     pending.labelsDone = std::move(done);
+    queue(std::move(pending), std::move(changes), std::move(actor), &CFrameWorker::applyLabels);
+}
+
+// The change goes to the frame's own thread; its answer comes back through
+// routesDone or labelsDone under this number.
+template <typename Changes>
+void CVelmarServer::queue(PendingAnswer pending, Changes changes, std::string actor,
+                          void (CFrameWorker::*apply)(std::uint64_t, Changes, std::string)) {
+    const std::uint64_t id = m_nextRequest++;
+    CFrameWorker* worker = m_frames[static_cast<std::size_t>(pending.frame)].worker.get();
     m_pending[id] = std::move(pending);
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
     QMetaObject::invokeMethod(
         worker,
-        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
-            worker->applyLabels(id, std::move(changes), std::move(actor));
+        [worker, apply, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
+            (worker->*apply)(id, std::move(changes), std::move(actor));
         },
         Qt::QueuedConnection);
 }

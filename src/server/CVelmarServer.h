@@ -141,6 +141,9 @@ private:
     void pollRoundTrip(int frame, double seconds) override;
     void reconnecting(int frame) override;
 
+    template <typename Changes>
+    void queue(PendingAnswer pending, Changes changes, std::string actor,
+               void (CFrameWorker::*apply)(std::uint64_t, Changes, std::string));
     void finishRoutes(std::uint64_t request, const std::vector<RouteResult>& results);
     void finishLabels(std::uint64_t request, const std::vector<LabelResult>& results);
 
