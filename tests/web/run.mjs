@@ -1,6 +1,7 @@
 // The browser page against a real velmar-server and simulated frames, in
 // headless Chromium. Run inside the test namespace (ctest does):
 //   node tests/web/run.mjs --build build/dev [--screenshots docs/images]
+// (or --server, --ctl and --framesim naming each program)
 // Exit 0 all passed, 1 a case failed, 77 skipped (no chromium or node_modules).
 import { spawn, execFile } from 'node:child_process';
 import { existsSync, mkdtempSync, writeFileSync, rmSync } from 'node:fs';
@@ -18,9 +19,9 @@ const build = resolve(arg('--build', join(here, '../../build/dev')));
 const shots = arg('--screenshots', '');
 const chromiumPath = arg('--chromium', '/usr/bin/chromium');
 const bin = {
-  server: join(build, 'app/velmar-server'),
-  ctl: join(build, 'app/velmarctl'),
-  sim: join(build, 'framesim/velmar-framesim'),
+  server: resolve(arg('--server', join(build, 'app/velmar-server'))),
+  ctl: resolve(arg('--ctl', join(build, 'app/velmarctl'))),
+  sim: resolve(arg('--framesim', join(build, 'framesim/velmar-framesim'))),
 };
 
 if (!existsSync(chromiumPath) || !existsSync(join(here, 'node_modules/playwright-core'))) {
