@@ -408,17 +408,15 @@ export class RoutingGrid {
     ctx.fillStyle = t.bg;
     ctx.fillRect(0, 0, W, H);
 
-    // Hover and cursor crosshairs under the lines.
-    const cross = (cell, colour) => {
-      if (!cell) return;
-      ctx.fillStyle = colour;
-      ctx.fillRect(hx, yOf(cell.row), W - hx, c);
-      ctx.fillRect(xOf(cell.col), hy, c, H - hy);
-    };
-    cross(this.hover, t.hover);
+    // The hover's crosshair under the lines, within the grid.
+    const gridW = Math.min(W, xOf(cols.length)), gridH = Math.min(H, yOf(rows.length));
+    if (this.hover) {
+      ctx.fillStyle = t.hover;
+      ctx.fillRect(hx, yOf(this.hover.row), gridW - hx, c);
+      ctx.fillRect(xOf(this.hover.col), hy, c, gridH - hy);
+    }
 
     // Lines: thin per channel, strong at a group's start; one path each.
-    const gridW = Math.min(W, xOf(cols.length)), gridH = Math.min(H, yOf(rows.length));
     const strokeLines = (pick, colour, width) => {
       ctx.beginPath();
       for (let r = r0; r <= r1 && r <= rows.length; r++) {

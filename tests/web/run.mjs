@@ -103,6 +103,7 @@ async function openFrame(page, id) {
   await page.click(`a[data-frame="${id}"]`);
   await page.waitForFunction((f) => window.velmar && window.velmar.grid.outAxis &&
     location.hash === `#/frame/${f}`, id);
+  if (await page.isVisible('#frames')) throw new Error('the frames list shows beside one frame');
 }
 
 // The page coordinates of a crosspoint's cell, scrolled into view first.
@@ -303,7 +304,7 @@ process.exit(failed ? 1 : 0);
 // The README's pictures: the frames list, and the grid at desktop and tablet size.
 async function screenshots(dir) {
   await promisify(execFile)(bin.ctl, ['route', '127.0.0.2', '515', '657']);
-  const desk = await openPage(TOKENS.op);
+  const desk = await openPage(TOKENS.op, undefined, { colorScheme: 'dark' });
   await desk.screenshot({ path: join(dir, 'web-frames.png') });
   await openFrame(desk, 'studio-a');
   await desk.check('#routed-only');
@@ -312,9 +313,11 @@ async function screenshots(dir) {
   await desk.mouse.move(p.x, p.y);
   await desk.waitForFunction(() => document.getElementById('readout').textContent !== '');
   await desk.screenshot({ path: join(dir, 'web-grid.png') });
-  const tablet = await openPage(TOKENS.op, { width: 1024, height: 768 }, { hasTouch: true, deviceScaleFactor: 1 });
+  const tablet = await openPage(TOKENS.op, { width: 1024, height: 768 }, { hasTouch: true, deviceScaleFactor: 1, colorScheme: 'light' });
   await openFrame(tablet, 'studio-a');
-  await tablet.evaluate(() => window.velmar.grid.zoom(1.5));
+  // Bigger cells for fingers, scrolled to the AES inputs that feed card 1.
+  await tablet.click('#zoom-in');
+  await tablet.evaluate(() => { const g = window.velmar.grid; g.scroller.scrollTop = 0; g.scroller.scrollLeft = (g.inAxis.lineOf[513] - 2) * g.cell; });
   await tablet.screenshot({ path: join(dir, 'web-grid-tablet.png') });
   console.log(`screenshots in ${dir}`);
 }
