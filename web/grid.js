@@ -175,7 +175,10 @@ export class RoutingGrid {
 
   layout() {
     if (!this.outAxis) return;
-    const w = this.host.clientWidth, h = this.host.clientHeight;
+    this.spacer.style.width = `${this.headerW() + this.cols().lines.length * this.cell}px`;
+    this.spacer.style.height = `${this.headerH() + this.rows().lines.length * this.cell}px`;
+    // The scroller's inside, so nothing is drawn under its scroll bars.
+    const w = this.scroller.clientWidth, h = this.scroller.clientHeight;
     const dpr = window.devicePixelRatio || 1;
     if (this.canvas.width !== Math.round(w * dpr) || this.canvas.height !== Math.round(h * dpr)) {
       this.canvas.width = Math.round(w * dpr);
@@ -183,8 +186,6 @@ export class RoutingGrid {
       this.canvas.style.width = `${w}px`;
       this.canvas.style.height = `${h}px`;
     }
-    this.spacer.style.width = `${this.headerW() + this.cols().lines.length * this.cell}px`;
-    this.spacer.style.height = `${this.headerH() + this.rows().lines.length * this.cell}px`;
     this.requestDraw();
   }
 
