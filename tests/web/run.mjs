@@ -220,6 +220,28 @@ test('a refused route shows the refused mark and the reason', async () => {
   if (await gridRoute(op, 2)) throw new Error('refused route shown as routed');
 });
 
+test('a lost server shows at once; back, the page reads what changed meanwhile', async () => {
+  await op.evaluate(() => { location.hash = '#/frame/studio-a'; });
+  await op.waitForFunction(() => window.velmar.grid.names.length === 1537);
+  await stopChild(server);
+  await op.waitForSelector('#link.down');
+  await promisify(execFile)(bin.ctl, ['route', '127.0.0.2', '400', '401']);
+  server = await startServer();
+  await op.waitForSelector('#link.up', { timeout: 30000 });
+  await waitGridRoute(op, 400, 401);
+});
+
+test('a phone in portrait routes one output at a time', async () => {
+  const phone = await openPage(TOKENS.op, { width: 390, height: 844 }, { hasTouch: true, isMobile: true });
+  await openFrame(phone, 'studio-a');
+  if (await phone.isVisible('#grid')) throw new Error('the grid shows on a phone');
+  await phone.selectOption('#phone-output', '300');
+  await phone.selectOption('#phone-input', '77');
+  await phone.click('#phone-route button');
+  await waitFor('framesim to have 300 <- 77', async () => (await ctlRoutes()).get(300) === 77);
+  await phone.context().close();
+});
+
 test('1536 x 1536: first full draw and a scroll frame, timed in the page', async () => {
   await op.goto(`${BASE}/#/frame/studio-a`);
   await op.reload(); // a fresh page: its first draw, not a redraw
@@ -262,16 +284,19 @@ test('find, routed only, folding and swapping change the lines', async () => {
 
 // --- run -------------------------------------------------------------------------
 const sims = {};
+let server;
+const tokenFile = join(work, 'tokens');
+const startServer = () => startChild('velmar-server', bin.server, ['--frame', '127.0.0.2=studio-a',
+  '--frame', '127.0.0.3=studio-b', '--listen', `127.0.0.1:${PORT}`, '--token-file', tokenFile,
+  '--state-directory', work], /listening on/);
 let failed = 0;
 try {
-  const tokenFile = join(work, 'tokens');
   writeFileSync(tokenFile, `op operator ${TOKENS.op}\nview viewer ${TOKENS.view}\n`, { mode: 0o600 });
   sims.a = await startChild('framesim 460', bin.sim,
     ['--preset', '460', '--address', '127.0.0.2', '--set', "name='Studio A'",
       '--set', 'cross.1=513', '--set', 'cross.2=514'], /on 127\.0\.0\.2/);
   sims.b = await frameB([]);
-  await startChild('velmar-server', bin.server, ['--frame', '127.0.0.2=studio-a', '--frame', '127.0.0.3=studio-b',
-    '--listen', `127.0.0.1:${PORT}`, '--token-file', tokenFile, '--state-directory', work], /listening on/);
+  server = await startServer();
   await waitFor('both frames connected', async () =>
     (await apiGet('/frames')).frames.every((f) => f.state === 'connected'));
   browser = await chromium.launch({
