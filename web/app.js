@@ -109,8 +109,10 @@ function onEvent(m) {
     renderFrames();
     if (m.frame === state.frameId) {
       renderFrameHead();
-      // Back from offline: its routes may have changed meanwhile.
-      if (before && before.state !== 'connected' && m.summary.state === 'connected') loadFrame(m.frame);
+      // Back from offline, or read for the first time (its health known):
+      // its routes may have changed meanwhile.
+      const readNow = (f) => f && f.state === 'connected' && f.health !== 'unknown';
+      if (!readNow(before) && readNow(m.summary)) loadFrame(m.frame);
       else loadStatus(m.frame);
     }
     break;
