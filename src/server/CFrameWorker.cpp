@@ -80,6 +80,10 @@ void CFrameWorker::stop() {
         m_publish->stop();
     while (!m_requests.empty())
         giveUp(m_requests.begin()->first, ChangeOutcome::Offline);
+    // A stop delivered while open() waits must not end the session under it;
+    // connectNow ends it once open() has returned.
+    if (m_opening)
+        return;
     if (m_session) {
         m_session->close();
         m_session->engine().setStateObserver(nullptr);
@@ -96,10 +100,11 @@ void CFrameWorker::connectNow() {
     m_snapshot.link = FrameLinkState::Connecting;
     publish(false);
     m_read = false;
+    m_opening = true;
     const bool ok = m_session->open({m_frame.address, {}}, false, kConnectTimeoutMs);
+    m_opening = false;
     if (m_stopping) {
-        if (m_session)
-            m_session->close();
+        stop();
         return;
     }
     if (!ok) {
@@ -193,7 +198,7 @@ void CFrameWorker::onMessage(const DeviceMessage& message, bool isReply) {
                 r.why = "the frame refused it (status " + std::to_string(message.status) + ")";
             } else if (kept != wait.text) {
                 r.outcome = ChangeOutcome::Refused;
-                r.why = "the frame kept \"" + std::string(kept) + "\"";
+                r.why = std::string("the frame kept \"").append(kept).append("\"");
             } else {
                 r.outcome = ChangeOutcome::Confirmed;
             }

@@ -129,6 +129,7 @@ private:
     FrameSnapshot m_snapshot;
     bool m_read = false;
     bool m_stopping = false;
+    bool m_opening = false; // open() waits in a nested event loop: the session is on the stack
     std::string m_actor; // who asked for the answer being dispatched
     std::map<int, std::deque<PendingRoute>> m_routeWaits;                 // by output
     std::map<std::pair<int, int>, std::deque<PendingLabel>> m_labelWaits; // by kind, channel

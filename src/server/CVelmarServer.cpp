@@ -1,6 +1,7 @@
 #include "server/CVelmarServer.h"
 
 #include "VelmarVersion.h"
+#include "engine/FileAccess.h"
 #include "events/EventLogFile.h"
 #include "link/QtText.h"
 #include "protocol/JsonWriter.h"
@@ -93,39 +94,48 @@ void CVelmarServer::startFrames(const QString& stateDirectory) {
     }
 }
 
+std::optional<QSslConfiguration> CVelmarServer::loadTls(const ServerConfig& config,
+                                                       QString& error) {
+    constexpr std::size_t kMaxPemFileBytes = 1024 * 1024;
+    // Regular files only, bounded: a FIFO named here never blocks the start.
+    const FileReadResult cert = readFileBounded(qs(config.tlsCertificate), kMaxPemFileBytes);
+    if (!cert.ok()) {
+        error = qs(cert.error);
+        return std::nullopt;
+    }
+    const QList<QSslCertificate> chain =
+        QSslCertificate::fromData(QByteArray::fromStdString(cert.bytes), QSsl::Pem);
+    if (chain.isEmpty()) {
+        error = qs(config.tlsCertificate) + QStringLiteral(": no PEM certificate in it");
+        return std::nullopt;
+    }
+    const FileReadResult keyFile = readFileBounded(qs(config.tlsKey), kMaxPemFileBytes);
+    if (!keyFile.ok()) {
+        error = qs(keyFile.error);
+        return std::nullopt;
+    }
+    const QByteArray pem = QByteArray::fromStdString(keyFile.bytes);
+    QSslKey key(pem, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Ec, QSsl::Pem);
+    if (key.isNull()) {
+        error = qs(config.tlsKey) + QStringLiteral(": no PEM RSA or EC private key in it");
+        return std::nullopt;
+    }
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return tls;
+}
+
 bool CVelmarServer::listen(QString& error) {
     if (m_config.tls()) {
-        auto readPem = [&error](const std::string& path, QByteArray& out) {
-            QFile file(qs(path));
-            if (file.size() > 1024 * 1024 || !file.open(QIODevice::ReadOnly)) {
-                error = qs(path) + QStringLiteral(": cannot be read");
-                return false;
-            }
-            out = file.readAll();
-            return true;
-        };
-        QByteArray certPem;
-        QByteArray keyPem;
-        if (!readPem(m_config.tlsCertificate, certPem) || !readPem(m_config.tlsKey, keyPem))
+        const std::optional<QSslConfiguration> tls = loadTls(m_config, error);
+        if (!tls)
             return false;
-        const QList<QSslCertificate> chain = QSslCertificate::fromData(certPem, QSsl::Pem);
-        QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
-        if (key.isNull())
-            key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
-        if (chain.isEmpty()) {
-            error = qs(m_config.tlsCertificate) + QStringLiteral(": no PEM certificate in it");
-            return false;
-        }
-        if (key.isNull()) {
-            error = qs(m_config.tlsKey) + QStringLiteral(": no PEM RSA or EC private key in it");
-            return false;
-        }
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificateChain(chain);
-        tls.setPrivateKey(key);
-        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
         auto server = std::make_unique<QSslServer>();
-        server->setSslConfiguration(tls);
+        server->setSslConfiguration(*tls);
         server->setHandshakeTimeout(m_limits.connection.requestTimeoutMs);
         m_listener = std::move(server);
     } else {
@@ -436,7 +446,7 @@ void CVelmarServer::routes(CHttpConnection* c, const ApiMatch& m, const HttpRequ
     }
     const std::uint64_t id = m_nextRequest++;
     const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, kind, index};
+    m_pending[id] = {c, kind, index, {}, {}};
     CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
     QMetaObject::invokeMethod(
         worker,
@@ -458,11 +468,49 @@ void CVelmarServer::labels(CHttpConnection* c, const ApiMatch& m, const HttpRequ
     }
     const std::uint64_t id = m_nextRequest++;
     const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, Pending::Labels, index};
+    m_pending[id] = {c, Pending::Labels, index, {}, {}};
     CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
     QMetaObject::invokeMethod(
         worker,
         [worker, id, changes = std::move(body.value), actor = actorOf(who)]() mutable {
+            worker->applyLabels(id, std::move(changes), std::move(actor));
+        },
+        Qt::QueuedConnection);
+}
+
+void CVelmarServer::changeRoutes(int frame, std::vector<RouteChange> changes, std::string actor,
+                                 RoutesDone done) {
+    if (frame < 0 || frame >= frameCount() || m_stopped)
+        return;
+    const std::uint64_t id = m_nextRequest++;
+    PendingAnswer pending;
+    pending.kind = Pending::Salvo;
+    pending.frame = frame;
+    pending.routesDone = std::move(done);
+    m_pending[id] = std::move(pending);
+    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
+            worker->applyRoutes(id, std::move(changes), std::move(actor));
+        },
+        Qt::QueuedConnection);
+}
+
+void CVelmarServer::changeLabels(int frame, std::vector<LabelChange> changes, std::string actor,
+                                 LabelsDone done) {
+    if (frame < 0 || frame >= frameCount() || m_stopped)
+        return;
+    const std::uint64_t id = m_nextRequest++;
+    PendingAnswer pending;
+    pending.kind = Pending::Labels;
+    pending.frame = frame;
+    pending.labelsDone = std::move(done);
+    m_pending[id] = std::move(pending);
+    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
             worker->applyLabels(id, std::move(changes), std::move(actor));
         },
         Qt::QueuedConnection);
@@ -584,6 +632,8 @@ void CVelmarServer::snapshotChanged(int frame, std::shared_ptr<const FrameSnapsh
             f.snapshot = std::move(snapshot);
             if (differs)
                 broadcast(frame, frameMessage(*f.snapshot));
+            for (IFrameListener* l : std::vector<IFrameListener*>(m_listeners))
+                l->snapshotChanged(frame, *f.snapshot);
             Q_EMIT frameChanged(frame);
         },
         Qt::QueuedConnection);
@@ -596,6 +646,8 @@ void CVelmarServer::routesChanged(int frame, std::vector<RouteChange> changes) {
             const std::string& id = m_frames[static_cast<std::size_t>(frame)].config.id;
             for (const RouteChange& change : changes)
                 broadcast(frame, routeMessage(id, change));
+            for (IFrameListener* l : std::vector<IFrameListener*>(m_listeners))
+                l->routesChanged(frame, changes);
         },
         Qt::QueuedConnection);
 }
@@ -607,6 +659,8 @@ void CVelmarServer::labelsChanged(int frame, std::vector<LabelChange> changes) {
             const std::string& id = m_frames[static_cast<std::size_t>(frame)].config.id;
             for (const LabelChange& change : changes)
                 broadcast(frame, labelMessage(id, change));
+            for (IFrameListener* l : std::vector<IFrameListener*>(m_listeners))
+                l->labelsChanged(frame, changes);
         },
         Qt::QueuedConnection);
 }
@@ -665,6 +719,10 @@ void CVelmarServer::finishRoutes(std::uint64_t request, const std::vector<RouteR
         case ChangeOutcome::Offline: ++f.metrics.routesOffline; break;
         }
     }
+    if (pending.routesDone) {
+        pending.routesDone(results);
+        return;
+    }
     if (!pending.connection)
         return; // the client left; the change stands as the frame answered it
     const int refused = counts[static_cast<int>(ChangeOutcome::Refused)];
@@ -722,6 +780,10 @@ void CVelmarServer::finishLabels(std::uint64_t request, const std::vector<LabelR
         return;
     const PendingAnswer pending = it->second;
     m_pending.erase(it);
+    if (pending.labelsDone) {
+        pending.labelsDone(results);
+        return;
+    }
     if (!pending.connection)
         return;
     int refused = 0;
