@@ -372,8 +372,10 @@ function wire() {
       $('find').focus();
     } else if (e.key === 'Escape' && document.activeElement === $('find')) {
       $('find').value = '';
-      if (grid) grid.setOption('filter', '');
-      grid.scroller.focus();
+      if (grid) {
+        grid.setOption('filter', '');
+        grid.scroller.focus();
+      }
     }
   });
   $('phone-output').addEventListener('change', syncPhone);
