@@ -237,6 +237,7 @@ async function loadStatus(id) {
 }
 
 let loading = 0;
+let shownFrame = null; // the frame the grid holds
 async function loadFrame(id) {
   const mine = ++loading;
   renderFrameHead();
@@ -262,7 +263,8 @@ async function loadFrame(id) {
   }
   for (const x of routes.routes) r[x.output] = x.input || 0;
   if (!grid) grid = makeGrid();
-  grid.setFrame(names, inLabels, outLabels, r);
+  grid.setFrame(names, inLabels, outLabels, r, shownFrame === id);
+  shownFrame = id;
   window.velmar = { grid }; // for the browser tests' timing and for a curious developer
   fillPhone(names);
   document.dispatchEvent(new CustomEvent('velmar-grid', { detail: { frame: id } }));

@@ -90,17 +90,22 @@ export class RoutingGrid {
     new ResizeObserver(() => this.layout()).observe(host);
   }
 
-  // A new frame: names [1..n], labels and routes.
-  setFrame(names, inLabels, outLabels, routes) {
+  // A frame's names [1..n], labels and routes. Read again for the same frame
+  // (after a reconnect), its pending and refused marks and the cursor stay.
+  setFrame(names, inLabels, outLabels, routes, sameFrame = false) {
     const t0 = performance.now();
     this.names = names;
     this.inLabels = inLabels;
     this.outLabels = outLabels;
     this.routes = routes;
     this.groups = buildGroups(names);
-    this.marks.clear();
-    this.cursor = null;
+    if (!sameFrame) {
+      this.marks.clear();
+      this.cursor = null;
+    }
     this.rebuild();
+    if (this.cursor && (this.cursor.row >= this.rows().lines.length || this.cursor.col >= this.cols().lines.length))
+      this.cursor = null;
     this.draw();
     this.stats.firstDrawMs = performance.now() - t0;
   }
