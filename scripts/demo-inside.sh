@@ -142,3 +142,13 @@ echo "velmarctl routes 127.0.0.2:"
 "$build/app/velmarctl" routes 127.0.0.2 || true
 echo "velmarctl health --all:"
 "$build/app/velmarctl" health --all || true
+
+# The browser page of the same server, Studio A's grid, as headless Chromium draws it.
+if command -v chromium >/dev/null; then
+  web_shot=${shot%.png}-web.png
+  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$(mktemp -d)" --window-size=1280,800 --virtual-time-budget=5000 \
+    --screenshot="$web_shot" "http://127.0.0.1:$server_port/#/frame/studio-a" >/dev/null 2>&1 || true
+  echo "demo screenshot, the page in a browser: $web_shot"
+fi

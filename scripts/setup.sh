@@ -29,7 +29,13 @@ packages=(
   # velmar-server's tests: a WebSocket client, HTTP requests, a self-signed
   # certificate, and promtool (from the prometheus package) to check /metrics
   qt6-websockets-dev curl openssl prometheus
+  # the browser page's tests: headless Chromium, driven from node
+  chromium
 )
+# node and npm may come from elsewhere (nodesource); Debian's only where none is.
+if ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -58,6 +64,13 @@ if ((${#missing[@]})); then
   fi
 else
   echo "setup: all packages present"
+fi
+
+# The browser tests' driver, pinned by the lock file (it downloads no browser).
+if [[ ! -d tests/web/node_modules || tests/web/package-lock.json -nt tests/web/node_modules ]]; then
+  echo "setup: npm ci in tests/web"
+  (cd tests/web && npm ci --no-audit --no-fund)
+  touch tests/web/node_modules
 fi
 
 if [[ ${1:-} == --no-build ]]; then

@@ -31,10 +31,13 @@ std::string helloMessage(std::string_view name, std::string_view role,
 }
 
 std::string frameMessage(const FrameSnapshot& frame) {
+    // The summary goes in an object of its own: its "type" (the frame's
+    // model) would otherwise be a second "type" beside the message's.
     CJsonWriter out;
-    out.beginObject().field("type", "frame");
+    out.beginObject().field("type", "frame").field("frame", frame.id).key("summary");
+    out.beginObject();
     summaryFields(out, frame);
-    out.endObject();
+    out.endObject().endObject();
     return out.take();
 }
 

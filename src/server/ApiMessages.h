@@ -12,7 +12,7 @@ namespace velmar {
 
 // The messages of the event stream, one JSON object each, with "type" first:
 //   {"type":"hello","name":...,"role":...,"frames":[summary...]}
-//   {"type":"frame", summary fields...}           state or health changed
+//   {"type":"frame","frame":ID,"summary":{...}}   state or health changed
 //   {"type":"route","frame":ID,"output":O,"input":I or null}
 //   {"type":"label","frame":ID,"channel":N,"input":"...","output":"..."}
 //   {"type":"event","frame":ID,"time":"...","severity":...,"kind":...,"text":...}

@@ -444,5 +444,22 @@ TEST_F(ServerApi, ConnectionsPerAddressAreBounded) {
     EXPECT_EQ(http("GET", "/api/v1/frames").status, 200); // from 127.0.0.1
 }
 
+TEST_F(ServerApi, FrameMessagesCarryTheSummaryBesideTheirOwnType) {
+    startServer();
+    EventClient client;
+    openEvents(client);
+    ASSERT_TRUE(waitUntil([&] { return !client.messages.empty(); }));
+    const auto frameMessages = [&](const char* state) {
+        const QJsonObject m = client.find(QStringLiteral("frame"));
+        const QJsonObject summary = m[QStringLiteral("summary")].toObject();
+        return m[QStringLiteral("frame")].toString() == QStringLiteral("b") &&
+               summary[QStringLiteral("state")].toString() == QLatin1String(state) &&
+               summary[QStringLiteral("type")].toString() == QStringLiteral("460");
+    };
+    frameB->stop();
+    ASSERT_TRUE(waitUntil([&] { return frameMessages("offline"); }))
+        << "no frame message of type \"frame\" for b going offline";
+}
+
 } // namespace
 } // namespace velmar
