@@ -144,11 +144,8 @@ echo "velmarctl health --all:"
 "$build/app/velmarctl" health --all || true
 
 # The browser page of the same server, Studio A's grid, as headless Chromium draws it.
-if command -v chromium >/dev/null; then
+if command -v chromium >/dev/null && [[ -d tests/web/node_modules/playwright-core ]]; then
   web_shot=${shot%.png}-web.png
-  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$(mktemp -d)" --window-size=1280,800 --virtual-time-budget=5000 \
-    --screenshot="$web_shot" "http://127.0.0.1:$server_port/#/frame/studio-a" >/dev/null 2>&1 || true
+  node tests/web/shot.mjs "http://127.0.0.1:$server_port/#/frame/studio-a" "$web_shot" || true
   echo "demo screenshot, the page in a browser: $web_shot"
 fi
