@@ -9,7 +9,9 @@
 // the simulated frame has a thread too, so this thread carries only the
 // server's listener and the clients. Run it inside a private network
 // namespace (scripts/in-netns.sh).
-//   velmar_server_bench [ROUTES] [CLIENTS] [CHANGES]   (default 500 200 50)
+// FRAME_DELAY_MS > 0 has the frame hold each line it sends that long once it
+// has been read, as a frame across a network answers later than loopback.
+//   velmar_server_bench [ROUTES] [CLIENTS] [CHANGES] [FRAME_DELAY_MS]   (default 500 200 50 0)
 
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
@@ -300,6 +302,7 @@ int main(int argc, char** argv) {
     const int routes = argc > 1 ? std::max(10, std::atoi(argv[1])) : 500;
     const int clients = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 250) : 200;
     const int changes = argc > 3 ? std::max(1, std::atoi(argv[3])) : 50;
+    const int frameDelayMs = argc > 4 ? std::clamp(std::atoi(argv[4]), 0, 1000) : 0;
 
     std::optional<framesim::FrameProfile> profile = framesim::presetProfile("460");
     profile->aliveIntervalMs = 0; // no unasked traffic between the timed lines
@@ -379,6 +382,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the server did not read the frame\n");
         return 1;
     }
+    if (frameDelayMs > 0)
+        simThread.run([&] { sim->faults().replyDelayMs = frameDelayMs; });
 
     // 1. Alternating: the same route by PUT, then on the raw socket. Outputs
     // alternate, and each step changes the input so the frame really routes.
@@ -427,7 +432,8 @@ int main(int argc, char** argv) {
     }
     const Stats p = statsOf(put.total);
     const Stats b = statsOf(bare.total);
-    std::printf("route: %d of each, alternated, in microseconds\n", routes);
+    std::printf("route: %d of each, alternated, in microseconds; frame answers after %d ms\n",
+                routes, frameDelayMs);
     std::printf("%-34s median %8.1f  p95 %8.1f\n", "PUT .../routes/N until its 200", p.median,
                 p.p95);
     std::printf("%-34s median %8.1f  p95 %8.1f\n", "bare frame round trip (raw socket)", b.median,

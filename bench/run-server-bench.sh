@@ -6,6 +6,7 @@
 # once they are (goal under 300 MB), and its CPU while idle over 30 s (goal
 # under 5% of one core). Runs itself inside a private network namespace.
 #   bench/run-server-bench.sh [BUILD_DIR] [N] [IDLE_SECONDS]   (default build/dev, built already)
+# VELMAR_SERVER=PATH measures another build of the server against the same frames.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build/dev}
@@ -46,7 +47,7 @@ if (( count > 254 )); then echo "at most 254 frames here" >&2; exit 2; fi
 
 api=http://127.0.0.1:8470/api/v1
 start=$(date +%s%N)
-"$build/app/velmar-server" --config "$work/server.conf" >"$work/server.log" 2>&1 &
+"${VELMAR_SERVER:-$build/app/velmar-server}" --config "$work/server.conf" >"$work/server.log" 2>&1 &
 server=$!
 pids+=("$server")
 

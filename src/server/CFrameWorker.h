@@ -100,7 +100,8 @@ private:
     void publish(bool full);
     void publishSoon();
     void linkEnded(std::string why);
-    void finish(std::uint64_t id);
+    // `published`: the snapshot already holds what the answer confirmed.
+    void finish(std::uint64_t id, bool published = false);
     void giveUp(std::uint64_t id, ChangeOutcome outcome);
     void logServerEvent(EventKind kind, std::string text);
 
