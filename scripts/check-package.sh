@@ -22,16 +22,22 @@ dpkg-deb -c "$deb"
 
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in \
-  ./usr/bin/velmar ./usr/bin/velmarctl ./usr/bin/velmar-framesim \
+  ./usr/bin/velmar ./usr/bin/velmarctl ./usr/bin/velmar-framesim ./usr/bin/velmar-server \
   ./usr/share/applications/org.velmar.Velmar.desktop \
   ./usr/share/icons/hicolor/scalable/apps/org.velmar.Velmar.svg \
   ./usr/share/metainfo/org.velmar.Velmar.metainfo.xml \
   ./usr/share/man/man1/velmar.1.gz ./usr/share/man/man1/velmarctl.1.gz \
-  ./usr/share/man/man1/velmar-framesim.1.gz \
+  ./usr/share/man/man1/velmar-framesim.1.gz ./usr/share/man/man1/velmar-server.1.gz \
+  ./lib/systemd/system/velmar-server.service ./etc/velmar/server.conf \
   ./usr/share/doc/velmar/copyright ./usr/share/doc/velmar/changelog.gz \
   ./usr/share/bash-completion/completions/velmarctl; do
   grep -qxF "$path" <<<"$listing" || fail "$path is missing from the package"
 done
+
+# The service's configuration is a conffile: an upgrade keeps the
+# administrator's edits.
+dpkg-deb -I "$deb" conffiles | grep -qxF /etc/velmar/server.conf ||
+  fail "/etc/velmar/server.conf is not marked as a conffile"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
@@ -47,7 +53,11 @@ trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
 # The programs run from the unpacked tree; Qt comes from the system. Inside a
 # private network namespace like everything else that starts them.
-for program in velmarctl velmar-framesim velmar; do
+# The unit starts the packaged program with the packaged configuration.
+grep -qxF "ExecStart=/usr/bin/velmar-server --config /etc/velmar/server.conf" \
+  "$root/lib/systemd/system/velmar-server.service" ||
+  fail "the unit does not start /usr/bin/velmar-server with /etc/velmar/server.conf"
+for program in velmarctl velmar-framesim velmar velmar-server; do
   out=$(scripts/in-netns.sh "$root/usr/bin/$program" --version)
   echo "$program --version: $out"
   [[ $out == "$program $version" ]] || fail "$program --version says '$out', the package is $version"

@@ -27,6 +27,16 @@ pids+=($!)
 pids+=($!)
 sleep 0.5 # let the frames bind before the program's first search
 
+# velmar-server keeps the three frames connected and serves them on loopback
+# (no tokens, so loopback only): the browser page, the HTTP API, the event
+# stream and /metrics. Its event log goes to a folder of the demo's own.
+server_port=${VELMAR_DEMO_SERVER_PORT:-8470}
+"$build/app/velmar-server" --frame 127.0.0.2=studio-a --frame 127.0.0.3=studio-b \
+  --frame 127.0.0.4=spare --listen "127.0.0.1:$server_port" \
+  --state-directory "$(mktemp -d)" &
+pids+=($!)
+echo "velmar-server: http://127.0.0.1:$server_port/ (API under /api/v1, metrics at /metrics)"
+
 # A profile of the demo's own, so the demo never touches your saved addresses.
 export XDG_CONFIG_HOME=${XDG_CONFIG_HOME_DEMO:-$(mktemp -d)}
 # And an event log of its own.
@@ -118,6 +128,13 @@ if [[ -n $window ]]; then
       import -window "$window" "$VELMAR_DEMO_GRID_ALL_SHOT"
     fi
   fi
+fi
+
+# The same frames through velmar-server: a route by HTTP, confirmed by the frame.
+if command -v curl >/dev/null; then
+  echo "curl -X PUT .../api/v1/frames/studio-a/routes/10 -d '{\"input\": 20}':"
+  curl -s -X PUT -d '{"input": 20}' "http://127.0.0.1:$server_port/api/v1/frames/studio-a/routes/10" || true
+  echo
 fi
 
 # The same frames from the command line: what velmarctl sees of Studio A.

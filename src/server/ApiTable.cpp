@@ -23,6 +23,8 @@ constexpr ApiRoute kRoutes[] = {
     {"GET", "/api/v1/whoami", ApiOp::WhoAmI, Role::Viewer},
     {"GET", "/api/v1/openapi.json", ApiOp::OpenApi, Role::Viewer},
     {"GET", "/metrics", ApiOp::Metrics, Role::Viewer},
+    {"GET", "/", ApiOp::Page, Role::Viewer},
+    {"GET", "/ui/{file}", ApiOp::Page, Role::Viewer},
 };
 
 std::vector<std::string_view> patternSegments(std::string_view path) {
@@ -49,6 +51,8 @@ bool matches(std::string_view pattern, const std::vector<std::string>& segments,
             m.frameId = segments[i];
         else if (parts[i] == "{output}")
             m.output = segments[i];
+        else if (parts[i] == "{file}")
+            m.file = segments[i];
         else if (parts[i] != segments[i])
             return false;
     }

@@ -27,6 +27,7 @@ enum class ApiOp {
     WhoAmI,
     OpenApi,
     Metrics,
+    Page, // the browser page's files: served to anyone, it signs in itself
 };
 
 struct ApiRoute {
@@ -44,6 +45,7 @@ struct ApiMatch {
     std::string allow;               // for 405: the methods the path takes, "GET, PUT"
     std::string frameId;             // {id}
     std::string output;              // {output}, as sent
+    std::string file;                // {file}, one decoded segment
 };
 
 // Matches decoded path segments against the table.

@@ -193,7 +193,7 @@ void CFrameWorker::onMessage(const DeviceMessage& message, bool isReply) {
                 r.why = "the frame refused it (status " + std::to_string(message.status) + ")";
             } else if (kept != wait.text) {
                 r.outcome = ChangeOutcome::Refused;
-                r.why = "the frame kept \"" + std::string(kept) + "\"";
+                r.why = std::string("the frame kept \"").append(kept).append("\"");
             } else {
                 r.outcome = ChangeOutcome::Confirmed;
             }

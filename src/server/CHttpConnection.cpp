@@ -24,6 +24,9 @@ CHttpConnection::CHttpConnection(QTcpSocket* socket, const ConnectionLimits& lim
     // faster than it is answered waits in its own socket buffer.
     socket->setReadBufferSize(
         static_cast<qint64>(limits.http.maxHeaderBytes + limits.http.maxBodyBytes));
+    if (limits.socketSendBuffer > 0)
+        socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption,
+                                limits.socketSendBuffer);
     singleShot(m_requestTimer, limits.requestTimeoutMs);
     singleShot(m_idleTimer, limits.idleTimeoutMs);
     singleShot(m_stallTimer, limits.writeStallMs);
@@ -36,6 +39,10 @@ CHttpConnection::CHttpConnection(QTcpSocket* socket, const ConnectionLimits& lim
             m_stallTimer.stop();
         else
             m_stallTimer.start(); // it moved: the client reads
+        if (!m_webSocket && !m_awaiting) { // requests held back while the answers drained
+            parseHttp();
+            onReadyRead();
+        }
     });
     connect(&m_requestTimer, &QTimer::timeout, this,
             [this] { fail(408, "the request did not arrive in time"); });
@@ -73,7 +80,10 @@ void CHttpConnection::armIdle() {
 void CHttpConnection::onReadyRead() {
     if (!m_socket || m_closing)
         return;
-    while (m_socket && !m_closing && !m_awaiting && m_socket->bytesAvailable() > 0) {
+    // A client that asks faster than it reads the answers is not read until
+    // they drain (and dropped if they never do).
+    while (m_socket && !m_closing && !m_awaiting && m_socket->bytesAvailable() > 0 &&
+           (m_webSocket || m_socket->bytesToWrite() < m_limits.maxUnsentBytes)) {
         const QByteArray bytes = m_socket->read(kReadChunk);
         if (m_webSocket) {
             onWebSocketBytes(bytes);
@@ -86,6 +96,8 @@ void CHttpConnection::onReadyRead() {
 
 void CHttpConnection::parseHttp() {
     while (!m_pending.empty() && !m_awaiting && !m_closing && !m_webSocket) {
+        if (m_socket && m_socket->bytesToWrite() >= m_limits.maxUnsentBytes)
+            return; // taken up again as the answers drain
         const std::size_t taken = m_parser.feed(m_pending);
         m_pending.erase(0, taken);
         if (m_parser.inMessage()) {

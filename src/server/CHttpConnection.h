@@ -22,6 +22,7 @@ struct ConnectionLimits {
     int pingIntervalMs = 30'000;   // WebSocket: a ping when nothing came for this long
     int webSocketAuthTimeoutMs = 10'000; // the token message must come within this
     std::size_t maxWebSocketMessage = 64 * 1024;
+    int socketSendBuffer = 0; // the kernel's send buffer per client; 0: the system's
 };
 
 // One client's connection: HTTP/1.1 requests, one at a time, until it is

@@ -13,6 +13,8 @@
 #include <QSslKey>
 #include <QSslServer>
 #include <QSslSocket>
+#include <algorithm>
+#include <cctype>
 
 namespace velmar {
 
@@ -259,6 +261,11 @@ void CVelmarServer::onRequest(CHttpConnection* c, const HttpRequest& request) {
         return;
     }
 
+    if (match.route->op == ApiOp::Page) {
+        page(c, match.file.empty() ? std::string("index.html") : match.file);
+        return;
+    }
+
     // Authentication before anything else, roles from the table.
     Caller who;
     bool authenticated = true;
@@ -328,7 +335,43 @@ void CVelmarServer::onRequest(CHttpConnection* c, const HttpRequest& request) {
         return;
     case ApiOp::OpenApi: openApi(c); return;
     case ApiOp::Metrics: metrics(c); return;
+    case ApiOp::Page: return; // answered above, before the token
     }
+}
+
+void CVelmarServer::page(CHttpConnection* c, const std::string& file) {
+    // The page's own files, built into the program: nothing outside them.
+    static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
+        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},   {".svg", "image/svg+xml"},
+        {".png", "image/png"},                 {".json", "application/json"},
+    };
+    std::string_view type;
+    for (const auto& [suffix, mime] : kTypes)
+        if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0)
+            type = mime;
+    const bool plainName = !file.empty() && file.front() != '.' &&
+                           std::all_of(file.begin(), file.end(), [](char ch) {
+                               return std::isalnum(static_cast<unsigned char>(ch)) || ch == '.' ||
+                                      ch == '-' || ch == '_';
+                           });
+    QFile resource(QStringLiteral(":/velmar/web/") + qs(file));
+    if (type.empty() || !plainName || !resource.open(QIODevice::ReadOnly)) {
+        answerError(c, 404, "there is no page file " + inQuotes(file));
+        return;
+    }
+    const QByteArray bytes = resource.readAll();
+    static const Headers kHeaders{
+        {"Content-Security-Policy",
+         "default-src 'self'; connect-src 'self' ws: wss:; img-src 'self' data:; "
+         "style-src 'self'; script-src 'self'; frame-ancestors 'none'"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"Cache-Control", "no-cache"},
+    };
+    ++m_metrics.httpRequestsByStatus[200];
+    c->respond(200, type, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+               kHeaders);
 }
 
 const CVelmarServer::Frame* CVelmarServer::requireFrame(CHttpConnection* c, const std::string& id,
@@ -393,7 +436,7 @@ void CVelmarServer::routes(CHttpConnection* c, const ApiMatch& m, const HttpRequ
     }
     const std::uint64_t id = m_nextRequest++;
     const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, kind, index};
+    m_pending[id] = {c, kind, index, {}, {}};
     CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
     QMetaObject::invokeMethod(
         worker,
@@ -415,11 +458,49 @@ void CVelmarServer::labels(CHttpConnection* c, const ApiMatch& m, const HttpRequ
     }
     const std::uint64_t id = m_nextRequest++;
     const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, Pending::Labels, index};
+    m_pending[id] = {c, Pending::Labels, index, {}, {}};
     CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
     QMetaObject::invokeMethod(
         worker,
         [worker, id, changes = std::move(body.value), actor = actorOf(who)]() mutable {
+            worker->applyLabels(id, std::move(changes), std::move(actor));
+        },
+        Qt::QueuedConnection);
+}
+
+void CVelmarServer::changeRoutes(int frame, std::vector<RouteChange> changes, std::string actor,
+                                 RoutesDone done) {
+    if (frame < 0 || frame >= frameCount() || m_stopped)
+        return;
+    const std::uint64_t id = m_nextRequest++;
+    PendingAnswer pending;
+    pending.kind = Pending::Salvo;
+    pending.frame = frame;
+    pending.routesDone = std::move(done);
+    m_pending[id] = std::move(pending);
+    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
+            worker->applyRoutes(id, std::move(changes), std::move(actor));
+        },
+        Qt::QueuedConnection);
+}
+
+void CVelmarServer::changeLabels(int frame, std::vector<LabelChange> changes, std::string actor,
+                                 LabelsDone done) {
+    if (frame < 0 || frame >= frameCount() || m_stopped)
+        return;
+    const std::uint64_t id = m_nextRequest++;
+    PendingAnswer pending;
+    pending.kind = Pending::Labels;
+    pending.frame = frame;
+    pending.labelsDone = std::move(done);
+    m_pending[id] = std::move(pending);
+    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
             worker->applyLabels(id, std::move(changes), std::move(actor));
         },
         Qt::QueuedConnection);
@@ -541,6 +622,8 @@ void CVelmarServer::snapshotChanged(int frame, std::shared_ptr<const FrameSnapsh
             f.snapshot = std::move(snapshot);
             if (differs)
                 broadcast(frame, frameMessage(*f.snapshot));
+            for (IFrameListener* l : std::vector<IFrameListener*>(m_listeners))
+                l->snapshotChanged(frame, *f.snapshot);
             Q_EMIT frameChanged(frame);
         },
         Qt::QueuedConnection);
@@ -553,6 +636,8 @@ void CVelmarServer::routesChanged(int frame, std::vector<RouteChange> changes) {
             const std::string& id = m_frames[static_cast<std::size_t>(frame)].config.id;
             for (const RouteChange& change : changes)
                 broadcast(frame, routeMessage(id, change));
+            for (IFrameListener* l : std::vector<IFrameListener*>(m_listeners))
+                l->routesChanged(frame, changes);
         },
         Qt::QueuedConnection);
 }
@@ -564,6 +649,8 @@ void CVelmarServer::labelsChanged(int frame, std::vector<LabelChange> changes) {
             const std::string& id = m_frames[static_cast<std::size_t>(frame)].config.id;
             for (const LabelChange& change : changes)
                 broadcast(frame, labelMessage(id, change));
+            for (IFrameListener* l : std::vector<IFrameListener*>(m_listeners))
+                l->labelsChanged(frame, changes);
         },
         Qt::QueuedConnection);
 }
@@ -622,6 +709,10 @@ void CVelmarServer::finishRoutes(std::uint64_t request, const std::vector<RouteR
         case ChangeOutcome::Offline: ++f.metrics.routesOffline; break;
         }
     }
+    if (pending.routesDone) {
+        pending.routesDone(results);
+        return;
+    }
     if (!pending.connection)
         return; // the client left; the change stands as the frame answered it
     const int refused = counts[static_cast<int>(ChangeOutcome::Refused)];
@@ -679,6 +770,10 @@ void CVelmarServer::finishLabels(std::uint64_t request, const std::vector<LabelR
         return;
     const PendingAnswer pending = it->second;
     m_pending.erase(it);
+    if (pending.labelsDone) {
+        pending.labelsDone(results);
+        return;
+    }
     if (!pending.connection)
         return;
     int refused = 0;

@@ -12,12 +12,23 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QThread>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
 namespace velmar {
+
+// What another protocol face (a router protocol's listener) hears of the
+// frames, on the server's thread.
+class IFrameListener {
+public:
+    virtual ~IFrameListener() = default;
+    virtual void snapshotChanged(int /*frame*/, const FrameSnapshot& /*snapshot*/) {}
+    virtual void routesChanged(int /*frame*/, const std::vector<RouteChange>& /*changes*/) {}
+    virtual void labelsChanged(int /*frame*/, const std::vector<LabelChange>& /*changes*/) {}
+};
 
 // How many clients the server takes at once.
 struct ServerLimits {
@@ -49,8 +60,26 @@ public:
     // Stops taking clients, closes every session and the log. Idempotent.
     void shutdown();
 
-    // For tests: the snapshot the API answers from.
+    // The snapshot the API answers from; nullptr for an unknown ID.
     const FrameSnapshot* frame(const std::string& id) const;
+    int frameCount() const { return static_cast<int>(m_frames.size()); }
+    const FrameSnapshot& snapshot(int frame) const {
+        return *m_frames.at(static_cast<std::size_t>(frame)).snapshot;
+    }
+
+    // Changes for the other faces, carried out like the API's: `done` is
+    // called on this thread once the frame has answered every one (or
+    // failed to, or the link is gone). `actor` names the client in the log.
+    using RoutesDone = std::function<void(const std::vector<RouteResult>&)>;
+    using LabelsDone = std::function<void(const std::vector<LabelResult>&)>;
+    void changeRoutes(int frame, std::vector<RouteChange> changes, std::string actor,
+                      RoutesDone done);
+    void changeLabels(int frame, std::vector<LabelChange> changes, std::string actor,
+                      LabelsDone done);
+    // Listeners hear every snapshot, route and label change after the API's
+    // clients; they must outlive the server's frames or be removed.
+    void addListener(IFrameListener* listener) { m_listeners.push_back(listener); }
+    void removeListener(IFrameListener* listener) { std::erase(m_listeners, listener); }
     int webSocketClients() const { return static_cast<int>(m_webSockets.size()); }
 
 Q_SIGNALS:
@@ -69,6 +98,8 @@ private:
         QPointer<CHttpConnection> connection;
         Pending kind = Pending::Route;
         int frame = 0;
+        RoutesDone routesDone; // a change of another face: called instead of answering
+        LabelsDone labelsDone;
     };
     struct Caller {
         const ApiToken* token = nullptr; // nullptr on a server without tokens
@@ -91,6 +122,7 @@ private:
     void events(CHttpConnection* c, const HttpRequest& r, const Caller& who, bool authenticated);
     void metrics(CHttpConnection* c);
     void openApi(CHttpConnection* c);
+    void page(CHttpConnection* c, const std::string& file);
     void greet(CHttpConnection* c);
     void broadcast(int frame, const std::string& message);
     std::string actorOf(const Caller& who) const;
@@ -119,6 +151,7 @@ private:
     std::set<CHttpConnection*> m_webSockets;
     std::map<QString, int> m_perAddress;
     std::map<std::uint64_t, PendingAnswer> m_pending;
+    std::vector<IFrameListener*> m_listeners;
     std::uint64_t m_nextRequest = 1;
     CSystemEventClock m_clock;
     std::unique_ptr<CEventLogWriter> m_log;

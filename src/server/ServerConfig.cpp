@@ -55,7 +55,9 @@ std::optional<ServedFrame> parseServedFrame(std::string_view text, std::string& 
     const std::size_t eq = text.find('=');
     const std::string_view address = trim(text.substr(0, eq));
     if (!parseIpv4(address)) {
-        why = "\"" + std::string(address) + "\" is not an IPv4 address such as 192.168.1.20";
+        why = "\"";
+        why += address;
+        why += "\" is not an IPv4 address such as 192.168.1.20";
         return std::nullopt;
     }
     ServedFrame frame{std::string(address), std::string(address)};
@@ -73,7 +75,7 @@ std::optional<ServedFrame> parseServedFrame(std::string_view text, std::string& 
 std::optional<ConfigError> applyServerSetting(ServerConfig& config, std::string_view key,
                                               std::string_view value, const std::string& where) {
     if (!knownKey(key))
-        return bad(where, "unknown setting \"" + std::string(key) + "\"");
+        return bad(where, std::string("unknown setting \"").append(key).append("\""));
     if (value.empty())
         return bad(where, std::string(key) + " needs a value");
     if (key == "listen") {
@@ -164,19 +166,19 @@ std::optional<ConfigError> parseServerArguments(const std::vector<std::string>& 
             continue;
         }
         if (arg.substr(0, 2) != "--")
-            return bad("", "unexpected argument \"" + std::string(arg) + "\" (see --help)");
+            return bad("", std::string("unexpected argument \"").append(arg).append("\" (see --help)"));
         arg.remove_prefix(2);
         std::string value;
         const std::size_t eq = arg.find('=');
         const std::string_view name = arg.substr(0, eq);
         if (name != "config" && !knownKey(name))
-            return bad("", "unknown option --" + std::string(name) + " (see --help)");
+            return bad("", std::string("unknown option --").append(name).append(" (see --help)"));
         if (eq != std::string_view::npos) {
             value = arg.substr(eq + 1);
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
-            return bad("", "--" + std::string(name) + " needs a value");
+            return bad("", std::string("--").append(name).append(" needs a value"));
         }
         if (name == "config")
             out.configFile = value;

@@ -68,7 +68,7 @@ TokenFileResult parseTokenFile(std::string_view text, std::string_view fileName)
         else if (words[1] == "operator")
             token.role = Role::Operator;
         else
-            return fail("unknown role \"" + std::string(words[1].substr(0, 32)) +
+            return fail(std::string("unknown role \"").append(words[1].substr(0, 32)) +
                         "\" (viewer or operator)");
         if (!printableWord(words[2]) || words[2].size() < kMinTokenLength)
             return fail("the token of \"" + token.name + "\" is shorter than " +

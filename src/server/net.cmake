@@ -12,3 +12,16 @@ target_link_libraries(velmar_server_net PUBLIC velmar_net)
 target_compile_definitions(velmar_server_net PUBLIC QT_NO_KEYWORDS QT_NO_CONTEXTLESS_CONNECT)
 set_target_properties(velmar_server_net PROPERTIES AUTOMOC ON)
 velmar_warnings(velmar_server_net)
+
+# The API's description and the browser page, built into the program.
+qt_add_resources(velmar_server_net velmar_server_files
+  PREFIX /velmar
+  BASE ${PROJECT_SOURCE_DIR}/src/server
+  FILES ${PROJECT_SOURCE_DIR}/src/server/openapi.json)
+# The browser page: plain files kept in web/, built into the program.
+file(GLOB velmar_web_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/web/*.html ${PROJECT_SOURCE_DIR}/web/*.js
+     ${PROJECT_SOURCE_DIR}/web/*.css ${PROJECT_SOURCE_DIR}/web/*.svg)
+qt_add_resources(velmar_server_net velmar_web_files
+  PREFIX /velmar/web
+  BASE ${PROJECT_SOURCE_DIR}/web
+  FILES ${velmar_web_files})

@@ -67,6 +67,8 @@ TEST(HttpRequestParser, ReadsARequestWithItsBody) {
     EXPECT_TRUE(r.keepAlive());
     EXPECT_EQ(parser.state(), State::NeedMore);
     EXPECT_FALSE(parser.inMessage());
+    EXPECT_EQ(parser.feed("\r\n"), 2u); // line ends between requests are not a request
+    EXPECT_FALSE(parser.inMessage());
 }
 
 TEST(HttpRequestParser, GivesTheSameResultHoweverTheBytesAreSplit) {

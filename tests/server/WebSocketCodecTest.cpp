@@ -171,6 +171,8 @@ TEST(WebSocketReader, ProtocolErrorsCloseWithTheirCode) {
         {clientFrame(0x01, "caf\xC3") + clientFrame(0x80, "\xA9!"), 0}, // split character is fine
         {clientFrame(0x81, "\xED\xA0\x80"), 1007},                      // encoded surrogate
         {"\x82\xFF\x80\x00\x00\x00\x00\x00\x00\x00"s + kMask, 1002},    // top length bit
+        {clientFrame(0x82, std::string(1024, 'x')), 0},                 // exactly the bound
+        {clientFrame(0x02, std::string(1000, 'x')) + clientFrame(0x80, std::string(24, 'x')), 0},
         {clientFrame(0x82, std::string(1025, 'x')), 1009},
         {clientFrame(0x02, std::string(1000, 'x')) + clientFrame(0x80, std::string(25, 'x')), 1009},
     };
