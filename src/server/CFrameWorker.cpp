@@ -208,6 +208,7 @@ void CFrameWorker::onMessage(const DeviceMessage& message, bool isReply) {
     }
 
     const bool wasRead = m_read;
+    bool published = true; // the answers below need no snapshot of their own
     if (!m_read && state.connected) {
         const auto& progress = m_session->engine().startupProgress();
         m_read = progress.lastStageSent && !progress.reading;
@@ -222,9 +223,15 @@ void CFrameWorker::onMessage(const DeviceMessage& message, bool isReply) {
             if (now != m_snapshot.routes[at(n)])
                 changes.push_back({n, now});
         }
-        publish(false);
-        if (!changes.empty())
+        // The regular poll's replies mostly change nothing: those wait for
+        // the coalesced snapshot instead of copying the whole frame each.
+        if (changes.empty()) {
+            publishSoon();
+            published = false;
+        } else {
+            publish(false);
             m_events.routesChanged(m_index, std::move(changes));
+        }
     } else if (wasRead && changesLabels(message)) {
         std::vector<LabelChange> changes;
         const int count = std::min({m_snapshot.crosspoints, state.crosspointCount(), kLabelChannels});
@@ -234,14 +241,19 @@ void CFrameWorker::onMessage(const DeviceMessage& message, bool isReply) {
             if (in != m_snapshot.inputLabels[at(n)] || out != m_snapshot.outputLabels[at(n)])
                 changes.push_back({n, std::string(in), std::string(out)});
         }
-        publish(false);
-        if (!changes.empty())
+        if (changes.empty()) {
+            publishSoon();
+            published = false;
+        } else {
+            publish(false);
             m_events.labelsChanged(m_index, std::move(changes));
+        }
     } else {
         publishSoon();
+        published = false;
     }
     for (const std::uint64_t id : done)
-        finish(id);
+        finish(id, published);
 }
 
 void CFrameWorker::publishSoon() {
@@ -375,7 +387,7 @@ void CFrameWorker::giveUp(std::uint64_t id, ChangeOutcome outcome) {
     finish(id);
 }
 
-void CFrameWorker::finish(std::uint64_t id) {
+void CFrameWorker::finish(std::uint64_t id, bool published) {
     const auto it = m_requests.find(id);
     if (it == m_requests.end())
         return;
@@ -384,7 +396,7 @@ void CFrameWorker::finish(std::uint64_t id) {
     if (request.timer)
         request.timer->stop();
     // Clients that read the routes after the answer see what it confirmed.
-    if (m_session && m_session->connected())
+    if (!published && m_session && m_session->connected())
         publish(false);
     if (request.labels)
         m_events.labelsDone(id, std::move(request.labelResults));

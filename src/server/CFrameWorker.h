@@ -100,7 +100,8 @@ private:
     void publish(bool full);
     void publishSoon();
     void linkEnded(std::string why);
-    void finish(std::uint64_t id);
+    // `published`: the snapshot already holds what the answer confirmed.
+    void finish(std::uint64_t id, bool published = false);
     void giveUp(std::uint64_t id, ChangeOutcome outcome);
     // Unanswered once the change time-out has passed.
     void armTimeLimit(std::uint64_t id, Request& request);

@@ -78,16 +78,25 @@ void fillRoutes(FrameSnapshot& out, const DeviceState& state) {
     out.crosspoints = count;
     out.routes.assign(at(count) + 1, 0);
     out.routeReported.assign(at(count) + 1, false);
-    out.inputLabels.assign(at(count) + 1, std::string());
-    out.outputLabels.assign(at(count) + 1, std::string());
+    // Called after every route change: a label is written only when it
+    // differs, so the thousands that stay as they were cost a comparison.
+    const auto keep = [](std::string& label, std::string_view now) {
+        if (label != now)
+            label = now;
+    };
+    out.inputLabels.resize(at(count) + 1);
+    out.outputLabels.resize(at(count) + 1);
     for (int n = 1; n <= count; ++n) {
         out.routes[at(n)] = std::max(0, state.live.crosspoints[at(n)]);
         out.routeReported[at(n)] = state.live.crosspointReported[at(n)];
-        if (n <= kLabelChannels) {
-            out.inputLabels[at(n)] = state.settings.inputLabels[at(n)].view();
-            out.outputLabels[at(n)] = state.settings.outputLabels[at(n)].view();
-        }
+        const bool labelled = n <= kLabelChannels;
+        keep(out.inputLabels[at(n)],
+             labelled ? state.settings.inputLabels[at(n)].view() : std::string_view());
+        keep(out.outputLabels[at(n)],
+             labelled ? state.settings.outputLabels[at(n)].view() : std::string_view());
     }
+    keep(out.inputLabels[0], {});
+    keep(out.outputLabels[0], {});
 }
 
 void fillSnapshot(FrameSnapshot& out, const DeviceState& state, const StatusFields& fields,

@@ -2,4 +2,5 @@
 list(APPEND velmar_server_test_sources
   ${CMAKE_CURRENT_LIST_DIR}/ApiTableTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ServerConfigTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FrameSnapshotTest.cpp
 )
