@@ -79,24 +79,42 @@ void fillRoutes(FrameSnapshot& out, const DeviceState& state) {
     out.routes.assign(at(count) + 1, 0);
     out.routeReported.assign(at(count) + 1, false);
     // Called after every route change: a label is written only when it
-    // differs, so the thousands that stay as they were cost a comparison.
-    const auto keep = [](std::string& label, std::string_view now) {
-        if (label != now)
-            label = now;
-    };
+    // differs, so the thousands that stay as they were cost a comparison and
+    // the tables stay shared with the snapshots published before.
     out.inputLabels.resize(at(count) + 1);
     out.outputLabels.resize(at(count) + 1);
     for (int n = 1; n <= count; ++n) {
         out.routes[at(n)] = std::max(0, state.live.crosspoints[at(n)]);
         out.routeReported[at(n)] = state.live.crosspointReported[at(n)];
         const bool labelled = n <= kLabelChannels;
-        keep(out.inputLabels[at(n)],
-             labelled ? state.settings.inputLabels[at(n)].view() : std::string_view());
-        keep(out.outputLabels[at(n)],
-             labelled ? state.settings.outputLabels[at(n)].view() : std::string_view());
+        out.inputLabels.set(at(n), labelled ? state.settings.inputLabels[at(n)].view()
+                                            : std::string_view());
+        out.outputLabels.set(at(n), labelled ? state.settings.outputLabels[at(n)].view()
+                                             : std::string_view());
     }
-    keep(out.inputLabels[0], {});
-    keep(out.outputLabels[0], {});
+    out.inputLabels.set(0, {});
+    out.outputLabels.set(0, {});
+}
+
+std::vector<std::string>& CLabelTable::own() {
+    // A table another snapshot still holds is copied before it changes.
+    if (m_rows.use_count() > 1)
+        m_rows = std::make_shared<std::vector<std::string>>(*m_rows);
+    return *m_rows;
+}
+
+void CLabelTable::assign(std::size_t count, const std::string& text) {
+    m_rows = std::make_shared<std::vector<std::string>>(count, text);
+}
+
+void CLabelTable::resize(std::size_t count) {
+    if (m_rows->size() != count)
+        own().resize(count);
+}
+
+void CLabelTable::set(std::size_t i, std::string_view text) {
+    if ((*m_rows)[i] != text)
+        own()[i] = text;
 }
 
 void fillSnapshot(FrameSnapshot& out, const DeviceState& state, const StatusFields& fields,

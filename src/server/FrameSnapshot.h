@@ -5,6 +5,7 @@
 #include "engine/Health.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,29 @@
 namespace velmar {
 
 class CJsonWriter;
+
+// A frame's labels of one side, [0..crosspoints], shared by the snapshots
+// that hold the same texts: a route change copies a pointer, not 1536
+// strings. Written only by the frame's thread, and copied first when a
+// published snapshot still shares it.
+class CLabelTable {
+public:
+    const std::string& operator[](std::size_t i) const { return (*m_rows)[i]; }
+    std::size_t size() const { return m_rows->size(); }
+    bool empty() const { return m_rows->empty(); }
+    operator const std::vector<std::string>&() const { return *m_rows; }
+    void assign(std::size_t count, const std::string& text);
+    void resize(std::size_t count);
+    // Sets one label, copying the table first only when the text differs.
+    void set(std::size_t i, std::string_view text);
+    friend bool operator==(const CLabelTable& a, const CLabelTable& b) {
+        return *a.m_rows == *b.m_rows;
+    }
+
+private:
+    std::vector<std::string>& own();
+    std::shared_ptr<std::vector<std::string>> m_rows = std::make_shared<std::vector<std::string>>();
+};
 
 // Where the server's link to a frame stands.
 enum class FrameLinkState { Connecting, Connected, Offline };
@@ -42,8 +66,8 @@ struct FrameSnapshot {
     int crosspoints = 0;                   // outputs = inputs; 0 for frames without a matrix
     std::vector<std::int32_t> routes;      // [1..crosspoints]: input, 0 unrouted
     std::vector<bool> routeReported;       // [1..crosspoints]
-    std::vector<std::string> inputLabels;  // [1..crosspoints]; empty: no label
-    std::vector<std::string> outputLabels; // [1..crosspoints]
+    CLabelTable inputLabels;  // [1..crosspoints]; empty: no label
+    CLabelTable outputLabels; // [1..crosspoints]
 };
 
 // The health word of the API: "ok", "warning", "alarm", or "unknown" while
