@@ -62,6 +62,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // Qt's own event loop rather than glib's: with hundreds of sockets, glib
+    // adds and removes a watch on every write, which costs the event stream
+    // about a third of its CPU. A service needs nothing glib brings.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Velmar"));
     QCoreApplication::setApplicationName(QStringLiteral("velmar-server"));
