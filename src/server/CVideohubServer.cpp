@@ -125,6 +125,9 @@ void CVideohubServer::onNewConnection(Listener& l) {
         }
         socket->setParent(nullptr);
         socket->setReadBufferSize(4 * kReadChunk);
+        // An ACK and the routing block after it are small writes apart: without
+        // this the second waits for the client's delayed acknowledgement.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto client = std::make_unique<Client>(m_limits.blocks);
         client->id = m_nextClient++;
         client->socket = socket;
