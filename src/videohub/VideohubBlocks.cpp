@@ -4,6 +4,17 @@
 
 namespace velmar {
 
+namespace {
+
+std::string bound(std::string_view before, std::size_t n, std::string_view after) {
+    std::string s(before);
+    s += std::to_string(n);
+    s += after;
+    return s;
+}
+
+} // namespace
+
 bool CVideohubParser::feed(std::string_view bytes, std::vector<VideohubBlock>& out) {
     if (failed())
         return false;
@@ -12,7 +23,7 @@ bool CVideohubParser::feed(std::string_view bytes, std::vector<VideohubBlock>& o
         const std::size_t nl = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, nl);
         if (m_line.size() + piece.size() > m_limits.maxLineBytes) {
-            m_error = "a line longer than " + std::to_string(m_limits.maxLineBytes) + " bytes";
+            m_error = bound("a line longer than ", m_limits.maxLineBytes, " bytes");
             return false;
         }
         m_line.append(piece);
@@ -31,8 +42,7 @@ bool CVideohubParser::endLine(std::vector<VideohubBlock>& out, std::size_t& comp
     if (m_line.empty()) {
         if (m_inBlock) {
             if (++completed > m_limits.maxBlocksPerFeed) {
-                m_error =
-                    "more than " + std::to_string(m_limits.maxBlocksPerFeed) + " blocks at once";
+                m_error = bound("more than ", m_limits.maxBlocksPerFeed, " blocks at once");
                 return false;
             }
             out.push_back(std::move(m_block));
@@ -49,7 +59,7 @@ bool CVideohubParser::endLine(std::vector<VideohubBlock>& out, std::size_t& comp
         m_inBlock = true;
     } else {
         if (m_block.lines.size() >= m_limits.maxBlockLines) {
-            m_error = "a block of more than " + std::to_string(m_limits.maxBlockLines) + " lines";
+            m_error = bound("a block of more than ", m_limits.maxBlockLines, " lines");
             return false;
         }
         m_blockBytes += m_line.size();
