@@ -100,6 +100,14 @@ int main(int argc, char** argv) {
         tokens = std::move(read.tokens);
     }
 
+    // A TLS file that cannot be read or holds no PEM is a configuration error
+    // like any other, not a failure to listen.
+    if (config.tls()) {
+        QString why;
+        if (!CVelmarServer::loadTls(config, why))
+            return configError(why.toStdString());
+    }
+
     const QString stateDirectory = stateDirectoryOf(config);
     if (!QDir().mkpath(stateDirectory))
         return configError(stateDirectory.toStdString() + ": the state directory cannot be made");

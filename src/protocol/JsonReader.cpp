@@ -60,15 +60,6 @@ constexpr std::size_t kLinearKeyScan = 16;
 bool isWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -438,7 +429,7 @@ private:
             return -1;
         long v = 0;
         for (std::size_t k = 0; k < 4; ++k) {
-            const int h = hexValue(m_text[at + k]);
+            const int h = hexDigitValue(m_text[at + k]);
             if (h < 0)
                 return -1;
             v = v * 16 + h;
@@ -496,6 +487,16 @@ private:
 
 JsonParseResult parseJson(std::string_view text, const JsonLimits& limits) {
     return CParser(text, limits).run();
+}
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace velmar

@@ -74,4 +74,7 @@ struct JsonParseResult {
 // stack.
 JsonParseResult parseJson(std::string_view text, const JsonLimits& limits = {});
 
+// The value of one hexadecimal digit, or -1 (JSON escapes, URL escapes).
+int hexDigitValue(char c);
+
 } // namespace velmar

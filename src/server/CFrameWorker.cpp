@@ -80,6 +80,10 @@ void CFrameWorker::stop() {
         m_publish->stop();
     while (!m_requests.empty())
         giveUp(m_requests.begin()->first, ChangeOutcome::Offline);
+    // A stop delivered while open() waits must not end the session under it;
+    // connectNow ends it once open() has returned.
+    if (m_opening)
+        return;
     if (m_session) {
         m_session->close();
         m_session->engine().setStateObserver(nullptr);
@@ -96,10 +100,11 @@ void CFrameWorker::connectNow() {
     m_snapshot.link = FrameLinkState::Connecting;
     publish(false);
     m_read = false;
+    m_opening = true;
     const bool ok = m_session->open({m_frame.address, {}}, false, kConnectTimeoutMs);
+    m_opening = false;
     if (m_stopping) {
-        if (m_session)
-            m_session->close();
+        stop();
         return;
     }
     if (!ok) {
@@ -295,11 +300,7 @@ void CFrameWorker::applyRoutes(std::uint64_t id, std::vector<RouteChange> change
         finish(id);
         return;
     }
-    request.timer = std::make_unique<QTimer>();
-    request.timer->setSingleShot(true);
-    connect(request.timer.get(), &QTimer::timeout, this,
-            [this, id] { giveUp(id, ChangeOutcome::Unanswered); });
-    request.timer->start(m_changeTimeoutMs);
+    armTimeLimit(id, request);
 }
 
 void CFrameWorker::applyLabels(std::uint64_t id, std::vector<LabelChange> changes,
@@ -345,6 +346,10 @@ void CFrameWorker::applyLabels(std::uint64_t id, std::vector<LabelChange> change
         finish(id);
         return;
     }
+    armTimeLimit(id, request);
+}
+
+void CFrameWorker::armTimeLimit(std::uint64_t id, Request& request) {
     request.timer = std::make_unique<QTimer>();
     request.timer->setSingleShot(true);
     connect(request.timer.get(), &QTimer::timeout, this,

@@ -102,6 +102,8 @@ private:
     void linkEnded(std::string why);
     void finish(std::uint64_t id);
     void giveUp(std::uint64_t id, ChangeOutcome outcome);
+    // Unanswered once the change time-out has passed.
+    void armTimeLimit(std::uint64_t id, Request& request);
     void logServerEvent(EventKind kind, std::string text);
 
     // IStateObserver: passed on to the event deriver.
@@ -129,6 +131,7 @@ private:
     FrameSnapshot m_snapshot;
     bool m_read = false;
     bool m_stopping = false;
+    bool m_opening = false; // open() waits in a nested event loop: the session is on the stack
     std::string m_actor; // who asked for the answer being dispatched
     std::map<int, std::deque<PendingRoute>> m_routeWaits;                 // by output
     std::map<std::pair<int, int>, std::deque<PendingLabel>> m_labelWaits; // by kind, channel

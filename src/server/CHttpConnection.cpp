@@ -107,6 +107,14 @@ void CHttpConnection::parseHttp() {
         }
         switch (m_parser.state()) {
         case CHttpRequestParser::State::NeedMore:
+            // curl and others hold a body back until told to send it.
+            if (const HttpRequest* head = m_parser.headWithBodyToCome(); head && !m_continueSent) {
+                const std::string* expect = head->header("expect");
+                if (expect && headerListHas(*expect, "100-continue")) {
+                    m_continueSent = true;
+                    write("HTTP/1.1 100 Continue\r\n\r\n");
+                }
+            }
             if (taken == 0)
                 return;
             break;
@@ -114,6 +122,7 @@ void CHttpConnection::parseHttp() {
             fail(m_parser.errorStatus(), m_parser.errorText());
             return;
         case CHttpRequestParser::State::Complete: {
+            m_continueSent = false;
             m_requestTimer.stop();
             m_idleTimer.stop();
             m_awaiting = true;

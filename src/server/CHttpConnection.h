@@ -92,6 +92,7 @@ private:
     bool m_closing = false;
     bool m_dropped = false;
     bool m_pingOut = false;
+    bool m_continueSent = false; // "100 Continue" told for the request being read
 };
 
 } // namespace velmar

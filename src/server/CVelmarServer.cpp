@@ -1,6 +1,7 @@
 #include "server/CVelmarServer.h"
 
 #include "VelmarVersion.h"
+#include "engine/FileAccess.h"
 #include "events/EventLogFile.h"
 #include "link/QtText.h"
 #include "protocol/JsonWriter.h"
@@ -93,39 +94,48 @@ void CVelmarServer::startFrames(const QString& stateDirectory) {
     }
 }
 
+std::optional<QSslConfiguration> CVelmarServer::loadTls(const ServerConfig& config,
+                                                       QString& error) {
+    constexpr std::size_t kMaxPemFileBytes = 1024 * 1024;
+    // Regular files only, bounded: a FIFO named here never blocks the start.
+    const FileReadResult cert = readFileBounded(qs(config.tlsCertificate), kMaxPemFileBytes);
+    if (!cert.ok()) {
+        error = qs(cert.error);
+        return std::nullopt;
+    }
+    const QList<QSslCertificate> chain =
+        QSslCertificate::fromData(QByteArray::fromStdString(cert.bytes), QSsl::Pem);
+    if (chain.isEmpty()) {
+        error = qs(config.tlsCertificate) + QStringLiteral(": no PEM certificate in it");
+        return std::nullopt;
+    }
+    const FileReadResult keyFile = readFileBounded(qs(config.tlsKey), kMaxPemFileBytes);
+    if (!keyFile.ok()) {
+        error = qs(keyFile.error);
+        return std::nullopt;
+    }
+    const QByteArray pem = QByteArray::fromStdString(keyFile.bytes);
+    QSslKey key(pem, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Ec, QSsl::Pem);
+    if (key.isNull()) {
+        error = qs(config.tlsKey) + QStringLiteral(": no PEM RSA or EC private key in it");
+        return std::nullopt;
+    }
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return tls;
+}
+
 bool CVelmarServer::listen(QString& error) {
     if (m_config.tls()) {
-        auto readPem = [&error](const std::string& path, QByteArray& out) {
-            QFile file(qs(path));
-            if (file.size() > 1024 * 1024 || !file.open(QIODevice::ReadOnly)) {
-                error = qs(path) + QStringLiteral(": cannot be read");
-                return false;
-            }
-            out = file.readAll();
-            return true;
-        };
-        QByteArray certPem;
-        QByteArray keyPem;
-        if (!readPem(m_config.tlsCertificate, certPem) || !readPem(m_config.tlsKey, keyPem))
+        const std::optional<QSslConfiguration> tls = loadTls(m_config, error);
+        if (!tls)
             return false;
-        const QList<QSslCertificate> chain = QSslCertificate::fromData(certPem, QSsl::Pem);
-        QSslKey key(keyPem, QSsl::Rsa, QSsl::Pem);
-        if (key.isNull())
-            key = QSslKey(keyPem, QSsl::Ec, QSsl::Pem);
-        if (chain.isEmpty()) {
-            error = qs(m_config.tlsCertificate) + QStringLiteral(": no PEM certificate in it");
-            return false;
-        }
-        if (key.isNull()) {
-            error = qs(m_config.tlsKey) + QStringLiteral(": no PEM RSA or EC private key in it");
-            return false;
-        }
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificateChain(chain);
-        tls.setPrivateKey(key);
-        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
         auto server = std::make_unique<QSslServer>();
-        server->setSslConfiguration(tls);
+        server->setSslConfiguration(*tls);
         server->setHandshakeTimeout(m_limits.connection.requestTimeoutMs);
         m_listener = std::move(server);
     } else {
@@ -434,16 +444,11 @@ void CVelmarServer::routes(CHttpConnection* c, const ApiMatch& m, const HttpRequ
         }
         changes.push_back({*output, input});
     }
-    const std::uint64_t id = m_nextRequest++;
-    const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, kind, index, {}, {}};
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, changes = std::move(changes), actor = actorOf(who)]() mutable {
-            worker->applyRoutes(id, std::move(changes), std::move(actor));
-        },
-        Qt::QueuedConnection);
+    PendingAnswer pending;
+    pending.connection = c;
+    pending.kind = kind;
+    pending.frame = frameIndex(m.frameId);
+    queue(std::move(pending), std::move(changes), actorOf(who), &CFrameWorker::applyRoutes);
 }
 
 void CVelmarServer::labels(CHttpConnection* c, const ApiMatch& m, const HttpRequest& r,
@@ -456,52 +461,47 @@ void CVelmarServer::labels(CHttpConnection* c, const ApiMatch& m, const HttpRequ
         answerError(c, 400, body.error);
         return;
     }
-    const std::uint64_t id = m_nextRequest++;
-    const int index = frameIndex(m.frameId);
-    m_pending[id] = {c, Pending::Labels, index, {}, {}};
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(index)].worker.get();
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, changes = std::move(body.value), actor = actorOf(who)]() mutable {
-            worker->applyLabels(id, std::move(changes), std::move(actor));
-        },
-        Qt::QueuedConnection);
+    PendingAnswer pending;
+    pending.connection = c;
+    pending.kind = Pending::Labels;
+    pending.frame = frameIndex(m.frameId);
+    queue(std::move(pending), std::move(body.value), actorOf(who), &CFrameWorker::applyLabels);
 }
 
 void CVelmarServer::changeRoutes(int frame, std::vector<RouteChange> changes, std::string actor,
                                  RoutesDone done) {
     if (frame < 0 || frame >= frameCount() || m_stopped)
         return;
-    const std::uint64_t id = m_nextRequest++;
     PendingAnswer pending;
     pending.kind = Pending::Salvo;
     pending.frame = frame;
     pending.routesDone = std::move(done);
-    m_pending[id] = std::move(pending);
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
-            worker->applyRoutes(id, std::move(changes), std::move(actor));
-        },
-        Qt::QueuedConnection);
+    queue(std::move(pending), std::move(changes), std::move(actor), &CFrameWorker::applyRoutes);
 }
 
 void CVelmarServer::changeLabels(int frame, std::vector<LabelChange> changes, std::string actor,
                                  LabelsDone done) {
     if (frame < 0 || frame >= frameCount() || m_stopped)
         return;
-    const std::uint64_t id = m_nextRequest++;
     PendingAnswer pending;
     pending.kind = Pending::Labels;
     pending.frame = frame;
     pending.labelsDone = std::move(done);
+    queue(std::move(pending), std::move(changes), std::move(actor), &CFrameWorker::applyLabels);
+}
+
+// The change goes to the frame's own thread; its answer comes back through
+// routesDone or labelsDone under this number.
+template <typename Changes>
+void CVelmarServer::queue(PendingAnswer pending, Changes changes, std::string actor,
+                          void (CFrameWorker::*apply)(std::uint64_t, Changes, std::string)) {
+    const std::uint64_t id = m_nextRequest++;
+    CFrameWorker* worker = m_frames[static_cast<std::size_t>(pending.frame)].worker.get();
     m_pending[id] = std::move(pending);
-    CFrameWorker* worker = m_frames[static_cast<std::size_t>(frame)].worker.get();
     QMetaObject::invokeMethod(
         worker,
-        [worker, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
-            worker->applyLabels(id, std::move(changes), std::move(actor));
+        [worker, apply, id, changes = std::move(changes), actor = std::move(actor)]() mutable {
+            (worker->*apply)(id, std::move(changes), std::move(actor));
         },
         Qt::QueuedConnection);
 }

@@ -10,6 +10,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QThread>
 #include <functional>
@@ -53,6 +54,9 @@ public:
     // Opens the event log in `stateDirectory` (empty: none) and starts every
     // frame's session.
     void startFrames(const QString& stateDirectory);
+    // The TLS settings of `config`'s certificate and key, or why they are no
+    // good (the program checks them before it starts anything).
+    static std::optional<QSslConfiguration> loadTls(const ServerConfig& config, QString& error);
     // Listens; false with `error` set when the address cannot be had or the
     // TLS files are no good.
     bool listen(QString& error);
@@ -137,6 +141,9 @@ private:
     void pollRoundTrip(int frame, double seconds) override;
     void reconnecting(int frame) override;
 
+    template <typename Changes>
+    void queue(PendingAnswer pending, Changes changes, std::string actor,
+               void (CFrameWorker::*apply)(std::uint64_t, Changes, std::string));
     void finishRoutes(std::uint64_t request, const std::vector<RouteResult>& results);
     void finishLabels(std::uint64_t request, const std::vector<LabelResult>& results);
 

@@ -1,5 +1,7 @@
 #include "server/HttpMessage.h"
 
+#include "protocol/JsonReader.h"
+
 #include <algorithm>
 
 namespace velmar {
@@ -31,15 +33,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::optional<std::string> percentDecode(std::string_view s, bool plusIsSpace) {
     std::string out;
@@ -48,8 +41,8 @@ std::optional<std::string> percentDecode(std::string_view s, bool plusIsSpace) {
         if (s[i] == '%') {
             if (i + 2 >= s.size())
                 return std::nullopt;
-            const int hi = hexValue(s[i + 1]);
-            const int lo = hexValue(s[i + 2]);
+            const int hi = hexDigitValue(s[i + 1]);
+            const int lo = hexDigitValue(s[i + 2]);
             if (hi < 0 || lo < 0)
                 return std::nullopt;
             out += static_cast<char>(hi * 16 + lo);

@@ -65,6 +65,11 @@ public:
     const std::string& errorText() const { return m_errorText; }
     // Some bytes of a request have arrived (a slow client rather than an idle one).
     bool inMessage() const { return m_phase != Phase::Idle; }
+    // The head is read and the body is still to come: the request's headers
+    // so far (a client that sent "Expect: 100-continue" waits for a word).
+    const HttpRequest* headWithBodyToCome() const {
+        return m_phase == Phase::Body ? &m_request : nullptr;
+    }
 
 private:
     enum class Phase { Idle, Head, Body };

@@ -16,6 +16,11 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
+#include <QScopeGuard>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace velmar {
 namespace {
@@ -318,7 +323,7 @@ TEST_F(ServerApi, TokensRolesAndTheEventStream) {
 
 TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
     ServerLimits limits = testLimits();
-    limits.connection.maxUnsentBytes = 64 * 1024;
+    limits.connection.maxUnsentBytes = 256 * 1024; // above one salvo's burst of 1536 messages
     limits.connection.socketSendBuffer = 8 * 1024;
     startServer({}, limits);
 
@@ -345,6 +350,21 @@ TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
     EXPECT_TRUE(garbage.startsWith("HTTP/1.1 400 ")) << garbage.toStdString();
     EXPECT_EQ(http("GET", "/api/v1/frames").status, 200);
 
+    // A client that waits to be asked for its body is asked, then answered.
+    {
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), server->port());
+        ASSERT_TRUE(s.waitForConnected(3000));
+        s.write("PUT /api/v1/frames/a/routes/9 HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n"
+                "Content-Length: 12\r\n\r\n");
+        QByteArray got;
+        ASSERT_TRUE(waitUntil([&] { got += s.readAll(); return got.contains("\r\n\r\n"); }));
+        EXPECT_TRUE(got.startsWith("HTTP/1.1 100 Continue\r\n\r\n")) << got.toStdString();
+        s.write(R"({"input": 4})");
+        ASSERT_TRUE(waitUntil([&] { got += s.readAll(); return got.contains("confirmed"); }));
+        EXPECT_TRUE(got.contains("HTTP/1.1 200 OK")) << got.toStdString();
+    }
+
     // Clients beyond the bound are refused; those within are served.
     std::vector<std::unique_ptr<EventClient>> clients;
     for (int i = 0; i < 300; ++i) {
@@ -367,18 +387,26 @@ TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
 
     // A client that never reads is dropped once it is far enough behind;
     // the others go on hearing everything.
-    QTcpSocket stuck;
-    stuck.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-    stuck.setReadBufferSize(1024);
-    stuck.connectToHost(QStringLiteral("127.0.0.1"), server->port());
-    ASSERT_TRUE(stuck.waitForConnected(3000));
-    stuck.write("GET /api/v1/events HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\n"
-                "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-                "Sec-WebSocket-Version: 13\r\n\r\n");
+    // A plain socket whose small receive buffer is set before it connects
+    // (so the kernel cannot grow it), and that is never read.
+    const int stuck = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(stuck, 0);
+    const int small = 4096;
+    ASSERT_EQ(::setsockopt(stuck, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(server->port());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stuck, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+    const std::string upgrade = "GET /api/v1/events HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\n"
+                                "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                "Sec-WebSocket-Version: 13\r\n\r\n";
+    ASSERT_EQ(::send(stuck, upgrade.data(), upgrade.size(), 0), static_cast<ssize_t>(upgrade.size()));
+    const auto closeStuck = qScopeGuard([stuck] { ::close(stuck); });
     EventClient healthy;
     openEvents(healthy);
     ASSERT_TRUE(waitUntil([&] { return server->webSocketClients() == 2 && !healthy.messages.empty(); }));
-    for (int round = 0; round < 6 && server->webSocketClients() == 2; ++round) {
+    for (int round = 0; round < 16 && server->webSocketClients() == 2; ++round) {
         QByteArray body = R"({"routes":[)";
         for (int o = 1; o <= 1536; ++o)
             body += (o > 1 ? "," : "") + QByteArray(R"({"output":)") + QByteArray::number(o) +
@@ -392,6 +420,28 @@ TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
     ASSERT_TRUE(waitUntil([&] {
         return healthy.find(QStringLiteral("route")).isEmpty() == false;
     }));
+}
+
+TEST_F(ServerApi, ConnectionsPerAddressAreBounded) {
+    ServerLimits limits = testLimits();
+    limits.maxConnectionsPerAddress = 3;
+    startServer({}, limits);
+    // Three from one address are served; a fourth from it is closed at once,
+    // while another address is still served.
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < 4; ++i) {
+        held.push_back(std::make_unique<QTcpSocket>());
+        held.back()->bind(QHostAddress(QStringLiteral("127.0.0.5")));
+        held.back()->connectToHost(QStringLiteral("127.0.0.1"), server->port());
+        ASSERT_TRUE(held.back()->waitForConnected(3000));
+    }
+    ASSERT_TRUE(waitUntil([&] { return held[3]->state() == QAbstractSocket::UnconnectedState; }));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(held[static_cast<std::size_t>(i)]->state(), QAbstractSocket::ConnectedState) << i;
+    held[0]->write("GET /api/v1/whoami HTTP/1.1\r\nHost: x\r\n\r\n");
+    QByteArray got;
+    ASSERT_TRUE(waitUntil([&] { got += held[0]->readAll(); return got.contains("operator"); }));
+    EXPECT_EQ(http("GET", "/api/v1/frames").status, 200); // from 127.0.0.1
 }
 
 } // namespace
