@@ -60,9 +60,10 @@ std::optional<ServedFrame> parseServedFrame(std::string_view text, std::string& 
     const std::size_t eq = text.find('=');
     const std::string_view address = trim(text.substr(0, eq));
     if (!parseIpv4(address)) {
-        why = "\"";
-        why += address;
-        why += "\" is not an IPv4 address such as 192.168.1.20";
+        std::string message(1, '"');
+        message += address;
+        message += "\" is not an IPv4 address such as 192.168.1.20";
+        why = std::move(message);
         return std::nullopt;
     }
     ServedFrame frame{std::string(address), std::string(address)};
@@ -113,9 +114,10 @@ std::optional<std::vector<Ipv4Network>> parseNetworks(std::string_view text, std
                                 ? std::optional<long>(32)
                                 : parseNumber(item.substr(slash + 1), 0, 32);
         if (!address || !prefix) {
-            why = "\"";
-            why += item;
-            why += "\" is not a network such as 192.168.1.0/24";
+            std::string message(1, '"');
+            message += item;
+            message += "\" is not a network such as 192.168.1.0/24";
+            why = std::move(message);
             return std::nullopt;
         }
         networks.push_back({*address, static_cast<int>(*prefix)});
