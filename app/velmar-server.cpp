@@ -7,6 +7,7 @@
 #include "engine/FileAccess.h"
 #include "link/QtText.h"
 #include "server/CVelmarServer.h"
+#include "server/CVideohubServer.h"
 #include "server/ServerConfig.h"
 #include "server/Tokens.h"
 
@@ -134,12 +135,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velmar-server: %s\n", why.toLocal8Bit().constData());
         return 1;
     }
+    CVideohubServer videohub(server, config);
+    if (!videohub.listen(why)) {
+        std::fprintf(stderr, "velmar-server: %s\n", why.toLocal8Bit().constData());
+        server.shutdown();
+        return 1;
+    }
     server.startFrames(stateDirectory);
     std::printf("velmar-server: listening on %s://%s:%u with %zu frame%s%s\n",
                 config.tls() ? "https" : "http", formatIpv4(config.listenAddress).c_str(),
                 static_cast<unsigned>(server.port()), config.frames.size(),
                 config.frames.size() == 1 ? "" : "s",
                 tokens.empty() ? " (no tokens: loopback only)" : "");
+    for (const CVideohubServer::Listening& l : videohub.listening())
+        std::printf("velmar-server: Videohub for %s on %s:%u\n", l.frameId.c_str(),
+                    l.address.toString().toLocal8Bit().constData(), static_cast<unsigned>(l.port));
     std::fflush(stdout);
 
     QSocketNotifier signals(g_signalPipe[0], QSocketNotifier::Read);
@@ -147,10 +157,12 @@ int main(int argc, char** argv) {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
         signals.setEnabled(false);
+        videohub.close();
         server.shutdown();
         QCoreApplication::quit();
     });
     const int rc = QCoreApplication::exec();
+    videohub.close();
     server.shutdown();
     std::printf("velmar-server: stopped\n");
     return rc;

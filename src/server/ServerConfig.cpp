@@ -43,7 +43,7 @@ std::optional<ConfigError> bad(const std::string& where, std::string why) {
 // The keys of the file, which are also the long options.
 constexpr std::string_view kKeys[] = {"listen",    "frame",           "token-file",
                                       "tls-certificate", "tls-key", "state-directory",
-                                      "change-timeout"};
+                                      "change-timeout", "videohub-allow"};
 
 bool knownKey(std::string_view key) {
     return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys);
@@ -52,12 +52,18 @@ bool knownKey(std::string_view key) {
 } // namespace
 
 std::optional<ServedFrame> parseServedFrame(std::string_view text, std::string& why) {
+    text = trim(text);
+    std::size_t cut = text.find_first_of(" \t");
+    std::string_view options =
+        cut == std::string_view::npos ? std::string_view() : text.substr(cut);
+    text = text.substr(0, cut);
     const std::size_t eq = text.find('=');
     const std::string_view address = trim(text.substr(0, eq));
     if (!parseIpv4(address)) {
-        why = "\"";
-        why += address;
-        why += "\" is not an IPv4 address such as 192.168.1.20";
+        std::string message(1, '"');
+        message += address;
+        message += "\" is not an IPv4 address such as 192.168.1.20";
+        why = std::move(message);
         return std::nullopt;
     }
     ServedFrame frame{std::string(address), std::string(address)};
@@ -69,7 +75,56 @@ std::optional<ServedFrame> parseServedFrame(std::string_view text, std::string& 
         }
         frame.id = id;
     }
+    while (!(options = trim(options)).empty()) {
+        cut = options.find_first_of(" \t");
+        const std::string_view option = options.substr(0, cut);
+        options.remove_prefix(cut == std::string_view::npos ? options.size() : cut);
+        constexpr std::string_view kPort = "videohub-port=";
+        if (option == "videohub-read-only") {
+            frame.videohubReadOnly = true;
+        } else if (option.substr(0, kPort.size()) == kPort) {
+            const auto port = parseNumber(option.substr(kPort.size()), 1, 65535);
+            if (!port) {
+                why = "videohub-port wants a port from 1 to 65535";
+                return std::nullopt;
+            }
+            frame.videohubPort = static_cast<std::uint16_t>(*port);
+        } else if (eq != std::string_view::npos && option.substr(0, 9) != "videohub-") {
+            // Most likely a space in the ID.
+            why = "a frame ID is 1 to 64 letters, digits, '-', '_' or '.'";
+            return std::nullopt;
+        } else {
+            why = "unknown frame option \"";
+            why += option;
+            why += "\" (videohub-port=N, videohub-read-only)";
+            return std::nullopt;
+        }
+    }
     return frame;
+}
+
+std::optional<std::vector<Ipv4Network>> parseNetworks(std::string_view text, std::string& why) {
+    std::vector<Ipv4Network> networks;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = trim(text.substr(0, comma));
+        const std::size_t slash = item.find('/');
+        const auto address = parseIpv4(item.substr(0, slash));
+        const auto prefix = slash == std::string_view::npos
+                                ? std::optional<long>(32)
+                                : parseNumber(item.substr(slash + 1), 0, 32);
+        if (!address || !prefix) {
+            std::string message(1, '"');
+            message += item;
+            message += "\" is not a network such as 192.168.1.0/24";
+            why = std::move(message);
+            return std::nullopt;
+        }
+        networks.push_back({*address, static_cast<int>(*prefix)});
+        if (comma == std::string_view::npos)
+            return networks;
+        text.remove_prefix(comma + 1);
+    }
 }
 
 std::optional<ConfigError> applyServerSetting(ServerConfig& config, std::string_view key,
@@ -80,9 +135,8 @@ std::optional<ConfigError> applyServerSetting(ServerConfig& config, std::string_
         return bad(where, std::string(key) + " needs a value");
     if (key == "listen") {
         const std::size_t colon = value.rfind(':');
-        const auto address = colon == std::string_view::npos
-                                 ? std::nullopt
-                                 : parseIpv4(value.substr(0, colon));
+        const auto address =
+            colon == std::string_view::npos ? std::nullopt : parseIpv4(value.substr(0, colon));
         const auto port = colon == std::string_view::npos
                               ? std::nullopt
                               : parseNumber(value.substr(colon + 1), 0, 65535);
@@ -98,6 +152,12 @@ std::optional<ConfigError> applyServerSetting(ServerConfig& config, std::string_
         if (config.frames.size() >= kMaxServedFrames)
             return bad(where, "more than " + std::to_string(kMaxServedFrames) + " frames");
         config.frames.push_back(std::move(*frame));
+    } else if (key == "videohub-allow") {
+        std::string why;
+        auto networks = parseNetworks(value, why);
+        if (!networks)
+            return bad(where, why);
+        config.videohubAllow = std::move(*networks);
     } else if (key == "change-timeout") {
         const auto seconds = parseNumber(value, 1, 120);
         if (!seconds)
@@ -144,6 +204,14 @@ std::optional<ConfigError> checkServerConfig(const ServerConfig& config) {
     for (const ServedFrame& f : config.frames)
         if (!ids.insert(f.id).second)
             return bad("", "the frame ID \"" + f.id + "\" is given twice");
+    std::set<std::uint16_t> ports;
+    for (const ServedFrame& f : config.frames)
+        if (f.videohubPort != 0 && !ports.insert(f.videohubPort).second) {
+            std::string why = "the Videohub port ";
+            why += std::to_string(f.videohubPort);
+            why += " is given to two frames";
+            return bad("", std::move(why));
+        }
     if (config.tlsCertificate.empty() != config.tlsKey.empty())
         return bad("", "TLS needs both tls-certificate and tls-key");
     if (!config.loopbackOnly() && config.tokenFile.empty())
@@ -203,7 +271,10 @@ std::string serverHelpText() {
            "\n"
            "  --config FILE              read settings from FILE (key = value lines)\n"
            "  --frame ADDRESS[=ID]       serve the frame at ADDRESS, named ID in the API\n"
-           "                             (repeatable; the ID defaults to the address)\n"
+           "                             (repeatable; the ID defaults to the address);\n"
+           "                             after it, \"videohub-port=N\" serves the frame to\n"
+           "                             Videohub panels, \"videohub-read-only\" refuses\n"
+           "                             their changes\n"
            "  --listen ADDRESS:PORT      where to listen (default 127.0.0.1:8470)\n"
            "  --token-file FILE          clients' tokens: lines \"NAME ROLE TOKEN\";\n"
            "                             needed to listen beyond loopback\n"
@@ -211,6 +282,9 @@ std::string serverHelpText() {
            "  --tls-key FILE             PEM private key\n"
            "  --state-directory DIR      where the event log is kept\n"
            "  --change-timeout SECONDS   how long a frame has to confirm a change (5)\n"
+           "  --videohub-allow CIDR[,CIDR...]\n"
+           "                             client networks the Videohub listeners take\n"
+           "                             (default: loopback only)\n"
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"
            "\n"

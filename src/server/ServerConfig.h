@@ -23,6 +23,18 @@ inline constexpr std::size_t kMaxTokenFileBytes = 64 * 1024;
 struct ServedFrame {
     std::string address; // dotted IPv4
     std::string id;      // the frame's name in the API: the one given, else the address
+    std::uint16_t videohubPort = 0; // the router protocol's port for this frame; 0 none
+    bool videohubReadOnly = false;  // its router clients may look but change nothing
+};
+
+// A client network: an address and how many of its leading bits count.
+struct Ipv4Network {
+    Ipv4Address address = 0;
+    int prefix = 32;
+    bool contains(Ipv4Address a) const {
+        const std::uint32_t mask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
+        return (a & mask) == (address & mask);
+    }
 };
 
 struct ServerConfig {
@@ -35,6 +47,9 @@ struct ServerConfig {
     std::string stateDirectory; // empty: $STATE_DIRECTORY, else the user's data folder
     int changeTimeoutMs = kDefaultChangeTimeoutMs;
     std::string configFile; // the --config file, when one was given
+    // Who may reach the router protocol's listeners beyond loopback (which
+    // has no authentication); empty: loopback only.
+    std::vector<Ipv4Network> videohubAllow;
 
     bool tls() const { return !tlsCertificate.empty(); }
     bool loopbackOnly() const { return (listenAddress >> 24) == 127; }
@@ -76,12 +91,16 @@ std::optional<ConfigError> applyConfigText(ServerConfig& config, std::string_vie
 // with only one of its files, an address beyond loopback without tokens.
 std::optional<ConfigError> checkServerConfig(const ServerConfig& config);
 
-// "192.168.1.20=studio-a" or "192.168.1.20".
+// "192.168.1.20=studio-a" or "192.168.1.20", then space-separated options:
+// "videohub-port=9990", "videohub-read-only".
 std::optional<ServedFrame> parseServedFrame(std::string_view text, std::string& why);
 
 // How long to wait before the n-th reconnect (n from 1): 1 s doubling to 30 s,
 // spread by up to a fifth either way by `jitter` (0..1), so two hundred
 // frames lost at once do not come back in one burst.
+// "10.0.0.0/8,192.168.1.0/24"; an address alone is a /32.
+std::optional<std::vector<Ipv4Network>> parseNetworks(std::string_view text, std::string& why);
+
 int reconnectDelayMs(int attempt, double jitter);
 
 std::string serverHelpText();

@@ -49,7 +49,8 @@ TEST(PackagedConfig, ShowsEveryKeyCommentedOutWithAValueTheServerTakes) {
     }
     EXPECT_FALSE(checkServerConfig(all));
     EXPECT_EQ(keys, (std::set<std::string>{"listen", "frame", "token-file", "tls-certificate",
-                                           "tls-key", "state-directory", "change-timeout"}));
+                                           "tls-key", "state-directory", "change-timeout",
+                                           "videohub-allow"}));
 }
 
 } // namespace

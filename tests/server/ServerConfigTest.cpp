@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace velmar {
 namespace {
 
@@ -85,6 +87,61 @@ TEST(ServerConfig, CommandLineOptionsAndTheWholeConfigurationChecks) {
     error = checkServerConfig(config);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->why, "the frame ID \"a\" is given twice");
+}
+
+TEST(ServerConfig, FramesTakeVideohubOptionsAndClientsTheirNetworks) {
+    struct FrameCase {
+        const char* text;
+        const char* id; // nullptr: refused
+        std::uint16_t port;
+        bool readOnly;
+    };
+    const FrameCase frames[] = {
+        {"10.0.0.2", "10.0.0.2", 0, false},
+        {"10.0.0.2=a videohub-port=9990", "a", 9990, false},
+        {"10.0.0.2  videohub-read-only\tvideohub-port=9991 ", "10.0.0.2", 9991, true},
+        {"10.0.0.2=a videohub-port=0", nullptr, 0, false},
+        {"10.0.0.2=a videohub-port=65536", nullptr, 0, false},
+        {"10.0.0.2=a videohub-port=", nullptr, 0, false},
+        {"10.0.0.2 videohub-readonly", nullptr, 0, false},
+        {"10.0.0.2 port=9990", nullptr, 0, false},
+    };
+    for (const FrameCase& c : frames) {
+        std::string why;
+        const auto frame = parseServedFrame(c.text, why);
+        ASSERT_EQ(frame.has_value(), c.id != nullptr) << c.text << ": " << why;
+        if (!frame)
+            continue;
+        EXPECT_EQ(frame->id, c.id) << c.text;
+        EXPECT_EQ(frame->videohubPort, c.port) << c.text;
+        EXPECT_EQ(frame->videohubReadOnly, c.readOnly) << c.text;
+    }
+
+    ServerConfig config;
+    ASSERT_FALSE(applyServerSetting(config, "videohub-allow", "10.0.0.0/8, 192.168.1.7", "x"));
+    ASSERT_EQ(config.videohubAllow.size(), 2U);
+    struct Member {
+        const char* address;
+        bool in;
+    };
+    for (const Member& m : {Member{"10.200.3.4", true}, Member{"11.0.0.1", false},
+                            Member{"192.168.1.7", true}, Member{"192.168.1.8", false}}) {
+        const Ipv4Address a = *parseIpv4(m.address);
+        EXPECT_EQ(std::any_of(config.videohubAllow.begin(), config.videohubAllow.end(),
+                              [a](const Ipv4Network& n) { return n.contains(a); }),
+                  m.in)
+            << m.address;
+    }
+    EXPECT_TRUE(Ipv4Network({0, 0}).contains(0xFFFFFFFF));
+    for (const char* bad : {"10.0.0.0/33", "10.0.0/8", "10.0.0.0/8,", "10.0.0.0/-1"})
+        EXPECT_TRUE(applyServerSetting(config, "videohub-allow", bad, "x")) << bad;
+
+    std::string why;
+    config.frames = {*parseServedFrame("10.0.0.2=a videohub-port=9990", why),
+                     *parseServedFrame("10.0.0.3=b videohub-port=9990", why)};
+    const auto twice = checkServerConfig(config);
+    ASSERT_TRUE(twice);
+    EXPECT_EQ(twice->why, "the Videohub port 9990 is given to two frames");
 }
 
 TEST(ServerConfig, ReconnectDelayDoublesToThirtySecondsWithBoundedJitter) {
