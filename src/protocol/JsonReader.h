@@ -77,4 +77,7 @@ JsonParseResult parseJson(std::string_view text, const JsonLimits& limits = {});
 // The value of one hexadecimal digit, or -1 (JSON escapes, URL escapes).
 int hexDigitValue(char c);
 
+// Appends one code point as UTF-8.
+void appendUtf8(std::string& out, std::uint32_t cp);
+
 } // namespace velmar
