@@ -178,9 +178,7 @@ std::optional<ConfigError> applyConfigText(ServerConfig& config, std::string_vie
     int lineNumber = 0;
     while (!text.empty()) {
         ++lineNumber;
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        std::string_view line = takeLine(text);
         line = trim(line);
         if (line.empty() || line.front() == '#')
             continue;
@@ -254,6 +252,13 @@ std::optional<ConfigError> parseServerArguments(const std::vector<std::string>& 
             out.settings.emplace_back(std::string(name), value);
     }
     return std::nullopt;
+}
+
+std::string_view takeLine(std::string_view& text) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    return line;
 }
 
 int reconnectDelayMs(int attempt, double jitter) {

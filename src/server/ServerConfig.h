@@ -105,4 +105,8 @@ int reconnectDelayMs(int attempt, double jitter);
 
 std::string serverHelpText();
 
+// The next line of `text` (without its '\n'), taken off its front: the
+// configuration and token files are read line by line the same way.
+std::string_view takeLine(std::string_view& text);
+
 } // namespace velmar

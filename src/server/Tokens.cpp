@@ -1,5 +1,7 @@
 #include "server/Tokens.h"
 
+#include "server/ServerConfig.h"
+
 #include <algorithm>
 #include <set>
 
@@ -36,9 +38,7 @@ TokenFileResult parseTokenFile(std::string_view text, std::string_view fileName)
     int lineNumber = 0;
     while (!text.empty()) {
         ++lineNumber;
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        std::string_view line = takeLine(text);
         std::vector<std::string_view> words;
         std::size_t i = 0;
         while (i < line.size()) {
