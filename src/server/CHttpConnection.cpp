@@ -219,6 +219,10 @@ void CHttpConnection::onWebSocketBytes(const QByteArray& bytes) {
 bool CHttpConnection::sendText(std::string_view text) {
     if (!m_socket || m_closing || !m_webSocket)
         return false;
+    // Behind means what the kernel would not take: a burst (a whole salvo
+    // and its events) is first offered to the network before it counts.
+    if (m_socket->bytesToWrite() + static_cast<qint64>(text.size()) > m_limits.maxUnsentBytes)
+        m_socket->flush();
     if (m_socket->bytesToWrite() + static_cast<qint64>(text.size()) > m_limits.maxUnsentBytes) {
         m_dropped = true;
         abort();

@@ -327,7 +327,9 @@ TEST_F(ServerApi, TokensRolesAndTheEventStream) {
 
 TEST_F(ServerApi, BoundsOnBodiesClientsAndSlowReaders) {
     ServerLimits limits = testLimits();
-    limits.connection.maxUnsentBytes = 256 * 1024; // above one salvo's burst of 1536 messages
+    // One salvo to a client is 1536 route messages and as many events, about
+    // 350 KB; the bound is kept well above two of those.
+    limits.connection.maxUnsentBytes = 1024 * 1024;
     limits.connection.socketSendBuffer = 8 * 1024;
     startServer({}, limits);
 
