@@ -73,6 +73,13 @@ if [[ ! -d tests/web/node_modules || tests/web/package-lock.json -nt tests/web/n
   touch tests/web/node_modules
 fi
 
+# The Ember+ tests' consumer, pinned by the lock file.
+if [[ ! -d tests/ember/node_modules || tests/ember/package-lock.json -nt tests/ember/node_modules ]]; then
+  echo "setup: npm ci in tests/ember"
+  (cd tests/ember && npm ci --no-audit --no-fund)
+  touch tests/ember/node_modules
+fi
+
 if [[ ${1:-} == --no-build ]]; then
   exit 0
 fi
