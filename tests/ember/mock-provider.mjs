@@ -3,7 +3,10 @@
 // run.mjs --mock exercise the consumer's cases without a build.
 import emberplus from 'node-emberplus';
 
+import treeNode from 'node-emberplus/lib/common/tree-node.js';
+
 const { EmberServer } = emberplus;
+const { TreeNode } = treeNode;
 const SIZE = 8;
 const MODIFIED = 1;
 
@@ -59,6 +62,15 @@ export async function startMockProvider(host, port) {
   server._handlers.server.applyMatrixOneToNDisconnect = (matrix, connection, res) => {
     matrix.setSources(connection.target, []);
     res.connections[connection.target].disposition = MODIFIED;
+  };
+  // Ours answers the root with plain nodes (and below it with qualified
+  // elements, as this one does), so the consumer's next requests are plain.
+  const qualifiedResponse = server._handlers.server.createQualifiedResponse;
+  server._handlers.server.createQualifiedResponse = (element) => {
+    if (!element.isRoot()) return qualifiedResponse(element);
+    const res = new TreeNode();
+    for (const node of element.getChildren()) res.addChild(node.getMinimalContent());
+    return res;
   };
   const matrixOf = (i) => tree.getElementByPath(`${i + 1}.3`);
   FRAMES.forEach((f, i) => {
