@@ -52,7 +52,6 @@ private:
     bool m_inFrame = false;
     bool m_escape = false;
     bool m_inMessage = false;
-    std::uint16_t m_crc = 0xFFFF;
     std::string m_frame;   // the unescaped bytes of the current frame
     std::string m_message; // the Glow message being reassembled
     std::string m_error;
