@@ -1,6 +1,7 @@
 #include "emberplus/Glow.h"
 
 #include "emberplus/Ber.h"
+#include "emberplus/S101.h"
 
 #include <gtest/gtest.h>
 
@@ -171,7 +172,8 @@ std::vector<GlowElement> everyKind() {
     node.children->back().children = std::vector<GlowElement>{}; // "no children"
 
     GlowElement qm = qualified(GlowElementType::Matrix, {1, 2});
-    qm.connections = std::vector<GlowConnection>{{3, std::vector<std::int32_t>{1, 2, 300000}, std::nullopt, std::nullopt}};
+    qm.connections = std::vector<GlowConnection>{
+        {3, std::vector<std::int32_t>{1, 2, 300000}, std::nullopt, std::nullopt}};
     GlowElement qp = qualified(GlowElementType::Parameter, {4294967295u, 0});
     qp.contents = GlowContents{};
     qp.contents->value = -0.001;
@@ -210,6 +212,25 @@ TEST(Glow, EveryElementKindSurvivesARoundTripInEitherLengthForm) {
         EXPECT_EQ(d.elements[4].type, GlowElementType::Command);
         EXPECT_FALSE(d.elements[4].dirFieldMask);
     }
+}
+
+// A full 1536 x 1536 one-to-N crosspoint's connections fit one message that
+// S101 cuts into packets and puts back together unchanged.
+TEST(Glow, AFullCrosspointTravelsWhole) {
+    GlowElement m = qualified(GlowElementType::Matrix, {1, 2});
+    m.connections = std::vector<GlowConnection>{};
+    for (std::int32_t t = 0; t < 1536; ++t)
+        m.connections->push_back({t, std::vector<std::int32_t>{1535 - t}, std::nullopt,
+                                  GlowConnectionDisposition::Tally});
+    const std::string glow = encodeGlow({m});
+    CS101Decoder framing;
+    std::vector<S101Message> out;
+    ASSERT_TRUE(framing.feed(s101EncodeEmber(glow), out)) << framing.error();
+    ASSERT_EQ(out.size(), 1u);
+    const GlowDecoded d = decodeGlow(out[0].payload);
+    ASSERT_TRUE(d.ok()) << d.error;
+    ASSERT_EQ(d.elements.at(0).connections->size(), 1536u);
+    EXPECT_EQ(d.elements[0].connections->at(1000).sources, (std::vector<std::int32_t>{535}));
 }
 
 // Functions, templates, stream collections, invocation results and fields of
