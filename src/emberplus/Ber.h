@@ -62,7 +62,7 @@ private:
     void primitive(Tag tag, std::string_view content);
 
     std::string m_out;
-    std::vector<std::size_t> m_open; // where each open value's contents start
+    std::vector<std::size_t> m_open; // where each open value's length goes
 };
 
 // The content octets of the primitive types, as the writer encodes them.
@@ -99,7 +99,8 @@ public:
 
 private:
     CBerReader(std::string_view data, std::size_t base, std::size_t depth, std::size_t maxDepth);
-    // The size of the value at `at`, which may hold indefinite lengths.
+    // Reads the value at the start of `data` and its whole size, indefinite
+    // lengths included.
     bool measure(std::string_view data, std::size_t base, std::size_t depth, Tlv& out,
                  std::size_t& size);
     bool fail(std::size_t offset, std::string_view what);
