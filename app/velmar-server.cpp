@@ -7,6 +7,7 @@
 #include "engine/FileAccess.h"
 #include "link/QtText.h"
 #include "server/CVelmarServer.h"
+#include "server/CEmberServer.h"
 #include "server/CVideohubServer.h"
 #include "server/ServerConfig.h"
 #include "server/Tokens.h"
@@ -141,6 +142,13 @@ int main(int argc, char** argv) {
         server.shutdown();
         return 1;
     }
+    CEmberServer ember(server, config);
+    if (!ember.listen(why)) {
+        std::fprintf(stderr, "velmar-server: %s\n", why.toLocal8Bit().constData());
+        videohub.close();
+        server.shutdown();
+        return 1;
+    }
     server.startFrames(stateDirectory);
     std::printf("velmar-server: listening on %s://%s:%u with %zu frame%s%s\n",
                 config.tls() ? "https" : "http", formatIpv4(config.listenAddress).c_str(),
@@ -150,6 +158,9 @@ int main(int argc, char** argv) {
     for (const CVideohubServer::Listening& l : videohub.listening())
         std::printf("velmar-server: Videohub for %s on %s:%u\n", l.frameId.c_str(),
                     l.address.toString().toLocal8Bit().constData(), static_cast<unsigned>(l.port));
+    if (ember.listening())
+        std::printf("velmar-server: Ember+ on %s:%u\n", ember.address().toString().toLocal8Bit().constData(),
+                    static_cast<unsigned>(ember.port()));
     std::fflush(stdout);
 
     QSocketNotifier signals(g_signalPipe[0], QSocketNotifier::Read);
@@ -157,11 +168,13 @@ int main(int argc, char** argv) {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
         signals.setEnabled(false);
+        ember.close();
         videohub.close();
         server.shutdown();
         QCoreApplication::quit();
     });
     const int rc = QCoreApplication::exec();
+    ember.close();
     videohub.close();
     server.shutdown();
     std::printf("velmar-server: stopped\n");

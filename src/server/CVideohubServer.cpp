@@ -104,12 +104,7 @@ int CVideohubServer::clients() const {
 bool CVideohubServer::allowed(const QHostAddress& peer) const {
     bool isIpv4 = false;
     const quint32 a = peer.toIPv4Address(&isIpv4);
-    if (!isIpv4)
-        return false;
-    if (m_allow.empty())
-        return (a >> 24) == 127;
-    return std::any_of(m_allow.begin(), m_allow.end(),
-                       [a](const Ipv4Network& n) { return n.contains(a); });
+    return isIpv4 && clientAllowed(m_allow, a);
 }
 
 void CVideohubServer::onNewConnection(Listener& l) {

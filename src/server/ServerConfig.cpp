@@ -43,7 +43,8 @@ std::optional<ConfigError> bad(const std::string& where, std::string why) {
 // The keys of the file, which are also the long options.
 constexpr std::string_view kKeys[] = {"listen",    "frame",           "token-file",
                                       "tls-certificate", "tls-key", "state-directory",
-                                      "change-timeout", "videohub-allow"};
+                                      "change-timeout", "videohub-allow", "ember-port",
+                                      "ember-allow"};
 
 bool knownKey(std::string_view key) {
     return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys);
@@ -152,12 +153,17 @@ std::optional<ConfigError> applyServerSetting(ServerConfig& config, std::string_
         if (config.frames.size() >= kMaxServedFrames)
             return bad(where, "more than " + std::to_string(kMaxServedFrames) + " frames");
         config.frames.push_back(std::move(*frame));
-    } else if (key == "videohub-allow") {
+    } else if (key == "videohub-allow" || key == "ember-allow") {
         std::string why;
         auto networks = parseNetworks(value, why);
         if (!networks)
             return bad(where, why);
-        config.videohubAllow = std::move(*networks);
+        (key == "ember-allow" ? config.emberAllow : config.videohubAllow) = std::move(*networks);
+    } else if (key == "ember-port") {
+        const auto port = parseNumber(value, 1, 65535);
+        if (!port)
+            return bad(where, "ember-port wants a port from 1 to 65535");
+        config.emberPort = static_cast<std::uint16_t>(*port);
     } else if (key == "change-timeout") {
         const auto seconds = parseNumber(value, 1, 120);
         if (!seconds)
@@ -210,6 +216,12 @@ std::optional<ConfigError> checkServerConfig(const ServerConfig& config) {
             why += " is given to two frames";
             return bad("", std::move(why));
         }
+    if (config.emberPort != 0 && ports.count(config.emberPort)) {
+        std::string why = "the Ember+ port ";
+        why += std::to_string(config.emberPort);
+        why += " is also a frame's Videohub port";
+        return bad("", std::move(why));
+    }
     if (config.tlsCertificate.empty() != config.tlsKey.empty())
         return bad("", "TLS needs both tls-certificate and tls-key");
     if (!config.loopbackOnly() && config.tokenFile.empty())
@@ -272,7 +284,8 @@ int reconnectDelayMs(int attempt, double jitter) {
 
 std::string serverHelpText() {
     return "Usage: velmar-server [OPTION]...\n"
-           "Keeps every configured frame connected and serves it over HTTP and WebSocket.\n"
+           "Keeps every configured frame connected and serves it over HTTP and WebSocket,\n"
+           "and to router panels (Videohub) and broadcast control systems (Ember+).\n"
            "\n"
            "  --config FILE              read settings from FILE (key = value lines)\n"
            "  --frame ADDRESS[=ID]       serve the frame at ADDRESS, named ID in the API\n"
@@ -289,6 +302,10 @@ std::string serverHelpText() {
            "  --change-timeout SECONDS   how long a frame has to confirm a change (5)\n"
            "  --videohub-allow CIDR[,CIDR...]\n"
            "                             client networks the Videohub listeners take\n"
+           "                             (default: loopback only)\n"
+           "  --ember-port PORT          serve every frame to Ember+ consumers on PORT\n"
+           "  --ember-allow CIDR[,CIDR...]\n"
+           "                             client networks the Ember+ listener takes\n"
            "                             (default: loopback only)\n"
            "  -h, --help                 show this help and exit\n"
            "      --version              show the version and exit\n"

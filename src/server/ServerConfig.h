@@ -37,6 +37,17 @@ struct Ipv4Network {
     }
 };
 
+// Whether a router protocol's listener takes a client: loopback only when no
+// networks are named, else only those (the protocols have no authentication).
+inline bool clientAllowed(const std::vector<Ipv4Network>& allow, Ipv4Address peer) {
+    if (allow.empty())
+        return (peer >> 24) == 127;
+    for (const Ipv4Network& n : allow)
+        if (n.contains(peer))
+            return true;
+    return false;
+}
+
 struct ServerConfig {
     Ipv4Address listenAddress = 0x7F000001; // 127.0.0.1
     std::uint16_t listenPort = kDefaultServerPort;
@@ -50,6 +61,10 @@ struct ServerConfig {
     // Who may reach the router protocol's listeners beyond loopback (which
     // has no authentication); empty: loopback only.
     std::vector<Ipv4Network> videohubAllow;
+    // The Ember+ provider's port (one for all frames; 0 none) and who may
+    // reach it beyond loopback, by the same rule.
+    std::uint16_t emberPort = 0;
+    std::vector<Ipv4Network> emberAllow;
 
     bool tls() const { return !tlsCertificate.empty(); }
     bool loopbackOnly() const { return (listenAddress >> 24) == 127; }

@@ -35,7 +35,7 @@ function frameNode(f, n) {
       ] },
       { number: 2, identifier: 'status', children: [
         { number: 1, identifier: 'syncSource', type: 'enum', value: 0, enumMap: enumOf(SYNC) },
-        { number: 2, identifier: 'sampleRate', type: 'integer', value: 48000 },
+        { number: 2, identifier: 'sampleRate', type: 'enum', value: 1, enumMap: enumOf(['unknown', '48 kHz']) },
         word('psu1', 3, 0), word('psu2', 4, 1), word('fan1', 5, 0),
       ] },
       { number: 3, identifier: 'crosspoints', type: 'oneToN', mode: 'linear', targetCount: SIZE, sourceCount: SIZE,
@@ -83,7 +83,7 @@ export async function startMockProvider(host, port) {
     frames: FRAMES.map((f, i) => ({
       id: f.id, name: f.name, outputs: SIZE, inputs: SIZE,
       identity: { name: f.name, type: 'mock', serial: f.serial, firmware: '2.1.0.5', online: true },
-      status: { syncSource: SYNC[0], sampleRate: 48000, psu: [[1, 'ok'], [2, 'fault']], fan: [[1, 'ok']] },
+      status: { syncSource: SYNC[0], sampleRate: '48 kHz', psu: [[1, 'ok'], [2, 'fault']], fan: [[1, 'ok']] },
       routes: async () => routes(i),
       routeElsewhere: async (out, inp) => server.matrixSet(`${i + 1}.3`, out - 1, [inp - 1]),
       names: async () => [...routes(i)].map(([o, s]) => ({ output: o, outputName: outName(o), input: s, inputName: inName(s) })),

@@ -190,7 +190,7 @@ async function velmarBackend(work) {
     frames.push({
       id: s.id, name: st.name, outputs: st.crosspoints, inputs: st.crosspoints,
       identity: { name: st.name, type: st.model, serial: st.serial, firmware: main.version, online: true },
-      status: { syncSource: st.sync.source, sampleRate: Math.round(parseFloat(st.sampleRate) * 1000),
+      status: { syncSource: st.sync.source, sampleRate: st.sampleRate,
         psu: fitted(st.psu), fan: fitted(st.fans) },
       routes: async () => new Map(JSON.parse((await run(bin.ctl, ['routes', s.address, '--json'])).stdout)
         .routes.map((r) => [r.output, r.input])),
@@ -294,7 +294,7 @@ test('identity, status, labels and routes are the frame\'s', async () => {
     const st = params(childByIdentifier(frame, 'status'));
     check(valueOf(st.syncSource) === f.status.syncSource, `syncSource ${valueOf(st.syncSource)}, frame ${f.status.syncSource}`);
     check(st.syncSource.contents.enumMap != null, 'syncSource has no enumeration map');
-    check(Number(st.sampleRate.contents.value) === f.status.sampleRate, `sampleRate ${st.sampleRate.contents.value}`);
+    check(valueOf(st.sampleRate) === f.status.sampleRate, `sampleRate ${valueOf(st.sampleRate)}, frame ${f.status.sampleRate}`);
     for (const unit of ['psu', 'fan']) {
       for (const [n, word] of f.status[unit]) {
         check(valueOf(st[`${unit}${n}`] ?? { contents: {} }) === word, `${unit}${n} is not "${word}"`);

@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QTcpSocket>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 namespace velmar::test {
 
@@ -22,6 +24,30 @@ inline bool waitUntil(const std::function<bool()>& condition, int limitMs = 5000
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
     }
     return true;
+}
+
+// Opens `total` connections to a loopback port, `wave` at a time: each wave
+// is connected, seen by the listener (`clients` counts its clients), and
+// closed again before the next. Returns how many connected.
+inline int connectInWaves(quint16 port, int total, int wave, const std::function<int()>& clients) {
+    int opened = 0;
+    for (int done = 0; done < total; done += wave) {
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int i = 0; i < wave && done + i < total; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            sockets.back()->connectToHost(QHostAddress::LocalHost, port);
+        }
+        for (auto& s : sockets)
+            opened += s->waitForConnected(5000) ? 1 : 0;
+        const int want = static_cast<int>(sockets.size());
+        if (!waitUntil([&] { return clients() >= want; }, 20000))
+            return opened;
+        for (auto& s : sockets)
+            s->abort();
+        if (!waitUntil([&] { return clients() == 0; }, 20000))
+            return opened;
+    }
+    return opened;
 }
 
 // A simulated frame owned by the test, on its own loopback address.
