@@ -29,13 +29,15 @@ sleep 0.5 # let the frames bind before the program's first search
 
 # velmar-server keeps the three frames connected and serves them on loopback
 # (no tokens, so loopback only): the browser page, the HTTP API, the event
-# stream and /metrics. Its event log goes to a folder of the demo's own.
+# stream and /metrics; Studio A to Videohub panels on 9990, and every frame to
+# Ember+ control systems on 9000. Its event log goes to a folder of the demo's own.
 server_port=${VELMAR_DEMO_SERVER_PORT:-8470}
-"$build/app/velmar-server" --frame 127.0.0.2=studio-a --frame 127.0.0.3=studio-b \
-  --frame 127.0.0.4=spare --listen "127.0.0.1:$server_port" \
-  --state-directory "$(mktemp -d)" &
+"$build/app/velmar-server" --frame "127.0.0.2=studio-a videohub-port=9990" \
+  --frame 127.0.0.3=studio-b --frame 127.0.0.4=spare --listen "127.0.0.1:$server_port" \
+  --ember-port 9000 --state-directory "$(mktemp -d)" &
 pids+=($!)
 echo "velmar-server: http://127.0.0.1:$server_port/ (API under /api/v1, metrics at /metrics)"
+echo "velmar-server: Videohub for studio-a on 127.0.0.1:9990, Ember+ on 127.0.0.1:9000"
 
 # A profile of the demo's own, so the demo never touches your saved addresses.
 export XDG_CONFIG_HOME=${XDG_CONFIG_HOME_DEMO:-$(mktemp -d)}
@@ -135,6 +137,29 @@ if command -v curl >/dev/null; then
   echo "curl -X PUT .../api/v1/frames/studio-a/routes/10 -d '{\"input\": 20}':"
   curl -s -X PUT -d '{"input": 20}' "http://127.0.0.1:$server_port/api/v1/frames/studio-a/routes/10" || true
   echo
+fi
+
+# A Videohub panel's route (ports count from 0: output 12 from input 22),
+# acknowledged once well formed; the frame's confirmation follows.
+if exec 3<>/dev/tcp/127.0.0.1/9990; then
+  printf 'VIDEO OUTPUT ROUTING:\n11 21\n\n' >&3
+  if timeout 5 grep -q -m1 -x ACK <&3; then
+    echo "Videohub: output 12 <- input 22 acknowledged"
+  else
+    echo "Videohub: no acknowledgement"
+  fi
+  exec 3>&-
+fi
+# An Ember+ control system's route: output 13 from input 23 through the
+# matrix of frame 1 (Studio A), answered with the frame's tally.
+if [[ -d tests/ember/node_modules/node-emberplus ]]; then
+  node tests/ember/route.mjs 127.0.0.1:9000 1 13 23 || true
+fi
+sleep 0.5 # the confirmations reach the window and the page
+if [[ -n ${window:-} ]]; then
+  shot4=${shot%.png}-routed.png
+  capture "$shot4"
+  echo "demo screenshot, routes from HTTP, Videohub and Ember+: $shot4"
 fi
 
 # The same frames from the command line: what velmarctl sees of Studio A.
