@@ -338,5 +338,15 @@ TEST_F(Videohub, ClientsOutsideTheAllowedNetworksAndSlowReadersAreClosed) {
     EXPECT_EQ(hubs->clients(), 0);
 }
 
+TEST_F(Videohub, TenThousandConnectsLeaveTheListenerServing) {
+    startServer();
+    // Each is told the whole prelude and goes; the listener and its frame
+    // carry on, and a client after them is served as the first was.
+    EXPECT_EQ(test::connectInWaves(kPortA, 10000, 50, [this] { return hubs->clients(); }), 10000);
+    HubClient after;
+    ASSERT_TRUE(after.open(kPortA));
+    EXPECT_EQ(after.ask("PING:\n\n"), QStringLiteral("ACK"));
+}
+
 } // namespace
 } // namespace velmar

@@ -50,7 +50,7 @@ TEST(PackagedConfig, ShowsEveryKeyCommentedOutWithAValueTheServerTakes) {
     EXPECT_FALSE(checkServerConfig(all));
     EXPECT_EQ(keys, (std::set<std::string>{"listen", "frame", "token-file", "tls-certificate",
                                            "tls-key", "state-directory", "change-timeout",
-                                           "videohub-allow"}));
+                                           "videohub-allow", "ember-port", "ember-allow"}));
 }
 
 } // namespace

@@ -125,13 +125,12 @@ TEST(ServerConfig, FramesTakeVideohubOptionsAndClientsTheirNetworks) {
         bool in;
     };
     for (const Member& m : {Member{"10.200.3.4", true}, Member{"11.0.0.1", false},
-                            Member{"192.168.1.7", true}, Member{"192.168.1.8", false}}) {
-        const Ipv4Address a = *parseIpv4(m.address);
-        EXPECT_EQ(std::any_of(config.videohubAllow.begin(), config.videohubAllow.end(),
-                              [a](const Ipv4Network& n) { return n.contains(a); }),
-                  m.in)
-            << m.address;
-    }
+                            Member{"192.168.1.7", true}, Member{"192.168.1.8", false},
+                            Member{"127.0.0.1", false}})
+        EXPECT_EQ(clientAllowed(config.videohubAllow, *parseIpv4(m.address)), m.in) << m.address;
+    // Without networks, loopback only.
+    EXPECT_TRUE(clientAllowed({}, *parseIpv4("127.3.0.1")));
+    EXPECT_FALSE(clientAllowed({}, *parseIpv4("10.0.0.1")));
     EXPECT_TRUE(Ipv4Network({0, 0}).contains(0xFFFFFFFF));
     for (const char* bad : {"10.0.0.0/33", "10.0.0/8", "10.0.0.0/8,", "10.0.0.0/-1"})
         EXPECT_TRUE(applyServerSetting(config, "videohub-allow", bad, "x")) << bad;
@@ -142,6 +141,20 @@ TEST(ServerConfig, FramesTakeVideohubOptionsAndClientsTheirNetworks) {
     const auto twice = checkServerConfig(config);
     ASSERT_TRUE(twice);
     EXPECT_EQ(twice->why, "the Videohub port 9990 is given to two frames");
+
+    // Ember+: one port for all, its own networks, never a Videohub port.
+    ServerConfig ember;
+    ASSERT_FALSE(applyServerSetting(ember, "ember-port", "9000", "x"));
+    ASSERT_FALSE(applyServerSetting(ember, "ember-allow", "192.168.0.0/16", "x"));
+    EXPECT_EQ(ember.emberPort, 9000);
+    ASSERT_EQ(ember.emberAllow.size(), 1U);
+    EXPECT_TRUE(ember.videohubAllow.empty());
+    for (const char* bad : {"0", "65536", "", "90x"})
+        EXPECT_TRUE(applyServerSetting(ember, "ember-port", bad, "x")) << bad;
+    ember.frames = {*parseServedFrame("10.0.0.2=a videohub-port=9000", why)};
+    const auto clash = checkServerConfig(ember);
+    ASSERT_TRUE(clash);
+    EXPECT_EQ(clash->why, "the Ember+ port 9000 is also a frame's Videohub port");
 }
 
 TEST(ServerConfig, ReconnectDelayDoublesToThirtySecondsWithBoundedJitter) {
