@@ -35,6 +35,8 @@ CEmberServer::CEmberServer(CVelmarServer& server, const ServerConfig& config,
     : QObject(parent), m_server(server), m_allow(config.emberAllow), m_port(config.emberPort),
       m_limits(limits), m_provider(server.frameCount(), limits.provider) {
     m_clock.start();
+    if (m_port == 0)
+        return; // without a port the frames' changes are not worth a copy
     std::vector<EmberSend> none;
     for (int i = 0; i < server.frameCount(); ++i)
         m_provider.frameChanged(i, emberFrameOf(server.snapshot(i)), none);
@@ -44,7 +46,8 @@ CEmberServer::CEmberServer(CVelmarServer& server, const ServerConfig& config,
 }
 
 CEmberServer::~CEmberServer() {
-    m_server.removeListener(this);
+    if (m_port != 0)
+        m_server.removeListener(this);
     close();
 }
 
