@@ -1,5 +1,7 @@
 #include "server/CEmberServer.h"
 
+#include "server/ClientSockets.h"
+
 #include <QPointer>
 
 namespace velmar {
@@ -81,9 +83,7 @@ void CEmberServer::close() {
     if (m_listener)
         m_listener->close();
     for (auto& [id, client] : m_clients) {
-        client->socket->disconnect(this);
-        client->socket->abort();
-        client->socket->deleteLater();
+        discardClientSocket(client->socket, this);
         m_provider.disconnect(id);
     }
     m_clients.clear();
@@ -95,34 +95,23 @@ QHostAddress CEmberServer::address() const {
 
 quint16 CEmberServer::port() const { return m_listener ? m_listener->serverPort() : 0; }
 
-bool CEmberServer::allowed(const QHostAddress& peer) const {
-    bool isIpv4 = false;
-    const quint32 a = peer.toIPv4Address(&isIpv4);
-    return isIpv4 && clientAllowed(m_allow, a);
-}
-
 void CEmberServer::onNewConnection() {
     while (m_listener && m_listener->hasPendingConnections()) {
         QTcpSocket* socket = m_listener->nextPendingConnection();
         if (!socket)
             break;
-        if (m_closed || !allowed(socket->peerAddress()) ||
+        if (m_closed || !peerAllowed(m_allow, socket->peerAddress()) ||
             static_cast<int>(m_clients.size()) >= m_limits.maxClients) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        socket->setParent(nullptr);
-        socket->setReadBufferSize(4 * kReadChunk);
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        adoptClientSocket(socket, 4 * kReadChunk);
         auto client = std::make_unique<Client>(m_limits.s101);
         client->id = m_nextClient++;
         client->socket = socket;
         client->heardMs = m_clock.elapsed();
-        client->actor = "Ember+ consumer ";
-        client->actor += socket->peerAddress().toString().toStdString();
-        client->actor += ':';
-        client->actor += std::to_string(socket->peerPort());
+        client->actor = clientActor("Ember+ consumer", *socket);
         const EmberClient id = client->id;
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { onReadyRead(id); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, id] { pump(id); });
@@ -137,10 +126,7 @@ void CEmberServer::drop(EmberClient id) {
     const auto it = m_clients.find(id);
     if (it == m_clients.end())
         return;
-    QTcpSocket* socket = it->second->socket;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    discardClientSocket(it->second->socket, this);
     m_clients.erase(it);
     m_provider.disconnect(id);
 }

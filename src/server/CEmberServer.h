@@ -75,7 +75,6 @@ private:
     void enqueue(Client& client, std::string framed);
     void pump(EmberClient id);
     void carryOut(EmberClient client, EmberRequest request, const std::string& actor);
-    bool allowed(const QHostAddress& peer) const;
 
     // IFrameListener
     void snapshotChanged(int frame, const FrameSnapshot& snapshot) override;

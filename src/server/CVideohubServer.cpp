@@ -1,5 +1,7 @@
 #include "server/CVideohubServer.h"
 
+#include "server/ClientSockets.h"
+
 #include <QPointer>
 
 namespace velmar {
@@ -77,11 +79,8 @@ void CVideohubServer::close() {
     for (auto& l : m_listeners) {
         if (l->server)
             l->server->close();
-        for (auto& [id, client] : l->clients) {
-            client->socket->disconnect(this);
-            client->socket->abort();
-            client->socket->deleteLater();
-        }
+        for (auto& [id, client] : l->clients)
+            discardClientSocket(client->socket, this);
         l->clients.clear();
     }
 }
@@ -101,35 +100,22 @@ int CVideohubServer::clients() const {
     return n;
 }
 
-bool CVideohubServer::allowed(const QHostAddress& peer) const {
-    bool isIpv4 = false;
-    const quint32 a = peer.toIPv4Address(&isIpv4);
-    return isIpv4 && clientAllowed(m_allow, a);
-}
-
 void CVideohubServer::onNewConnection(Listener& l) {
     while (l.server && l.server->hasPendingConnections()) {
         QTcpSocket* socket = l.server->nextPendingConnection();
         if (!socket)
             break;
-        if (m_closed || !allowed(socket->peerAddress()) ||
+        if (m_closed || !peerAllowed(m_allow, socket->peerAddress()) ||
             static_cast<int>(l.clients.size()) >= m_limits.maxClientsPerFrame) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        socket->setParent(nullptr);
-        socket->setReadBufferSize(4 * kReadChunk);
-        // An ACK and the routing block after it are small writes apart: without
-        // this the second waits for the client's delayed acknowledgement.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        adoptClientSocket(socket, 4 * kReadChunk);
         auto client = std::make_unique<Client>(m_limits.blocks);
         client->id = m_nextClient++;
         client->socket = socket;
-        client->actor = "Videohub client ";
-        client->actor += socket->peerAddress().toString().toStdString();
-        client->actor += ':';
-        client->actor += std::to_string(socket->peerPort());
+        client->actor = clientActor("Videohub client", *socket);
         const VideohubClient id = client->id;
         Listener* listener = &l;
         connect(socket, &QTcpSocket::readyRead, this,
@@ -148,10 +134,7 @@ void CVideohubServer::drop(Listener& l, VideohubClient id) {
     const auto it = l.clients.find(id);
     if (it == l.clients.end())
         return;
-    QTcpSocket* socket = it->second->socket;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    discardClientSocket(it->second->socket, this);
     l.clients.erase(it);
     std::vector<VideohubSend> sends;
     l.router->disconnect(id, sends);

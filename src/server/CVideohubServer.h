@@ -65,7 +65,6 @@ private:
     void drop(Listener& listener, VideohubClient id);
     void deliver(Listener& listener, std::vector<VideohubSend>& sends);
     void carryOut(Listener& listener, const Client& client, VideohubRequest request);
-    bool allowed(const QHostAddress& peer) const;
     Listener* listenerOf(int frame);
 
     // IFrameListener

@@ -11,6 +11,8 @@ add_library(velmar_server_net STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CVideohubServer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CEmberServer.h
   ${CMAKE_CURRENT_LIST_DIR}/CEmberServer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ClientSockets.h
+  ${CMAKE_CURRENT_LIST_DIR}/ClientSockets.cpp
 )
 target_link_libraries(velmar_server_net PUBLIC velmar_net)
 target_compile_definitions(velmar_server_net PUBLIC QT_NO_KEYWORDS QT_NO_CONTEXTLESS_CONNECT)
