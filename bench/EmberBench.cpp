@@ -8,9 +8,10 @@
 //    parent's directory), then also asking every parameter on its own;
 //  - the time from a connection request to its tally, against the bare round
 //    trip of the same route sent to the frame on a raw socket, with the ratio;
-//  - the latency of a small request by one consumer while another reads the
-//    matrix and both label nodes over and over (the second one on its own
-//    thread, so that its decoding does not count against the server).
+//  - the latency of a small request by one consumer, alone and while another
+//    reads the matrix and both label nodes over and over (both on threads of
+//    their own, so that their reading does not count against the server),
+//    and what such a read costs the server's thread in one turn.
 //
 // Usage: velmar_ember_bench [RUNS] [FRAME_DELAY_MS]
 //   RUNS: runs of each tree expansion (default 5); FRAME_DELAY_MS: how long the
@@ -74,11 +75,11 @@ class Consumer {
 public:
     Consumer() {
         QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [this] {
-            const QByteArray bytes = socket.readAll();
-            this->bytes += bytes.size();
+            const QByteArray chunk = socket.readAll();
+            bytes += chunk.size();
             std::vector<S101Message> got;
             if (!decoder.feed(
-                    std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    std::string_view(chunk.constData(), static_cast<std::size_t>(chunk.size())),
                     got))
                 broken = true;
             for (S101Message& m : got) {
@@ -467,7 +468,7 @@ int main(int argc, char** argv) {
 
     // 3. A small request while another consumer keeps reading the large nodes.
     // The reader runs on its own thread with blocking reads and only cuts the
-    // stream into messages; the server and the small consumer stay here.
+    // stream into messages; the server stays on this one.
     const auto idle = smallAsks(kRounds / 2);
     std::atomic<bool> stop{false};
     std::atomic<int> reads{0};
