@@ -364,6 +364,38 @@ void CEmberProvider::watch(EmberClient client, const GlowPath& path) {
 
 void CEmberProvider::directory(EmberClient client, const GlowPath& path,
                                std::vector<EmberSend>& sends) {
+    // The large directories (the matrix, the label nodes) are kept encoded
+    // until their frame changes: a consumer reading them again and again
+    // costs a copy, not a turn of the server's thread the others wait for.
+    const bool large = (path.size() == 2 && path[1] == kCrosspoints) ||
+                       (path.size() == 3 && path[1] == kLabels);
+    if (large) {
+        const auto kept = m_directories.find(path);
+        if (kept != m_directories.end()) {
+            sends.push_back({client, kept->second});
+            return;
+        }
+        std::vector<EmberSend> built;
+        buildDirectory(client, path, built);
+        for (EmberSend& s : built) {
+            m_directories[path] = s.glow;
+            sends.push_back(std::move(s));
+        }
+        return;
+    }
+    buildDirectory(client, path, sends);
+}
+
+void CEmberProvider::forget(int frame, std::initializer_list<std::uint32_t> containers) {
+    const std::uint32_t n = static_cast<std::uint32_t>(frame + 1);
+    std::erase_if(m_directories, [&](const auto& kept) {
+        const GlowPath& p = kept.first;
+        return p[0] == n && std::find(containers.begin(), containers.end(), p[1]) != containers.end();
+    });
+}
+
+void CEmberProvider::buildDirectory(EmberClient client, const GlowPath& path,
+                                    std::vector<EmberSend>& sends) const {
     // A directory is one message, however large: consumers take the first
     // message naming the path as the whole answer. S101 carries it in
     // bounded packets.
@@ -544,6 +576,7 @@ void CEmberProvider::frameChanged(int frame, const EmberFrame& now, std::vector<
     if (sizeChanged) {
         // A frame read for the first time (or another frame at the address):
         // followers get the matrix and its labels whole.
+        forget(frame, {kCrosspoints, kLabels});
         for (const GlowPath& p : {GlowPath{n, kCrosspoints}, GlowPath{n, kLabels, kTargetLabels},
                                   GlowPath{n, kLabels, kSourceLabels}})
             for (const EmberClient c : followers(p, false))
@@ -554,6 +587,7 @@ void CEmberProvider::frameChanged(int frame, const EmberFrame& now, std::vector<
                 send(c, {m}, sends);
     } else {
         std::vector<int> targets;
+        bool relabelled = false;
         for (int t = 0; t < was.crosspoints; ++t) {
             const std::size_t i = static_cast<std::size_t>(t + 1);
             if (i >= before.routes.size() || before.routes[i] != was.routes[i])
@@ -561,11 +595,17 @@ void CEmberProvider::frameChanged(int frame, const EmberFrame& now, std::vector<
             for (const bool output : {true, false}) {
                 const auto& a = output ? before.outputLabels : before.inputLabels;
                 const auto& b = output ? was.outputLabels : was.inputLabels;
-                if (i >= a.size() || a[i] != b[i])
+                if (i >= a.size() || a[i] != b[i]) {
                     values.push_back({n, kLabels, output ? kTargetLabels : kSourceLabels,
                                       static_cast<std::uint32_t>(t)});
+                    relabelled = true;
+                }
             }
         }
+        if (relabelled)
+            forget(frame, {kLabels});
+        if (!targets.empty())
+            forget(frame, {kCrosspoints});
         if (!targets.empty())
             sendConnections(followers({n, kCrosspoints}, false), frame, targets,
                             GlowConnectionDisposition::Tally, sends);
@@ -589,9 +629,11 @@ void CEmberProvider::routesReported(int frame, const std::vector<EmberRoute>& ro
             targets.push_back(r.output - 1);
         }
     }
-    if (!targets.empty())
+    if (!targets.empty()) {
+        forget(frame, {kCrosspoints});
         sendConnections(followers({static_cast<std::uint32_t>(frame + 1), kCrosspoints}, false),
                         frame, targets, GlowConnectionDisposition::Tally, sends);
+    }
 }
 
 void CEmberProvider::labelsReported(int frame, const std::vector<EmberLabel>& labels,
@@ -612,6 +654,8 @@ void CEmberProvider::labelsReported(int frame, const std::vector<EmberLabel>& la
                               static_cast<std::uint32_t>(l.channel - 1)});
         }
     }
+    if (!values.empty())
+        forget(frame, {kLabels});
     sendValues(values, sends);
 }
 

@@ -121,6 +121,9 @@ private:
     void command(Walk& w, const GlowPath& path, GlowCommandType type,
                  std::vector<EmberSend>& sends);
     void directory(EmberClient client, const GlowPath& path, std::vector<EmberSend>& sends);
+    void buildDirectory(EmberClient client, const GlowPath& path, std::vector<EmberSend>& sends) const;
+    // Drops the kept directories of a frame's matrix or labels.
+    void forget(int frame, std::initializer_list<std::uint32_t> containers);
     void connections(Walk& w, const GlowPath& path, const std::vector<GlowConnection>& asked,
                      std::vector<EmberSend>& sends);
     void setValue(Walk& w, const GlowPath& path, const GlowValue& value,
@@ -151,6 +154,7 @@ private:
     const EmberProviderLimits m_limits;
     std::vector<EmberFrame> m_frames;
     std::map<EmberClient, std::set<GlowPath>> m_watches;
+    std::map<GlowPath, std::string> m_directories; // encoded, until their frame changes
 };
 
 } // namespace velmar

@@ -83,6 +83,8 @@ std::string s101EncodeEmber(std::string_view glow, std::size_t maxPayload) {
     if (maxPayload == 0)
         maxPayload = kS101MaxPayload;
     std::string out;
+    // The header and CRC of each packet, and room for a little escaping.
+    out.reserve(glow.size() + glow.size() / 16 + (glow.size() / maxPayload + 1) * 16);
     std::string body;
     std::size_t at = 0;
     do {

@@ -217,11 +217,19 @@ void CEmberServer::enqueue(Client& client, std::string framed) {
 
 void CEmberServer::deliver(std::vector<EmberSend>& sends) {
     std::vector<EmberClient> touched;
+    // A message for several followers comes as a run of equal texts: it is
+    // framed once.
+    const std::string* lastGlow = nullptr;
+    std::string framed;
     for (EmberSend& s : sends) {
         const auto it = m_clients.find(s.client);
         if (it == m_clients.end() || s.glow.empty())
             continue;
-        enqueue(*it->second, s101EncodeEmber(s.glow));
+        if (!lastGlow || *lastGlow != s.glow) {
+            framed = s101EncodeEmber(s.glow);
+            lastGlow = &s.glow;
+        }
+        enqueue(*it->second, framed);
         if (touched.empty() || touched.back() != s.client)
             touched.push_back(s.client);
     }

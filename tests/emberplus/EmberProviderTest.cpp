@@ -300,6 +300,18 @@ TEST(EmberProvider, OnlyFollowersHearChangesAndTheAskerHearsTheOutcome) {
     f.provider.routesReported(0, {{2, 1}}, f.sends);
     f.provider.labelsReported(0, {{1, true, "Desk L3"}}, f.sends);
     EXPECT_TRUE(f.sends.empty());
+
+    // The large directories, read again after a change, tell the change.
+    for (int round = 0; round < 2; ++round) {
+        f.handle(3, {ask({1, kCrosspoints}, GlowCommandType::GetDirectory, GlowElementType::Matrix),
+                     ask({1, kLabels, kTargetLabels})});
+        const auto read = f.got(3);
+        EXPECT_EQ(connectionsOf(read)[1].sources, std::vector<std::int32_t>{round == 0 ? 0 : 4});
+        EXPECT_EQ(std::get<std::string>(*read[1].contents->value), round == 0 ? "Desk L3" : "Desk L4");
+        f.provider.routesReported(0, {{2, 5}}, f.sends);
+        f.provider.labelsReported(0, {{1, true, "Desk L4"}}, f.sends);
+        f.sends.clear();
+    }
 }
 
 TEST(EmberProvider, LabelWritesAreRequestsAndReadOnlyValuesAnswerAsTheyStand) {
