@@ -367,8 +367,8 @@ void CEmberProvider::directory(EmberClient client, const GlowPath& path,
     // The large directories (the matrix, the label nodes) are kept encoded
     // until their frame changes: a consumer reading them again and again
     // costs a copy, not a turn of the server's thread the others wait for.
-    const bool large = (path.size() == 2 && path[1] == kCrosspoints) ||
-                       (path.size() == 3 && path[1] == kLabels);
+    const bool large =
+        (path.size() == 2 && path[1] == kCrosspoints) || (path.size() == 3 && path[1] == kLabels);
     if (large) {
         const auto kept = m_directories.find(path);
         if (kept != m_directories.end()) {
@@ -390,7 +390,8 @@ void CEmberProvider::forget(int frame, std::initializer_list<std::uint32_t> cont
     const std::uint32_t n = static_cast<std::uint32_t>(frame + 1);
     std::erase_if(m_directories, [&](const auto& kept) {
         const GlowPath& p = kept.first;
-        return p[0] == n && std::find(containers.begin(), containers.end(), p[1]) != containers.end();
+        return p[0] == n &&
+               std::find(containers.begin(), containers.end(), p[1]) != containers.end();
     });
 }
 
