@@ -213,10 +213,9 @@ std::optional<GlowElement> CEmberProvider::parameterOf(const EmberFrame& f, cons
     if (p.size() == 4 && p[1] == kLabels && (p[2] == kTargetLabels || p[2] == kSourceLabels) &&
         p[3] < static_cast<std::uint32_t>(f.crosspoints)) {
         const bool output = p[2] == kTargetLabels;
-        const std::vector<std::string>& labels = output ? f.outputLabels : f.inputLabels;
         // A channel without a label shows its name, as on the frame's panel.
         const int channel = static_cast<int>(p[3]) + 1;
-        std::string text = p[3] + 1 < labels.size() ? labels[p[3] + 1] : std::string();
+        std::string text = emberLabel(output ? f.outputLabels : f.inputLabels, p[3] + 1);
         if (text.empty())
             text = channelDisplayName(channel);
         GlowElement e = readOnly(p[3], std::string(output ? "t" : "s").append(std::to_string(p[3])),
@@ -521,7 +520,12 @@ void CEmberProvider::setValue(Walk& w, const GlowPath& path, const GlowValue& va
 
 // ---- what the frames report ----
 
-void CEmberProvider::frameChanged(int frame, const EmberFrame& now, std::vector<EmberSend>& sends) {
+const std::string& emberLabel(const EmberLabels& labels, std::size_t channel) {
+    static const std::string none;
+    return labels && channel < labels->size() ? (*labels)[channel] : none;
+}
+
+void CEmberProvider::frameChanged(int frame, EmberFrame now, std::vector<EmberSend>& sends) {
     if (frame < 0 || frame >= frames())
         return;
     EmberFrame& was = m_frames[static_cast<std::size_t>(frame)];
@@ -541,12 +545,9 @@ void CEmberProvider::frameChanged(int frame, const EmberFrame& now, std::vector<
 
     std::vector<GlowPath> values;
     EmberFrame before = std::move(was);
-    was = now;
+    was = std::move(now);
     if (was.routes.size() < static_cast<std::size_t>(was.crosspoints) + 1)
         was.routes.resize(static_cast<std::size_t>(was.crosspoints) + 1, 0);
-    for (auto* labels : {&was.inputLabels, &was.outputLabels})
-        if (labels->size() < static_cast<std::size_t>(was.crosspoints) + 1)
-            labels->resize(static_cast<std::size_t>(was.crosspoints) + 1);
 
     if (nodeChanged) {
         GlowElement e = qualified(frameNode(frame), top);
@@ -589,14 +590,19 @@ void CEmberProvider::frameChanged(int frame, const EmberFrame& now, std::vector<
     } else {
         std::vector<int> targets;
         bool relabelled = false;
+        // The same tables (most often) need no comparing.
+        const bool sameInputs = before.inputLabels == was.inputLabels;
+        const bool sameOutputs = before.outputLabels == was.outputLabels;
         for (int t = 0; t < was.crosspoints; ++t) {
             const std::size_t i = static_cast<std::size_t>(t + 1);
             if (i >= before.routes.size() || before.routes[i] != was.routes[i])
                 targets.push_back(t);
             for (const bool output : {true, false}) {
+                if (output ? sameOutputs : sameInputs)
+                    continue;
                 const auto& a = output ? before.outputLabels : before.inputLabels;
                 const auto& b = output ? was.outputLabels : was.inputLabels;
-                if (i >= a.size() || a[i] != b[i]) {
+                if (emberLabel(a, i) != emberLabel(b, i)) {
                     values.push_back({n, kLabels, output ? kTargetLabels : kSourceLabels,
                                       static_cast<std::uint32_t>(t)});
                     relabelled = true;
@@ -646,10 +652,16 @@ void CEmberProvider::labelsReported(int frame, const std::vector<EmberLabel>& la
     for (const EmberLabel& l : labels) {
         if (l.channel < 1 || l.channel > f.crosspoints)
             continue;
-        std::string& now =
-            (l.output ? f.outputLabels : f.inputLabels)[static_cast<std::size_t>(l.channel)];
-        if (now != l.text) {
-            now = l.text;
+        EmberLabels& side = l.output ? f.outputLabels : f.inputLabels;
+        const auto channel = static_cast<std::size_t>(l.channel);
+        if (emberLabel(side, channel) != l.text) {
+            // Copied before it changes: the table may be shared.
+            auto copy = side ? std::make_shared<std::vector<std::string>>(*side)
+                             : std::make_shared<std::vector<std::string>>();
+            if (copy->size() <= channel)
+                copy->resize(channel + 1);
+            (*copy)[channel] = l.text;
+            side = std::move(copy);
             values.push_back({static_cast<std::uint32_t>(frame + 1), kLabels,
                               l.output ? kTargetLabels : kSourceLabels,
                               static_cast<std::uint32_t>(l.channel - 1)});

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -11,6 +12,12 @@
 #include <vector>
 
 namespace velmar {
+
+// A frame's labels of one side, [1..crosspoints], shared with whoever made
+// them: a frame's state is handed over often, its labels change seldom.
+using EmberLabels = std::shared_ptr<const std::vector<std::string>>;
+// The label of a channel; empty when there is none.
+const std::string& emberLabel(const EmberLabels& labels, std::size_t channel);
 
 // A frame as its Ember+ consumers see it. Channels count from 1 here, as on
 // the frame; the matrix's targets and sources count from 0.
@@ -27,10 +34,10 @@ struct EmberFrame {
     // Fitted units: 1 OK, 0 faulty, -1 not reported.
     std::vector<std::pair<int, int>> psus; // unit number, state
     std::vector<std::pair<int, int>> fans;
-    int crosspoints = 0;                   // outputs = inputs; 0 while not known
-    std::vector<std::int32_t> routes;      // [1..crosspoints]: input, 0 unrouted
-    std::vector<std::string> inputLabels;  // [1..crosspoints]; empty: no label
-    std::vector<std::string> outputLabels; // [1..crosspoints]
+    int crosspoints = 0;              // outputs = inputs; 0 while not known
+    std::vector<std::int32_t> routes; // [1..crosspoints]: input, 0 unrouted
+    EmberLabels inputLabels;          // [1..crosspoints]; empty: no label; null: none at all
+    EmberLabels outputLabels;
 };
 
 using EmberClient = std::uint64_t;
@@ -94,7 +101,7 @@ public:
 
     // The frame as it now stands: what differs from what consumers were told
     // goes to those who follow it.
-    void frameChanged(int frame, const EmberFrame& now, std::vector<EmberSend>& sends);
+    void frameChanged(int frame, EmberFrame now, std::vector<EmberSend>& sends);
     // Routes (output, input; 0 unrouted) the frame confirmed or announced.
     void routesReported(int frame, const std::vector<EmberRoute>& routes,
                         std::vector<EmberSend>& sends);
@@ -121,7 +128,8 @@ private:
     void command(Walk& w, const GlowPath& path, GlowCommandType type,
                  std::vector<EmberSend>& sends);
     void directory(EmberClient client, const GlowPath& path, std::vector<EmberSend>& sends);
-    void buildDirectory(EmberClient client, const GlowPath& path, std::vector<EmberSend>& sends) const;
+    void buildDirectory(EmberClient client, const GlowPath& path,
+                        std::vector<EmberSend>& sends) const;
     // Drops the kept directories of a frame's matrix or labels.
     void forget(int frame, std::initializer_list<std::uint32_t> containers);
     void connections(Walk& w, const GlowPath& path, const std::vector<GlowConnection>& asked,

@@ -27,8 +27,8 @@ EmberFrame emberFrameOf(const FrameSnapshot& s) {
     f.fans = s.fans;
     f.crosspoints = s.crosspoints;
     f.routes = s.routes;
-    f.inputLabels = s.inputLabels;
-    f.outputLabels = s.outputLabels;
+    f.inputLabels = s.inputLabels.shared();
+    f.outputLabels = s.outputLabels.shared();
     return f;
 }
 

@@ -24,6 +24,8 @@ public:
     std::size_t size() const { return m_rows->size(); }
     bool empty() const { return m_rows->empty(); }
     operator const std::vector<std::string>&() const { return *m_rows; }
+    // The rows themselves, for a reader that keeps them past the snapshot.
+    std::shared_ptr<const std::vector<std::string>> shared() const { return m_rows; }
     void assign(std::size_t count, const std::string& text);
     void resize(std::size_t count);
     // Sets one label, copying the table first only when the text differs.

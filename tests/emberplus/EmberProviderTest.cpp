@@ -23,10 +23,11 @@ EmberFrame frame8(std::string id = "a") {
     f.fans = {{1, -1}};
     f.crosspoints = 8;
     f.routes = {0, 3, 0, 1, 0, 0, 0, 0, 8};
-    f.inputLabels.assign(9, "");
-    f.outputLabels.assign(9, "");
-    f.inputLabels[3] = "Mic 3";
-    f.outputLabels[1] = "Desk L";
+    std::vector<std::string> inputs(9), outputs(9);
+    inputs[3] = "Mic 3";
+    outputs[1] = "Desk L";
+    f.inputLabels = std::make_shared<const std::vector<std::string>>(std::move(inputs));
+    f.outputLabels = std::make_shared<const std::vector<std::string>>(std::move(outputs));
     return f;
 }
 
@@ -279,7 +280,9 @@ TEST(EmberProvider, OnlyFollowersHearChangesAndTheAskerHearsTheOutcome) {
     EmberFrame now = f.provider.frame(0);
     now.syncLocked = false;
     now.routes[3] = 0;
-    now.outputLabels[8] = "Spare";
+    auto relabelled = *now.outputLabels;
+    relabelled[8] = "Spare";
+    now.outputLabels = std::make_shared<const std::vector<std::string>>(std::move(relabelled));
     f.provider.frameChanged(0, now, f.sends);
     values = f.got(1);
     const auto lock = std::find_if(values.begin(), values.end(), [](const GlowElement& e) {
