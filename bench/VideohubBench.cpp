@@ -7,6 +7,7 @@
 // block that reports the frame's confirmation, against the bare round trip of
 // the same route sent to the frame on a raw socket, with their ratio.
 
+#include "BenchSupport.h"
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
 #include "engine/XyBurst.h"
@@ -29,20 +30,7 @@ namespace {
 
 using namespace velmar;
 
-bool waitUntil(const std::function<bool()>& condition, int limitMs) {
-    QDeadlineTimer deadline(limitMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using namespace velmar::bench;
 
 constexpr quint16 kPort = 9990;
 constexpr int kRounds = 200;
@@ -135,30 +123,10 @@ int main(int argc, char** argv) {
     }
 
     // The same routes on a raw socket to the frame: the request and its reply.
-    QTcpSocket raw;
-    QByteArray rawText;
-    QObject::connect(&raw, &QTcpSocket::readyRead, &raw, [&] { rawText += raw.readAll(); });
-    raw.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), profile->commandPort());
-    if (!waitUntil([&] { return raw.state() == QAbstractSocket::ConnectedState; }, 3000)) {
-        std::fprintf(stderr, "no raw link to the frame\n");
+    const std::vector<double> bare =
+        bareRouteRoundTrips(QStringLiteral("127.0.0.2"), profile->commandPort(), kRounds);
+    if (bare.empty())
         return 1;
-    }
-    waitUntil([] { return false; }, 200); // let any greeting pass
-    std::vector<double> bare;
-    std::array<char, 512> buffer{};
-    for (int i = 0; i < kRounds; ++i) {
-        const std::size_t n =
-            encodeMessage(crosspointRequest(1 + i % 64, 301 + i), std::span<char>(buffer));
-        rawText.clear();
-        QElapsedTimer clock;
-        clock.start();
-        raw.write(buffer.data(), static_cast<qint64>(n));
-        if (!waitUntil([&] { return rawText.contains('\r'); }, 5000)) {
-            std::fprintf(stderr, "the frame did not answer a raw route\n");
-            return 1;
-        }
-        bare.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-    }
 
     const double hubMs = median(viaHub);
     const double bareMs = median(bare);
