@@ -48,7 +48,8 @@ tests=(engine/velmar_engine_tests velmar_core_tests link/velmar_link_tests ctl/v
   controls/velmar_controls_tests settings/velmar_settings_tests
   maintenance/velmar_maintenance_tests iprouting/velmar_iprouting_tests
   channels/velmar_channels_tests panel/velmar_panel_tests grid/velmar_grid_tests
-  events/velmar_events_tests server/velmar_server_tests)
+  events/velmar_events_tests server/velmar_server_tests videohub/velmar_videohub_tests
+  emberplus/velmar_emberplus_tests)
 shell=OFF
 if ((integration)); then
   tests+=(framesim/framesim_tests integration/velmar_integration_tests)
