@@ -3,6 +3,8 @@
 // What the benchmarks that run a simulated frame and its clients in this
 // process share.
 
+#include "FrameProfile.h"
+#include "SimulatedFrame.h"
 #include "engine/XyBurst.h"
 #include "protocol/RequestEncoder.h"
 
@@ -15,6 +17,7 @@
 #include <array>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -42,6 +45,26 @@ inline double median(std::vector<double> v) { return quantile(std::move(v), 0.5)
 
 inline double msSince(const QElapsedTimer& clock) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
+}
+
+// A simulated 460 on 127.0.0.2 with every one of its 1536 outputs routed,
+// started; nullptr (and said on stderr) when it cannot be.
+inline std::unique_ptr<framesim::CSimulatedFrame> startRoutedFrame() {
+    auto profile = framesim::presetProfile("460");
+    if (!profile) {
+        std::fprintf(stderr, "no 460 profile\n");
+        return nullptr;
+    }
+    profile->bindAddress = "127.0.0.2";
+    for (int output = 1; output <= 1536; ++output)
+        profile->crosspoints[output] = output;
+    auto frame = std::make_unique<framesim::CSimulatedFrame>(*profile);
+    if (!frame->start()) {
+        std::fprintf(stderr,
+                     "the simulated frame did not start (run inside scripts/in-netns.sh)\n");
+        return nullptr;
+    }
+    return frame;
 }
 
 // The floor a face's route is measured against: `rounds` routes sent to the

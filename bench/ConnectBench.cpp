@@ -11,6 +11,7 @@
 // temporary data folder), and the longest pause of the window's event loop
 // meanwhile; and the resident memory once ready.
 
+#include "BenchSupport.h"
 #include "FrameProfile.h"
 #include "SimulatedFrame.h"
 #include "events/CEventLogPanel.h"
@@ -34,15 +35,7 @@ namespace {
 
 using namespace velmar;
 
-bool waitUntil(const std::function<bool()>& condition, int limitMs) {
-    QDeadlineTimer deadline(limitMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
+using bench::waitUntil;
 
 // This process's processor time: on a busy machine the wall clock also
 // counts the time other programs had the processor.

@@ -259,20 +259,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int frameDelayMs = argc > 2 ? std::clamp(std::atoi(argv[2]), 0, 1000) : 0;
-    auto profile = framesim::presetProfile("460");
-    if (!profile) {
-        std::fprintf(stderr, "no 460 profile\n");
+    const auto frame = startRoutedFrame();
+    if (!frame)
         return 1;
-    }
-    profile->bindAddress = "127.0.0.2";
-    for (int output = 1; output <= 1536; ++output)
-        profile->crosspoints[output] = output; // every target routed
-    framesim::CSimulatedFrame frame(*profile);
-    if (!frame.start()) {
-        std::fprintf(stderr,
-                     "the simulated frame did not start (run inside scripts/in-netns.sh)\n");
-        return 1;
-    }
 
     ServerConfig config;
     config.listenPort = 0;
@@ -322,7 +311,7 @@ int main(int argc, char** argv) {
     }
 
     // 2. A connection request until its tally.
-    frame.faults().replyDelayMs = frameDelayMs;
+    frame->faults().replyDelayMs = frameDelayMs;
     Consumer router;
     if (!router.open()) {
         std::fprintf(stderr, "no Ember+ connection\n");
@@ -361,10 +350,10 @@ int main(int argc, char** argv) {
 
     // The same routes on a raw socket to the frame: the request and its reply.
     const std::vector<double> bare =
-        bareRouteRoundTrips(QStringLiteral("127.0.0.2"), profile->commandPort(), kRounds);
+        bareRouteRoundTrips(QStringLiteral("127.0.0.2"), frame->commandPort(), kRounds);
     if (bare.empty())
         return 1;
-    frame.faults().replyDelayMs = 0;
+    frame->faults().replyDelayMs = 0;
 
     // What one request for the matrix and both label nodes costs the
     // server's thread, in one turn of its loop, without sockets.

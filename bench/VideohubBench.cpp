@@ -39,20 +39,9 @@ constexpr int kRounds = 200;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    auto profile = framesim::presetProfile("460");
-    if (!profile) {
-        std::fprintf(stderr, "no 460 profile\n");
+    const auto frame = startRoutedFrame();
+    if (!frame)
         return 1;
-    }
-    profile->bindAddress = "127.0.0.2";
-    for (int output = 1; output <= 1536; ++output)
-        profile->crosspoints[output] = output; // every target routed
-    framesim::CSimulatedFrame frame(*profile);
-    if (!frame.start()) {
-        std::fprintf(stderr,
-                     "the simulated frame did not start (run inside scripts/in-netns.sh)\n");
-        return 1;
-    }
 
     ServerConfig config;
     config.listenPort = 0;
@@ -124,7 +113,7 @@ int main(int argc, char** argv) {
 
     // The same routes on a raw socket to the frame: the request and its reply.
     const std::vector<double> bare =
-        bareRouteRoundTrips(QStringLiteral("127.0.0.2"), profile->commandPort(), kRounds);
+        bareRouteRoundTrips(QStringLiteral("127.0.0.2"), frame->commandPort(), kRounds);
     if (bare.empty())
         return 1;
 

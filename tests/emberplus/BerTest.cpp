@@ -1,5 +1,7 @@
 #include "emberplus/Ber.h"
 
+#include "HexBytes.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -17,16 +19,7 @@ std::string hex(std::string_view bytes) {
     return out;
 }
 
-std::string unhex(std::string_view text) {
-    std::string out;
-    std::string digits;
-    for (const char c : text)
-        if (c != ' ')
-            digits.push_back(c);
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
+using test::unhex;
 
 // Integers as node-emberplus and libember write them: the fewest octets of
 // two's complement.

@@ -1,19 +1,13 @@
 #include "emberplus/S101.h"
 
+#include "HexBytes.h"
+
 #include <gtest/gtest.h>
 
 namespace velmar {
 namespace {
 
-std::string unhex(std::string_view text) {
-    std::string out, digits;
-    for (const char c : text)
-        if (c != ' ')
-            digits.push_back(c);
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
-        out.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return out;
-}
+using test::unhex;
 
 std::vector<S101Message> decodeAll(std::string_view bytes, S101Limits limits = {}) {
     CS101Decoder d(limits);
